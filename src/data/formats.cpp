@@ -83,7 +83,9 @@ QString plainForm(double value) {
     return out;
 }
 
-bool isPlaceholder(QChar c) { return c == u'0' || c == u'#' || c == u',' || c == u'.'; }
+bool isPlaceholder(QChar c) {
+    return c == u'0' || c == u'#' || c == u',' || c == u'.';
+}
 
 } // namespace
 

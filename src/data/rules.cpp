@@ -2,7 +2,9 @@
 
 namespace tabi::rules {
 
-bool inGroup(const QString& code, const QString& groupCode) { return code.startsWith(groupCode); }
+bool inGroup(const QString& code, const QString& groupCode) {
+    return code.startsWith(groupCode);
+}
 
 QString dayTimestamp(const QDate& day) {
     if (!day.isValid())
@@ -32,7 +34,8 @@ QDate parseDate(const QString& text) {
 }
 
 bool isAbolished(const QString& abolitionDateText) {
-    return abolitionDateText.startsWith(QLatin1StringView("19")) || abolitionDateText.startsWith(QLatin1StringView("20"));
+    return abolitionDateText.startsWith(QLatin1StringView("19")) ||
+           abolitionDateText.startsWith(QLatin1StringView("20"));
 }
 
 double ratio(double routeKilo, double riddenKilo) {
@@ -45,6 +48,8 @@ double ratio(double routeKilo, double riddenKilo) {
     return r;
 }
 
-bool isComplete(double storedRatio) { return storedRatio > 99.99999; }
+bool isComplete(double storedRatio) {
+    return storedRatio > 99.99999;
+}
 
 } // namespace tabi::rules

@@ -12,6 +12,7 @@ private slots:
     void formatTimestamp();
 };
 
+// clang-format off
 void TestFormats::formatNumber_data() {
     QTest::addColumn<double>("value");
     QTest::addColumn<QString>("picture");
@@ -79,6 +80,7 @@ void TestFormats::formatNumber_data() {
     QTest::newRow("plain large") << 16384000.0 << "" << "16384000";
     QTest::newRow("plain zero") << 0.0 << "" << "0";
 }
+// clang-format on
 
 void TestFormats::formatNumber() {
     QFETCH(double, value);
@@ -87,6 +89,7 @@ void TestFormats::formatNumber() {
     QCOMPARE(tabi::fmt::formatNumber(value, picture), expected);
 }
 
+// clang-format off
 void TestFormats::formatTimestamp_data() {
     QTest::addColumn<QString>("stored");
     QTest::addColumn<QString>("picture");
@@ -103,6 +106,7 @@ void TestFormats::formatTimestamp_data() {
     QTest::newRow("no picture, with time") << "2024-02-29 13:05:09" << "" << "2024-02-29 13:05:09";
     QTest::newRow("slashes") << "2024-02-09 00:00:00" << "yyyy/mm/dd" << "2024/02/09";
 }
+// clang-format on
 
 void TestFormats::formatTimestamp() {
     QFETCH(QString, stored);

@@ -22,6 +22,7 @@ private slots:
     void inGroup();
 };
 
+// clang-format off
 void TestRules::ratio_data() {
     QTest::addColumn<double>("routeKilo");
     QTest::addColumn<double>("riddenKilo");
@@ -39,6 +40,7 @@ void TestRules::ratio_data() {
     QTest::newRow("over 100 stored as computed") << 100.0 << 104.5 << 104.5;
     QTest::newRow("negative rides") << 100.0 << -10.0 << -10.0;
 }
+// clang-format on
 
 void TestRules::ratio() {
     QFETCH(double, routeKilo);
@@ -47,6 +49,7 @@ void TestRules::ratio() {
     QCOMPARE(tabi::rules::ratio(routeKilo, riddenKilo), expected);
 }
 
+// clang-format off
 void TestRules::isComplete_data() {
     QTest::addColumn<double>("ratio");
     QTest::addColumn<bool>("complete");
@@ -58,6 +61,7 @@ void TestRules::isComplete_data() {
     QTest::newRow("capped") << 99.99 << false;
     QTest::newRow("zero") << 0.0 << false;
 }
+// clang-format on
 
 void TestRules::isComplete() {
     QFETCH(double, ratio);
@@ -65,6 +69,7 @@ void TestRules::isComplete() {
     QCOMPARE(tabi::rules::isComplete(ratio), complete);
 }
 
+// clang-format off
 void TestRules::isAbolished_data() {
     QTest::addColumn<QString>("date");
     QTest::addColumn<bool>("abolished");
@@ -77,6 +82,7 @@ void TestRules::isAbolished_data() {
     QTest::newRow("18xx") << "1899-12-31" << false;
     QTest::newRow("free text") << "廃止予定" << false;
 }
+// clang-format on
 
 void TestRules::isAbolished() {
     QFETCH(QString, date);
@@ -84,6 +90,7 @@ void TestRules::isAbolished() {
     QCOMPARE(tabi::rules::isAbolished(date), abolished);
 }
 
+// clang-format off
 void TestRules::parseDate_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QDate>("date");
@@ -101,6 +108,7 @@ void TestRules::parseDate_data() {
     QTest::newRow("empty") << "" << QDate();
     QTest::newRow("null") << QString() << QDate();
 }
+// clang-format on
 
 void TestRules::parseDate() {
     QFETCH(QString, text);
@@ -108,6 +116,7 @@ void TestRules::parseDate() {
     QCOMPARE(tabi::rules::parseDate(text), date);
 }
 
+// clang-format off
 void TestRules::timestamps_data() {
     QTest::addColumn<QDate>("day");
     QTest::addColumn<QString>("stored");
@@ -116,6 +125,7 @@ void TestRules::timestamps_data() {
     QTest::newRow("zero-padded") << QDate(1987, 4, 1) << "1987-04-01 00:00:00" << "1987-04-01";
     QTest::newRow("null") << QDate() << QString() << QString();
 }
+// clang-format on
 
 void TestRules::timestamps() {
     QFETCH(QDate, day);
@@ -128,6 +138,7 @@ void TestRules::timestamps() {
     QCOMPARE(tabi::rules::parseDate(ts), day);
 }
 
+// clang-format off
 void TestRules::inGroup_data() {
     QTest::addColumn<QString>("code");
     QTest::addColumn<QString>("group");
@@ -140,6 +151,7 @@ void TestRules::inGroup_data() {
     QTest::newRow("letter case counts") << "a01001" << "A01" << false;
     QTest::newRow("empty group covers all") << "A01001" << "" << true;
 }
+// clang-format on
 
 void TestRules::inGroup() {
     QFETCH(QString, code);

@@ -24,6 +24,7 @@ private slots:
     void encodeDecodeRoundTrip();
 };
 
+// clang-format off
 void TestTextCodec::toCp932_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QByteArray>("bytes");
@@ -46,6 +47,7 @@ void TestTextCodec::toCp932_data() {
                                     << false;
     QTest::newRow("empty") << QString() << QByteArray() << true;
 }
+// clang-format on
 
 void TestTextCodec::toCp932() {
     QFETCH(QString, text);
@@ -56,6 +58,7 @@ void TestTextCodec::toCp932() {
         QCOMPARE(tabi::text::fromCp932(bytes), text);
 }
 
+// clang-format off
 void TestTextCodec::fromCp932_data() {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("text");
@@ -69,6 +72,7 @@ void TestTextCodec::fromCp932_data() {
     QTest::newRow("undefined bytes, text goes on")
         << QByteArray("\x80x\xA0y\xFD") << (QString(replacement) + u'x' + replacement + u'y' + replacement);
 }
+// clang-format on
 
 void TestTextCodec::fromCp932() {
     QFETCH(QByteArray, bytes);
@@ -76,6 +80,7 @@ void TestTextCodec::fromCp932() {
     QCOMPARE(tabi::text::fromCp932(bytes), text);
 }
 
+// clang-format off
 void TestTextCodec::cutToCp932Bytes_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("maxBytes");
@@ -98,6 +103,7 @@ void TestTextCodec::cutToCp932Bytes_data() {
     QTest::newRow("negative") << QStringLiteral("abc") << -1 << QString();
     QTest::newRow("one byte left for a double-byte char") << QStringLiteral("あ") << 1 << QString();
 }
+// clang-format on
 
 void TestTextCodec::cutToCp932Bytes() {
     QFETCH(QString, text);
@@ -108,6 +114,7 @@ void TestTextCodec::cutToCp932Bytes() {
     QVERIFY(tabi::text::toCp932(cut).size() <= qMax(0, maxBytes));
 }
 
+// clang-format off
 void TestTextCodec::decode_data() {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("text");
@@ -125,6 +132,7 @@ void TestTextCodec::decode_data() {
     QTest::newRow("empty") << QByteArray() << QString() << Encoding::Cp932 << false;
     QTest::newRow("bom only") << QByteArray("\xEF\xBB\xBF") << QString() << Encoding::Utf8 << true;
 }
+// clang-format on
 
 void TestTextCodec::decode() {
     QFETCH(QByteArray, bytes);
@@ -137,6 +145,7 @@ void TestTextCodec::decode() {
     QCOMPARE(decoded.hadBom, hadBom);
 }
 
+// clang-format off
 void TestTextCodec::encode_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<Encoding>("encoding");
@@ -151,6 +160,7 @@ void TestTextCodec::encode_data() {
     QTest::newRow("cp932 has no bom") << QStringLiteral("写～") << Encoding::Cp932 << true
                                       << QByteArray("\x8E\xCA\x81\x60");
 }
+// clang-format on
 
 void TestTextCodec::encode() {
     QFETCH(QString, text);
@@ -160,12 +170,14 @@ void TestTextCodec::encode() {
     QCOMPARE(tabi::text::encode(text, encoding, withBom), bytes);
 }
 
+// clang-format off
 void TestTextCodec::encodeDecodeRoundTrip_data() {
     QTest::addColumn<Encoding>("encoding");
     QTest::newRow("utf-8") << Encoding::Utf8;
     QTest::newRow("utf-16le") << Encoding::Utf16LE;
     QTest::newRow("utf-16be") << Encoding::Utf16BE;
 }
+// clang-format on
 
 void TestTextCodec::encodeDecodeRoundTrip() {
     QFETCH(Encoding, encoding);

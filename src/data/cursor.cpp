@@ -1,0 +1,1081 @@
+#include "cursor.h"
+
+#include "error.h"
+#include "formats.h"
+
+#include <QDateTime>
+#include <QLocale>
+#include <algorithm>
+#include <sqlite3.h>
+
+namespace tabi {
+
+namespace {
+constexpr int kFirstBatch = 32;
+constexpr int kMaxBatch = 1024;
+
+QString quoted(const QString& identifier) { return QLatin1Char('"') + identifier + QLatin1Char('"'); }
+
+QString placeholders(int n) {
+    QStringList p;
+    for (int i = 0; i < n; ++i)
+        p << QStringLiteral("?");
+    return p.join(QStringLiteral(", "));
+}
+
+QString fieldTitle(const FieldDef& f) {
+    return f.label.isEmpty() ? f.name : QStringLiteral("%1「%2」").arg(f.name, f.label);
+}
+} // namespace
+
+TableCursor::TableCursor(std::shared_ptr<Database> db, const QString& tableName, const QString& indexFieldNames)
+    : m_db(std::move(db)), m_tableName(tableName), m_indexNames(indexFieldNames) {}
+
+TableCursor::~TableCursor() {
+    if (m_master)
+        m_master->m_details.removeAll(this);
+    for (TableCursor* d : std::as_const(m_details))
+        d->m_master = nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// configuration
+
+void TableCursor::setTableName(const QString& name) {
+    if (isOpen())
+        throw Error(QStringLiteral("表 %1 を開いたまま表の名前は変えられません。").arg(m_tableName));
+    m_tableName = name;
+}
+
+void TableCursor::setIndexFieldNames(const QString& names) {
+    m_indexNames = names;
+    m_indexIsStored = false;
+    if (!isOpen())
+        return;
+    checkBrowse();
+    const qint64 rowid = m_pos >= 0 ? m_buf[m_pos].rowid : 0;
+    resolveOrder(names.split(QLatin1Char(';'), Qt::SkipEmptyParts));
+    buildQueries();
+    if (!(rowid && rereadCurrent(rowid)))
+        loadFirst();
+    ++m_generation;
+    notify(CursorEvent::DataChanged);
+}
+
+void TableCursor::setIndexName(const QString& name) {
+    if (isOpen())
+        throw Error(QStringLiteral("表 %1 を開いたまま索引は変えられません。").arg(m_tableName));
+    m_indexNames = name;
+    m_indexIsStored = true;
+}
+
+QString TableCursor::indexFieldNames() const {
+    QStringList names;
+    for (int f : m_orderFields)
+        names << m_fields[f].name;
+    return names.join(QLatin1Char(';'));
+}
+
+void TableCursor::setMasterSource(TableCursor* master, const QString& linkField) {
+    if (m_master)
+        m_master->m_details.removeAll(this);
+    m_master = master;
+    m_linkName = linkField;
+    if (m_master)
+        m_master->m_details.append(this);
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// lifecycle
+
+void TableCursor::open() {
+    if (isOpen())
+        return;
+    m_def = findTable(m_tableName);
+    if (!m_def)
+        throw Error(QStringLiteral("表 %1 はありません。").arg(m_tableName));
+    if (m_fields.isEmpty()) {
+        m_fields = QVector<FieldDef>(m_def->fields.begin(), m_def->fields.end());
+    } else {
+        // A cursor switched to another table keeps its declared fields; each must exist there.
+        for (const FieldDef& f : std::as_const(m_fields))
+            if (m_def->fieldIndex(f.name) < 0)
+                throw Error(QStringLiteral("表 %1 にフィールド %2 はありません。").arg(m_tableName, f.name));
+    }
+    QStringList order;
+    if (m_indexIsStored) {
+        for (const IndexDef& ix : m_def->indexes)
+            if (ix.name.compare(m_indexNames, Qt::CaseInsensitive) == 0)
+                order = ix.fields;
+        Statement probe(*m_db, QStringLiteral("SELECT 1 FROM sqlite_schema WHERE type = 'index' AND name = ?"));
+        probe.bindText(1, m_indexNames.isEmpty() ? QString() : physicalIndexName(*m_def, IndexDef{m_indexNames, order, false}));
+        if (order.isEmpty() || !probe.step())
+            throw Error(QStringLiteral("表 %1 に索引 %2 はありません。").arg(m_tableName, m_indexNames));
+    } else {
+        order = m_indexNames.split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    }
+    m_linkField = -1;
+    m_masterLinkField = -1;
+    if (m_master) {
+        m_linkField = fieldIndex(m_linkName);
+        m_masterLinkField = m_master->fieldIndex(m_linkName);
+    }
+    resolveOrder(order);
+    buildQueries();
+    m_state = CursorState::Browse;
+    m_stale = false;
+    invalidateCounts();
+    loadFirst();
+    ++m_generation;
+    notify(CursorEvent::DataChanged);
+    for (TableCursor* d : std::as_const(m_details))
+        d->masterMoved();
+}
+
+void TableCursor::close() {
+    if (!isOpen())
+        return;
+    m_state = CursorState::Inactive;
+    m_modified = false;
+    setEmpty();
+    invalidateCounts();
+    ++m_generation;
+    notify(CursorEvent::DataChanged);
+    for (TableCursor* d : std::as_const(m_details))
+        d->masterMoved();
+}
+
+void TableCursor::reopen() {
+    close();
+    open();
+}
+
+void TableCursor::refresh() {
+    requireOpen();
+    ensureFresh();
+    checkBrowse();
+    if (m_pos >= 0) {
+        const CursorRow current = m_buf[m_pos];
+        if (!rereadCurrent(current.rowid)) {
+            // The record went away through another connection: stand on its successor.
+            if (!fetchAfter(current) && !loadLast())
+                setEmpty();
+        }
+    } else {
+        loadFirst();
+    }
+    invalidateCounts();
+    ++m_generation;
+    notify(CursorEvent::DataChanged);
+    for (TableCursor* d : std::as_const(m_details))
+        d->masterMoved();
+}
+
+void TableCursor::requireOpen() const {
+    if (!isOpen())
+        throw Error(QStringLiteral("表 %1 が開かれていません。").arg(m_tableName));
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// order and queries
+
+void TableCursor::resolveOrder(const QStringList& fields) {
+    m_orderFields.clear();
+    for (const QString& name : fields)
+        m_orderFields << fieldIndex(name.trimmed());
+    // Equal index values come in key order; without a unique key, in rowid order.
+    const bool uniqueKey = m_def->keyUnique && !m_def->key.isEmpty();
+    if (uniqueKey) {
+        for (const QString& k : m_def->key) {
+            const int f = fieldIndex(k);
+            if (!m_orderFields.contains(f))
+                m_orderFields << f;
+        }
+    }
+    m_orderColumns.clear();
+    m_orderNullSafe.clear();
+    for (int f : std::as_const(m_orderFields)) {
+        const FieldDef& def = m_def->field(m_fields[f].name);
+        // Only a nullable field with a generated order column compares through ifnull().
+        const bool generated = !def.notNull && std::any_of(m_def->indexes.begin(), m_def->indexes.end(), [&](const IndexDef& ix) {
+            return ix.fields.contains(def.name);
+        });
+        m_orderColumns << quoted(generated ? orderColumn(*m_def, def.name) : def.name);
+        m_orderNullSafe << generated;
+    }
+    if (!uniqueKey) {
+        m_orderColumns << QStringLiteral("rowid");
+        m_orderNullSafe << false;
+    }
+    m_keysetStart = (m_linkField >= 0 && !m_orderFields.isEmpty() && m_orderFields[0] == m_linkField) ? 1 : 0;
+}
+
+void TableCursor::buildQueries() {
+    QStringList cols{QStringLiteral("rowid")};
+    for (const FieldDef& f : std::as_const(m_fields))
+        cols << quoted(f.name);
+    m_selectList = QStringLiteral("SELECT %1 FROM %2").arg(cols.join(QStringLiteral(", ")), quoted(m_tableName));
+    m_orderAsc = QStringLiteral(" ORDER BY ") + m_orderColumns.join(QStringLiteral(", "));
+    QStringList desc;
+    for (const QString& c : std::as_const(m_orderColumns))
+        desc << c + QStringLiteral(" DESC");
+    m_orderDesc = QStringLiteral(" ORDER BY ") + desc.join(QStringLiteral(", "));
+}
+
+// WHERE clause of the linked set, optionally with a row-value comparison on keysetCols order columns.
+// keysetOp may be ">", "<", ">=" (from m_keysetStart) or "=" / ">=" prefixed by '^' (from the first column).
+QString TableCursor::whereClause(const QString& keysetOp, int keysetCols) const {
+    QStringList parts;
+    if (m_master)
+        parts << quoted(m_fields[m_linkField].name) + QStringLiteral(" = ?");
+    if (!keysetOp.isEmpty()) {
+        const bool fromFirst = keysetOp.startsWith(QLatin1Char('^'));
+        const int start = fromFirst ? 0 : m_keysetStart;
+        const QString op = fromFirst ? keysetOp.mid(1) : keysetOp;
+        parts << QStringLiteral("(%1) %2 (%3)")
+                     .arg(m_orderColumns.mid(start, keysetCols).join(QStringLiteral(", ")), op, placeholders(keysetCols));
+    }
+    return parts.isEmpty() ? QString() : QStringLiteral(" WHERE ") + parts.join(QStringLiteral(" AND "));
+}
+
+int TableCursor::bindFilter(Statement& s) const {
+    if (!m_master)
+        return 1;
+    const QVariant v = const_cast<TableCursor*>(this)->masterValue();
+    s.bind(1, v);
+    return 2;
+}
+
+QVariant TableCursor::keyValue(const CursorRow& row, int orderPos) const {
+    if (orderPos >= m_orderFields.size())
+        return row.rowid;
+    const QVariant& v = row.values[m_orderFields[orderPos]];
+    if (v.isNull() && m_orderNullSafe[orderPos])
+        return QString(QLatin1String(""));
+    return v;
+}
+
+void TableCursor::bindKeyset(Statement& s, int first, const CursorRow& row) const {
+    for (int i = m_keysetStart; i < m_orderColumns.size(); ++i)
+        s.bind(first++, keyValue(row, i));
+}
+
+CursorRow TableCursor::readRow(Statement& s) const {
+    CursorRow r;
+    r.rowid = s.columnInt(0);
+    r.values.resize(m_fields.size());
+    for (int i = 0; i < m_fields.size(); ++i) {
+        const int c = i + 1;
+        if (s.columnIsNull(c))
+            continue;
+        switch (m_fields[i].type) {
+        case FieldType::Real:
+            r.values[i] = s.columnDouble(c);
+            break;
+        case FieldType::Integer:
+        case FieldType::SmallInt:
+            r.values[i] = s.columnInt(c);
+            break;
+        default:
+            r.values[i] = s.columnText(c);
+        }
+    }
+    return r;
+}
+
+int TableCursor::readRows(Statement& s, QVector<CursorRow>& out, int limit) const {
+    StatementScope scope(s);
+    int n = 0;
+    while (n < limit && s.step()) {
+        out.append(readRow(s));
+        ++n;
+    }
+    return n;
+}
+
+void TableCursor::setEmpty() {
+    m_buf.clear();
+    m_pos = -1;
+    m_bufFromStart = m_bufToEnd = true;
+    m_bufStartIndex = 0;
+    m_bof = m_eof = true;
+}
+
+bool TableCursor::loadFirst() {
+    m_batch = kFirstBatch;
+    Statement& s = m_db->cached(m_selectList + whereClause({}, 0) + m_orderAsc + QStringLiteral(" LIMIT ?"));
+    const int p = bindFilter(s);
+    s.bindInt(p, m_batch);
+    m_buf.clear();
+    const int n = readRows(s, m_buf, m_batch);
+    if (n == 0) {
+        setEmpty();
+        return false;
+    }
+    m_pos = 0;
+    m_bufFromStart = true;
+    m_bufToEnd = n < m_batch;
+    m_bufStartIndex = 0;
+    m_bof = true;
+    m_eof = false;
+    return true;
+}
+
+bool TableCursor::loadLast() {
+    m_batch = kFirstBatch;
+    Statement& s = m_db->cached(m_selectList + whereClause({}, 0) + m_orderDesc + QStringLiteral(" LIMIT ?"));
+    const int p = bindFilter(s);
+    s.bindInt(p, m_batch);
+    QVector<CursorRow> rows;
+    const int n = readRows(s, rows, m_batch);
+    if (n == 0) {
+        setEmpty();
+        return false;
+    }
+    std::reverse(rows.begin(), rows.end());
+    m_buf = std::move(rows);
+    m_pos = int(m_buf.size()) - 1;
+    m_bufToEnd = true;
+    m_bufFromStart = n < m_batch;
+    m_bufStartIndex = m_bufFromStart ? 0 : -1;
+    m_bof = false;
+    m_eof = true;
+    return true;
+}
+
+// Replaces the window with the rows following `row`; false (window untouched) when there are none.
+bool TableCursor::fetchAfter(const CursorRow& row) {
+    const int cols = int(m_orderColumns.size()) - m_keysetStart;
+    if (cols <= 0)
+        return false;
+    Statement& s = m_db->cached(m_selectList + whereClause(QStringLiteral(">"), cols) + m_orderAsc + QStringLiteral(" LIMIT ?"));
+    int p = bindFilter(s);
+    bindKeyset(s, p, row);
+    s.bindInt(p + cols, m_batch);
+    QVector<CursorRow> rows;
+    const int n = readRows(s, rows, m_batch);
+    if (n == 0)
+        return false;
+    const qint64 oldStart = m_bufStartIndex;
+    const qint64 oldEndIndex = oldStart >= 0 && m_pos >= 0 ? oldStart + m_pos + 1 : -1;
+    m_buf = std::move(rows);
+    m_pos = 0;
+    m_bufStartIndex = oldEndIndex;
+    m_bufFromStart = false;
+    m_bufToEnd = n < m_batch;
+    m_batch = std::min(m_batch * 2, kMaxBatch);
+    return true;
+}
+
+bool TableCursor::fetchBefore(const CursorRow& row) {
+    const int cols = int(m_orderColumns.size()) - m_keysetStart;
+    if (cols <= 0)
+        return false;
+    Statement& s = m_db->cached(m_selectList + whereClause(QStringLiteral("<"), cols) + m_orderDesc + QStringLiteral(" LIMIT ?"));
+    int p = bindFilter(s);
+    bindKeyset(s, p, row);
+    s.bindInt(p + cols, m_batch);
+    QVector<CursorRow> rows;
+    const int n = readRows(s, rows, m_batch);
+    if (n == 0)
+        return false;
+    std::reverse(rows.begin(), rows.end());
+    const qint64 oldStart = m_bufStartIndex >= 0 && m_pos >= 0 ? m_bufStartIndex + m_pos : -1;
+    m_buf = std::move(rows);
+    m_pos = int(m_buf.size()) - 1;
+    m_bufToEnd = false;
+    m_bufFromStart = n < m_batch;
+    m_bufStartIndex = m_bufFromStart ? 0 : (oldStart >= 0 ? oldStart - n : -1);
+    m_batch = std::min(m_batch * 2, kMaxBatch);
+    return true;
+}
+
+bool TableCursor::rereadCurrent(qint64 rowid) {
+    Statement& s = m_db->cached(m_selectList + QStringLiteral(" WHERE rowid = ?"));
+    s.bindInt(1, rowid);
+    QVector<CursorRow> rows;
+    if (readRows(s, rows, 1) == 0)
+        return false;
+    // A re-read row may have left the linked set (its link field changed): then the set starts over.
+    if (m_master && rows[0].values[m_linkField] != masterValue())
+        return false;
+    m_buf = std::move(rows);
+    m_pos = 0;
+    m_bufFromStart = m_bufToEnd = false;
+    m_bufStartIndex = -1;
+    m_bof = m_eof = false;
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// navigation
+
+void TableCursor::ensureFresh() {
+    if (m_stale) {
+        m_stale = false;
+        if (isOpen())
+            loadFirst();
+    }
+}
+
+// Moving away from a record being inserted or edited posts it when something was changed, else drops it.
+void TableCursor::checkBrowse() {
+    if (m_state == CursorState::Edit || m_state == CursorState::Insert) {
+        if (m_modified) {
+            post();
+        } else {
+            m_state = CursorState::Browse;
+            m_insertPos = -1;
+            notify(CursorEvent::StateChanged);
+            notify(CursorEvent::DataChanged);
+        }
+    }
+}
+
+void TableCursor::first() {
+    requireOpen();
+    ensureFresh();
+    checkBrowse();
+    if (m_bufFromStart && !m_buf.isEmpty()) {
+        m_pos = 0;
+        m_bof = true;
+        m_eof = false;
+    } else {
+        loadFirst();
+    }
+    recordMoved();
+}
+
+void TableCursor::last() {
+    requireOpen();
+    ensureFresh();
+    checkBrowse();
+    if (m_bufToEnd && !m_buf.isEmpty()) {
+        m_pos = int(m_buf.size()) - 1;
+        m_eof = true;
+        m_bof = false;
+    } else {
+        loadLast();
+    }
+    recordMoved();
+}
+
+void TableCursor::next() {
+    requireOpen();
+    ensureFresh();
+    checkBrowse();
+    if (m_buf.isEmpty()) {
+        m_bof = m_eof = true;
+        return;
+    }
+    if (m_pos + 1 < m_buf.size()) {
+        ++m_pos;
+    } else if (m_bufToEnd || !fetchAfter(m_buf[m_pos])) {
+        m_bufToEnd = true;
+        m_eof = true;
+        return;
+    }
+    m_bof = m_eof = false;
+    recordMoved();
+}
+
+void TableCursor::prior() {
+    requireOpen();
+    ensureFresh();
+    checkBrowse();
+    if (m_buf.isEmpty()) {
+        m_bof = m_eof = true;
+        return;
+    }
+    if (m_pos > 0) {
+        --m_pos;
+    } else if (m_bufFromStart || !fetchBefore(m_buf[m_pos])) {
+        m_bufFromStart = true;
+        if (m_bufStartIndex < 0)
+            m_bufStartIndex = 0;
+        m_bof = true;
+        return;
+    }
+    m_bof = m_eof = false;
+    recordMoved();
+}
+
+int TableCursor::moveBy(int distance) {
+    int moved = 0;
+    while (moved < distance) {
+        next();
+        if (m_eof)
+            break;
+        ++moved;
+    }
+    while (moved > distance) {
+        prior();
+        if (m_bof)
+            break;
+        --moved;
+    }
+    return moved;
+}
+
+bool TableCursor::eof() {
+    ensureFresh();
+    return m_eof;
+}
+
+bool TableCursor::bof() {
+    ensureFresh();
+    return m_bof;
+}
+
+bool TableCursor::isEmpty() {
+    ensureFresh();
+    return m_buf.isEmpty() && m_state != CursorState::Insert;
+}
+
+bool TableCursor::findNearest(const QVariantList& values) {
+    requireOpen();
+    ensureFresh();
+    checkBrowse();
+    const int k = std::min<int>(values.size(), m_orderFields.size());
+    m_batch = kFirstBatch;
+    Statement& s = m_db->cached(m_selectList + whereClause(QStringLiteral("^>="), k) + m_orderAsc + QStringLiteral(" LIMIT ?"));
+    int p = bindFilter(s);
+    for (int i = 0; i < k; ++i) {
+        QVariant v = toStorage(m_orderFields[i], values[i]);
+        if (v.isNull() && m_orderNullSafe[i])
+            v = QString(QLatin1String(""));
+        s.bind(p++, v);
+    }
+    s.bindInt(p, m_batch);
+    QVector<CursorRow> rows;
+    const int n = readRows(s, rows, m_batch);
+    if (n == 0) {
+        // Every key is smaller: stand on the last record with the end-of-data flag set.
+        loadLast();
+        recordMoved();
+        return false;
+    }
+    m_buf = std::move(rows);
+    m_pos = 0;
+    m_bufFromStart = false;
+    m_bufToEnd = n < m_batch;
+    m_bufStartIndex = -1;
+    m_bof = m_eof = false;
+    recordMoved();
+    return true;
+}
+
+bool TableCursor::findKey(const QVariantList& values) {
+    requireOpen();
+    ensureFresh();
+    const int k = std::min<int>(values.size(), m_orderFields.size());
+    Statement& s = m_db->cached(m_selectList + whereClause(QStringLiteral("^="), k) + m_orderAsc + QStringLiteral(" LIMIT 1"));
+    int p = bindFilter(s);
+    for (int i = 0; i < k; ++i) {
+        QVariant v = toStorage(m_orderFields[i], values[i]);
+        if (v.isNull() && m_orderNullSafe[i])
+            v = QString(QLatin1String(""));
+        s.bind(p++, v);
+    }
+    QVector<CursorRow> rows;
+    if (readRows(s, rows, 1) == 0)
+        return false;
+    checkBrowse();
+    m_buf = std::move(rows);
+    m_pos = 0;
+    m_bufFromStart = m_bufToEnd = false;
+    m_bufStartIndex = -1;
+    m_bof = m_eof = false;
+    recordMoved();
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// editing
+
+QVariant TableCursor::masterValue() {
+    if (!m_master || !m_master->isOpen())
+        return QVariant();
+    return m_master->raw(m_masterLinkField);
+}
+
+void TableCursor::insert() {
+    requireOpen();
+    ensureFresh();
+    checkBrowse();
+    m_edit = CursorRow{0, QVector<QVariant>(m_fields.size())};
+    if (m_master)
+        m_edit.values[m_linkField] = masterValue();
+    m_changed = QVector<bool>(m_fields.size(), false);
+    m_modified = false;
+    m_insertAppend = false;
+    m_insertPos = -1;
+    m_state = CursorState::Insert;
+    notify(CursorEvent::StateChanged);
+    notify(CursorEvent::DataChanged);
+}
+
+void TableCursor::append() {
+    insert();
+    m_insertAppend = true;
+}
+
+void TableCursor::edit() {
+    requireOpen();
+    ensureFresh();
+    if (m_state == CursorState::Edit || m_state == CursorState::Insert)
+        return;
+    if (m_buf.isEmpty()) {
+        insert();
+        return;
+    }
+    m_edit = m_buf[m_pos];
+    m_changed = QVector<bool>(m_fields.size(), false);
+    m_modified = false;
+    m_state = CursorState::Edit;
+    notify(CursorEvent::StateChanged);
+}
+
+void TableCursor::post() {
+    requireOpen();
+    if (m_state == CursorState::Browse)
+        return;
+    if (m_state == CursorState::Edit && !m_modified) {
+        m_state = CursorState::Browse;
+        notify(CursorEvent::StateChanged);
+        return;
+    }
+    qint64 rowid = 0;
+    if (m_state == CursorState::Insert) {
+        QStringList cols;
+        QVector<int> fields;
+        for (int i = 0; i < m_fields.size(); ++i)
+            if (!m_edit.values[i].isNull()) {
+                cols << quoted(m_fields[i].name);
+                fields << i;
+            }
+        // Fields left empty are not named, so the database's own defaults apply to them.
+        const QString sql = cols.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoted(m_tableName))
+                                           : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                                 .arg(quoted(m_tableName), cols.join(QStringLiteral(", ")),
+                                                      placeholders(int(cols.size())));
+        Statement& s = m_db->cached(sql);
+        StatementScope scope(s);
+        int p = 1;
+        for (int f : std::as_const(fields))
+            s.bind(p++, m_edit.values[f]);
+        s.step();
+        rowid = sqlite3_last_insert_rowid(m_db->handle());
+    } else {
+        QStringList sets;
+        QVector<int> fields;
+        for (int i = 0; i < m_fields.size(); ++i)
+            if (m_changed[i]) {
+                sets << quoted(m_fields[i].name) + QStringLiteral(" = ?");
+                fields << i;
+            }
+        Statement& s = m_db->cached(
+            QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?").arg(quoted(m_tableName), sets.join(QStringLiteral(", "))));
+        StatementScope scope(s);
+        int p = 1;
+        for (int f : std::as_const(fields))
+            s.bind(p++, m_edit.values[f]);
+        rowid = m_edit.rowid;
+        s.bindInt(p, rowid);
+        s.step();
+        if (sqlite3_changes(m_db->handle()) == 0)
+            throw Error(QStringLiteral("表 %1 の行は、ほかの画面で削除されたため更新できません。").arg(m_tableName));
+    }
+    m_db->noteWrite();
+    m_state = CursorState::Browse;
+    m_modified = false;
+    m_insertPos = -1;
+    invalidateCounts();
+    if (!rereadCurrent(rowid)) {
+        // The new or changed row no longer belongs to the linked set (its link value changed).
+        loadFirst();
+    }
+    ++m_generation;
+    notify(CursorEvent::StateChanged);
+    notify(CursorEvent::DataChanged);
+    for (TableCursor* d : std::as_const(m_details))
+        d->masterMoved();
+}
+
+void TableCursor::cancel() {
+    if (m_state != CursorState::Edit && m_state != CursorState::Insert)
+        return;
+    const bool linkChanged = std::any_of(m_details.begin(), m_details.end(),
+                                         [&](TableCursor* d) { return m_changed.value(d->m_masterLinkField); });
+    m_state = CursorState::Browse;
+    m_modified = false;
+    m_insertPos = -1;
+    notify(CursorEvent::StateChanged);
+    notify(CursorEvent::DataChanged);
+    if (linkChanged)
+        for (TableCursor* d : std::as_const(m_details))
+            d->masterMoved();
+}
+
+void TableCursor::remove() {
+    requireOpen();
+    ensureFresh();
+    if (m_state == CursorState::Insert) {
+        cancel();
+        return;
+    }
+    if (m_state == CursorState::Edit) {
+        m_state = CursorState::Browse;
+        m_modified = false;
+        notify(CursorEvent::StateChanged);
+    }
+    if (m_buf.isEmpty())
+        throw Error(QStringLiteral("表 %1 に削除する行がありません。").arg(m_tableName));
+    const CursorRow gone = m_buf[m_pos];
+    Statement& s = m_db->cached(QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(quoted(m_tableName)));
+    {
+        StatementScope scope(s);
+        s.bindInt(1, gone.rowid);
+        s.step();
+    }
+    m_db->noteWrite();
+    invalidateCounts();
+    m_buf.removeAt(m_pos);
+    if (m_pos < m_buf.size()) {
+        m_bof = m_eof = false;
+    } else if (!m_bufToEnd && (m_buf.isEmpty() ? fetchAfter(gone) : fetchAfter(m_buf.last()))) {
+        m_bof = m_eof = false;
+    } else if (!m_buf.isEmpty()) {
+        m_pos = int(m_buf.size()) - 1;
+        m_bufToEnd = true;
+        m_bof = m_eof = false;
+    } else if (!loadLast()) {
+        setEmpty();
+    } else {
+        m_eof = false;
+    }
+    ++m_generation;
+    notify(CursorEvent::DataChanged);
+    for (TableCursor* d : std::as_const(m_details))
+        d->masterMoved();
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// fields
+
+int TableCursor::findField(const QString& name) const {
+    if (m_fields.isEmpty() && !m_tableName.isEmpty()) {
+        const TableDef* def = findTable(m_tableName);
+        return def ? def->fieldIndex(name) : -1;
+    }
+    for (int i = 0; i < m_fields.size(); ++i)
+        if (m_fields[i].name.compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+int TableCursor::fieldIndex(const QString& name) const {
+    const int i = findField(name);
+    if (i < 0)
+        throw Error(QStringLiteral("表 %1 にフィールド %2 はありません。").arg(m_tableName, name));
+    return i;
+}
+
+const QVariant& TableCursor::raw(int field) {
+    static const QVariant null;
+    ensureFresh();
+    if (m_state == CursorState::Edit || m_state == CursorState::Insert)
+        return m_edit.values[field];
+    if (m_pos < 0)
+        return null;
+    return m_buf[m_pos].values[field];
+}
+
+QVariant TableCursor::value(int field) { return raw(field); }
+bool TableCursor::isNull(int field) { return raw(field).isNull(); }
+
+QString TableCursor::asString(int field) {
+    const QVariant& v = raw(field);
+    if (v.isNull())
+        return QString();
+    if (v.typeId() == QMetaType::Double)
+        return QString::number(v.toDouble(), 'g', QLocale::FloatingPointShortest);
+    return v.toString();
+}
+
+QString TableCursor::displayText(int field) {
+    const QVariant& v = raw(field);
+    if (v.isNull())
+        return QString();
+    const FieldDef& f = m_fields[field];
+    switch (f.type) {
+    case FieldType::Real:
+        return f.format.isEmpty() ? QString::number(v.toDouble(), 'g', QLocale::FloatingPointShortest)
+                                  : fmt::formatNumber(v.toDouble(), f.format);
+    case FieldType::Integer:
+    case FieldType::SmallInt:
+        return f.format.isEmpty() ? QString::number(v.toLongLong()) : fmt::formatNumber(double(v.toLongLong()), f.format);
+    case FieldType::Timestamp:
+        return fmt::formatTimestamp(v.toString(), f.format);
+    default:
+        return v.toString();
+    }
+}
+
+double TableCursor::asFloat(int field) { return raw(field).toDouble(); }
+qint64 TableCursor::asInteger(int field) {
+    const QVariant& v = raw(field);
+    return v.typeId() == QMetaType::Double ? qint64(v.toDouble()) : v.toLongLong();
+}
+
+QDate TableCursor::asDate(int field) {
+    const QVariant& v = raw(field);
+    if (v.isNull())
+        return {};
+    return QDate::fromString(v.toString().left(10), QStringLiteral("yyyy-MM-dd"));
+}
+
+void TableCursor::requireEditing(int field) const {
+    if (m_state != CursorState::Edit && m_state != CursorState::Insert)
+        throw Error(QStringLiteral("表 %1 は編集中ではないため、フィールド %2 に書き込めません。")
+                        .arg(m_tableName, m_fields.value(field).name));
+    if (field < 0 || field >= m_fields.size())
+        throw Error(QStringLiteral("表 %1 のフィールド番号 %2 は範囲外です。").arg(m_tableName).arg(field));
+}
+
+// Converts a value to what the field stores, or throws an error naming the field.
+QVariant TableCursor::toStorage(int field, const QVariant& value) const {
+    if (!value.isValid() || value.isNull())
+        return QVariant();
+    const FieldDef& f = m_fields[field];
+    const bool isText = value.typeId() == QMetaType::QString;
+    switch (f.type) {
+    case FieldType::Text:
+        return value.toString();
+    case FieldType::Real: {
+        if (!isText)
+            return value.toDouble();
+        QString t = value.toString().trimmed();
+        if (t.isEmpty())
+            return QVariant();
+        t.remove(QLatin1Char(','));
+        bool ok = false;
+        const double d = QLocale::c().toDouble(t, &ok);
+        if (!ok)
+            throw Error(QStringLiteral("表 %1 のフィールド %2 には数値を入力してください（「%3」は数値ではありません）。")
+                            .arg(m_tableName, fieldTitle(f), value.toString()));
+        return d;
+    }
+    case FieldType::Integer:
+    case FieldType::SmallInt: {
+        if (!isText) {
+            if (value.typeId() == QMetaType::Double)
+                return qint64(std::llround(value.toDouble()));
+            return value.toLongLong();
+        }
+        QString t = value.toString().trimmed();
+        if (t.isEmpty())
+            return QVariant();
+        t.remove(QLatin1Char(','));
+        bool ok = false;
+        const qint64 n = t.toLongLong(&ok);
+        if (!ok)
+            throw Error(QStringLiteral("表 %1 のフィールド %2 には整数を入力してください（「%3」は整数ではありません）。")
+                            .arg(m_tableName, fieldTitle(f), value.toString()));
+        return n;
+    }
+    case FieldType::Timestamp: {
+        switch (value.typeId()) {
+        case QMetaType::QDate:
+            return value.toDate().isValid() ? value.toDate().toString(QStringLiteral("yyyy-MM-dd 00:00:00")) : QVariant();
+        case QMetaType::QDateTime:
+            return value.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        case QMetaType::QTime:
+            return QStringLiteral("1899-12-30 ") + value.toTime().toString(QStringLiteral("HH:mm:ss"));
+        default:
+            break;
+        }
+        const QString t = value.toString().trimmed();
+        if (t.isEmpty())
+            return QVariant();
+        // Accepted forms: yyyy-mm-dd, yyyy/mm/dd, yyyy-mm-dd HH:MM:SS, and HH:MM for a time of day.
+        QString d = t;
+        d.replace(QLatin1Char('/'), QLatin1Char('-'));
+        const QDateTime full = QDateTime::fromString(d, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        if (full.isValid())
+            return full.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        const QDate day = QDate::fromString(d, QStringLiteral("yyyy-M-d"));
+        if (day.isValid())
+            return day.toString(QStringLiteral("yyyy-MM-dd 00:00:00"));
+        const QTime time = QTime::fromString(t, QStringLiteral("H:mm"));
+        if (time.isValid() && f.format.startsWith(QLatin1String("HH")))
+            return QStringLiteral("1899-12-30 ") + time.toString(QStringLiteral("HH:mm:ss"));
+        throw Error(QStringLiteral("表 %1 のフィールド %2 には実在する日付を yyyy-mm-dd の形で入力してください（「%3」は日付として読めません）。")
+                        .arg(m_tableName, fieldTitle(f), t));
+    }
+    }
+    return value;
+}
+
+void TableCursor::setValue(int field, const QVariant& value) {
+    requireEditing(field);
+    m_edit.values[field] = toStorage(field, value);
+    m_changed[field] = true;
+    m_modified = true;
+    notify(CursorEvent::FieldChanged, field);
+    for (TableCursor* d : std::as_const(m_details))
+        if (d->m_masterLinkField == field)
+            d->masterMoved();
+}
+
+void TableCursor::setText(int field, const QString& text) {
+    setValue(field, text.isEmpty() ? QVariant() : QVariant(text));
+}
+void TableCursor::setFloat(int field, double value) { setValue(field, value); }
+void TableCursor::setInteger(int field, qint64 value) { setValue(field, value); }
+void TableCursor::setDate(int field, const QDate& day) { setValue(field, day.isValid() ? QVariant(day) : QVariant()); }
+void TableCursor::setNull(int field) { setValue(field, QVariant()); }
+
+// ---------------------------------------------------------------------------------------------------------------
+// observers and master-detail
+
+void TableCursor::addObserver(CursorObserver* observer) {
+    if (!m_observers.contains(observer))
+        m_observers.append(observer);
+}
+
+void TableCursor::removeObserver(CursorObserver* observer) { m_observers.removeAll(observer); }
+
+void TableCursor::disableControls() { ++m_disabled; }
+
+void TableCursor::enableControls() {
+    if (m_disabled > 0 && --m_disabled == 0 && m_pendingNotify) {
+        m_pendingNotify = false;
+        notify(CursorEvent::DataChanged);
+    }
+}
+
+void TableCursor::notify(CursorEvent event, int field) {
+    if (m_observers.isEmpty())
+        return;
+    if (m_disabled > 0) {
+        m_pendingNotify = true;
+        return;
+    }
+    const auto observers = m_observers; // an observer may detach itself while being told
+    for (CursorObserver* o : observers)
+        o->cursorEvent(event, field);
+}
+
+void TableCursor::recordMoved() {
+    notify(CursorEvent::RecordChanged);
+    for (TableCursor* d : std::as_const(m_details))
+        d->masterMoved();
+}
+
+// The master stands elsewhere: a pending change is posted (or dropped when unchanged) and the linked set is
+// read again the next time anything asks for it.
+void TableCursor::masterMoved() {
+    if (!isOpen())
+        return;
+    checkBrowse();
+    m_stale = true;
+    invalidateCounts();
+    ++m_generation;
+    notify(CursorEvent::DataChanged);
+    for (TableCursor* d : std::as_const(m_details))
+        d->masterMoved();
+}
+
+void TableCursor::invalidateCounts() {
+    m_count = -1;
+    m_insertPos = -1;
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// row access for grids
+
+int TableCursor::recordCount() {
+    if (!isOpen())
+        return 0;
+    ensureFresh();
+    if (m_count < 0) {
+        if (m_bufFromStart && m_bufToEnd) {
+            m_count = m_buf.size();
+        } else {
+            Statement& s = m_db->cached(QStringLiteral("SELECT count(*) FROM %1").arg(quoted(m_tableName)) + whereClause({}, 0));
+            StatementScope scope(s);
+            bindFilter(s);
+            m_count = s.step() ? s.columnInt(0) : 0;
+        }
+    }
+    return int(m_count);
+}
+
+int TableCursor::recNo() {
+    if (!isOpen())
+        return -1;
+    ensureFresh();
+    if (m_pos < 0)
+        return -1;
+    if (m_bufStartIndex < 0) {
+        const int cols = int(m_orderColumns.size()) - m_keysetStart;
+        qint64 before = 0;
+        if (cols > 0) {
+            Statement& s = m_db->cached(QStringLiteral("SELECT count(*) FROM %1").arg(quoted(m_tableName)) +
+                                        whereClause(QStringLiteral("<"), cols));
+            StatementScope scope(s);
+            bindKeyset(s, bindFilter(s), m_buf[m_pos]);
+            before = s.step() ? s.columnInt(0) : 0;
+        }
+        m_bufStartIndex = before - m_pos;
+    }
+    return int(m_bufStartIndex + m_pos);
+}
+
+int TableCursor::insertPosition() {
+    if (m_state != CursorState::Insert)
+        return -1;
+    if (m_insertPos < 0)
+        m_insertPos = m_insertAppend ? recordCount() : std::max(0, recNo());
+    return m_insertPos;
+}
+
+QVector<CursorRow> TableCursor::fetchRows(int offset, int limit) {
+    QVector<CursorRow> rows;
+    if (!isOpen() || limit <= 0)
+        return rows;
+    ensureFresh();
+    Statement& s = m_db->cached(m_selectList + whereClause({}, 0) + m_orderAsc + QStringLiteral(" LIMIT ? OFFSET ?"));
+    const int p = bindFilter(s);
+    s.bindInt(p, limit);
+    s.bindInt(p + 1, offset);
+    readRows(s, rows, limit);
+    return rows;
+}
+
+void TableCursor::moveToRow(int row) {
+    requireOpen();
+    ensureFresh();
+    const int current = recNo();
+    if (row == current || row < 0)
+        return;
+    checkBrowse();
+    if (m_bufStartIndex >= 0 && row >= m_bufStartIndex && row < m_bufStartIndex + m_buf.size()) {
+        m_pos = int(row - m_bufStartIndex);
+    } else {
+        const int start = std::max(0, row - kFirstBatch / 2);
+        QVector<CursorRow> rows = fetchRows(start, kFirstBatch * 2);
+        if (rows.isEmpty() || row - start >= rows.size())
+            return;
+        m_buf = std::move(rows);
+        m_pos = row - start;
+        m_bufStartIndex = start;
+        m_bufFromStart = start == 0;
+        m_bufToEnd = false;
+    }
+    m_bof = m_eof = false;
+    recordMoved();
+}
+
+} // namespace tabi

@@ -1,0 +1,213 @@
+#pragma once
+
+#include "database.h"
+
+#include <QDate>
+#include <QList>
+#include <QVariant>
+#include <QVector>
+#include <memory>
+
+namespace tabi {
+
+enum class CursorState { Inactive, Browse, Edit, Insert };
+
+enum class CursorEvent {
+    DataChanged,   // the set of rows or their contents changed (open, close, refresh, post, delete, master moved)
+    RecordChanged, // another record became current
+    StateChanged,  // browse / edit / insert
+    FieldChanged,  // one field of the current record was written (field index given)
+};
+
+// Bound controls listen to their cursor through this interface; the cursor never knows about widgets.
+class CursorObserver {
+public:
+    virtual ~CursorObserver() = default;
+    virtual void cursorEvent(CursorEvent event, int field) = 0;
+};
+
+struct CursorRow {
+    qint64 rowid = 0;
+    QVector<QVariant> values; // per declared field: QString (text, timestamp), double, qint64, or null
+};
+
+// A table cursor: one table of one connection in one index order, standing on a current record.
+// Rows are read in small windows by key (never the whole table at once) and no statement stays open
+// between calls. Rows with equal index values come in key order (rowid for tables without a unique key).
+class TableCursor {
+public:
+    explicit TableCursor(std::shared_ptr<Database> db, const QString& tableName = {}, const QString& indexFieldNames = {});
+    ~TableCursor();
+    TableCursor(const TableCursor&) = delete;
+    TableCursor& operator=(const TableCursor&) = delete;
+
+    // --- configuration ---
+    void setTableName(const QString& name); // only while closed; the declared fields must exist in the new table
+    const QString& tableName() const { return m_tableName; }
+    // "A;B": ascending by A, then B. On an open cursor the current record stays current.
+    void setIndexFieldNames(const QString& names);
+    // An index stored in the database under this name (e.g. "BUNRUI_CD").
+    void setIndexName(const QString& name);
+    QString indexFieldNames() const;
+    // Master-detail link: only the rows whose link field equals the master's current value, following every move.
+    void setMasterSource(TableCursor* master, const QString& linkField);
+    TableCursor* masterSource() const { return m_master; }
+    Database& database() const { return *m_db; }
+    const std::shared_ptr<Database>& databasePtr() const { return m_db; }
+
+    // --- lifecycle ---
+    void open();
+    void close();  // an unposted insert or edit is dropped
+    void reopen(); // close, open: first record, every committed change visible
+    void refresh(); // re-read keeping the current record where it still exists
+    bool isOpen() const { return m_state != CursorState::Inactive; }
+    CursorState state() const { return m_state; }
+
+    // --- navigation ---
+    void first();
+    void prior();
+    void next();
+    void last();
+    int moveBy(int distance); // returns the distance actually moved
+    bool eof();
+    bool bof();
+    bool isEmpty();
+    // First record whose leading index fields are >= values (fewer values than index fields compare a prefix).
+    bool findNearest(const QVariantList& values);
+    // The record whose leading index fields equal values; false (and no move) when there is none.
+    bool findKey(const QVariantList& values);
+
+    // --- editing ---
+    void insert(); // a new empty record before the current one
+    void append(); // a new empty record at the end
+    void edit();   // no effect when already editing or inserting
+    void post();   // write the new or changed record; the cursor stays on it
+    void cancel();
+    void remove(); // delete the current record, then stand on the next
+    bool isModified() const { return m_modified; }
+
+    // --- fields ---
+    int fieldCount() const { return int(m_fields.size()); }
+    const FieldDef& fieldDef(int field) const { return m_fields[field]; }
+    FieldDef& fieldDef(int field) { return m_fields[field]; } // screens override labels, widths, formats
+    int fieldIndex(const QString& name) const;               // throws when the table has no such field
+    int findField(const QString& name) const;                // -1 when absent
+
+    QVariant value(int field);
+    bool isNull(int field);
+    QString asString(int field);   // raw text; numbers in plain form; null gives ""
+    QString displayText(int field); // through the field's display format; null gives ""
+    double asFloat(int field);     // null gives 0
+    qint64 asInteger(int field);   // null gives 0
+    QDate asDate(int field);       // null gives a null date
+    void setValue(int field, const QVariant& value);
+    void setText(int field, const QString& text); // empty text writes null; converted to the field's type
+    void setFloat(int field, double value);
+    void setInteger(int field, qint64 value);
+    void setDate(int field, const QDate& day); // the day at 00:00:00; a null date writes null
+    void setNull(int field);
+
+    QVariant value(const QString& f) { return value(fieldIndex(f)); }
+    bool isNull(const QString& f) { return isNull(fieldIndex(f)); }
+    QString asString(const QString& f) { return asString(fieldIndex(f)); }
+    QString displayText(const QString& f) { return displayText(fieldIndex(f)); }
+    double asFloat(const QString& f) { return asFloat(fieldIndex(f)); }
+    qint64 asInteger(const QString& f) { return asInteger(fieldIndex(f)); }
+    QDate asDate(const QString& f) { return asDate(fieldIndex(f)); }
+    void setValue(const QString& f, const QVariant& v) { setValue(fieldIndex(f), v); }
+    void setText(const QString& f, const QString& t) { setText(fieldIndex(f), t); }
+    void setFloat(const QString& f, double v) { setFloat(fieldIndex(f), v); }
+    void setInteger(const QString& f, qint64 v) { setInteger(fieldIndex(f), v); }
+    void setDate(const QString& f, const QDate& d) { setDate(fieldIndex(f), d); }
+    void setNull(const QString& f) { setNull(fieldIndex(f)); }
+
+    // --- bound controls ---
+    void addObserver(CursorObserver* observer);
+    void removeObserver(CursorObserver* observer);
+    void disableControls(); // nested; bound controls get one DataChanged when the last enableControls() runs
+    void enableControls();
+    bool controlsDisabled() const { return m_disabled > 0; }
+
+    // --- row access for grids (does not move the cursor) ---
+    int recordCount();    // rows in the (linked) set, not counting an unposted insert
+    int recNo();          // 0-based index of the current record in the set; -1 when none
+    int insertPosition(); // index at which an unposted new record shows; -1 when not inserting
+    QVector<CursorRow> fetchRows(int offset, int limit);
+    void moveToRow(int row);
+    quint64 generation() const { return m_generation; } // changes whenever rows may have changed
+
+private:
+    struct Query;
+    void requireOpen() const;
+    void requireEditing(int field) const;
+    void ensureFresh();
+    void buildQueries();
+    void resolveOrder(const QStringList& fields);
+    QString whereClause(const QString& keysetOp, int keysetCols) const;
+    int bindFilter(Statement& s) const;
+    void bindKeyset(Statement& s, int first, const CursorRow& row) const;
+    QVariant keyValue(const CursorRow& row, int orderPos) const;
+    int readRows(Statement& s, QVector<CursorRow>& out, int limit) const;
+    CursorRow readRow(Statement& s) const;
+    bool loadFirst();
+    bool loadLast();
+    bool fetchAfter(const CursorRow& row);
+    bool fetchBefore(const CursorRow& row);
+    bool rereadCurrent(qint64 rowid);
+    void setEmpty();
+    void checkBrowse();
+    QVariant masterValue();
+    QVariant toStorage(int field, const QVariant& value) const;
+    const QVariant& raw(int field);
+    void notify(CursorEvent event, int field = -1);
+    void recordMoved();
+    void dataChanged();
+    void masterMoved();
+    void invalidateCounts();
+
+    std::shared_ptr<Database> m_db;
+    QString m_tableName;
+    const TableDef* m_def = nullptr;
+    QVector<FieldDef> m_fields;
+    QString m_indexNames;    // as set: field list or stored index name
+    bool m_indexIsStored = false;
+    QVector<int> m_orderFields;     // field indices of the index order followed by the remaining key fields
+    QStringList m_orderColumns;     // SQL columns of m_orderFields, then "rowid" when the order is not unique
+    QVector<bool> m_orderNullSafe;  // order column compares ifnull(value, '')
+    int m_keysetStart = 0;          // first order column used for keyset positioning (1 when the link leads)
+
+    QString m_selectList;
+    QString m_orderAsc;
+    QString m_orderDesc;
+
+    TableCursor* m_master = nullptr;
+    QString m_linkName;
+    int m_linkField = -1;
+    int m_masterLinkField = -1;
+    QList<TableCursor*> m_details;
+    bool m_stale = false;
+
+    CursorState m_state = CursorState::Inactive;
+    QVector<CursorRow> m_buf;
+    int m_pos = -1;
+    bool m_bufFromStart = false;
+    bool m_bufToEnd = false;
+    qint64 m_bufStartIndex = -1;
+    int m_batch = 32;
+    bool m_bof = true;
+    bool m_eof = true;
+
+    CursorRow m_edit;
+    QVector<bool> m_changed;
+    bool m_modified = false;
+    bool m_insertAppend = false;
+    int m_insertPos = -1;
+
+    qint64 m_count = -1;
+    quint64 m_generation = 0;
+    QList<CursorObserver*> m_observers;
+    int m_disabled = 0;
+    bool m_pendingNotify = false;
+};
+
+} // namespace tabi

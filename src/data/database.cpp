@@ -1,0 +1,309 @@
+#include "database.h"
+
+#include "error.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <sqlite3.h>
+
+static void initSeedResource() { Q_INIT_RESOURCE(data); }
+
+namespace tabi {
+
+namespace paths {
+namespace {
+QString& overrideDir() {
+    static QString dir;
+    return dir;
+}
+} // namespace
+
+QString dataDir() {
+    if (!overrideDir().isEmpty())
+        return overrideDir();
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/tabiroku");
+}
+
+void setDataDir(const QString& dir) { overrideDir() = dir; }
+
+QString databaseFile(DbKind db) {
+    return dataDir() + (db == DbKind::Reference ? QStringLiteral("/Tabiroku.db") : QStringLiteral("/JJ.db"));
+}
+} // namespace paths
+
+// ---------------------------------------------------------------------------------------------------------------
+
+Statement::Statement(Database& db, const QString& sql) : m_db(db) {
+    const QByteArray utf8 = sql.toUtf8();
+    const int rc = sqlite3_prepare_v3(db.handle(), utf8.constData(), int(utf8.size()), SQLITE_PREPARE_PERSISTENT,
+                                      &m_stmt, nullptr);
+    if (rc != SQLITE_OK)
+        db.raise(rc, sql);
+}
+
+Statement::~Statement() { sqlite3_finalize(m_stmt); }
+
+void Statement::bind(int index, const QVariant& value) {
+    if (value.isNull()) {
+        bindNull(index);
+        return;
+    }
+    switch (value.typeId()) {
+    case QMetaType::Double:
+    case QMetaType::Float:
+        bindDouble(index, value.toDouble());
+        break;
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Long:
+    case QMetaType::Short:
+    case QMetaType::Bool:
+        bindInt(index, value.toLongLong());
+        break;
+    default:
+        bindText(index, value.toString());
+    }
+}
+
+void Statement::bindText(int index, const QString& value) {
+    const QByteArray utf8 = value.toUtf8();
+    sqlite3_bind_text(m_stmt, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+}
+void Statement::bindDouble(int index, double value) { sqlite3_bind_double(m_stmt, index, value); }
+void Statement::bindInt(int index, qint64 value) { sqlite3_bind_int64(m_stmt, index, value); }
+void Statement::bindNull(int index) { sqlite3_bind_null(m_stmt, index); }
+
+bool Statement::step() {
+    const int rc = sqlite3_step(m_stmt);
+    if (rc == SQLITE_ROW)
+        return true;
+    if (rc == SQLITE_DONE)
+        return false;
+    sqlite3_reset(m_stmt);
+    m_db.raise(rc);
+}
+
+void Statement::reset() {
+    sqlite3_reset(m_stmt);
+    sqlite3_clear_bindings(m_stmt);
+}
+
+int Statement::columnCount() const { return sqlite3_column_count(m_stmt); }
+
+QVariant Statement::column(int index) const {
+    switch (sqlite3_column_type(m_stmt, index)) {
+    case SQLITE_INTEGER:
+        return QVariant(qint64(sqlite3_column_int64(m_stmt, index)));
+    case SQLITE_FLOAT:
+        return QVariant(sqlite3_column_double(m_stmt, index));
+    case SQLITE_NULL:
+        return QVariant();
+    default:
+        return QVariant(columnText(index));
+    }
+}
+
+QString Statement::columnText(int index) const {
+    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, index));
+    return p ? QString::fromUtf8(p, sqlite3_column_bytes(m_stmt, index)) : QString();
+}
+double Statement::columnDouble(int index) const { return sqlite3_column_double(m_stmt, index); }
+qint64 Statement::columnInt(int index) const { return sqlite3_column_int64(m_stmt, index); }
+bool Statement::columnIsNull(int index) const { return sqlite3_column_type(m_stmt, index) == SQLITE_NULL; }
+
+// ---------------------------------------------------------------------------------------------------------------
+
+Database::Database(const QString& path, DbKind db) : m_path(path), m_kind(db) {}
+
+Database::~Database() {
+    qDeleteAll(m_cache);
+    sqlite3_close_v2(m_db);
+}
+
+std::shared_ptr<Database> Database::open(DbKind db) { return openFile(paths::databaseFile(db), db); }
+
+std::shared_ptr<Database> Database::openFile(const QString& path, DbKind db) {
+    std::shared_ptr<Database> d(new Database(path, db));
+    const QFileInfo info(path);
+    if (!info.exists() && !QDir().mkpath(info.absolutePath()))
+        throw Error(QStringLiteral("データベースのフォルダー %1 を作成できません。").arg(info.absolutePath()));
+    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &d->m_db,
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc != SQLITE_OK)
+        d->raise(rc, path);
+    sqlite3_extended_result_codes(d->m_db, 1);
+    sqlite3_busy_timeout(d->m_db, 5000);
+    // WAL lets readers and one writer of other connections proceed side by side; FULL syncs every commit.
+    d->exec(QStringLiteral("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA foreign_keys=OFF"));
+
+    const qint64 version = d->scalar(QStringLiteral("PRAGMA user_version")).toLongLong();
+    if (version == 0) {
+        const qint64 objects = d->scalar(QStringLiteral("SELECT count(*) FROM sqlite_schema")).toLongLong();
+        if (objects != 0)
+            throw Error(QStringLiteral("%1 はこのプログラムのデータベースではありません（表の版が記録されていません）。").arg(path));
+        d->createSchema();
+    } else if (version > kSchemaVersion) {
+        throw Error(QStringLiteral("%1 はこのプログラムより新しい版で作られています（版 %2）。").arg(path).arg(version));
+    }
+    return d;
+}
+
+void Database::createSchema() {
+    Transaction tx(*this);
+    for (const QString& sql : schemaStatements(m_kind))
+        exec(sql);
+    if (m_kind == DbKind::Reference) {
+        initSeedResource();
+        QFile seed(QStringLiteral(":/seed/reference.sql"));
+        if (!seed.open(QIODevice::ReadOnly))
+            throw Error(QStringLiteral("同梱の参照データを読めません。"));
+        exec(QString::fromUtf8(seed.readAll()));
+    }
+    exec(QStringLiteral("PRAGMA user_version=%1").arg(kSchemaVersion));
+    tx.commit();
+}
+
+void Database::exec(const QString& sql) {
+    char* err = nullptr;
+    const int rc = sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, &err);
+    sqlite3_free(err);
+    if (rc != SQLITE_OK)
+        raise(rc);
+    noteWrite();
+}
+
+QVariant Database::scalar(const QString& sql) {
+    Statement s(*this, sql);
+    return s.step() ? s.column(0) : QVariant();
+}
+
+Statement& Database::cached(const QString& sql) {
+    auto it = m_cache.constFind(sql);
+    if (it != m_cache.constEnd())
+        return **it;
+    auto* s = new Statement(*this, sql);
+    m_cache.insert(sql, s);
+    return *s;
+}
+
+namespace {
+QString fieldTitle(const QString& tableName, const QString& fieldName) {
+    const TableDef* t = findTable(tableName);
+    if (t) {
+        const int i = t->fieldIndex(fieldName);
+        if (i >= 0 && !t->fields[i].label.isEmpty())
+            return QStringLiteral("%1「%2」").arg(fieldName, t->fields[i].label);
+    }
+    return fieldName;
+}
+} // namespace
+
+QString Database::describeError(int rc, const QString& engine) const {
+    static const QRegularExpression unique(QStringLiteral("^UNIQUE constraint failed: (\\w+)\\.(.*)$"));
+    static const QRegularExpression notNull(QStringLiteral("^NOT NULL constraint failed: (\\w+)\\.(\\w+)$"));
+    static const QRegularExpression checkRe(QStringLiteral("^CHECK constraint failed: (\\w+)\\.(\\w+):(\\w+)$"));
+    static const QRegularExpression typeRe(QStringLiteral("^cannot store (\\w+) value in (\\w+) column (\\w+)\\.(\\w+)$"));
+    QString what;
+    QRegularExpressionMatch m;
+    switch (rc & 0xff) {
+    case SQLITE_CONSTRAINT:
+        if ((m = unique.match(engine)).hasMatch()) {
+            QStringList fields;
+            for (QString f : m.captured(2).split(QStringLiteral(", "))) {
+                f.remove(m.captured(1) + QLatin1Char('.'));
+                fields << fieldTitle(m.captured(1), f);
+            }
+            what = QStringLiteral("キーの重複: 表 %1 には、キー %2 が同じ行がすでにあります。")
+                       .arg(m.captured(1), fields.join(QStringLiteral("・")));
+        } else if ((m = notNull.match(engine)).hasMatch()) {
+            what = QStringLiteral("値がありません: 表 %1 のフィールド %2 は空にできません。")
+                       .arg(m.captured(1), fieldTitle(m.captured(1), m.captured(2)));
+        } else if ((m = checkRe.match(engine)).hasMatch()) {
+            const QString field = fieldTitle(m.captured(1), m.captured(2));
+            const QString rule = m.captured(3);
+            if (rule.startsWith(QLatin1String("len")))
+                what = QStringLiteral("長すぎる値: 表 %1 のフィールド %2 には %3 文字までしか入りません。")
+                           .arg(m.captured(1), field, rule.mid(3));
+            else if (rule == QLatin1String("int16"))
+                what = QStringLiteral("範囲外の値: 表 %1 のフィールド %2 は -32768～32767 の整数です。").arg(m.captured(1), field);
+            else if (rule == QLatin1String("int32"))
+                what = QStringLiteral("範囲外の値: 表 %1 のフィールド %2 は -2147483648～2147483647 の整数です。")
+                           .arg(m.captured(1), field);
+            else
+                what = QStringLiteral("日付の誤り: 表 %1 のフィールド %2 には実在する日時 (yyyy-mm-dd HH:MM:SS) しか入りません。")
+                           .arg(m.captured(1), field);
+        }
+        break;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        what = QStringLiteral("データベース %1 はほかの処理が使用中です（ロックされています）。しばらくしてからやり直してください。")
+                   .arg(m_path);
+        break;
+    case SQLITE_CANTOPEN:
+        what = QStringLiteral("データベース %1 を開けません。").arg(m_path);
+        break;
+    case SQLITE_NOTADB:
+    case SQLITE_CORRUPT:
+        what = QStringLiteral("%1 はデータベースとして読めません（壊れているか、別の種類のファイルです）。").arg(m_path);
+        break;
+    case SQLITE_READONLY:
+        what = QStringLiteral("データベース %1 に書き込めません（読み取り専用です）。").arg(m_path);
+        break;
+    case SQLITE_FULL:
+        what = QStringLiteral("ディスクがいっぱいで、データベース %1 に書き込めません。").arg(m_path);
+        break;
+    case SQLITE_MISMATCH:
+    case SQLITE_ERROR:
+        if ((m = typeRe.match(engine)).hasMatch()) {
+            const QString kind = m.captured(2) == QLatin1String("TEXT") ? QStringLiteral("文字") : QStringLiteral("数値");
+            what = QStringLiteral("型の誤り: 表 %1 のフィールド %2 には%3しか入りません。")
+                       .arg(m.captured(3), fieldTitle(m.captured(3), m.captured(4)), kind);
+        }
+        break;
+    default:
+        break;
+    }
+    if (what.isEmpty())
+        return QStringLiteral("データベースエラー: %1").arg(engine);
+    return what + QStringLiteral("\n(%1)").arg(engine);
+}
+
+void Database::raise(int rc, const QString& context) const {
+    QString engine = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QString::fromUtf8(sqlite3_errstr(rc));
+    if (m_db)
+        rc = sqlite3_extended_errcode(m_db);
+    QString msg = describeError(rc, engine);
+    if (!context.isEmpty() && (rc & 0xff) != SQLITE_CONSTRAINT)
+        msg += QStringLiteral("\n%1").arg(context);
+    throw Error(msg);
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+
+Transaction::Transaction(Database& db) : m_db(db) {
+    m_outer = db.m_transactionDepth == 0;
+    if (m_outer)
+        db.exec(QStringLiteral("BEGIN IMMEDIATE"));
+    ++db.m_transactionDepth;
+}
+
+Transaction::~Transaction() {
+    --m_db.m_transactionDepth;
+    if (m_outer && !m_done) {
+        sqlite3_exec(m_db.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+        m_db.noteWrite();
+    }
+}
+
+void Transaction::commit() {
+    if (m_outer && !m_done)
+        m_db.exec(QStringLiteral("COMMIT"));
+    m_done = true;
+}
+
+} // namespace tabi

@@ -1,0 +1,126 @@
+#pragma once
+
+#include "schema.h"
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <memory>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace tabi {
+
+// Where the two database files live: the application data folder, unless a test points elsewhere.
+namespace paths {
+QString dataDir();
+void setDataDir(const QString& dir); // empty restores the default
+QString databaseFile(DbKind db);     // Tabiroku.db / JJ.db in dataDir()
+} // namespace paths
+
+class Database;
+
+// A prepared statement owned by its connection. Reset after every use so that no read transaction
+// stays open between commands (another connection's write must never wait on an idle cursor).
+class Statement {
+public:
+    Statement(Database& db, const QString& sql);
+    ~Statement();
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    void bind(int index, const QVariant& value); // 1-based; QString, double, integers, null
+    void bindText(int index, const QString& value);
+    void bindDouble(int index, double value);
+    void bindInt(int index, qint64 value);
+    void bindNull(int index);
+    bool step(); // true while a row is available; throws tabi::Error on failure
+    void reset();
+    int columnCount() const;
+    QVariant column(int index) const; // 0-based
+    QString columnText(int index) const;
+    double columnDouble(int index) const;
+    qint64 columnInt(int index) const;
+    bool columnIsNull(int index) const;
+    sqlite3_stmt* handle() const { return m_stmt; }
+
+private:
+    Database& m_db;
+    sqlite3_stmt* m_stmt = nullptr;
+};
+
+// Resets a statement when the scope ends, whatever happens.
+class StatementScope {
+public:
+    explicit StatementScope(Statement& s) : m_s(s) {}
+    ~StatementScope() { m_s.reset(); }
+    Statement* operator->() { return &m_s; }
+    Statement& operator*() { return m_s; }
+
+private:
+    Statement& m_s;
+};
+
+// One connection to one database file. WAL journal with synchronous=FULL: a write is on disk when it
+// returns. Every statement commits at once unless a Transaction is open on the connection.
+class Database {
+public:
+    // Opens the file of the given database in paths::dataDir(); a missing file is created with every table
+    // (and, for the reference database, filled with the supplied data). Throws tabi::Error.
+    static std::shared_ptr<Database> open(DbKind db);
+    static std::shared_ptr<Database> openFile(const QString& path, DbKind db);
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    DbKind kind() const { return m_kind; }
+    const QString& path() const { return m_path; }
+    sqlite3* handle() const { return m_db; }
+
+    // Runs statements that return no rows; lines are joined with line breaks.
+    void exec(const QString& sql);
+    void execLines(const QStringList& lines) { exec(lines.join(QLatin1Char('\n'))); }
+    // A single value of a one-row query (tests, checks).
+    QVariant scalar(const QString& sql);
+
+    // A cached prepared statement for this connection.
+    Statement& cached(const QString& sql);
+
+    // The change counter of this connection's writes, so cursors can tell when their caches are stale.
+    quint64 writeGeneration() const { return m_writeGeneration; }
+    void noteWrite() { ++m_writeGeneration; }
+
+    // Turns the engine's last error into a message naming the table, the field and the rule.
+    [[noreturn]] void raise(int rc, const QString& context = {}) const;
+    QString describeError(int rc, const QString& engineMessage) const;
+
+private:
+    Database(const QString& path, DbKind db);
+    void createSchema();
+
+    sqlite3* m_db = nullptr;
+    QString m_path;
+    DbKind m_kind;
+    QHash<QString, Statement*> m_cache;
+    quint64 m_writeGeneration = 0;
+    int m_transactionDepth = 0;
+    friend class Transaction;
+};
+
+// All or nothing: BEGIN IMMEDIATE now, COMMIT on commit(), ROLLBACK when destroyed uncommitted.
+// Nested scopes join the outer transaction.
+class Transaction {
+public:
+    explicit Transaction(Database& db);
+    ~Transaction();
+    void commit();
+
+private:
+    Database& m_db;
+    bool m_outer = false;
+    bool m_done = false;
+};
+
+} // namespace tabi

@@ -143,7 +143,8 @@ QString cutToCp932Bytes(const QString& text, int maxBytes) {
 DecodedText decode(const QByteArray& bytes) {
     DecodedText result;
     auto decodeWith = [&](QStringConverter::Encoding enc, qsizetype bomSize, Encoding kind) {
-        QStringDecoder decoder(enc, QStringConverter::Flag::Stateless);
+        // The BOM is cut off here; a second one right after it is content and stays.
+        QStringDecoder decoder(enc, QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
         result.text = decoder.decode(QByteArrayView(bytes).sliced(bomSize));
         result.encoding = kind;
         result.hadBom = true;

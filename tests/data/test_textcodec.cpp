@@ -130,6 +130,8 @@ void TestTextCodec::decode_data() {
     QTest::newRow("no bom is cp932") << QByteArray("\x8E\xCA\x90\x5E\r\n") << QStringLiteral("写真\r\n")
                                      << Encoding::Cp932 << false;
     QTest::newRow("empty") << QByteArray() << QString() << Encoding::Cp932 << false;
+    QTest::newRow("second bom is content") << QByteArray("\xEF\xBB\xBF\xEF\xBB\xBF" "a") << (QString(QChar(0xFEFF)) + u'a')
+                                           << Encoding::Utf8 << true;
     QTest::newRow("bom only") << QByteArray("\xEF\xBB\xBF") << QString() << Encoding::Utf8 << true;
 }
 // clang-format on

@@ -1,0 +1,395 @@
+#include "data/cursor.h"
+#include "data/error.h"
+#include "support/tempenv.h"
+
+#include <QtTest>
+
+using namespace tabi;
+
+namespace {
+
+// Observes a cursor and counts what it was told.
+struct Recorder : CursorObserver {
+    int data = 0, moved = 0, state = 0, field = 0;
+    void cursorEvent(CursorEvent e, int) override {
+        switch (e) {
+        case CursorEvent::DataChanged: ++data; break;
+        case CursorEvent::RecordChanged: ++moved; break;
+        case CursorEvent::StateChanged: ++state; break;
+        case CursorEvent::FieldChanged: ++field; break;
+        }
+    }
+};
+
+QString errorOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const Error& e) {
+        return e.message();
+    }
+    return {};
+}
+
+void addRoute(TableCursor& m, const QString& code, const QVariant& kbn, double kilo, const QString& haishi = {}) {
+    m.append();
+    m.setText(QStringLiteral("ROSEN_CD"), code);
+    m.setValue(QStringLiteral("KBN_CD"), kbn);
+    m.setFloat(QStringLiteral("KILO"), kilo);
+    m.setText(QStringLiteral("HAISHI_DATE"), haishi);
+    m.post();
+}
+
+QStringList walk(TableCursor& c, const QString& field) {
+    QStringList out;
+    c.first();
+    while (!c.eof()) {
+        out << c.asString(field);
+        c.next();
+    }
+    return out;
+}
+
+} // namespace
+
+class TestCursor : public QObject {
+    Q_OBJECT
+    std::unique_ptr<test::TempEnv> m_env;
+    std::shared_ptr<Database> m_ref, m_per;
+
+private Q_SLOTS:
+    void init() {
+        m_env = std::make_unique<test::TempEnv>();
+        m_ref = Database::open(DbKind::Reference);
+        m_per = Database::open(DbKind::Personal);
+        m_ref->exec(QStringLiteral("DELETE FROM MASTER; DELETE FROM EKI; DELETE FROM KUBUN"));
+    }
+    void cleanup() {
+        m_ref.reset();
+        m_per.reset();
+        m_env.reset();
+    }
+
+    void createsSchemaOnceAndKeepsExistingFiles() {
+        QCOMPARE(m_ref->scalar(QStringLiteral("PRAGMA user_version")).toInt(), kSchemaVersion);
+        QCOMPARE(m_per->scalar(QStringLiteral("PRAGMA journal_mode")).toString(), QStringLiteral("wal"));
+        m_per->exec(QStringLiteral("INSERT INTO TOSHI (NEN, BIKO) VALUES (2020, 'kept')"));
+        auto again = Database::open(DbKind::Personal);
+        QCOMPARE(again->scalar(QStringLiteral("SELECT BIKO FROM TOSHI WHERE NEN = 2020")).toString(), QStringLiteral("kept"));
+        // Stored indexes asked for by name exist in the file.
+        QVERIFY(m_ref->scalar(QStringLiteral("SELECT count(*) FROM sqlite_schema WHERE name IN "
+                                             "('BUNRUI3_BUNRUI_CD', 'BUNRUI4_BUNRUI_CD')"))
+                    .toInt() == 2);
+    }
+
+    void foreignFileIsRefused() {
+        QFile f(m_env->file(QStringLiteral("other.db")));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("this is not a database at all, just some text that fills the first page........");
+        f.close();
+        const QString msg = errorOf([&] { Database::openFile(f.fileName(), DbKind::Personal); });
+        QVERIFY2(msg.contains(QStringLiteral("other.db")), qPrintable(msg));
+    }
+
+    void refusedWritesNameTheField_data() {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<QString>("expect");
+        QTest::newRow("text one too long") << "JOSHA" << "JOSHA_KUKAN" << QVariant(QString(51, QChar(0x3042)))
+                                           << "50 文字まで";
+        QTest::newRow("impossible date") << "JOSHA" << "JOSHA_DATE" << QVariant(QStringLiteral("2024-02-30"))
+                                         << "JOSHA_DATE「乗車年月日」";
+        QTest::newRow("not a number") << "JOSHA" << "JOSHA_KILO" << QVariant(QStringLiteral("12km"))
+                                      << "JOSHA_KILO「乗車キロ」";
+        QTest::newRow("small integer range") << "MASTER" << "VOLT1" << QVariant(40000) << "-32768～32767";
+    }
+    void refusedWritesNameTheField() {
+        QFETCH(QString, table);
+        QFETCH(QString, field);
+        QFETCH(QVariant, value);
+        QFETCH(QString, expect);
+        TableCursor c(table == QLatin1String("JOSHA") ? m_per : m_ref, table, QStringLiteral("ROSEN_CD"));
+        c.open();
+        c.append();
+        c.setText(QStringLiteral("ROSEN_CD"), QStringLiteral("101001"));
+        if (table == QLatin1String("JOSHA") && field != QLatin1String("JOSHA_DATE"))
+            c.setText(QStringLiteral("JOSHA_DATE"), QStringLiteral("2024-01-01"));
+        const QString msg = errorOf([&] {
+            c.setValue(field, value);
+            c.post();
+        });
+        QVERIFY2(msg.contains(expect) && msg.contains(field), qPrintable(msg));
+        // The record stays in insert state with what the user typed, and nothing was stored.
+        QCOMPARE(c.state(), CursorState::Insert);
+        QCOMPARE(c.asString(QStringLiteral("ROSEN_CD")), QStringLiteral("101001"));
+        QCOMPARE(c.database().scalar(QStringLiteral("SELECT count(*) FROM ") + table).toInt(), 0);
+    }
+
+    void duplicateKeyIsRefusedAndRowStaysInEdit() {
+        TableCursor j(m_per, QStringLiteral("JOSHA"), QStringLiteral("ROSEN_CD;JOSHA_DATE"));
+        j.open();
+        for (int i = 0; i < 2; ++i) {
+            j.append();
+            j.setText(QStringLiteral("ROSEN_CD"), QStringLiteral("101001"));
+            j.setDate(QStringLiteral("JOSHA_DATE"), QDate(2024, 5, 1));
+            j.setFloat(QStringLiteral("JOSHA_KILO"), 10.0 + i);
+            if (i == 0)
+                j.post();
+        }
+        const QString msg = errorOf([&] { j.post(); });
+        QVERIFY2(msg.contains(QStringLiteral("キーの重複")) && msg.contains(QStringLiteral("JOSHA_DATE")), qPrintable(msg));
+        QCOMPARE(j.state(), CursorState::Insert);
+        QCOMPARE(j.asFloat(QStringLiteral("JOSHA_KILO")), 11.0);
+        // The engine also refuses a bad timestamp written around the cursor.
+        const QString raw = errorOf([&] {
+            m_per->exec(QStringLiteral("INSERT INTO JOSHA (ROSEN_CD, JOSHA_DATE) VALUES ('1', '2024-02-30 00:00:00')"));
+        });
+        QVERIFY2(raw.contains(QStringLiteral("JOSHA_DATE")), qPrintable(raw));
+    }
+
+    void emptyTextToDateStoresNull() {
+        TableCursor m(m_ref, QStringLiteral("MASTER"), QStringLiteral("ROSEN_CD"));
+        m.open();
+        addRoute(m, QStringLiteral("101001"), QStringLiteral("11"), 5.0, QStringLiteral("1987-03-31"));
+        QCOMPARE(m.displayText(QStringLiteral("HAISHI_DATE")), QStringLiteral("1987-03-31"));
+        m.edit();
+        m.setText(QStringLiteral("HAISHI_DATE"), QString());
+        m.post();
+        QVERIFY(m_ref->scalar(QStringLiteral("SELECT HAISHI_DATE IS NULL FROM MASTER")).toBool());
+        QCOMPARE(m.displayText(QStringLiteral("HAISHI_DATE")), QString());
+        QVERIFY(m.asDate(QStringLiteral("HAISHI_DATE")).isNull());
+    }
+
+    void navigationFlagsAndKeyOrder() {
+        TableCursor m(m_ref, QStringLiteral("MASTER"), QStringLiteral("KBN_CD;ROSEN_CD"));
+        m.open();
+        QVERIFY(m.eof() && m.bof() && m.isEmpty());
+        m.next();
+        QVERIFY(m.eof());
+        // Equal categories come in route-code order; a route without a category sorts first.
+        addRoute(m, QStringLiteral("103002"), QStringLiteral("12"), 1);
+        addRoute(m, QStringLiteral("101001"), QStringLiteral("12"), 1);
+        addRoute(m, QStringLiteral("102001"), QVariant(), 1);
+        addRoute(m, QStringLiteral("101002"), QStringLiteral("11"), 1);
+        QCOMPARE(walk(m, QStringLiteral("ROSEN_CD")),
+                 QStringList({"102001", "101002", "101001", "103002"}));
+        QVERIFY(m.eof());
+        m.first();
+        QVERIFY(m.bof() && !m.eof());
+        m.prior();
+        QVERIFY(m.bof());
+        QCOMPARE(m.asString(QStringLiteral("ROSEN_CD")), QStringLiteral("102001"));
+        m.last();
+        QVERIFY(m.eof());
+        QCOMPARE(m.asString(QStringLiteral("ROSEN_CD")), QStringLiteral("103002"));
+        QCOMPARE(m.moveBy(-2), -2);
+        QCOMPARE(m.asString(QStringLiteral("ROSEN_CD")), QStringLiteral("101002"));
+        // Changing the index order keeps the current record.
+        m.setIndexFieldNames(QStringLiteral("ROSEN_CD"));
+        QCOMPARE(m.asString(QStringLiteral("ROSEN_CD")), QStringLiteral("101002"));
+        m.next();
+        QCOMPARE(m.asString(QStringLiteral("ROSEN_CD")), QStringLiteral("102001"));
+    }
+
+    void findNearestWithShorterKey_data() {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("lands");
+        QTest::addColumn<bool>("found");
+        QTest::newRow("classification with routes") << "102" << "102001" << true;
+        QTest::newRow("classification without routes") << "103" << "105001" << true;
+        QTest::newRow("exact key") << "101002" << "101002" << true;
+        QTest::newRow("after every key") << "9" << "" << false;
+    }
+    void findNearestWithShorterKey() {
+        QFETCH(QString, key);
+        QFETCH(QString, lands);
+        QFETCH(bool, found);
+        TableCursor m(m_ref, QStringLiteral("MASTER"), QStringLiteral("ROSEN_CD"));
+        m.open();
+        for (const char* c : {"101001", "101002", "102001", "102002", "105001"})
+            addRoute(m, QString::fromLatin1(c), QStringLiteral("11"), 1);
+        QCOMPARE(m.findNearest({key}), found);
+        if (found)
+            QCOMPARE(m.asString(QStringLiteral("ROSEN_CD")), lands);
+        else
+            QVERIFY(m.eof());
+        QCOMPARE(m.findKey({QStringLiteral("102002")}), true);
+        QCOMPARE(m.findKey({QStringLiteral("102003")}), false);
+        QCOMPARE(m.asString(QStringLiteral("ROSEN_CD")), QStringLiteral("102002"));
+    }
+
+    void moveAwayPostsChangedAndDropsUnchanged() {
+        TableCursor t(m_per, QStringLiteral("TOSHI"), QStringLiteral("NEN"));
+        t.open();
+        for (int y : {2001, 2002, 2003}) {
+            t.append();
+            t.setInteger(QStringLiteral("NEN"), y);
+            t.post();
+        }
+        t.first();
+        t.edit();
+        t.setInteger(QStringLiteral("JOSHA_NO"), 7);
+        t.next(); // posts
+        QCOMPARE(m_per->scalar(QStringLiteral("SELECT JOSHA_NO FROM TOSHI WHERE NEN = 2001")).toInt(), 7);
+        QCOMPARE(t.asInteger(QStringLiteral("NEN")), 2002);
+        t.insert();
+        t.next(); // an untouched new record is dropped, then the move goes on from 2002
+        QCOMPARE(m_per->scalar(QStringLiteral("SELECT count(*) FROM TOSHI")).toInt(), 3);
+        QCOMPARE(t.state(), CursorState::Browse);
+        QCOMPARE(t.asInteger(QStringLiteral("NEN")), 2003);
+        t.edit();
+        t.setText(QStringLiteral("BIKO"), QStringLiteral("x"));
+        t.cancel();
+        QCOMPARE(t.asString(QStringLiteral("BIKO")), QString());
+        t.remove(); // the last record: its predecessor becomes current
+        QCOMPARE(t.asInteger(QStringLiteral("NEN")), 2002);
+        QCOMPARE(t.recordCount(), 2);
+    }
+
+    void detailFollowsMaster() {
+        TableCursor m(m_ref, QStringLiteral("MASTER"), QStringLiteral("ROSEN_CD"));
+        TableCursor e(m_ref, QStringLiteral("EKI"), QStringLiteral("ROSEN_CD"));
+        e.setMasterSource(&m, QStringLiteral("ROSEN_CD"));
+        m.open();
+        e.open();
+        addRoute(m, QStringLiteral("101001"), QStringLiteral("11"), 10);
+        addRoute(m, QStringLiteral("101002"), QStringLiteral("11"), 10);
+        m.first();
+        // A master without details: the detail is empty at once, and an insert takes the master's value.
+        QVERIFY(e.eof() && e.isEmpty());
+        Recorder rec;
+        e.addObserver(&rec);
+        for (double k : {3.5, 0.0, 1.2}) { // entered out of order, read by kilometre
+            e.append();
+            e.setFloat(QStringLiteral("KILO"), k);
+            e.setText(QStringLiteral("EKI_KANJI"), QString::number(k));
+            e.post();
+        }
+        QCOMPARE(m_ref->scalar(QStringLiteral("SELECT count(*) FROM EKI WHERE ROSEN_CD = '101001'")).toInt(), 3);
+        QCOMPARE(walk(e, QStringLiteral("KILO")), QStringList({"0", "1.2", "3.5"}));
+        m.next();
+        QVERIFY(rec.data > 0);
+        QVERIFY(e.eof());
+        QCOMPARE(e.recordCount(), 0);
+        m.prior();
+        QCOMPARE(e.recordCount(), 3);
+        QCOMPARE(e.asFloat(QStringLiteral("KILO")), 0.0);
+        e.removeObserver(&rec);
+    }
+
+    void walksAcrossWindowsBothWays() {
+        TableCursor t(m_ref, QStringLiteral("TMP_JOSHA_KUBUN"), QStringLiteral("KBN_CD"));
+        t.open();
+        {
+            Transaction tx(*m_ref);
+            for (int i = 0; i < 3000; ++i) {
+                t.append();
+                t.setText(0, QStringLiteral("%1").arg(i % 7, 2, 10, QLatin1Char('0')));
+                t.setText(1, QStringLiteral("%1").arg(i, 6, 10, QLatin1Char('0')));
+                t.post();
+            }
+            tx.commit();
+        }
+        // Equal KBN_CD values come in insertion (rowid) order.
+        QStringList forward;
+        int n = 0;
+        QString lastKey;
+        t.first();
+        while (!t.eof()) {
+            const QString key = t.asString(0) + t.asString(1);
+            QVERIFY2(key > lastKey, qPrintable(key));
+            QCOMPARE(t.recNo(), n);
+            lastKey = key;
+            ++n;
+            t.next();
+        }
+        QCOMPARE(n, 3000);
+        QCOMPARE(t.recordCount(), 3000);
+        int back = 0;
+        t.last();
+        while (!t.bof()) {
+            ++back;
+            t.prior();
+        }
+        QCOMPARE(back, 3000);
+        t.moveToRow(2500);
+        QCOMPARE(t.recNo(), 2500);
+        const auto rows = t.fetchRows(2500, 1);
+        QCOMPARE(rows.first().values[1].toString(), t.asString(1));
+    }
+
+    void idleCursorNeverBlocksAnotherConnection() {
+        TableCursor reader(m_per, QStringLiteral("TOSHI"), QStringLiteral("NEN"));
+        reader.open();
+        {
+            Transaction tx(*m_per);
+            for (int y = 1900; y < 2000; ++y)
+                m_per->exec(QStringLiteral("INSERT INTO TOSHI (NEN) VALUES (%1)").arg(y));
+            tx.commit();
+        }
+        reader.reopen();
+        reader.next();
+        auto other = Database::open(DbKind::Personal);
+        TableCursor writer(other, QStringLiteral("TOSHI"), QStringLiteral("NEN"));
+        writer.open();
+        writer.append();
+        writer.setInteger(QStringLiteral("NEN"), 2050);
+        writer.post(); // would fail with "database is locked" if the reader held its statement open
+        reader.refresh();
+        reader.last();
+        QCOMPARE(reader.asInteger(QStringLiteral("NEN")), 2050);
+    }
+
+    void twoCursorsEmptyOneWorkTable() {
+        auto second = Database::open(DbKind::Reference);
+        TableCursor a(m_ref, QStringLiteral("TMP_JOSHA_KUBUN"), QStringLiteral("KBN_CD"));
+        a.open();
+        a.append();
+        a.setText(QStringLiteral("KBN_CD"), QStringLiteral("11"));
+        a.post();
+        second->exec(QStringLiteral("DELETE FROM \"TMP_JOSHA_KUBUN\""));
+        a.reopen();
+        QVERIFY(a.isEmpty());
+    }
+
+    void transactionIsAllOrNothing() {
+        TableCursor t(m_per, QStringLiteral("TOSHI"), QStringLiteral("NEN"));
+        t.open();
+        try {
+            Transaction tx(*m_per);
+            t.append();
+            t.setInteger(QStringLiteral("NEN"), 1999);
+            t.post();
+            t.append();
+            t.setInteger(QStringLiteral("NEN"), 1999);
+            t.post(); // duplicate: throws
+            tx.commit();
+        } catch (const Error&) {
+        }
+        t.cancel();
+        QCOMPARE(m_per->scalar(QStringLiteral("SELECT count(*) FROM TOSHI")).toInt(), 0);
+    }
+
+    void observersSuspended() {
+        TableCursor t(m_per, QStringLiteral("TOSHI"), QStringLiteral("NEN"));
+        Recorder rec;
+        t.addObserver(&rec);
+        t.open();
+        const int before = rec.data;
+        t.disableControls();
+        for (int y : {1, 2, 3}) {
+            t.append();
+            t.setInteger(0, y);
+            t.post();
+        }
+        t.first();
+        t.next();
+        QCOMPARE(rec.data, before);
+        QCOMPARE(rec.moved, 0);
+        t.enableControls();
+        QCOMPARE(rec.data, before + 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCursor)
+#include "test_cursor.moc"

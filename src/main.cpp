@@ -1,12 +1,29 @@
+#include "app/mainform.h"
+#include "app/startup.h"
+#include "ui/fonts.h"
+
 #include <QApplication>
-#include <QMainWindow>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tabiroku"));
-    QApplication::setApplicationDisplayName(QStringLiteral("タビロク"));
-    QMainWindow w;
-    w.setWindowTitle(QStringLiteral("タビロク"));
-    w.showMaximized();
+    QApplication::setFont(tabi::ui::uiFont(13));
+
+    // Qt's own dialogs (file dialogs, message box buttons) speak the user's language.
+    QTranslator qtTranslator;
+    if (qtTranslator.load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTranslator);
+
+    // Each subsystem registers the screens of its commands here (tabi::registerScreen) and its start-up
+    // dialogs (tabi::registerStartupDialog); the settings dialog is the shell's own.
+
+    std::unique_ptr<tabi::TMainForm> mainForm = tabi::startUp();
+    if (!mainForm)
+        return 1;
+    mainForm->showMaximized();
     return app.exec();
 }

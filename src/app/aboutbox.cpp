@@ -1,0 +1,119 @@
+#include "app/aboutbox.h"
+
+#include "app/screens.h"
+#include "data/cursor.h"
+#include "data/database.h"
+#include "data/settingsfile.h"
+#include "ui/fonts.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStyle>
+
+namespace tabi {
+
+namespace {
+
+const QString kFailure = QStringLiteral("Failure");
+
+// A read-only, borderless text field, as the dialog shows its values.
+QLineEdit* valueField(const char* name, QWidget* parent, const QRect& geometry, int pixelSize, bool red = false) {
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName(QString::fromLatin1(name));
+    edit->setReadOnly(true);
+    edit->setFrame(false);
+    edit->setFocusPolicy(Qt::NoFocus);
+    edit->setFont(ui::uiFont(pixelSize));
+    QPalette p = edit->palette();
+    p.setBrush(QPalette::Base, Qt::transparent);
+    if (red)
+        p.setColor(QPalette::Text, QColor(0xFF, 0, 0));
+    edit->setPalette(p);
+    edit->setGeometry(geometry);
+    return edit;
+}
+
+QLabel* caption(const QString& text, QWidget* parent, const QRect& geometry, int pixelSize) {
+    auto* label = new QLabel(text, parent);
+    label->setFont(ui::uiFont(pixelSize));
+    label->setGeometry(geometry);
+    return label;
+}
+
+// A bevelled panel: raised outside, lowered inside.
+QFrame* panel(const char* name, QWidget* parent, const QRect& geometry) {
+    auto* outer = new QFrame(parent);
+    outer->setObjectName(QString::fromLatin1(name));
+    outer->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    outer->setLineWidth(1);
+    outer->setGeometry(geometry);
+    auto* inner = new QFrame(outer);
+    inner->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    inner->setLineWidth(1);
+    inner->setGeometry(2, 2, geometry.width() - 4, geometry.height() - 4);
+    inner->setAttribute(Qt::WA_TransparentForMouseEvents);
+    return outer;
+}
+
+} // namespace
+
+TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("AboutBox"));
+    setWindowTitle(QStringLiteral("バージョン情報"));
+    setFont(ui::uiFont(16));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    placeDialog(this, QStringLiteral("TAboutBox"));
+
+    QFrame* upper = panel("Panel1", this, QRect(8, 8, 466, 170));
+    auto* icon = new QLabel(upper);
+    icon->setObjectName(QStringLiteral("ProgramIcon"));
+    icon->setPixmap(QPixmap(QStringLiteral(":/tabiroku/icons/tabiroku.png")));
+    icon->setGeometry(12, 10, 32, 32);
+    QLabel* product = caption(QStringLiteral("タビロク"), upper, QRect(56, 4, 300, 40), 24);
+    product->setObjectName(QStringLiteral("ProductName"));
+    caption(QStringLiteral("Ver."), upper, QRect(56, 46, 40, 26), 16);
+    m_version = valueField("Version", upper, QRect(96, 46, 120, 26), 16, true);
+    m_comment1 = valueField("Comment1", upper, QRect(16, 76, 433, 26), 16);
+    m_comment2 = valueField("Comment2", upper, QRect(16, 102, 433, 26), 16);
+    caption(QStringLiteral("提供データ作成基準日"), upper, QRect(16, 136, 170, 26), 16);
+    m_teikyo = valueField("EditTEIKYO", upper, QRect(192, 136, 140, 26), 16, true);
+
+    QFrame* lower = panel("Panel2", this, QRect(8, 183, 370, 58));
+    caption(QStringLiteral("名前    :"), lower, QRect(14, 16, 80, 26), 16);
+    m_userName = valueField("UserName", lower, QRect(94, 16, 264, 26), 16);
+
+    m_ok = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("了解(&R)"), this);
+    m_ok->setObjectName(QStringLiteral("BitBtn1"));
+    m_ok->setGeometry(385, 206, 89, 33);
+    m_ok->setDefault(true);
+    connect(m_ok, &QPushButton::clicked, this, &QDialog::accept);
+
+    // The data date comes from the first row of VER in date order; the cursor stays open for the whole run.
+    m_db = Database::open(DbKind::Reference);
+    m_ver = std::make_unique<TableCursor>(m_db, QStringLiteral("VER"), QStringLiteral("VER_DATE"));
+    m_ver->open();
+    m_ver->first();
+    m_teikyo->setText(m_ver->isEmpty() ? QString() : m_ver->displayText(QStringLiteral("VER_DATE")));
+}
+
+TAboutBox::~TAboutBox() = default;
+
+void TAboutBox::refresh() {
+    m_version->setText(QStringLiteral("11.0"));
+    const std::pair<const char*, QLineEdit*> keys[] = {
+        {"Comment1", m_comment1}, {"Comment2", m_comment2}, {"UserName", m_userName}};
+    for (const auto& [key, field] : keys) {
+        const QString value = settings::readString(QStringLiteral("Tabiroku"), QString::fromLatin1(key), kFailure);
+        if (value != kFailure)
+            field->setText(value);
+    }
+}
+
+void TAboutBox::showEvent(QShowEvent* event) {
+    refresh();
+    QDialog::showEvent(event);
+}
+
+} // namespace tabi

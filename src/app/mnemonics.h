@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QObject>
+#include <functional>
+
+class QAbstractButton;
+class QKeyEvent;
+class QWidget;
+
+namespace tabi {
+
+// The visible, enabled button below root whose mnemonic ("割合(&W)") is Alt+key; null when there is none.
+QAbstractButton* findMnemonicButton(QWidget* root, int key);
+
+// Gives the active document window's own Alt+letter mnemonics priority over the main menu's: Qt would see two
+// equal shortcuts in one window as ambiguous and fire neither. Installed on the application; while the frame
+// is the active window and no popup is open, an Alt+letter that one of the active screen's buttons carries
+// clicks that button and goes no further. Everything else (Alt alone, F10, menu letters) passes on.
+class MnemonicRouter : public QObject {
+    Q_OBJECT
+public:
+    // frame: the main window; activeScreen: the widget of the active document window, or null.
+    MnemonicRouter(QWidget* frame, std::function<QWidget*()> activeScreen);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QAbstractButton* target(const QKeyEvent* event) const;
+
+    QWidget* m_frame;
+    std::function<QWidget*()> m_activeScreen;
+};
+
+} // namespace tabi

@@ -1,0 +1,59 @@
+#include "app/startup.h"
+
+#include "app/aboutbox.h"
+#include "app/helptopics.h"
+#include "app/mainform.h"
+#include "app/screens.h"
+#include "data/error.h"
+#include "ui/command.h"
+
+#include <QGuiApplication>
+#include <QList>
+
+namespace tabi {
+
+namespace {
+
+struct StartupDialog {
+    QString className;
+    std::function<QWidget*(QWidget*)> factory;
+};
+
+QList<StartupDialog>& startupDialogs() {
+    static QList<StartupDialog> list;
+    return list;
+}
+
+} // namespace
+
+void registerStartupDialog(const QString& className, std::function<QWidget*(QWidget* mainForm)> factory) {
+    startupDialogs().append({className, std::move(factory)});
+}
+
+std::unique_ptr<TMainForm> startUp() {
+    const QString title = QStringLiteral("タビロク");
+    QGuiApplication::setApplicationDisplayName(title);
+    setApplicationHelpFile(QString::fromUtf16(kApplicationHelpFile));
+
+    auto mainForm = std::make_unique<TMainForm>();
+    try {
+        auto* about = new TAboutBox(mainForm.get());
+        mainForm->setAboutBox(about);
+        for (const StartupDialog& d : startupDialogs()) {
+            QWidget* dialog = d.factory(mainForm.get());
+            if (dialog) {
+                dialog->hide();
+                setLatestScreen(d.className, dialog);
+            }
+        }
+    } catch (const Error& error) {
+        ui::showCommandError(nullptr, error.message());
+        return nullptr;
+    } catch (const std::exception& error) {
+        ui::showCommandError(nullptr, QString::fromLocal8Bit(error.what()));
+        return nullptr;
+    }
+    return mainForm;
+}
+
+} // namespace tabi

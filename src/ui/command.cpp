@@ -1,0 +1,27 @@
+#include "ui/command.h"
+
+#include "ui/dialogs.h"
+
+#include <QGuiApplication>
+
+namespace tabi::ui {
+
+void showCommandError(QWidget* owner, const QString& text) {
+    // The wait cursor must not stay up over the box.
+    const bool waiting = QGuiApplication::overrideCursor() != nullptr;
+    if (waiting)
+        QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
+    critical(owner, QGuiApplication::applicationDisplayName(), text);
+    if (waiting)
+        QGuiApplication::restoreOverrideCursor();
+}
+
+WaitCursor::WaitCursor() {
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+WaitCursor::~WaitCursor() {
+    QGuiApplication::restoreOverrideCursor();
+}
+
+} // namespace tabi::ui

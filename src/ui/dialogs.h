@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+class QWidget;
+class QDialog;
+
+// Every modal wait of the program (message boxes, file dialogs, the screens' own modal dialogs) goes through
+// these functions, so that one replaceable handler decides how it is answered: the real dialogs in the program,
+// a recorded answer in tests, which must never block.
+namespace tabi::ui {
+
+enum class DialogKind { Information, Critical, Question, OpenFile, SaveFile, Exec };
+
+struct DialogRequest {
+    DialogKind kind = DialogKind::Information;
+    QWidget* parent = nullptr;
+    QString title;    // box or dialog caption
+    QString text;     // message text; for file dialogs the proposed file or folder
+    QString filter;   // file dialogs: "description (*.ext)" entries separated by ";;"
+    QDialog* dialog = nullptr; // Exec: the dialog to run
+    QString dialogClass;       // Exec: class name of the dialog
+};
+
+struct DialogReply {
+    int result = 0;   // Question: nonzero = Yes; Exec: the dialog's result code
+    QString fileName; // OpenFile/SaveFile: the chosen file, empty when cancelled
+};
+
+using DialogHandler = std::function<DialogReply(const DialogRequest&)>;
+
+// Installs a handler and returns the previous one; an empty handler restores the real dialogs.
+DialogHandler setDialogHandler(DialogHandler handler);
+// The real dialogs, for a handler that wants to fall back on them.
+DialogReply showRealDialog(const DialogRequest& request);
+
+void information(QWidget* parent, const QString& title, const QString& text);
+void critical(QWidget* parent, const QString& title, const QString& text);
+// Standard Yes/No question; true for Yes.
+bool question(QWidget* parent, const QString& title, const QString& text);
+// Empty result when cancelled. filter uses Qt's form: "すべてのファイル (*.*)".
+QString getOpenFileName(QWidget* parent, const QString& caption, const QString& filter,
+                        const QString& directory = QString());
+QString getSaveFileName(QWidget* parent, const QString& caption, const QString& filter,
+                        const QString& proposedFile = QString());
+// Runs a dialog modally and returns its result (QDialog::Accepted / Rejected or a done() code).
+int execDialog(QDialog& dialog);
+
+} // namespace tabi::ui

@@ -44,6 +44,16 @@ bool MnemonicRouter::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
     } else if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_F10 && key->modifiers() == Qt::NoModifier &&
+            QApplication::activeWindow() == m_frame && !QApplication::activePopupWidget()) {
+            // F10 selects the menu bar as a lone Alt does; the menu bar's own Alt handling does the work.
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_Alt, Qt::AltModifier);
+            QKeyEvent release(QEvent::KeyRelease, Qt::Key_Alt, Qt::NoModifier);
+            QCoreApplication::sendEvent(watched, &press);
+            QCoreApplication::sendEvent(watched, &release);
+            return true;
+        }
         if (QAbstractButton* button = target(static_cast<QKeyEvent*>(event))) {
             // Like a mouse click, the button takes the focus first, so a field being edited is left first.
             button->setFocus(Qt::ShortcutFocusReason);

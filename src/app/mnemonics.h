@@ -15,7 +15,8 @@ QAbstractButton* findMnemonicButton(QWidget* root, int key);
 // Gives the active document window's own Alt+letter mnemonics priority over the main menu's: Qt would see two
 // equal shortcuts in one window as ambiguous and fire neither. Installed on the application; while the frame
 // is the active window and no popup is open, an Alt+letter that one of the active screen's buttons carries
-// clicks that button and goes no further. Everything else (Alt alone, F10, menu letters) passes on.
+// clicks that button and goes no further. Everything else (Alt alone, menu letters) passes on; F10 selects
+// the menu bar as a lone Alt does.
 class MnemonicRouter : public QObject {
     Q_OBJECT
 public:

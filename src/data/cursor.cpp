@@ -23,6 +23,27 @@ QString placeholders(int n) {
     return p.join(QStringLiteral(", "));
 }
 
+int digits(const QString& t, int from, int count) {
+    int v = 0;
+    for (int i = from; i < from + count; ++i) {
+        const char16_t c = t[i].unicode();
+        if (c < u'0' || c > u'9')
+            return -1;
+        v = v * 10 + (c - u'0');
+    }
+    return v;
+}
+
+// "yyyy-mm-dd HH:MM:SS" naming a real day and time: the stored form, taken as it is without a date parser.
+bool isStoredTimestamp(const QString& t) {
+    if (t.size() != 19 || t[4] != u'-' || t[7] != u'-' || t[10] != u' ' || t[13] != u':' || t[16] != u':')
+        return false;
+    const int y = digits(t, 0, 4), mo = digits(t, 5, 2), d = digits(t, 8, 2);
+    const int h = digits(t, 11, 2), mi = digits(t, 14, 2), sec = digits(t, 17, 2);
+    return y >= 0 && mo >= 0 && d >= 0 && h >= 0 && h < 24 && mi >= 0 && mi < 60 && sec >= 0 && sec < 60 &&
+           QDate::isValid(y, mo, d);
+}
+
 QString fieldTitle(const FieldDef& f) {
     return f.label.isEmpty() ? f.name : QStringLiteral("%1「%2」").arg(f.name, f.label);
 }
@@ -122,6 +143,10 @@ void TableCursor::open() {
     }
     resolveOrder(order);
     buildQueries();
+    m_insertStatements.clear();
+    m_updateStatements.clear();
+    if (m_fields.size() > 64)
+        throw Error(QStringLiteral("表 %1 のフィールドが多すぎます。").arg(m_tableName));
     m_state = CursorState::Browse;
     m_stale = false;
     invalidateCounts();
@@ -537,7 +562,8 @@ bool TableCursor::findNearest(const QVariantList& values) {
     ensureFresh();
     checkBrowse();
     const int k = std::min<int>(values.size(), m_orderFields.size());
-    m_batch = kFirstBatch;
+    // One row only: a look-up is often followed by no move at all; the first next() reads a window.
+    m_batch = 1;
     Statement& s = m_db->cached(m_selectList + whereClause(QStringLiteral("^>="), k) + m_orderAsc + QStringLiteral(" LIMIT ?"));
     int p = bindFilter(s);
     for (int i = 0; i < k; ++i) {
@@ -558,9 +584,10 @@ bool TableCursor::findNearest(const QVariantList& values) {
     m_buf = std::move(rows);
     m_pos = 0;
     m_bufFromStart = false;
-    m_bufToEnd = n < m_batch;
+    m_bufToEnd = false;
     m_bufStartIndex = -1;
     m_bof = m_eof = false;
+    m_batch = kFirstBatch;
     recordMoved();
     return true;
 }
@@ -646,43 +673,45 @@ void TableCursor::post() {
         return;
     }
     qint64 rowid = 0;
-    if (m_state == CursorState::Insert) {
+    const bool inserting = m_state == CursorState::Insert;
+    // Statements are looked up by the set of fields they write, so a loop of posts builds no SQL text.
+    quint64 mask = 0;
+    for (int i = 0; i < m_fields.size(); ++i)
+        if (inserting ? !m_edit.values[i].isNull() : bool(m_changed[i]))
+            mask |= quint64(1) << i;
+    QHash<quint64, Statement*>& stmts = inserting ? m_insertStatements : m_updateStatements;
+    Statement* st = stmts.value(mask);
+    if (!st) {
         QStringList cols;
-        QVector<int> fields;
         for (int i = 0; i < m_fields.size(); ++i)
-            if (!m_edit.values[i].isNull()) {
-                cols << quoted(m_fields[i].name);
-                fields << i;
-            }
+            if (mask & (quint64(1) << i))
+                cols << quoted(m_fields[i].name) + (inserting ? QString() : QStringLiteral(" = ?"));
         // Fields left empty are not named, so the database's own defaults apply to them.
-        const QString sql = cols.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoted(m_tableName))
-                                           : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                                 .arg(quoted(m_tableName), cols.join(QStringLiteral(", ")),
-                                                      placeholders(int(cols.size())));
-        Statement& s = m_db->cached(sql);
-        StatementScope scope(s);
+        QString sql;
+        if (!inserting)
+            sql = QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?").arg(quoted(m_tableName), cols.join(QStringLiteral(", ")));
+        else if (cols.isEmpty())
+            sql = QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoted(m_tableName));
+        else
+            sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                      .arg(quoted(m_tableName), cols.join(QStringLiteral(", ")), placeholders(int(cols.size())));
+        st = &m_db->cached(sql);
+        stmts.insert(mask, st);
+    }
+    {
+        StatementScope scope(*st);
         int p = 1;
-        for (int f : std::as_const(fields))
-            s.bind(p++, m_edit.values[f]);
-        s.step();
+        for (int i = 0; i < m_fields.size(); ++i)
+            if (mask & (quint64(1) << i))
+                st->bind(p++, m_edit.values[i]);
+        if (!inserting)
+            st->bindInt(p, m_edit.rowid);
+        st->step();
+    }
+    if (inserting) {
         rowid = sqlite3_last_insert_rowid(m_db->handle());
     } else {
-        QStringList sets;
-        QVector<int> fields;
-        for (int i = 0; i < m_fields.size(); ++i)
-            if (m_changed[i]) {
-                sets << quoted(m_fields[i].name) + QStringLiteral(" = ?");
-                fields << i;
-            }
-        Statement& s = m_db->cached(
-            QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?").arg(quoted(m_tableName), sets.join(QStringLiteral(", "))));
-        StatementScope scope(s);
-        int p = 1;
-        for (int f : std::as_const(fields))
-            s.bind(p++, m_edit.values[f]);
         rowid = m_edit.rowid;
-        s.bindInt(p, rowid);
-        s.step();
         if (sqlite3_changes(m_db->handle()) == 0)
             throw Error(QStringLiteral("表 %1 の行は、ほかの画面で削除されたため更新できません。").arg(m_tableName));
     }
@@ -691,10 +720,32 @@ void TableCursor::post() {
     m_modified = false;
     m_insertPos = -1;
     invalidateCounts();
-    if (!rereadCurrent(rowid)) {
-        // The new or changed row no longer belongs to the linked set (its link value changed).
-        loadFirst();
+
+    // What was written is what is stored, unless the database filled in a default for an empty field.
+    bool defaultsApplied = false;
+    if (inserting)
+        for (int i = 0; i < m_fields.size(); ++i)
+            if (!(mask & (quint64(1) << i)) && !m_fields[i].defaultSql.isEmpty())
+                defaultsApplied = true;
+    CursorRow written = m_edit;
+    written.rowid = rowid;
+    bool keysKept = !inserting && m_pos >= 0 && m_buf[m_pos].rowid == rowid;
+    for (int i = 0; keysKept && i < m_orderFields.size(); ++i)
+        keysKept = m_buf[m_pos].values[m_orderFields[i]] == written.values[m_orderFields[i]];
+    if (keysKept) {
+        // The record keeps its place: the window stays valid and a following next() reads no rows.
+        m_buf[m_pos] = std::move(written);
+    } else if (defaultsApplied || (m_master && written.values[m_linkField] != masterValue())) {
+        if (!rereadCurrent(rowid))
+            loadFirst(); // the row left the linked set (its link value changed)
+    } else {
+        m_buf = {std::move(written)};
+        m_pos = 0;
+        m_bufFromStart = m_bufToEnd = false;
+        m_bufStartIndex = -1;
+        m_bof = m_eof = false;
     }
+    m_batch = kFirstBatch;
     ++m_generation;
     notify(CursorEvent::StateChanged);
     notify(CursorEvent::DataChanged);
@@ -898,6 +949,8 @@ QVariant TableCursor::toStorage(int field, const QVariant& value) const {
         const QString t = value.toString().trimmed();
         if (t.isEmpty())
             return QVariant();
+        if (isStoredTimestamp(t))
+            return t;
         // Accepted forms: yyyy-mm-dd, yyyy/mm/dd, yyyy-mm-dd HH:MM:SS, and HH:MM for a time of day.
         QString d = t;
         d.replace(QLatin1Char('/'), QLatin1Char('-'));

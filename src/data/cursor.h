@@ -3,6 +3,7 @@
 #include "database.h"
 
 #include <QDate>
+#include <QHash>
 #include <QList>
 #include <QVariant>
 #include <QVector>
@@ -203,6 +204,8 @@ private:
     bool m_insertAppend = false;
     int m_insertPos = -1;
 
+    QHash<quint64, Statement*> m_insertStatements; // by the set of fields written
+    QHash<quint64, Statement*> m_updateStatements;
     qint64 m_count = -1;
     quint64 m_generation = 0;
     QList<CursorObserver*> m_observers;

@@ -1,0 +1,251 @@
+// Benchmark of the data layer (and, where present, the tallies and route screens) on a generated large data
+// set: every figure is measured through the cursor layer and through plain prepared SQLite statements doing
+// the same work in the same run.
+#include "data/cursor.h"
+#include "data/database.h"
+#include "dataset.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <functional>
+#include <sqlite3.h>
+
+#if __has_include("tally_bench.h")
+#include "tally_bench.h"
+#define HAVE_TALLY_BENCH 1
+#endif
+#if __has_include("routes_bench.h")
+#include "routes_bench.h"
+#define HAVE_ROUTES_BENCH 1
+#endif
+
+using namespace tabi;
+
+namespace {
+
+double timeMs(const std::function<void()>& f) {
+    QElapsedTimer t;
+    t.start();
+    f();
+    return t.nsecsElapsed() / 1e6;
+}
+
+void report(const char* what, int ops, double cursorMs, double plainMs, double target) {
+    const double ratio = plainMs > 0 ? cursorMs / plainMs : 0;
+    std::printf("%-44s %8d ops  cursor %9.2f us/op  plain %9.2f us/op  ratio %5.2f  (target <= %.1f) %s\n", what, ops,
+                cursorMs * 1000.0 / ops, plainMs * 1000.0 / ops, ratio, target, ratio <= target ? "ok" : "MISSED");
+}
+
+// Reads every column of the current row the way a screen or a tally would.
+double touchCursor(TableCursor& c) {
+    double sum = 0;
+    for (int f = 0; f < c.fieldCount(); ++f) {
+        const QVariant v = c.value(f);
+        sum += v.typeId() == QMetaType::QString ? v.toString().size() : v.toDouble();
+    }
+    return sum;
+}
+
+double touchPlain(Statement& s, int columns) {
+    double sum = 0;
+    for (int i = 1; i <= columns; ++i) {
+        const QVariant v = s.column(i);
+        sum += v.typeId() == QMetaType::QString ? v.toString().size() : v.toDouble();
+    }
+    return sum;
+}
+
+sqlite3* plainOpen(const QString& path) {
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA user_version", nullptr, nullptr, nullptr);
+    return db;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    const bool quick = app.arguments().contains(QStringLiteral("--quick"));
+    QTemporaryDir tmp;
+    const QString dir = tmp.path();
+    paths::setDataDir(dir);
+
+    bench::DatasetSize size;
+    std::printf("Generating %d routes / %d classifications / %d stations / %d rides over %d years in %s\n", size.routes,
+                size.classifications, size.stations, size.rides, size.years, qPrintable(dir));
+    std::printf("generate: %.0f ms\n", timeMs([&] { bench::generateDataset(dir, size); }));
+
+    // Open both databases.
+    {
+        const int n = 20;
+        double c = timeMs([&] {
+            for (int i = 0; i < n; ++i) {
+                auto r = Database::open(DbKind::Reference);
+                auto p = Database::open(DbKind::Personal);
+            }
+        });
+        double p = timeMs([&] {
+            for (int i = 0; i < n; ++i) {
+                sqlite3_close(plainOpen(paths::databaseFile(DbKind::Reference)));
+                sqlite3_close(plainOpen(paths::databaseFile(DbKind::Personal)));
+            }
+        });
+        std::printf("open both databases: %.3f ms (plain %.3f ms)  (target <= 50 ms)\n", c / n, p / n);
+    }
+
+    auto ref = Database::open(DbKind::Reference);
+    auto per = Database::open(DbKind::Personal);
+    volatile double sink = 0;
+
+    // Walk JOSHA to the end in each of its index orders.
+    for (const QString& order : {QStringLiteral("ROSEN_CD"), QStringLiteral("ROSEN_CD;JOSHA_DATE"), QStringLiteral("JOSHA_DATE;ROSEN_CD")}) {
+        int rows = 0;
+        const double c = timeMs([&] {
+            TableCursor j(per, QStringLiteral("JOSHA"), order);
+            j.open();
+            while (!j.eof()) {
+                sink = sink + touchCursor(j);
+                ++rows;
+                j.next();
+            }
+        });
+        QString sql = QStringLiteral("SELECT rowid, ROSEN_CD, JOSHA_DATE, JOSHA_KUKAN, JOSHA_KILO, BIKO FROM JOSHA ORDER BY ");
+        sql += order == QLatin1String("JOSHA_DATE;ROSEN_CD") ? QStringLiteral("JOSHA_DATE, ROSEN_CD") : QStringLiteral("ROSEN_CD, JOSHA_DATE");
+        const double p = timeMs([&] {
+            Statement s(*per, sql);
+            while (s.step())
+                sink = sink + touchPlain(s, 5);
+        });
+        report(qPrintable(QStringLiteral("walk JOSHA (%1)").arg(order)), rows, c, p, 2.0);
+    }
+
+    // Find nearest on route codes with classification-code prefixes and full codes.
+    {
+        const int n = 10000;
+        QStringList keys;
+        QRandomGenerator rng(7);
+        Statement codes(*ref, QStringLiteral("SELECT ROSEN_CD FROM MASTER"));
+        QStringList all;
+        while (codes.step())
+            all << codes.columnText(0);
+        codes.reset();
+        for (int i = 0; i < n; ++i) {
+            const QString k = all[int(rng.bounded(all.size()))];
+            keys << (i % 2 ? k.left(3) : k);
+        }
+        TableCursor m(ref, QStringLiteral("MASTER"), QStringLiteral("ROSEN_CD"));
+        m.open();
+        const double c = timeMs([&] {
+            for (const QString& k : keys) {
+                m.findNearest({k});
+                sink = sink + touchCursor(m);
+            }
+        });
+        Statement s(*ref, QStringLiteral("SELECT rowid, * FROM MASTER WHERE ROSEN_CD >= ? ORDER BY ROSEN_CD LIMIT 1"));
+        const double p = timeMs([&] {
+            for (const QString& k : keys) {
+                StatementScope scope(s);
+                s.bindText(1, k);
+                if (s.step())
+                    sink = sink + touchPlain(s, 18);
+            }
+        });
+        report("find nearest (MASTER by ROSEN_CD)", n, c, p, 2.0);
+    }
+
+    // Appends, each posted in its own committed transaction.
+    {
+        const int n = quick ? 5000 : 100000;
+        ref->exec(QStringLiteral("DELETE FROM TMP_JOSHA_KUBUN"));
+        TableCursor t(ref, QStringLiteral("TMP_JOSHA_KUBUN"), QStringLiteral("KBN_CD"));
+        t.open();
+        const int fk = t.fieldIndex(QStringLiteral("KBN_CD")), fr = t.fieldIndex(QStringLiteral("ROSEN_CD")),
+                  fd = t.fieldIndex(QStringLiteral("JOSHA_DATE")), fj = t.fieldIndex(QStringLiteral("JOSHA_KILO"));
+        const QString day = QStringLiteral("2020-01-01 00:00:00");
+        const double c = timeMs([&] {
+            for (int i = 0; i < n; ++i) {
+                t.append();
+                t.setValue(fk, QStringLiteral("00"));
+                t.setValue(fr, QStringLiteral("101001"));
+                t.setValue(fd, day);
+                t.setValue(fj, 1.5);
+                t.post();
+            }
+        });
+        ref->exec(QStringLiteral("DELETE FROM TMP_JOSHA_KUBUN"));
+        Statement s(*ref, QStringLiteral("INSERT INTO TMP_JOSHA_KUBUN (KBN_CD, ROSEN_CD, JOSHA_DATE, JOSHA_KILO) VALUES (?, ?, ?, ?)"));
+        const double p = timeMs([&] {
+            for (int i = 0; i < n; ++i) {
+                StatementScope scope(s);
+                s.bindText(1, QStringLiteral("00"));
+                s.bindText(2, QStringLiteral("101001"));
+                s.bindText(3, day);
+                s.bindDouble(4, 1.5);
+                s.step();
+            }
+        });
+        report("append + post (autocommit each)", n, c, p, 1.5);
+
+        ref->exec(QStringLiteral("DELETE FROM TMP_JOSHA_KUBUN"));
+        const int m = 100000;
+        const double tx = timeMs([&] {
+            Transaction transaction(*ref);
+            for (int i = 0; i < m; ++i) {
+                t.append();
+                t.setValue(fk, QStringLiteral("00"));
+                t.setValue(fr, QStringLiteral("101001"));
+                t.setValue(fd, day);
+                t.setValue(fj, 1.5);
+                t.post();
+            }
+            transaction.commit();
+        });
+        std::printf("%-44s %8d ops  cursor %9.1f ms total  (target <= 1000 ms) %s\n", "append + post inside one transaction", m, tx,
+                    tx <= 1000 ? "ok" : "MISSED");
+    }
+
+    // Edits with move-next auto-post.
+    {
+        const int n = quick ? 2000 : 10000;
+        TableCursor j(per, QStringLiteral("JOSHA"), QStringLiteral("JOSHA_DATE;ROSEN_CD"));
+        j.open();
+        const int fb = j.fieldIndex(QStringLiteral("BIKO"));
+        const double c = timeMs([&] {
+            for (int i = 0; i < n && !j.eof(); ++i) {
+                j.edit();
+                j.setValue(fb, QStringLiteral("c%1").arg(i));
+                j.next();
+            }
+        });
+        Statement walk(*per, QStringLiteral("SELECT rowid, ROSEN_CD, JOSHA_DATE, JOSHA_KUKAN, JOSHA_KILO, BIKO FROM JOSHA "
+                                            "ORDER BY JOSHA_DATE, ROSEN_CD LIMIT ?"));
+        Statement upd(*per, QStringLiteral("UPDATE JOSHA SET BIKO = ? WHERE rowid = ?"));
+        const double p = timeMs([&] {
+            StatementScope scope(walk);
+            walk.bindInt(1, n);
+            int i = 0;
+            while (walk.step()) {
+                sink = sink + touchPlain(walk, 5);
+                StatementScope u(upd);
+                upd.bindText(1, QStringLiteral("p%1").arg(i++));
+                upd.bindInt(2, walk.columnInt(0));
+                upd.step();
+            }
+        });
+        report("edit + next (auto-post, autocommit each)", n, c, p, 1.5);
+    }
+
+#ifdef HAVE_TALLY_BENCH
+    ref.reset();
+    per.reset();
+    runTallyBench(dir);
+#endif
+#ifdef HAVE_ROUTES_BENCH
+    runRoutesBench(dir);
+#endif
+    return 0;
+}

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the build, the tests and the program need (run as root).
 set -euo pipefail
-pkgs=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl1-mesa-dev libsqlite3-dev
+pkgs=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev libsqlite3-dev
       libjpeg62-turbo-dev pkg-config fonts-noto-cjk xvfb xauth)
 missing=()
 for p in "${pkgs[@]}"; do

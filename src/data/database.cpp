@@ -177,6 +177,8 @@ void Database::exec(const QString& sql) {
     noteWrite();
 }
 
+void Database::setBusyTimeout(int milliseconds) { sqlite3_busy_timeout(m_db, milliseconds); }
+
 QVariant Database::scalar(const QString& sql) {
     Statement s(*this, sql);
     return s.step() ? s.column(0) : QVariant();

@@ -82,6 +82,9 @@ public:
     // Runs statements that return no rows; lines are joined with line breaks.
     void exec(const QString& sql);
     void execLines(const QStringList& lines) { exec(lines.join(QLatin1Char('\n'))); }
+    // How long a write waits for another connection's lock before it fails with a "locked" message.
+    void setBusyTimeout(int milliseconds);
+
     // A single value of a one-row query (tests, checks).
     QVariant scalar(const QString& sql);
 

@@ -370,6 +370,43 @@ private Q_SLOTS:
         QCOMPARE(m_per->scalar(QStringLiteral("SELECT count(*) FROM TOSHI")).toInt(), 0);
     }
 
+    void lockedDatabaseIsReportedAndNothingLost() {
+        auto other = Database::open(DbKind::Personal);
+        other->exec(QStringLiteral("BEGIN IMMEDIATE"));
+        m_per->setBusyTimeout(50);
+        TableCursor t(m_per, QStringLiteral("TOSHI"), QStringLiteral("NEN"));
+        t.open();
+        t.append();
+        t.setInteger(QStringLiteral("NEN"), 2024);
+        const QString msg = errorOf([&] { t.post(); });
+        QVERIFY2(msg.contains(QStringLiteral("ロック")), qPrintable(msg));
+        QCOMPARE(t.state(), CursorState::Insert);
+        other->exec(QStringLiteral("ROLLBACK"));
+        t.post();
+        QCOMPARE(m_per->scalar(QStringLiteral("SELECT count(*) FROM TOSHI")).toInt(), 1);
+    }
+
+    void switchTableAndStoredIndex() {
+        // One cursor serves the classification table and its group tables in turn.
+        TableCursor b(m_ref, QStringLiteral("BUNRUI"), QStringLiteral("BUNRUI_CD"));
+        b.open();
+        const int rows = b.recordCount();
+        b.close();
+        b.setTableName(QStringLiteral("BUNRUI2"));
+        b.open();
+        QCOMPARE(b.recordCount(), m_ref->scalar(QStringLiteral("SELECT count(*) FROM BUNRUI2")).toInt());
+        QVERIFY(rows > 0);
+        QVERIFY(!errorOf([&] { b.setTableName(QStringLiteral("BUNRUI3")); }).isEmpty());
+        // A stored index asked for by name; an unknown name is refused with the table named.
+        TableCursor total(m_ref, QStringLiteral("BUNRUI3"));
+        total.setIndexName(QStringLiteral("BUNRUI_CD"));
+        total.open();
+        QCOMPARE(total.recordCount(), 1);
+        TableCursor bad(m_ref, QStringLiteral("BUNRUI3"));
+        bad.setIndexName(QStringLiteral("NO_SUCH"));
+        QVERIFY(errorOf([&] { bad.open(); }).contains(QStringLiteral("BUNRUI3")));
+    }
+
     void observersSuspended() {
         TableCursor t(m_per, QStringLiteral("TOSHI"), QStringLiteral("NEN"));
         Recorder rec;

@@ -1,0 +1,138 @@
+#include "app/aboutbox.h"
+#include "app/mainform.h"
+#include "app/startup.h"
+#include "data/database.h"
+#include "data/settingsfile.h"
+#include "support/dialogseam.h"
+#include "support/tempenv.h"
+
+#include <QAction>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+#include <memory>
+
+using namespace tabi;
+
+class TestAboutBox : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<test::TempEnv> m_env;
+
+    static QString field(QWidget* box, const char* name) {
+        return box->findChild<QLineEdit*>(QString::fromLatin1(name))->text();
+    }
+
+    void setVerRows(const QStringList& days) {
+        auto db = Database::open(DbKind::Reference);
+        db->exec(QStringLiteral("DELETE FROM VER"));
+        for (const QString& d : days)
+            db->exec(QStringLiteral("INSERT INTO VER (VER_DATE, BIKO) VALUES ('%1 00:00:00', '')").arg(d));
+    }
+
+    void writeIni(const QByteArray& text) {
+        QFile f(settings::filePath());
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(text);
+    }
+
+private slots:
+    void init() { m_env = std::make_unique<test::TempEnv>(); }
+    void cleanup() { m_env.reset(); }
+
+    void layoutAndVersion() {
+        TAboutBox box;
+        QCOMPARE(box.windowTitle(), QStringLiteral("バージョン情報"));
+        QCOMPARE(box.size(), QSize(482, 247));
+        QCOMPARE(box.findChild<QLabel*>(QStringLiteral("ProductName"))->text(), QStringLiteral("タビロク"));
+        auto* ok = box.findChild<QPushButton*>(QStringLiteral("BitBtn1"));
+        QCOMPARE(ok->text(), QStringLiteral("了解(&R)"));
+        QCOMPARE(ok->size(), QSize(89, 33));
+        QVERIFY(ok->isDefault());
+        box.show();
+        QCOMPARE(field(&box, "Version"), QStringLiteral("11.0"));
+        QCOMPARE(box.findChild<QLineEdit*>(QStringLiteral("Version"))->palette().color(QPalette::Text),
+                 QColor(Qt::red));
+        QCOMPARE(box.findChild<QLineEdit*>(QStringLiteral("EditTEIKYO"))->palette().color(QPalette::Text),
+                 QColor(Qt::red));
+        // No settings file: the texts stay as laid out.
+        QVERIFY(field(&box, "Comment1").isEmpty());
+        QVERIFY(field(&box, "UserName").isEmpty());
+        ok->click();
+        QVERIFY(!box.isVisible());
+    }
+
+    void dataDate_data() {
+        QTest::addColumn<QStringList>("days");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("earliest of several") << QStringList{"2024-04-01", "2019-10-05", "2023-01-31"} << "2019-10-05";
+        QTest::newRow("empty table") << QStringList{} << "";
+    }
+
+    // The first row in date order, read when the dialog is created.
+    void dataDate() {
+        QFETCH(QStringList, days);
+        QFETCH(QString, shown);
+        setVerRows(days);
+        TAboutBox box;
+        QCOMPARE(field(&box, "EditTEIKYO"), shown);
+    }
+
+    // Each showing reads the comments and the name again; an absent key leaves the last value shown.
+    void settingsOnEveryShowing() {
+        TAboutBox box;
+        writeIni("[Tabiroku]\nComment1=最初の行\nComment2=二行目\nUserName=旅 太郎\n");
+        box.show();
+        QCOMPARE(field(&box, "Comment1"), QStringLiteral("最初の行"));
+        QCOMPARE(field(&box, "Comment2"), QStringLiteral("二行目"));
+        QCOMPARE(field(&box, "UserName"), QStringLiteral("旅 太郎"));
+        box.hide();
+
+        writeIni("[Tabiroku]\nComment1=\nUserName=鉄道 花子\n");
+        box.show();
+        QCOMPARE(field(&box, "Comment1"), QString());               // stored empty
+        QCOMPARE(field(&box, "Comment2"), QStringLiteral("二行目")); // absent: kept
+        QCOMPARE(field(&box, "UserName"), QStringLiteral("鉄道 花子"));
+    }
+
+    // The menu command runs the one version dialog created at start.
+    void startUpAndMenu() {
+        test::DialogAnswerer answers;
+        std::unique_ptr<TMainForm> form = startUp();
+        QVERIFY(form);
+        QVERIFY(!form->isVisible());
+        auto* box = form->findChild<TAboutBox*>();
+        QVERIFY(box);
+        QVERIFY(!box->isVisible());
+        answers.onExec([](QDialog& d) {
+            d.show(); // what exec() does first
+            d.hide();
+            return int(QDialog::Accepted);
+        });
+        writeIni("[Tabiroku]\nUserName=名前\n");
+        form->command(QStringLiteral("HelpAbout1"))->trigger();
+        QCOMPARE(answers.count(ui::DialogKind::Exec), 1);
+        QCOMPARE(answers.requests().first().dialog, box);
+        QCOMPARE(field(box, "UserName"), QStringLiteral("名前"));
+        QCOMPARE(answers.count(ui::DialogKind::Critical), 0);
+    }
+
+    // A reference database that cannot be opened ends the start with the engine's error.
+    void startUpFailsWithoutDatabase() {
+        QFile blocker(m_env->file(QStringLiteral("blocker")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        paths::setDataDir(m_env->file(QStringLiteral("blocker")));
+        test::DialogAnswerer answers;
+        std::unique_ptr<TMainForm> form = startUp();
+        QVERIFY(!form);
+        QCOMPARE(answers.count(ui::DialogKind::Critical), 1);
+        QVERIFY(!answers.requests().first().text.isEmpty());
+    }
+};
+
+QTEST_MAIN(TestAboutBox)
+#include "test_aboutbox.moc"

@@ -1,0 +1,279 @@
+#include "app/config.h"
+#include "app/helptopics.h"
+#include "app/mainform.h"
+#include "data/settingsfile.h"
+#include "support/dialogseam.h"
+#include "support/tempenv.h"
+
+#include <QAction>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QtTest>
+#include <memory>
+
+using namespace tabi;
+
+class TestConfig : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<test::TempEnv> m_env;
+    std::unique_ptr<TMainForm> m_form;
+
+    QString iniPath() const { return settings::filePath(); }
+
+    void writeIni(const QByteArray& text) {
+        QFile f(iniPath());
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(text);
+    }
+
+    QByteArray iniText() const {
+        QFile f(iniPath());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    // Opens the dialog as the menu does; its activation has run.
+    TConfig* open() {
+        m_form->command(QStringLiteral("ActionConfig"))->trigger();
+        return qobject_cast<TConfig*>(m_form->mdiArea()->currentSubWindow()->widget());
+    }
+
+    template <class T>
+    static T* child(QWidget* w, const char* name) {
+        return w->findChild<T*>(QString::fromLatin1(name));
+    }
+
+    static QString text(QWidget* w, const char* name) { return child<QLineEdit>(w, name)->text(); }
+
+    static QString read(const char* section, const char* key) {
+        return settings::readString(QString::fromLatin1(section), QString::fromLatin1(key), QStringLiteral("Failure"));
+    }
+
+private slots:
+    void init() {
+        m_env = std::make_unique<test::TempEnv>();
+        m_form = std::make_unique<TMainForm>();
+        m_form->resize(1200, 900);
+        m_form->show();
+    }
+
+    void cleanup() {
+        m_form.reset();
+        m_env.reset();
+    }
+
+    void layout() {
+        TConfig* c = open();
+        QVERIFY(c);
+        QMdiSubWindow* frame = m_form->mdiArea()->currentSubWindow();
+        QCOMPARE(frame->windowTitle(), QStringLiteral("環境設定"));
+        QCOMPARE(frame->size(), QSize(620, 529));
+        QCOMPARE(frame->pos(), QPoint(209, 107));
+
+        QStringList groups;
+        for (QGroupBox* g : c->findChildren<QGroupBox*>())
+            groups << g->title();
+        QCOMPARE(groups, QStringList({"メイン画面の位置", "コンピューターの状態",
+                                      "フォルダー(Helpファイルのみファイル名まで)", "利用者情報", "集計月範囲"}));
+        QStringList labels;
+        for (QLabel* l : c->findChildren<QLabel*>())
+            if (l->objectName().isEmpty())
+                labels << l->text();
+        QCOMPARE(labels, QStringList({"利用可能物理メモリ：", "システムリソース：", "画像ファイル1：", "文書ファイル1：",
+                                      "画像ファイル2：", "文書ファイル2：", "実行ファイル：", "Helpファイル：",
+                                      "名称      ："}));
+
+        auto* rb1 = child<QRadioButton>(c, "RadioButton1");
+        QCOMPARE(rb1->text(), QStringLiteral("前回終了時"));
+        QVERIFY(!rb1->isEnabled());
+        QCOMPARE(rb1->toolTip(), QStringLiteral("前回終了時の位置に、メニュー画面を位置づける"));
+        QCOMPARE(child<QRadioButton>(c, "RadioButton2")->text(), QStringLiteral("常に画面の左上"));
+        QCOMPARE(child<QRadioButton>(c, "RadioButton2")->toolTip(),
+                 QStringLiteral("常にメニュー画面を画面全体の左上に位置づける"));
+        QCOMPARE(child<QRadioButton>(c, "RadioButtonM1")->text(), QStringLiteral("1月～12月"));
+        QCOMPARE(child<QRadioButton>(c, "RadioButtonM4")->text(), QStringLiteral("4月～翌年3月"));
+        for (const char* name : {"EditPhotoPath", "EditDocPath", "EditPhotoPath2", "EditDocPath2", "EditExePath",
+                                 "EditHelpFile"})
+            QCOMPARE(child<QLineEdit>(c, name)->width(), 465);
+        QVERIFY(child<QLineEdit>(c, "EditExePath")->isReadOnly());
+        QVERIFY(child<QLineEdit>(c, "EditHelpFile")->isReadOnly());
+        QVERIFY(!child<QLineEdit>(c, "EditPhotoPath")->isReadOnly());
+        QCOMPARE(child<QLineEdit>(c, "EditUserName")->maxLength(), 30);
+        QCOMPARE(child<QPushButton>(c, "BitBtnOK")->text(), QStringLiteral("了解(&R)"));
+        QCOMPARE(child<QPushButton>(c, "BitBtnCancel")->text(), QStringLiteral("取消(&C)"));
+        auto* help = child<QPushButton>(c, "BitBtnH");
+        QCOMPARE(help->text(), QStringLiteral("ﾍﾙﾌﾟ(&H)"));
+        QVERIFY(help->isHidden());
+        QVERIFY(!help->isEnabled());
+        QCOMPARE(help->property("helpTopic").toString(), QStringLiteral("config.htm"));
+    }
+
+    // Without a settings file every key is absent: defaults and empty fields.
+    void noSettingsFile() {
+        QVERIFY(!QFile::exists(iniPath()));
+        TConfig* c = open();
+        QVERIFY(child<QRadioButton>(c, "RadioButtonM1")->isChecked());
+        QVERIFY(child<QRadioButton>(c, "RadioButton2")->isChecked());
+        for (const char* name : {"EditPhotoPath", "EditDocPath", "EditPhotoPath2", "EditDocPath2", "EditUserName"})
+            QVERIFY2(text(c, name).isEmpty(), name);
+        QCOMPARE(text(c, "EditExePath"), QCoreApplication::applicationDirPath() + QLatin1Char('/'));
+        QCOMPARE(text(c, "EditHelpFile"), QStringLiteral("C:\\TABIROKU\\HELP\\TABIROKU.HLP"));
+        QVERIFY(!QFile::exists(iniPath())); // reading creates nothing
+    }
+
+    void systemStatus() {
+        TConfig* c = open();
+        const QString mem = child<QLabel>(c, "LabelPhysMem")->text();
+        QVERIFY2(QRegularExpression(QStringLiteral("^[1-9]\\d{0,2}(,\\d{3})* KB$")).match(mem).hasMatch(),
+                 qPrintable(mem));
+        const QString res = child<QLabel>(c, "LabelFreeRes")->text();
+        const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("^(\\d+) %$")).match(res);
+        QVERIFY2(m.hasMatch(), qPrintable(res));
+        QVERIFY(m.captured(1).toInt() <= 100);
+    }
+
+    void startMonth_data() {
+        QTest::addColumn<QByteArray>("ini");
+        QTest::addColumn<bool>("fourToMarch");
+        QTest::newRow("absent") << QByteArray("[CalcOption]\n") << false;
+        QTest::newRow("1") << QByteArray("[CalcOption]\nStartMonth=1\n") << false;
+        QTest::newRow("4") << QByteArray("[CalcOption]\nStartMonth=4\n") << true;
+        QTest::newRow("7") << QByteArray("[CalcOption]\nStartMonth=7\n") << true;
+        QTest::newRow("-1 stored") << QByteArray("[CalcOption]\nStartMonth=-1\n") << false;
+        QTest::newRow("not a number") << QByteArray("[CalcOption]\nStartMonth=April\n") << false;
+    }
+
+    // The stored range selects a button; "了解(&R)" then stores 1 or 4 only.
+    void startMonth() {
+        QFETCH(QByteArray, ini);
+        QFETCH(bool, fourToMarch);
+        writeIni(ini);
+        TConfig* c = open();
+        QCOMPARE(child<QRadioButton>(c, "RadioButtonM4")->isChecked(), fourToMarch);
+        QCOMPARE(child<QRadioButton>(c, "RadioButtonM1")->isChecked(), !fourToMarch);
+        QPointer<TConfig> guard(c);
+        child<QPushButton>(c, "BitBtnOK")->click();
+        QCOMPARE(settings::readInteger(QStringLiteral("CalcOption"), QStringLiteral("StartMonth"), -1),
+                 fourToMarch ? 4 : 1);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(guard.isNull()); // closed and destroyed
+    }
+
+    void positionSave_data() {
+        QTest::addColumn<QByteArray>("ini");
+        QTest::addColumn<bool>("lastPosition");
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("ON") << QByteArray("[Form]\nPositionSave=ON\n") << true << "ON";
+        QTest::newRow("on is not ON") << QByteArray("[Form]\nPositionSave=on\n") << false << "OFF";
+        QTest::newRow("OFF") << QByteArray("[Form]\nPositionSave=OFF\n") << false << "OFF";
+        QTest::newRow("absent") << QByteArray() << false << "OFF";
+    }
+
+    void positionSave() {
+        QFETCH(QByteArray, ini);
+        QFETCH(bool, lastPosition);
+        QFETCH(QString, stored);
+        writeIni(ini);
+        TConfig* c = open();
+        QCOMPARE(child<QRadioButton>(c, "RadioButton1")->isChecked(), lastPosition);
+        QCOMPARE(child<QRadioButton>(c, "RadioButton2")->isChecked(), !lastPosition);
+        c->accept();
+        QCOMPARE(read("Form", "PositionSave"), stored);
+    }
+
+    // Fields show the stored values; "了解(&R)" writes every key as the fields stand, empty ones included.
+    void confirmWritesEveryField() {
+        writeIni("[Path]\nPhotoPath=/photos/\nDocPath=/docs/\nOthersPhotoPath=/p2/\nOthersDocPath=/d2/\n"
+                 "[Tabiroku]\nUserName=旅 太郎\nComment1=keep\n");
+        TConfig* c = open();
+        QCOMPARE(text(c, "EditPhotoPath"), QStringLiteral("/photos/"));
+        QCOMPARE(text(c, "EditDocPath"), QStringLiteral("/docs/"));
+        QCOMPARE(text(c, "EditPhotoPath2"), QStringLiteral("/p2/"));
+        QCOMPARE(text(c, "EditDocPath2"), QStringLiteral("/d2/"));
+        QCOMPARE(text(c, "EditUserName"), QStringLiteral("旅 太郎"));
+
+        child<QLineEdit>(c, "EditPhotoPath")->clear();
+        child<QLineEdit>(c, "EditDocPath2")->setText(QStringLiteral("/新しい/"));
+        child<QLineEdit>(c, "EditUserName")->setText(QStringLiteral("鉄道 花子"));
+        c->accept();
+        QCOMPARE(read("Path", "PhotoPath"), QString()); // empty, not absent
+        QCOMPARE(read("Path", "DocPath"), QStringLiteral("/docs/"));
+        QCOMPARE(read("Path", "OthersPhotoPath"), QStringLiteral("/p2/"));
+        QCOMPARE(read("Path", "OthersDocPath"), QStringLiteral("/新しい/"));
+        QCOMPARE(read("Tabiroku", "UserName"), QStringLiteral("鉄道 花子"));
+        QCOMPARE(read("Tabiroku", "Comment1"), QStringLiteral("keep"));
+        QCOMPARE(read("Form", "PositionSave"), QStringLiteral("OFF"));
+        QCOMPARE(settings::readInteger(QStringLiteral("CalcOption"), QStringLiteral("StartMonth"), -1), 1);
+    }
+
+    void cancelWritesNothing() {
+        writeIni("[Path]\nPhotoPath=/photos/\n");
+        const QByteArray before = iniText();
+        TConfig* c = open();
+        QPointer<TConfig> guard(c);
+        child<QLineEdit>(c, "EditPhotoPath")->setText(QStringLiteral("/other/"));
+        child<QRadioButton>(c, "RadioButtonM4")->setChecked(true);
+        child<QPushButton>(c, "BitBtnCancel")->click();
+        QCOMPARE(iniText(), before);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(guard.isNull());
+    }
+
+    void enterConfirmsEscapeCancels() {
+        TConfig* c = open();
+        QTest::keyClick(child<QLineEdit>(c, "EditUserName"), Qt::Key_Escape);
+        QVERIFY(!QFile::exists(iniPath()));
+        c = open();
+        child<QLineEdit>(c, "EditUserName")->setText(QStringLiteral("名前"));
+        QTest::keyClick(child<QLineEdit>(c, "EditUserName"), Qt::Key_Return);
+        QCOMPARE(read("Tabiroku", "UserName"), QStringLiteral("名前"));
+    }
+
+    // Every activation reads the file again: unconfirmed typing is replaced by the stored values, and a field
+    // whose key is absent keeps what it showed.
+    void reactivationRereads() {
+        m_form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+        writeIni("[Path]\nPhotoPath=/photos/\n[CalcOption]\nStartMonth=4\n");
+        TConfig* c = open();
+        QMdiSubWindow* configFrame = m_form->mdiArea()->currentSubWindow();
+        child<QLineEdit>(c, "EditPhotoPath")->setText(QStringLiteral("typed"));
+        child<QLineEdit>(c, "EditDocPath")->setText(QStringLiteral("typed too"));
+        child<QRadioButton>(c, "RadioButtonM1")->setChecked(true);
+
+        m_form->command(QStringLiteral("FileNew1"))->trigger();
+        QVERIFY(m_form->mdiArea()->currentSubWindow() != configFrame);
+        m_form->mdiArea()->setActiveSubWindow(configFrame);
+        QCOMPARE(text(c, "EditPhotoPath"), QStringLiteral("/photos/"));
+        QCOMPARE(text(c, "EditDocPath"), QStringLiteral("typed too"));
+        QVERIFY(child<QRadioButton>(c, "RadioButtonM4")->isChecked());
+    }
+
+    // A settings file that cannot be written: the error is shown, the dialog stays open.
+    void unwritableSettingsFile() {
+        QFile blocker(m_env->file(QStringLiteral("blocker")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        settings::setFilePath(m_env->file(QStringLiteral("blocker/tabiroku.ini")));
+        test::DialogAnswerer answers;
+        TConfig* c = open();
+        QPointer<TConfig> guard(c);
+        child<QPushButton>(c, "BitBtnOK")->click();
+        QCOMPARE(answers.count(ui::DialogKind::Critical), 1);
+        QVERIFY(!answers.requests().first().text.isEmpty());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!guard.isNull());
+        QCOMPARE(m_form->mdiArea()->subWindowList().size(), 1);
+    }
+};
+
+QTEST_MAIN(TestConfig)
+#include "test_config.moc"

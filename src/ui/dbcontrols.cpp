@@ -1,0 +1,430 @@
+#include "ui/dbcontrols.h"
+
+#include "ui/command.h"
+
+#include <QAbstractItemView>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QRegularExpressionValidator>
+#include <QScopedValueRollback>
+#include <QStandardItemModel>
+#include <QTableView>
+
+namespace tabi::ui {
+
+// ---------------------------------------------------------------------------------------------------------------
+// FieldLink
+
+FieldLink::FieldLink(QWidget* owner, std::function<void()> refresh, std::function<QString()> pendingText)
+    : m_owner(owner), m_refresh(std::move(refresh)), m_pendingText(std::move(pendingText)) {}
+
+FieldLink::~FieldLink() {
+    if (m_cursor) {
+        m_cursor->removeObserver(this);
+        unregisterBoundControl(m_cursor, this);
+    }
+}
+
+void FieldLink::bind(TableCursor* cursor, const QString& fieldName) {
+    const int field = cursor ? cursor->fieldIndex(fieldName) : -1;
+    if (m_cursor) {
+        m_cursor->removeObserver(this);
+        unregisterBoundControl(m_cursor, this);
+    }
+    m_cursor = cursor;
+    m_field = field;
+    m_pending = false;
+    if (m_cursor) {
+        m_cursor->addObserver(this);
+        registerBoundControl(m_cursor, this);
+    }
+    m_refresh();
+}
+
+void FieldLink::unbind() {
+    bind(nullptr, QString());
+}
+
+void FieldLink::detachCursor() {
+    if (m_cursor)
+        m_cursor->removeObserver(this);
+    m_cursor = nullptr;
+    m_field = -1;
+    m_pending = false;
+    m_refresh();
+}
+
+QString FieldLink::displayText() const {
+    if (!m_cursor || m_field < 0 || !m_cursor->isOpen())
+        return QString();
+    try {
+        return m_cursor->displayText(m_field);
+    } catch (const std::exception&) {
+        return QString();
+    }
+}
+
+QString FieldLink::rawText() const {
+    if (!m_cursor || m_field < 0 || !m_cursor->isOpen())
+        return QString();
+    try {
+        return editFieldValue(m_cursor->fieldDef(m_field), m_cursor->value(m_field));
+    } catch (const std::exception&) {
+        return QString();
+    }
+}
+
+bool FieldLink::userEdited(bool writeNow) {
+    if (m_busy)
+        return true;
+    if (!m_cursor || m_field < 0 || !m_cursor->isOpen()) {
+        revert();
+        return false;
+    }
+    bool ok;
+    {
+        QScopedValueRollback busy(m_busy, true);
+        ok = runCommand(m_owner, [&] {
+            m_cursor->edit();
+            if (writeNow)
+                m_cursor->setText(m_field, m_pendingText());
+        });
+    }
+    if (!ok) {
+        revert();
+        return false;
+    }
+    m_pending = !writeNow;
+    return true;
+}
+
+void FieldLink::write(const QString& text) {
+    if (!m_cursor || m_field < 0)
+        return;
+    {
+        QScopedValueRollback busy(m_busy, true);
+        m_cursor->edit();
+        m_cursor->setText(m_field, text);
+        m_pending = false;
+    }
+    m_refresh();
+}
+
+bool FieldLink::commit() {
+    // A focus change caused by the error box of a failed write must not report the same error again.
+    if (!m_pending || m_busy || !m_cursor)
+        return true;
+    bool ok;
+    {
+        QScopedValueRollback busy(m_busy, true);
+        ok = runCommand(m_owner, [&] {
+            m_cursor->edit();
+            m_cursor->setText(m_field, m_pendingText());
+            m_pending = false;
+        });
+    }
+    if (ok)
+        m_refresh();
+    return ok;
+}
+
+void FieldLink::revert() {
+    m_pending = false;
+    m_refresh();
+}
+
+void FieldLink::flushPending() {
+    if (m_pending && m_cursor)
+        write(m_pendingText());
+}
+
+void FieldLink::cursorEvent(CursorEvent event, int field) {
+    if (m_busy)
+        return;
+    switch (event) {
+    case CursorEvent::DataChanged:
+    case CursorEvent::RecordChanged:
+        revert();
+        break;
+    case CursorEvent::StateChanged:
+        if (m_cursor->state() == CursorState::Browse || m_cursor->state() == CursorState::Inactive)
+            revert();
+        break;
+    case CursorEvent::FieldChanged:
+        if (field == m_field)
+            revert();
+        break;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// DBEdit
+
+DBEdit::DBEdit(QWidget* parent)
+    : QLineEdit(parent), m_link(this, [this] { showField(); }, [this] { return text(); }) {
+    connect(this, &QLineEdit::textEdited, this, [this] {
+        const FieldDef* def = m_link.fieldDef();
+        m_link.userEdited(def && def->type == FieldType::Text);
+    });
+    connect(this, &QLineEdit::editingFinished, this, [this] { m_link.commit(); });
+}
+
+DBEdit::DBEdit(TableCursor* cursor, const QString& fieldName, QWidget* parent) : DBEdit(parent) {
+    bind(cursor, fieldName);
+}
+
+void DBEdit::bind(TableCursor* cursor, const QString& fieldName) {
+    m_link.bind(cursor, fieldName);
+    if (const FieldDef* def = m_link.fieldDef(); def && def->type == FieldType::Text && def->size > 0)
+        setMaxLength(def->size);
+}
+
+void DBEdit::setReadOnly(bool readOnly) {
+    QLineEdit::setReadOnly(readOnly);
+    setButtonFaceLook(this, readOnly);
+}
+
+void DBEdit::showField() {
+    const QString t = m_link.displayText();
+    if (text() != t)
+        setText(t);
+    setModified(false);
+}
+
+void DBEdit::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && m_link.isPending()) {
+        m_link.revert();
+        event->accept();
+        return;
+    }
+    QLineEdit::keyPressEvent(event);
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// DBDateEdit
+
+DBDateEdit::DBDateEdit(QWidget* parent) : DBEdit(parent) {
+    static const QRegularExpression partialDate(QStringLiteral(R"(\d{0,4}([-/]\d{0,2}([-/]\d{0,2})?)?)"));
+    setValidator(new QRegularExpressionValidator(partialDate, this));
+    setMaxLength(10);
+}
+
+DBDateEdit::DBDateEdit(TableCursor* cursor, const QString& fieldName, QWidget* parent) : DBDateEdit(parent) {
+    bind(cursor, fieldName);
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// DBComboBox
+
+DBComboBox::DBComboBox(QWidget* parent)
+    : QComboBox(parent), m_link(this, [this] { showField(); }, [this] { return currentText(); }) {
+    setEditable(true);
+    setInsertPolicy(QComboBox::NoInsert);
+    setCompleter(nullptr);
+    const auto isText = [this] {
+        const FieldDef* def = m_link.fieldDef();
+        return def && def->type == FieldType::Text;
+    };
+    connect(lineEdit(), &QLineEdit::textEdited, this, [this, isText] { m_link.userEdited(isText()); });
+    connect(lineEdit(), &QLineEdit::editingFinished, this, [this] { m_link.commit(); });
+    connect(this, &QComboBox::activated, this, [this, isText](int) {
+        if (lineEdit()->isReadOnly()) {
+            showField();
+            return;
+        }
+        if (m_link.userEdited(isText()))
+            m_link.commit();
+    });
+}
+
+void DBComboBox::bind(TableCursor* cursor, const QString& fieldName) {
+    m_link.bind(cursor, fieldName);
+    if (const FieldDef* def = m_link.fieldDef(); def && def->type == FieldType::Text && def->size > 0)
+        lineEdit()->setMaxLength(def->size);
+}
+
+void DBComboBox::setItems(const QStringList& items) {
+    clear();
+    addItems(items);
+    showField();
+}
+
+void DBComboBox::setReadOnly(bool readOnly) {
+    lineEdit()->setReadOnly(readOnly);
+    setButtonFaceLook(lineEdit(), readOnly);
+}
+
+void DBComboBox::showField() {
+    const QString t = m_link.displayText();
+    const int i = findText(t, Qt::MatchExactly);
+    if (currentIndex() != i)
+        setCurrentIndex(i);
+    if (currentText() != t)
+        setEditText(t);
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// DBLookupComboBox
+
+struct DBLookupComboBox::ListWatcher : CursorObserver {
+    explicit ListWatcher(DBLookupComboBox* box) : m_box(box) {}
+    void cursorEvent(CursorEvent event, int) override {
+        if (event == CursorEvent::DataChanged)
+            m_box->reloadList();
+    }
+    DBLookupComboBox* m_box;
+};
+
+DBLookupComboBox::DBLookupComboBox(QWidget* parent)
+    : QComboBox(parent), m_link(this, [this] { showField(); }, [] { return QString(); }),
+      m_items(new QStandardItemModel(this)), m_view(new QTableView(this)) {
+    setModel(m_items);
+    setView(m_view);
+    m_view->horizontalHeader()->hide();
+    m_view->verticalHeader()->hide();
+    m_view->setShowGrid(false);
+    m_view->setWordWrap(false);
+    m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_view->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_view->horizontalHeader()->setStretchLastSection(true);
+    m_view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_view->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 2);
+    connect(this, &QComboBox::activated, this, &DBLookupComboBox::choose);
+}
+
+DBLookupComboBox::~DBLookupComboBox() {
+    if (m_list && m_watcher)
+        m_list->removeObserver(m_watcher.get());
+}
+
+void DBLookupComboBox::bind(TableCursor* cursor, const QString& fieldName) {
+    m_link.bind(cursor, fieldName);
+}
+
+void DBLookupComboBox::setListSource(TableCursor* list, const QString& keyField, const QStringList& listFields,
+                                     int displayColumn) {
+    if (m_list && m_watcher)
+        m_list->removeObserver(m_watcher.get());
+    m_list = list;
+    m_keyField = keyField;
+    m_listFields = listFields;
+    if (!m_watcher)
+        m_watcher = std::make_unique<ListWatcher>(this);
+    if (m_list)
+        m_list->addObserver(m_watcher.get());
+    setModelColumn(std::clamp(displayColumn, 0, std::max(0, int(listFields.size()) - 1)));
+    reloadList();
+}
+
+void DBLookupComboBox::setDropDown(int widthPixels, int rows) {
+    m_dropDownWidth = widthPixels;
+    setMaxVisibleItems(rows);
+}
+
+void DBLookupComboBox::setReadOnly(bool readOnly) {
+    m_readOnly = readOnly;
+    setButtonFaceLook(this, readOnly);
+}
+
+void DBLookupComboBox::reloadList() {
+    QScopedValueRollback guard(m_showing, true);
+    m_items->clear();
+    if (!m_list || !m_list->isOpen())
+        return;
+    QVector<CursorRow> rows;
+    QList<int> fields;
+    int key = -1;
+    try {
+        key = m_list->fieldIndex(m_keyField);
+        for (const QString& name : std::as_const(m_listFields))
+            fields << m_list->fieldIndex(name);
+        rows = m_list->fetchRows(0, m_list->recordCount());
+    } catch (const std::exception&) {
+        return;
+    }
+    for (const CursorRow& row : std::as_const(rows)) {
+        QList<QStandardItem*> items;
+        for (int f : std::as_const(fields)) {
+            auto* item = new QStandardItem(formatFieldValue(m_list->fieldDef(f), row.values.value(f)));
+            item->setEditable(false);
+            items << item;
+        }
+        if (items.isEmpty())
+            items << new QStandardItem;
+        items.first()->setData(editFieldValue(m_list->fieldDef(key), row.values.value(key)), Qt::UserRole);
+        m_items->appendRow(items);
+    }
+    const int charWidth = fontMetrics().averageCharWidth();
+    for (int c = 0; c < fields.size(); ++c)
+        m_view->setColumnWidth(c, fieldWidthChars(m_list->fieldDef(fields[c])) * charWidth + 8);
+    m_showing = false;
+    showField();
+}
+
+void DBLookupComboBox::showField() {
+    if (m_showing)
+        return;
+    QScopedValueRollback guard(m_showing, true);
+    const QString key = m_link.rawText();
+    int found = -1;
+    if (!key.isEmpty())
+        for (int r = 0; r < m_items->rowCount(); ++r)
+            if (m_items->item(r, 0)->data(Qt::UserRole).toString() == key) {
+                found = r;
+                break;
+            }
+    setCurrentIndex(found);
+}
+
+void DBLookupComboBox::choose(int row) {
+    if (row < 0 || row >= m_items->rowCount() || m_readOnly) {
+        showField();
+        return;
+    }
+    const QString key = m_items->item(row, 0)->data(Qt::UserRole).toString();
+    if (key == m_link.rawText())
+        return;
+    if (!runCommand(this, [&] { m_link.write(key); }))
+        showField();
+}
+
+void DBLookupComboBox::showPopup() {
+    if (m_readOnly)
+        return;
+    m_view->setMinimumWidth(m_dropDownWidth);
+    QComboBox::showPopup();
+    if (QWidget* popup = m_view->parentWidget(); popup && popup->width() < m_dropDownWidth)
+        popup->resize(m_dropDownWidth, popup->height());
+}
+
+void DBLookupComboBox::keyPressEvent(QKeyEvent* event) {
+    if (m_readOnly && event->key() != Qt::Key_Tab && event->key() != Qt::Key_Backtab) {
+        event->ignore();
+        return;
+    }
+    QComboBox::keyPressEvent(event);
+}
+
+void DBLookupComboBox::mousePressEvent(QMouseEvent* event) {
+    if (m_readOnly)
+        return;
+    QComboBox::mousePressEvent(event);
+}
+
+void DBLookupComboBox::wheelEvent(QWheelEvent* event) {
+    if (m_readOnly)
+        return;
+    QComboBox::wheelEvent(event);
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// DBText
+
+DBText::DBText(QWidget* parent)
+    : QLabel(parent), m_link(this, [this] { setText(m_link.displayText()); }, [] { return QString(); }) {}
+
+void DBText::bind(TableCursor* cursor, const QString& fieldName) {
+    m_link.bind(cursor, fieldName);
+}
+
+} // namespace tabi::ui

@@ -1,0 +1,253 @@
+#include "ui/dbnavigator.h"
+
+#include "ui/command.h"
+
+#include <QPainter>
+#include <QEvent>
+#include <QToolButton>
+
+namespace tabi::ui {
+
+namespace {
+
+// The buttons' glyphs, drawn here so that they look the same whatever icon theme the desktop has.
+QIcon glyph(DBNavigator::Button button) {
+    constexpr int size = 16;
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QColor navy(0x00, 0x00, 0x80);
+    p.setPen(Qt::NoPen);
+    p.setBrush(navy);
+    const auto triangle = [&p](QPointF a, QPointF b, QPointF c) {
+        const QPointF pts[3] = {a, b, c};
+        p.drawPolygon(pts, 3);
+    };
+    switch (button) {
+    case DBNavigator::First:
+        p.drawRect(QRectF(3, 3, 2, 10));
+        triangle({12, 3}, {12, 13}, {6, 8});
+        break;
+    case DBNavigator::Prior:
+        triangle({11, 3}, {11, 13}, {5, 8});
+        break;
+    case DBNavigator::Next:
+        triangle({5, 3}, {5, 13}, {11, 8});
+        break;
+    case DBNavigator::Last:
+        triangle({4, 3}, {4, 13}, {10, 8});
+        p.drawRect(QRectF(11, 3, 2, 10));
+        break;
+    case DBNavigator::Insert:
+        p.drawRect(QRectF(7, 3, 2, 10));
+        p.drawRect(QRectF(3, 7, 10, 2));
+        break;
+    case DBNavigator::Delete:
+        p.drawRect(QRectF(3, 7, 10, 2));
+        break;
+    case DBNavigator::Edit:
+        triangle({3, 11}, {13, 11}, {8, 5});
+        break;
+    case DBNavigator::Post: {
+        p.setPen(QPen(QColor(0x00, 0x60, 0x00), 2.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.setBrush(Qt::NoBrush);
+        const QPointF pts[3] = {{3, 8.5}, {6.5, 12}, {13, 4}};
+        p.drawPolyline(pts, 3);
+        break;
+    }
+    case DBNavigator::Cancel:
+        p.setPen(QPen(QColor(0x80, 0x00, 0x00), 2.2, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(4, 4), QPointF(12, 12));
+        p.drawLine(QPointF(12, 4), QPointF(4, 12));
+        break;
+    case DBNavigator::Refresh: {
+        p.setPen(QPen(navy, 1.8, Qt::SolidLine, Qt::FlatCap));
+        p.setBrush(Qt::NoBrush);
+        p.drawArc(QRectF(3, 3, 10, 10), 90 * 16, 270 * 16);
+        p.setPen(Qt::NoPen);
+        p.setBrush(navy);
+        triangle({8, 0.5}, {8, 5.5}, {11.5, 3});
+        break;
+    }
+    }
+    return QIcon(pixmap);
+}
+
+} // namespace
+
+QString DBNavigator::hint(Button button, bool standard) {
+    static const char16_t* const own[kButtonCount] = {u"最初の行", u"前の行", u"次の行", u"最後の行", u"行の挿入",
+                                                      u"行の削除", u"行の編集", u"行の登録", u"編集の取り消し", u"データ更新"};
+    static const char* const platform[kButtonCount] = {"First record", "Prior record", "Next record", "Last record",
+                                                       "Insert record", "Delete record", "Edit record", "Post edit",
+                                                       "Cancel edit", "Refresh data"};
+    return standard ? QString::fromLatin1(platform[button]) : QString::fromUtf16(own[button]);
+}
+
+DBNavigator::DBNavigator(QWidget* parent) : QWidget(parent) {
+    for (int i = 0; i < kButtonCount; ++i) {
+        auto* b = new QToolButton(this);
+        const Button which = Button(i);
+        b->setIcon(glyph(which));
+        b->setIconSize(QSize(16, 16));
+        b->setAutoRaise(false);
+        // Pressing a button leaves the focus (and a half-typed field) where it was.
+        b->setFocusPolicy(Qt::NoFocus);
+        connect(b, &QToolButton::clicked, this, [this, which] { click(which); });
+        m_buttons[i] = b;
+    }
+    setStandardHints(false);
+    resize(kButtonCount * kButtonWidth, 25);
+    setVisibleButtons(AllButtons);
+    updateButtons();
+}
+
+DBNavigator::~DBNavigator() {
+    setTableCursor(nullptr);
+}
+
+void DBNavigator::setTableCursor(TableCursor* cursor) {
+    if (m_cursor) {
+        m_cursor->removeObserver(this);
+        unregisterBoundControl(m_cursor, this);
+    }
+    m_cursor = cursor;
+    if (m_cursor) {
+        m_cursor->addObserver(this);
+        registerBoundControl(m_cursor, this);
+    }
+    updateButtons();
+}
+
+void DBNavigator::detachCursor() {
+    if (m_cursor)
+        m_cursor->removeObserver(this);
+    m_cursor = nullptr;
+    updateButtons();
+}
+
+void DBNavigator::setVisibleButtons(int buttons) {
+    m_visible = buttons & AllButtons;
+    setFixedWidth(kButtonWidth * qPopulationCount(quint32(m_visible)));
+    layoutButtons();
+}
+
+void DBNavigator::setStandardHints(bool standard) {
+    m_standardHints = standard;
+    for (int i = 0; i < kButtonCount; ++i) {
+        m_buttons[i]->setToolTip(hint(Button(i), standard));
+        m_buttons[i]->setStatusTip(hint(Button(i), standard));
+    }
+}
+
+void DBNavigator::layoutButtons() {
+    int x = 0;
+    for (int i = 0; i < kButtonCount; ++i) {
+        const bool shown = m_visible & (1 << i);
+        m_buttons[i]->setVisible(shown);
+        if (shown) {
+            m_buttons[i]->setGeometry(x, 0, kButtonWidth, height());
+            x += kButtonWidth;
+        }
+    }
+}
+
+void DBNavigator::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    layoutButtons();
+}
+
+void DBNavigator::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::EnabledChange)
+        updateButtons();
+}
+
+void DBNavigator::cursorEvent(CursorEvent, int) {
+    updateButtons();
+}
+
+// The usual rules of such a navigator: moving back needs the begin-of-data flag clear, moving on the end-of-data
+// flag clear; delete needs a record; post and cancel need an edit, edit needs none; insert and refresh need an
+// open cursor.
+void DBNavigator::updateButtons() {
+    bool active = m_cursor && m_cursor->isOpen();
+    bool bof = true, eof = true, editing = false;
+    if (active) {
+        try {
+            bof = m_cursor->bof();
+            eof = m_cursor->eof();
+            editing = m_cursor->state() == CursorState::Edit || m_cursor->state() == CursorState::Insert;
+        } catch (const std::exception&) {
+            active = false;
+        }
+    }
+    const bool up = active && !bof;
+    const bool down = active && !eof;
+    m_buttons[First]->setEnabled(up);
+    m_buttons[Prior]->setEnabled(up);
+    m_buttons[Next]->setEnabled(down);
+    m_buttons[Last]->setEnabled(down);
+    m_buttons[Delete]->setEnabled(active && !(bof && eof));
+    m_buttons[Insert]->setEnabled(active);
+    m_buttons[Edit]->setEnabled(active && !editing);
+    m_buttons[Post]->setEnabled(active && editing);
+    m_buttons[Cancel]->setEnabled(active && editing);
+    m_buttons[Refresh]->setEnabled(active);
+}
+
+void DBNavigator::act(Button button) {
+    TableCursor& c = *m_cursor;
+    switch (button) {
+    case First:
+        updateRecord(c);
+        c.first();
+        break;
+    case Prior:
+        updateRecord(c);
+        c.prior();
+        break;
+    case Next:
+        updateRecord(c);
+        c.next();
+        break;
+    case Last:
+        updateRecord(c);
+        c.last();
+        break;
+    case Insert:
+        updateRecord(c);
+        c.insert();
+        break;
+    case Delete:
+        if (!m_confirmDelete || confirmDelete(this))
+            c.remove();
+        break;
+    case Edit:
+        c.edit();
+        break;
+    case Post:
+        updateRecord(c);
+        c.post();
+        break;
+    case Cancel:
+        c.cancel();
+        break;
+    case Refresh:
+        updateRecord(c);
+        c.refresh();
+        break;
+    }
+}
+
+bool DBNavigator::click(Button button) {
+    if (!m_cursor)
+        return false;
+    const bool ok = runCommand(this, [&] { act(button); });
+    updateButtons();
+    Q_EMIT clicked(button);
+    return ok;
+}
+
+} // namespace tabi::ui

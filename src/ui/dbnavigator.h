@@ -1,0 +1,75 @@
+#pragma once
+
+#include "data/cursor.h"
+#include "ui/dbkit.h"
+
+#include <QWidget>
+
+class QToolButton;
+
+namespace tabi::ui {
+
+// A row of up to ten buttons acting on one cursor: first, prior, next, last, insert, delete, edit, post, cancel,
+// refresh. Each button is 36 pixels wide; the navigator is as wide as its visible buttons. Buttons are enabled by
+// the cursor's state, and every press runs as a command, so an engine error is shown and the record stays as it was.
+class DBNavigator : public QWidget, public CursorObserver, public BoundControl {
+    Q_OBJECT
+public:
+    enum Button { First, Prior, Next, Last, Insert, Delete, Edit, Post, Cancel, Refresh };
+    static constexpr int kButtonCount = 10;
+    static constexpr int kButtonWidth = 36;
+    enum VisibleSet : int {
+        AllButtons = 0x3ff,
+        MoveButtons = 0x00f, // first to last
+        EditButtons = 0x3f0, // insert to refresh
+    };
+
+    explicit DBNavigator(QWidget* parent = nullptr);
+    ~DBNavigator() override;
+
+    void setTableCursor(TableCursor* cursor);
+    TableCursor* tableCursor() const { return m_cursor; }
+
+    // Bit i stands for Button i; see VisibleSet for the usual sets. The width follows.
+    void setVisibleButtons(int buttons);
+    int visibleButtons() const { return m_visible; }
+
+    // The platform's standard hints ("First record", ...) instead of the program's own.
+    void setStandardHints(bool standard);
+    bool standardHints() const { return m_standardHints; }
+    static QString hint(Button button, bool standard = false);
+
+    // Ask before deleting (on by default).
+    void setConfirmDelete(bool confirm) { m_confirmDelete = confirm; }
+
+    QToolButton* button(Button button) const { return m_buttons[button]; }
+    // Runs the button's action as if it were pressed (whether or not it is enabled); false when it failed.
+    bool click(Button button);
+
+    // Enabled states from the cursor (called on every cursor event).
+    void updateButtons();
+
+    void cursorEvent(CursorEvent event, int field) override;
+    void flushPending() override {}
+    void detachCursor() override;
+
+Q_SIGNALS:
+    // After a button's action ran (successfully or not).
+    void clicked(tabi::ui::DBNavigator::Button button);
+
+protected:
+    void changeEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void layoutButtons();
+    void act(Button button);
+
+    TableCursor* m_cursor = nullptr;
+    QToolButton* m_buttons[kButtonCount] = {};
+    int m_visible = AllButtons;
+    bool m_standardHints = false;
+    bool m_confirmDelete = true;
+};
+
+} // namespace tabi::ui

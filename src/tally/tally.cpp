@@ -1,0 +1,461 @@
+#include "tally.h"
+
+#include "data/cursor.h"
+#include "data/error.h"
+#include "data/rules.h"
+
+#include <QStringView>
+#include <QVector>
+
+namespace tabi::tally {
+
+namespace sql {
+QStringList emptyTaggedRides() { return {QStringLiteral("DELETE FROM \"TMP_JOSHA_KUBUN\"")}; }
+
+// A join update in the engine's own dialect: UPDATE ... FROM.
+QStringList tagRidesWithCategory() {
+    return {QStringLiteral("UPDATE TMP_JOSHA_KUBUN SET KBN_CD = MASTER.KBN_CD FROM MASTER "),
+            QStringLiteral("WHERE TMP_JOSHA_KUBUN.ROSEN_CD = MASTER.ROSEN_CD")};
+}
+} // namespace sql
+
+namespace {
+
+// The three result tables of one tally and where their members come from.
+struct Source {
+    QString table;    // table scanned for the members of a small group
+    QString order;    // its index order, led by the code that carries the group prefix
+    QString code;     // that code field
+    int prefix = 0;   // how many leading characters of the code name the small group
+    bool reference = true;
+};
+
+struct Tally {
+    QString small, large, total, code;
+    bool totalByStoredIndex = false; // BUNRUI3 is opened by its stored index "BUNRUI_CD"
+    Source routes;
+    Source rides;
+};
+
+const Tally& classification() {
+    static const Tally t{QStringLiteral("BUNRUI"),
+                         QStringLiteral("BUNRUI2"),
+                         QStringLiteral("BUNRUI3"),
+                         QStringLiteral("BUNRUI_CD"),
+                         true,
+                         {QStringLiteral("MASTER"), QStringLiteral("ROSEN_CD"), QStringLiteral("ROSEN_CD"), 3, true},
+                         {QStringLiteral("JOSHA"), QStringLiteral("ROSEN_CD"), QStringLiteral("ROSEN_CD"), 3, false}};
+    return t;
+}
+
+const Tally& category() {
+    static const Tally t{
+        QStringLiteral("KUBUN"),
+        QStringLiteral("KUBUN2"),
+        QStringLiteral("KUBUN3"),
+        QStringLiteral("KBN_CD"),
+        false,
+        {QStringLiteral("MASTER"), QStringLiteral("KBN_CD;ROSEN_CD"), QStringLiteral("KBN_CD"), 2, true},
+        {QStringLiteral("TMP_JOSHA_KUBUN"), QStringLiteral("KBN_CD"), QStringLiteral("KBN_CD"), 2, true}};
+    return t;
+}
+
+// A cursor opened at construction, for the length of one step.
+class Cursor : public TableCursor {
+public:
+    Cursor(const Db& db, const QString& table, const QString& order, bool storedIndex = false)
+        : TableCursor(db, table, storedIndex ? QString() : order) {
+        if (storedIndex)
+            setIndexName(order);
+        open();
+    }
+};
+
+// Field positions of a result table, looked up once per cursor.
+struct ResultFields {
+    int code, kilo, ridden, ratio, date;
+    ResultFields(const TableCursor& c, const QString& codeField)
+        : code(c.fieldIndex(codeField)), kilo(c.fieldIndex(QStringLiteral("TOTAL_KILO"))),
+          ridden(c.fieldIndex(QStringLiteral("TOTAL_JOSHA_KILO"))), ratio(c.fieldIndex(QStringLiteral("JOSHA_RATIO"))),
+          date(c.fieldIndex(QStringLiteral("KANJO_DATE"))) {}
+};
+
+// The three result tables of a tally, each with its field positions.
+struct Results {
+    Cursor small, large, total;
+    ResultFields s, l, t;
+    Results(const Db& ref, const Tally& tally)
+        : small(ref, tally.small, tally.code), large(ref, tally.large, tally.code),
+          total(ref, tally.total, tally.code, tally.totalByStoredIndex), s(small, tally.code), l(large, tally.code),
+          t(total, tally.code) {}
+};
+
+// The first k characters of code equal the group code (a shorter code is compared whole).
+bool inPrefixGroup(const QString& code, const QString& group, int k) { return QStringView(code).left(k) == group; }
+
+// Positions on the first record not below the group code and visits the records while the prefix still matches.
+template <class F>
+void scanGroup(TableCursor& c, int codeField, const QString& group, int k, F&& visit) {
+    c.findNearest({group});
+    while (!c.eof() && inPrefixGroup(c.asString(codeField), group, k)) {
+        visit();
+        c.next();
+    }
+}
+
+// Visits every record from the first to the last.
+template <class F>
+void forEach(TableCursor& c, F&& visit) {
+    c.first();
+    while (!c.eof()) {
+        visit();
+        c.next();
+    }
+}
+
+// "yyyy-mm-dd" of a stored timestamp field, empty for null.
+QString dayText(TableCursor& c, int field) { return rules::dateText(c.asString(field)); }
+
+void setDay(TableCursor& c, int field, const QString& day) {
+    if (day.isEmpty())
+        c.setNull(field);
+    else
+        c.setText(field, day);
+}
+
+// Large groups take the sum of a field over their small groups (prefix 1), the total row the sum over the large
+// groups. The field is TOTAL_KILO or TOTAL_JOSHA_KILO.
+void rollUp(const Db& ref, const Tally& tally, Results& r, int ResultFields::*field) {
+    Cursor members(ref, tally.small, tally.code);
+    const ResultFields m(members, tally.code);
+    forEach(r.large, [&] {
+        double sum = 0;
+        scanGroup(members, m.code, r.large.asString(r.l.code), 1, [&] { sum += members.asFloat(m.*field); });
+        r.large.edit();
+        r.large.setFloat(r.l.*field, sum);
+    });
+    r.total.first();
+    if (r.total.eof())
+        return;
+    double sum = 0;
+    forEach(r.large, [&] { sum += r.large.asFloat(r.l.*field); });
+    r.total.edit();
+    r.total.setFloat(r.t.*field, sum);
+    r.total.post();
+}
+
+void positionFirst(Results& r) {
+    r.small.first();
+    r.large.first();
+    r.total.first();
+}
+
+// --- the steps shared by both group tallies ---------------------------------------------------------------------
+
+void clearResults(TableCursor& c, const ResultFields& f) {
+    forEach(c, [&] {
+        c.edit();
+        c.setFloat(f.kilo, 0);
+        c.setFloat(f.ridden, 0);
+        c.setFloat(f.ratio, 0);
+        c.setNull(f.date);
+    });
+}
+
+void clearStep(const Db& ref, const Tally& tally) {
+    Transaction tx(*ref);
+    Results r(ref, tally);
+    clearResults(r.small, r.s);
+    clearResults(r.large, r.l);
+    clearResults(r.total, r.t);
+    positionFirst(r);
+    tx.commit();
+}
+
+// Route kilometres of the small groups from the routes in service; with resetRidden the small groups' ridden
+// kilometres go to 0 as well (tally by category).
+void routeKiloStep(const Db& ref, const Tally& tally, bool resetRidden) {
+    Transaction tx(*ref);
+    Results r(ref, tally);
+    Cursor routes(ref, tally.routes.table, tally.routes.order);
+    const int code = routes.fieldIndex(tally.routes.code);
+    const int kilo = routes.fieldIndex(QStringLiteral("KILO"));
+    const int abolished = routes.fieldIndex(QStringLiteral("HAISHI_DATE"));
+    forEach(r.small, [&] {
+        double sum = 0;
+        scanGroup(routes, code, r.small.asString(r.s.code), tally.routes.prefix, [&] {
+            if (!rules::isAbolished(dayText(routes, abolished)))
+                sum += routes.asFloat(kilo);
+        });
+        r.small.edit();
+        r.small.setFloat(r.s.kilo, sum);
+        if (resetRidden)
+            r.small.setFloat(r.s.ridden, 0);
+    });
+    rollUp(ref, tally, r, &ResultFields::kilo);
+    positionFirst(r);
+    tx.commit();
+}
+
+// Ridden kilometres of the small groups: every ride counts with its sign.
+void sumRides(const Db& rideDb, const Tally& tally, Results& r) {
+    Cursor rides(rideDb, tally.rides.table, tally.rides.order);
+    const int code = rides.fieldIndex(tally.rides.code);
+    const int kilo = rides.fieldIndex(QStringLiteral("JOSHA_KILO"));
+    forEach(r.small, [&] {
+        double sum = 0;
+        scanGroup(rides, code, r.small.asString(r.s.code), tally.rides.prefix, [&] { sum += rides.asFloat(kilo); });
+        r.small.edit();
+        r.small.setFloat(r.s.ridden, sum);
+    });
+}
+
+void setRatio(TableCursor& c, const ResultFields& f) {
+    c.edit();
+    c.setFloat(f.ratio, rules::ratio(c.asFloat(f.kilo), c.asFloat(f.ridden)));
+}
+
+void ratioStep(const Db& ref, const Tally& tally) {
+    Transaction tx(*ref);
+    Results r(ref, tally);
+    forEach(r.small, [&] { setRatio(r.small, r.s); });
+    forEach(r.large, [&] { setRatio(r.large, r.l); });
+    r.total.first();
+    if (!r.total.eof()) {
+        setRatio(r.total, r.t);
+        r.total.post();
+    }
+    positionFirst(r);
+    tx.commit();
+}
+
+// Latest completion date among groups with ridden kilometres above 0 that have one.
+void noteLatest(TableCursor& c, const ResultFields& f, QString& latest) {
+    if (c.asFloat(f.ridden) > 0) {
+        const QString day = dayText(c, f.date);
+        if (!day.isEmpty() && day > latest)
+            latest = day;
+    }
+}
+
+void datesStep(const Db& ref, const Db& rideDb, const Tally& tally) {
+    Transaction tx(*ref);
+    Results r(ref, tally);
+    {
+        Cursor rides(rideDb, tally.rides.table, tally.rides.order);
+        const int code = rides.fieldIndex(tally.rides.code);
+        const int kilo = rides.fieldIndex(QStringLiteral("JOSHA_KILO"));
+        const int date = rides.fieldIndex(QStringLiteral("JOSHA_DATE"));
+        forEach(r.small, [&] {
+            QString latest;
+            if (rules::isComplete(r.small.asFloat(r.s.ratio)))
+                scanGroup(rides, code, r.small.asString(r.s.code), tally.rides.prefix, [&] {
+                    if (rides.asFloat(kilo) > 0) {
+                        const QString day = dayText(rides, date);
+                        if (day > latest)
+                            latest = day;
+                    }
+                });
+            r.small.edit();
+            setDay(r.small, r.s.date, latest);
+        });
+    }
+    Cursor members(ref, tally.small, tally.code);
+    const ResultFields m(members, tally.code);
+    forEach(r.large, [&] {
+        QString latest;
+        if (rules::isComplete(r.large.asFloat(r.l.ratio)))
+            scanGroup(members, m.code, r.large.asString(r.l.code), 1, [&] { noteLatest(members, m, latest); });
+        r.large.edit();
+        setDay(r.large, r.l.date, latest);
+    });
+    r.total.first();
+    if (!r.total.eof()) {
+        QString latest;
+        if (rules::isComplete(r.total.asFloat(r.t.ratio)))
+            forEach(r.large, [&] { noteLatest(r.large, r.l, latest); });
+        r.total.edit();
+        setDay(r.total, r.t.date, latest);
+        r.total.post();
+    }
+    positionFirst(r);
+    tx.commit();
+}
+
+} // namespace
+
+// --- by classification ---------------------------------------------------------------------------------------------
+
+void clearByClassification(const Db& ref) { clearStep(ref, classification()); }
+
+void routeKiloByClassification(const Db& ref) { routeKiloStep(ref, classification(), false); }
+
+void riddenKiloByClassification(const Db& ref, const Db& personal) {
+    Transaction tx(*ref);
+    Results r(ref, classification());
+    sumRides(personal, classification(), r);
+    rollUp(ref, classification(), r, &ResultFields::ridden);
+    positionFirst(r);
+    tx.commit();
+}
+
+void ratioByClassification(const Db& ref) { ratioStep(ref, classification()); }
+
+void datesByClassification(const Db& ref, const Db& personal) { datesStep(ref, personal, classification()); }
+
+// --- by category -----------------------------------------------------------------------------------------------------
+
+void clearByCategory(const Db& ref) { clearStep(ref, category()); }
+
+void routeKiloByCategory(const Db& ref) { routeKiloStep(ref, category(), true); }
+
+void riddenKiloByCategory(const Db& ref, const Db& personal) {
+    Transaction tx(*ref);
+    ref->execLines(sql::emptyTaggedRides());
+    {
+        Cursor rides(personal, QStringLiteral("JOSHA"), QStringLiteral("ROSEN_CD;JOSHA_DATE"));
+        Cursor tagged(ref, QStringLiteral("TMP_JOSHA_KUBUN"), QStringLiteral("KBN_CD"));
+        const int rCode = rides.fieldIndex(QStringLiteral("ROSEN_CD"));
+        const int rDate = rides.fieldIndex(QStringLiteral("JOSHA_DATE"));
+        const int rKilo = rides.fieldIndex(QStringLiteral("JOSHA_KILO"));
+        const int tKbn = tagged.fieldIndex(QStringLiteral("KBN_CD"));
+        const int tCode = tagged.fieldIndex(QStringLiteral("ROSEN_CD"));
+        const int tDate = tagged.fieldIndex(QStringLiteral("JOSHA_DATE"));
+        const int tKilo = tagged.fieldIndex(QStringLiteral("JOSHA_KILO"));
+        const QString untagged = QStringLiteral("00");
+        forEach(rides, [&] {
+            tagged.append();
+            tagged.setValue(tKbn, untagged);
+            tagged.setValue(tCode, rides.value(rCode));
+            tagged.setValue(tDate, rides.value(rDate));
+            tagged.setValue(tKilo, rides.value(rKilo));
+            tagged.post();
+        });
+    }
+    ref->execLines(sql::tagRidesWithCategory());
+    Results r(ref, category());
+    sumRides(ref, category(), r);
+    rollUp(ref, category(), r, &ResultFields::ridden);
+    positionFirst(r);
+    tx.commit();
+}
+
+void ratioByCategory(const Db& ref) { ratioStep(ref, category()); }
+
+void datesByCategory(const Db& ref) { datesStep(ref, ref, category()); }
+
+// --- by year ---------------------------------------------------------------------------------------------------------
+
+namespace {
+QString yearText(int nen) { return QString::number(nen).left(4); }
+
+struct Counts {
+    qint64 newRides = 0;
+    double newKilo = 0;
+    qint64 abolishedRides = 0;
+    double abolishedKilo = 0;
+
+    void add(double kilo) {
+        if (kilo < 0) {
+            ++abolishedRides;
+            abolishedKilo += kilo;
+        } else {
+            ++newRides;
+            newKilo += kilo;
+        }
+    }
+};
+
+struct CountFields {
+    int newRides, newKilo, abolishedRides, abolishedKilo;
+    explicit CountFields(const TableCursor& c)
+        : newRides(c.fieldIndex(QStringLiteral("JOSHA_NO"))), newKilo(c.fieldIndex(QStringLiteral("JOSHA_KILO"))),
+          abolishedRides(c.fieldIndex(QStringLiteral("HAISHI_NO"))),
+          abolishedKilo(c.fieldIndex(QStringLiteral("HAISHI_KILO"))) {}
+};
+
+void setCounts(TableCursor& c, const CountFields& f, const Counts& n) {
+    c.edit();
+    c.setInteger(f.newRides, n.newRides);
+    c.setFloat(f.newKilo, n.newKilo);
+    c.setInteger(f.abolishedRides, n.abolishedRides);
+    c.setFloat(f.abolishedKilo, n.abolishedKilo);
+}
+} // namespace
+
+QString yearRangeStart(int nen, int startMonth) {
+    return yearText(nen) + (startMonth == 1 ? QStringLiteral("-01-01") : QStringLiteral("-04-01"));
+}
+
+QString yearRangeEnd(int nen, int startMonth) {
+    return startMonth == 1 ? yearText(nen) + QStringLiteral("-12-31") : yearText(nen + 1) + QStringLiteral("-03-31");
+}
+
+void clearByYear(const Db& ref, const Db& personal) {
+    Transaction txRef(*ref);
+    Transaction txPersonal(*personal);
+    Cursor years(personal, QStringLiteral("TOSHI"), QStringLiteral("NEN"));
+    Cursor total(ref, QStringLiteral("TOSHI2"), QStringLiteral("NEN"));
+    const CountFields fy(years), ft(total);
+    forEach(years, [&] { setCounts(years, fy, {}); });
+    years.first();
+    total.first();
+    if (!total.eof()) {
+        setCounts(total, ft, {});
+        total.post();
+    }
+    txRef.commit();
+    txPersonal.commit();
+}
+
+void tallyByYear(const Db& ref, const Db& personal, int startMonth) {
+    Transaction txRef(*ref);
+    Transaction txPersonal(*personal);
+    Cursor years(personal, QStringLiteral("TOSHI"), QStringLiteral("NEN"));
+    Cursor total(ref, QStringLiteral("TOSHI2"), QStringLiteral("NEN"));
+    const CountFields fy(years), ft(total);
+    const int nen = years.fieldIndex(QStringLiteral("NEN"));
+
+    // The counting range of every year row, in year order.
+    struct Range {
+        QString from, to;
+        Counts counts;
+    };
+    QVector<Range> ranges;
+    forEach(years, [&] {
+        const int y = int(years.asInteger(nen));
+        ranges.append({yearRangeStart(y, startMonth), yearRangeEnd(y, startMonth), {}});
+    });
+
+    // Every ride is read once and counted in each row whose range holds its day (both limits inclusive).
+    Counts all;
+    if (!ranges.isEmpty()) {
+        Cursor rides(personal, QStringLiteral("JOSHA"), QStringLiteral("JOSHA_DATE;ROSEN_CD"));
+        const int date = rides.fieldIndex(QStringLiteral("JOSHA_DATE"));
+        const int kilo = rides.fieldIndex(QStringLiteral("JOSHA_KILO"));
+        forEach(rides, [&] {
+            const QString stored = rides.asString(date);
+            const QStringView day = QStringView(stored).left(10);
+            for (Range& range : ranges) {
+                if (day.compare(range.from) >= 0 && day.compare(range.to) <= 0) {
+                    const double k = rides.asFloat(kilo);
+                    range.counts.add(k);
+                    all.add(k);
+                }
+            }
+        });
+    }
+
+    int i = 0;
+    forEach(years, [&] { setCounts(years, fy, ranges[i++].counts); });
+    years.last();
+    total.first();
+    if (!total.eof()) {
+        setCounts(total, ft, all);
+        total.post();
+    }
+    txRef.commit();
+    txPersonal.commit();
+}
+
+} // namespace tabi::tally

@@ -296,8 +296,12 @@ void DBGrid::keyPressEvent(QKeyEvent* event) {
                     if (cursor->state() == CursorState::Insert && !cursor->isModified())
                         return;
                     cursor->next();
-                    if (cursor->eof())
+                    if (cursor->eof()) {
+                        // append() tells its observers before it knows the record goes at the end; held back,
+                        // they hear of it once it does.
+                        SuspendControls held(*cursor);
                         cursor->append();
+                    }
                 });
                 event->accept();
                 return;

@@ -169,15 +169,17 @@ void DBNavigator::cursorEvent(CursorEvent, int) {
 }
 
 // The usual rules of such a navigator: moving back needs the begin-of-data flag clear, moving on the end-of-data
-// flag clear; delete needs a record; post and cancel need an edit, edit needs none; insert and refresh need an
+// flag clear; delete needs a stored record; post and cancel need an edit, edit needs none; insert and refresh need an
 // open cursor.
 void DBNavigator::updateButtons() {
     bool active = m_cursor && m_cursor->isOpen();
-    bool bof = true, eof = true, editing = false;
+    bool bof = true, eof = true, editing = false, records = false;
     if (active) {
         try {
             bof = m_cursor->bof();
             eof = m_cursor->eof();
+            // Not !(bof && eof): on a single record both flags are set after next() has found no more.
+            records = m_cursor->recordCount() > 0;
             editing = m_cursor->state() == CursorState::Edit || m_cursor->state() == CursorState::Insert;
         } catch (const std::exception&) {
             active = false;
@@ -189,7 +191,7 @@ void DBNavigator::updateButtons() {
     m_buttons[Prior]->setEnabled(up);
     m_buttons[Next]->setEnabled(down);
     m_buttons[Last]->setEnabled(down);
-    m_buttons[Delete]->setEnabled(active && !(bof && eof));
+    m_buttons[Delete]->setEnabled(active && records);
     m_buttons[Insert]->setEnabled(active);
     m_buttons[Edit]->setEnabled(active && !editing);
     m_buttons[Post]->setEnabled(active && editing);

@@ -1,0 +1,180 @@
+#include "support/dialogseam.h"
+#include "ui/dbgrid.h"
+#include "uifixture.h"
+
+#include <QAbstractItemModelTester>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QtTest>
+
+using namespace tabi;
+using namespace tabi::ui;
+using tabi::test::RideTable;
+
+namespace {
+enum { DateCol, KukanCol, KiloCol, BikoCol };
+}
+
+class TestDBGrid : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void gridAndCursorFollowEachOther() {
+        RideTable t(200);
+        DBGrid grid;
+        grid.setTableCursor(t.cursor.get());
+        grid.resize(400, 200);
+        grid.show();
+        QCOMPARE(grid.currentIndex().row(), 0);
+        grid.setCurrentIndex(grid.model()->index(150, KukanCol));
+        QCOMPARE(t.cursor->recNo(), 150);
+        t.cursor->last();
+        QCOMPARE(grid.currentIndex().row(), 199);
+        QCOMPARE(grid.currentIndex().column(), int(KukanCol));
+        t.cursor->first();
+        QCOMPARE(grid.currentIndex().row(), 0);
+        QTest::keyClick(&grid, Qt::Key_Down);
+        QCOMPARE(t.cursor->recNo(), 1);
+    }
+
+    void unchangedNewRowIsDroppedOnLeaving() {
+        RideTable t(3);
+        DBGrid grid;
+        grid.setTableCursor(t.cursor.get());
+        grid.show();
+        t.cursor->last();
+        // Down past the last row appends; Down again on the unchanged new row stays there.
+        QTest::keyClick(&grid, Qt::Key_Down);
+        QCOMPARE(t.cursor->state(), CursorState::Insert);
+        QCOMPARE(grid.model()->rowCount(), 4);
+        QTest::keyClick(&grid, Qt::Key_Down);
+        QCOMPARE(grid.model()->rowCount(), 4);
+        QCOMPARE(t.cursor->state(), CursorState::Insert);
+        // Leaving it drops it.
+        QTest::keyClick(&grid, Qt::Key_Up);
+        QCOMPARE(t.cursor->state(), CursorState::Browse);
+        QCOMPARE(grid.model()->rowCount(), 3);
+        QCOMPARE(grid.currentIndex().row(), 2);
+        QCOMPARE(t.count(), 3);
+
+        // A new row inserted in the middle and left for the first row is dropped too.
+        t.cursor->moveToRow(1);
+        QTest::keyClick(&grid, Qt::Key_Insert);
+        QCOMPARE(grid.model()->rowCount(), 4);
+        grid.setCurrentIndex(grid.model()->index(0, DateCol));
+        QCOMPARE(grid.model()->rowCount(), 3);
+        QCOMPARE(t.cursor->recNo(), 0);
+        QCOMPARE(t.count(), 3);
+    }
+
+    void typedCellsAreWrittenAndPostedOnLeavingTheRow() {
+        RideTable t(3);
+        DBGrid grid;
+        grid.setTableCursor(t.cursor.get());
+        grid.show();
+        grid.setCurrentIndex(grid.model()->index(1, BikoCol));
+        QTest::keyClicks(&grid, QStringLiteral("x"));
+        QCOMPARE(t.cursor->state(), CursorState::Edit);
+        QCOMPARE(grid.model()->headerData(1, Qt::Vertical).toString(), QStringLiteral("I"));
+        auto* editor = grid.findChild<QLineEdit*>();
+        QVERIFY(editor);
+        QTest::keyClicks(editor, QStringLiteral("yz"));
+        QTest::keyClick(editor, Qt::Key_Return);
+        // The delegate commits a closed editor from the event loop.
+        QTRY_COMPARE(t.cursor->asString("BIKO"), QStringLiteral("xyz"));
+        QTest::keyClick(&grid, Qt::Key_Down);
+        QCOMPARE(t.cursor->state(), CursorState::Browse);
+        QCOMPARE(t.db->scalar(QStringLiteral("SELECT BIKO FROM JOSHA WHERE ROSEN_CD = '100002'")).toString(),
+                 QStringLiteral("xyz"));
+
+        // A pending cell is written before the cursor posts from elsewhere.
+        grid.setCurrentIndex(grid.model()->index(2, KukanCol));
+        QTest::keyClick(&grid, Qt::Key_A);
+        QTest::keyClicks(grid.findChild<QLineEdit*>(), QStringLiteral("bc"));
+        updateRecord(*t.cursor);
+        t.cursor->post();
+        QCOMPARE(t.db->scalar(QStringLiteral("SELECT JOSHA_KUKAN FROM JOSHA WHERE ROSEN_CD = '100003'")).toString(),
+                 QStringLiteral("abc"));
+    }
+
+    void ctrlDeleteAsksFirst_data() {
+        QTest::addColumn<bool>("yes");
+        QTest::addColumn<int>("left");
+        QTest::newRow("no keeps the row") << false << 3;
+        QTest::newRow("yes deletes it") << true << 2;
+    }
+    void ctrlDeleteAsksFirst() {
+        QFETCH(bool, yes);
+        QFETCH(int, left);
+        RideTable t(3);
+        test::DialogAnswerer answers;
+        answers.answerQuestion(yes);
+        DBGrid grid;
+        grid.setTableCursor(t.cursor.get());
+        grid.show();
+        t.cursor->moveToRow(1);
+        QTest::keyClick(&grid, Qt::Key_Delete, Qt::ControlModifier);
+        QCOMPARE(answers.count(DialogKind::Question), 1);
+        QCOMPARE(t.count(), left);
+        QCOMPARE(grid.model()->rowCount(), left);
+        QCOMPARE(t.cursor->asString("ROSEN_CD"), yes ? QStringLiteral("100003") : QStringLiteral("100002"));
+    }
+
+    void readOnlyGridLooksAndActsReadOnly() {
+        RideTable t(3);
+        test::DialogAnswerer answers;
+        DBGrid grid;
+        grid.setTableCursor(t.cursor.get());
+        grid.setReadOnly(true);
+        grid.show();
+        QCOMPARE(grid.palette().color(QPalette::Base), grid.palette().color(QPalette::Button));
+        QCOMPARE(grid.focusPolicy(), Qt::ClickFocus);
+        QVERIFY(!grid.tabKeyNavigation());
+        QCOMPARE(grid.editTriggers(), QAbstractItemView::NoEditTriggers);
+        QVERIFY(!(grid.model()->flags(grid.model()->index(0, 0)) & Qt::ItemIsEditable));
+        QTest::keyClick(&grid, Qt::Key_Delete, Qt::ControlModifier);
+        QTest::keyClick(&grid, Qt::Key_Insert);
+        t.cursor->last();
+        QTest::keyClick(&grid, Qt::Key_Down);
+        QCOMPARE(answers.requests().size(), 0);
+        QCOMPARE(t.cursor->state(), CursorState::Browse);
+        QCOMPARE(grid.model()->rowCount(), 3);
+    }
+
+    void optionsShowTitlesAndIndicator() {
+        RideTable t(1);
+        DBGrid grid;
+        grid.setTableCursor(t.cursor.get());
+        grid.show();
+        QVERIFY(grid.horizontalHeader()->isVisible());
+        QVERIFY(grid.verticalHeader()->isVisible());
+        QVERIFY(grid.tabKeyNavigation());
+        grid.setOptions(DBGrid::Options(DBGrid::kDefaultOptions) & ~DBGrid::Titles & ~DBGrid::Indicator & ~DBGrid::Tabs);
+        QVERIFY(!grid.horizontalHeader()->isVisible());
+        QVERIFY(!grid.verticalHeader()->isVisible());
+        QVERIFY(!grid.tabKeyNavigation());
+    }
+
+    // Widths in characters of the grid's font: the declared width, else the text size, else a type default;
+    // never narrower than the title.
+    void columnWidthsFollowTheFields() {
+        RideTable t(1);
+        DBGrid grid;
+        grid.setTableCursor(t.cursor.get());
+        const int cw = grid.charWidth();
+        QVERIFY(cw > 0);
+        const QFontMetrics title(grid.horizontalHeader()->font());
+        const auto expect = [&](int chars, const QString& label) {
+            return std::max(chars * cw + 6, title.horizontalAdvance(label) + 10);
+        };
+        QCOMPARE(grid.columnWidth(DateCol), expect(10, QStringLiteral("乗車年月日")));  // declared 10
+        QCOMPARE(grid.columnWidth(KukanCol), expect(50, QStringLiteral("乗車区間")));   // text(50)
+        QCOMPARE(grid.columnWidth(KiloCol), expect(7, QStringLiteral("乗車キロ")));     // declared 7
+        t.cursor->fieldDef(t.field("BIKO")).displayWidth = 3;
+        grid.resetColumnWidths();
+        QCOMPARE(grid.columnWidth(BikoCol), expect(3, QStringLiteral("備考")));
+    }
+};
+
+QTEST_MAIN(TestDBGrid)
+#include "test_dbgrid.moc"

@@ -75,6 +75,8 @@ TConfig::TConfig(QWidget* parent) : Screen(parent) {
     m_radioButton2 = new QRadioButton(QStringLiteral("常に画面の左上"), positionBox);
     m_radioButton2->setObjectName(QStringLiteral("RadioButton2"));
     m_radioButton2->setToolTip(QStringLiteral("常にメニュー画面を画面全体の左上に位置づける"));
+    for (QRadioButton* b : {m_radioButton1, m_radioButton2})
+        b->setStatusTip(b->toolTip());
     auto* positionLayout = new QVBoxLayout(positionBox);
     positionLayout->addWidget(m_radioButton1);
     positionLayout->addWidget(m_radioButton2);
@@ -103,7 +105,9 @@ TConfig::TConfig(QWidget* parent) : Screen(parent) {
     m_editHelpFile = folderField("EditHelpFile", folderBox);
     m_editHelpFile->setReadOnly(true);
     auto* folderLayout = new QGridLayout(folderBox);
-    folderLayout->setVerticalSpacing(4);
+    folderLayout->setContentsMargins(4, 2, 4, 4);
+    folderLayout->setHorizontalSpacing(4);
+    folderLayout->setVerticalSpacing(5);
     const std::pair<const char*, QLineEdit*> rows[] = {
         {"画像ファイル1：", m_editPhotoPath}, {"文書ファイル1：", m_editDocPath},
         {"画像ファイル2：", m_editPhotoPath2}, {"文書ファイル2：", m_editDocPath2},
@@ -165,6 +169,8 @@ TConfig::TConfig(QWidget* parent) : Screen(parent) {
     buttons->addWidget(m_cancel);
     buttons->addWidget(help);
     auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(3, 3, 3, 6);
+    layout->setSpacing(6);
     layout->addLayout(top);
     layout->addWidget(folderBox);
     layout->addLayout(bottom);

@@ -244,7 +244,8 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), m_mdiArea(new QMdiA
     registerShellScreens();
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("タビロク"));
-    setWindowIcon(QIcon(QStringLiteral(":/tabiroku/icons/tabiroku.png")));
+    // The program's icon, which every document window shows too.
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/tabiroku/icons/tabiroku.png")));
     resize(1184, 825);
 
     m_mdiArea->setObjectName(QStringLiteral("ClientArea"));
@@ -558,7 +559,8 @@ void TMainForm::refreshWindowMenu() {
         QString caption = w->windowTitle();
         caption.replace(u'&', QStringLiteral("&&"));
         QAction* a = m_windowMenu->addAction(caption);
-        a->setCheckable(true);
+        // Only the active window carries a mark.
+        a->setCheckable(w == current);
         a->setChecked(w == current);
         a->setStatusTip(QString());
         connect(a, &QAction::triggered, this, [this, target = QPointer<QMdiSubWindow>(w)] {

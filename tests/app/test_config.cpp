@@ -103,6 +103,15 @@ private slots:
         for (const char* name : {"EditPhotoPath", "EditDocPath", "EditPhotoPath2", "EditDocPath2", "EditExePath",
                                  "EditHelpFile"})
             QCOMPARE(child<QLineEdit>(c, name)->width(), 465);
+        // Nothing is clipped: every control lies inside its group, every group inside the window.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        for (QGroupBox* g : c->findChildren<QGroupBox*>()) {
+            QVERIFY2(c->rect().contains(g->geometry()), qPrintable(g->title()));
+            for (QWidget* w : g->findChildren<QWidget*>())
+                QVERIFY2(g->contentsRect().contains(w->geometry()), qPrintable(g->title() + w->objectName()));
+        }
+        for (QPushButton* b : c->findChildren<QPushButton*>())
+            QVERIFY(c->rect().contains(b->geometry()));
         QVERIFY(child<QLineEdit>(c, "EditExePath")->isReadOnly());
         QVERIFY(child<QLineEdit>(c, "EditHelpFile")->isReadOnly());
         QVERIFY(!child<QLineEdit>(c, "EditPhotoPath")->isReadOnly());

@@ -270,6 +270,7 @@ private slots:
             QVERIFY2(!c->icon().isNull(), qPrintable(c->objectName()));
             QCOMPARE(button->iconSize(), QSize(16, 16));
             QCOMPARE(button->toolTip(), c->toolTip());
+            QCOMPARE(button->statusTip(), c->statusTip()); // the long hint, shown while the pointer is on it
             seen << button->objectName() + QLatin1Char('=') + c->objectName();
         }
         QCOMPARE(seen, QStringList({"ToolButton9=FileNew1", "ToolButton1=FileOpen1", "ToolButton2=FileSave1", "-",
@@ -291,6 +292,12 @@ private slots:
         file->setActiveAction(item(QStringLiteral("Action11")));
         QCOMPARE(m_form->statusBar()->currentMessage(), QStringLiteral("画像ファイルのフォルダーの指定や，利用者情報の設定"));
         file->close();
+
+        // A tool button under the pointer: its command's long hint.
+        auto* open = m_form->findChild<QToolButton*>(QStringLiteral("ToolButton1"));
+        QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), open->mapToGlobal(QPointF(2, 2)));
+        QCoreApplication::sendEvent(open, &enter);
+        QCOMPARE(m_form->statusBar()->currentMessage(), QStringLiteral("ファイルを開く"));
     }
 
     void windowCommandsFollowDocuments() {

@@ -93,7 +93,7 @@ protected:
         painter->setRenderHint(QPainter::Antialiasing);
         const QColor ink = palette().color(QPalette::ButtonText);
         const QPointF c = QRectF(rect).center();
-        const qreal h = std::min<qreal>(rect.height() - 4, 8);
+        const qreal h = std::min<qreal>(rect.height() - 6, 10);
         if (mark == QLatin1String("I")) {
             painter->setPen(QPen(ink, 1.2));
             painter->drawLine(QPointF(c.x(), c.y() - h / 2), QPointF(c.x(), c.y() + h / 2));
@@ -111,7 +111,8 @@ protected:
         } else {
             painter->setPen(Qt::NoPen);
             painter->setBrush(ink);
-            const QPointF tri[3] = {{c.x() - h / 4, c.y() - h / 2}, {c.x() + h / 4 + 1, c.y()}, {c.x() - h / 4, c.y() + h / 2}};
+            const QPointF tri[3] = {{c.x() - h / 4 - 0.5, c.y() - h / 2}, {c.x() + h / 4 + 1.5, c.y()},
+                                    {c.x() - h / 4 - 0.5, c.y() + h / 2}};
             painter->drawPolygon(tri, 3);
         }
         painter->restore();

@@ -98,7 +98,8 @@ DBNavigator::DBNavigator(QWidget* parent) : QWidget(parent) {
         m_buttons[i] = b;
     }
     setStandardHints(false);
-    resize(kButtonCount * kButtonWidth, 25);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    resize(kButtonCount * kButtonWidth, kDefaultHeight);
     setVisibleButtons(AllButtons);
     updateButtons();
 }
@@ -151,6 +152,10 @@ void DBNavigator::layoutButtons() {
             x += kButtonWidth;
         }
     }
+}
+
+QSize DBNavigator::sizeHint() const {
+    return {kButtonWidth * qPopulationCount(quint32(m_visible)), kDefaultHeight};
 }
 
 void DBNavigator::resizeEvent(QResizeEvent* event) {

@@ -18,6 +18,7 @@ public:
     enum Button { First, Prior, Next, Last, Insert, Delete, Edit, Post, Cancel, Refresh };
     static constexpr int kButtonCount = 10;
     static constexpr int kButtonWidth = 36;
+    static constexpr int kDefaultHeight = 25; // a screen may make it taller
     enum VisibleSet : int {
         AllButtons = 0x3ff,
         MoveButtons = 0x00f, // first to last
@@ -48,6 +49,9 @@ public:
 
     // Enabled states from the cursor (called on every cursor event).
     void updateButtons();
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
 
     void cursorEvent(CursorEvent event, int field) override;
     void flushPending() override {}

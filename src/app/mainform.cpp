@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDialog>
 #include <QLineEdit>
@@ -159,6 +160,39 @@ const char* const kScreenCommands[] = {
     "ActionOmakeShikoku88", "ActionMasterBunrui",   "ActionMasterKubun",   "ActionMasterToshi",  "ActionMasterOthers",
     "ActionShukeiBunrui", "ActionShukeiKubun",    "ActionShukeiToshi",   "ActionShukeiMijo",   "ActionCheckJisseki",
     "ActionOmakeFiles",
+};
+
+// A document window that also closes when its screen closes itself (QWidget::close() on the screen), so no
+// empty frame is left behind; closing the frame still asks the screen first.
+class DocumentFrame : public QMdiSubWindow {
+public:
+    explicit DocumentFrame(QWidget* screen) {
+        setAttribute(Qt::WA_DeleteOnClose);
+        setWidget(screen);
+        screen->installEventFilter(this);
+    }
+
+protected:
+    void closeEvent(QCloseEvent* event) override {
+        m_closing = true;
+        QMdiSubWindow::closeEvent(event);
+        m_closing = event->isAccepted();
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Close && watched == widget() && !m_closing) {
+            // The screen closes itself: it decides first, then the frame follows without asking it again
+            // (the screen is already marked as closing, so the frame's request to it returns at once).
+            watched->event(event);
+            if (event->isAccepted())
+                close();
+            return true;
+        }
+        return QMdiSubWindow::eventFilter(watched, event);
+    }
+
+private:
+    bool m_closing = false;
 };
 
 QString shortHint(const QString& hint) {
@@ -441,9 +475,7 @@ QWidget* TMainForm::openScreen(const QString& commandName) {
 QMdiSubWindow* TMainForm::addDocument(QWidget* widget, const WindowLayout* layout) {
     if (layout && widget->windowTitle().isEmpty())
         widget->setWindowTitle(layout->caption);
-    auto* frame = new QMdiSubWindow;
-    frame->setAttribute(Qt::WA_DeleteOnClose);
-    frame->setWidget(widget);
+    auto* frame = new DocumentFrame(widget);
     m_mdiArea->addSubWindow(frame);
     if (layout && layout->fixedSize) {
         // A fixed outer size: nothing to maximise.

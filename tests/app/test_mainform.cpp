@@ -50,6 +50,10 @@ public:
         connect(hidden, &QPushButton::clicked, this, [this] { ++hiddenClicks; });
     }
     void activated() override { ++activations; }
+    void closeEvent(QCloseEvent* event) override {
+        ++closeEvents;
+        event->setAccepted(!refuseClose);
+    }
 
     QPushButton* ratio;
     QPushButton* date;
@@ -58,6 +62,8 @@ public:
     int activations = 0;
     int ratioClicks = 0;
     int hiddenClicks = 0;
+    int closeEvents = 0;
+    bool refuseClose = false;
 };
 
 QString keyText(const QAction* a) {
@@ -429,6 +435,54 @@ private slots:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(latest.isNull()); // destroyed with its window
         QCOMPARE(latestScreen(className), nullptr);
+    }
+
+    // However a screen is closed (its own close(), its frame's close box, the close command), the document
+    // window goes with it; a screen that refuses to close keeps its window.
+    void screenClosing_data() {
+        QTest::addColumn<int>("way");
+        QTest::newRow("screen close()") << 0;
+        QTest::newRow("closeScreen()") << 1;
+        QTest::newRow("frame close box") << 2;
+        QTest::newRow("FileClose1") << 3;
+    }
+
+    void screenClosing() {
+        QFETCH(int, way);
+        m_form->show();
+        registerScreen(QStringLiteral("ActionMotoSakudo"), [](QWidget* p) { return new ProbeScreen(p); });
+        ProbeScreen* screen = openProbe("ActionMotoSakudo");
+        QPointer<QWidget> guard(screen);
+        QPointer<QMdiSubWindow> frame(qobject_cast<QMdiSubWindow*>(screen->parentWidget()));
+        QVERIFY(frame);
+        auto closeIt = [&] {
+            switch (way) {
+            case 0:
+                return screen->close();
+            case 1:
+                screen->closeScreen();
+                return true;
+            case 2:
+                return frame->close();
+            default:
+                cmd("FileClose1")->trigger();
+                return true;
+            }
+        };
+        screen->refuseClose = true;
+        closeIt();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!guard.isNull());
+        QVERIFY(frame->isVisible());
+        QCOMPARE(screen->closeEvents, 1);
+
+        screen->refuseClose = false;
+        QVERIFY(closeIt());
+        QCOMPARE(screen->closeEvents, 2); // the screen hears its closing once
+        QCOMPARE(area()->subWindowList().size(), 0);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(guard.isNull());
+        QVERIFY(frame.isNull());
     }
 
     void unbuiltScreenDoesNothing() {

@@ -546,7 +546,8 @@ void TMainForm::updateWindowCommands() {
 }
 
 void TMainForm::trackEditTarget(QWidget* now) {
-    if (m_closing)
+    // The menu bar takes the focus while it is worked by keyboard; the field being edited stays the target.
+    if (m_closing || !now || qobject_cast<QMenuBar*>(now) || qobject_cast<QMenu*>(now))
         return;
     QWidget* target = isEditField(now) ? now : nullptr;
     if (target != m_editTarget) {

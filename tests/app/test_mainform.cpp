@@ -657,6 +657,13 @@ private slots:
         QVERIFY(cmd("EditCut1")->isEnabled());
         QVERIFY(cmd("EditCopy1")->isEnabled());
         QVERIFY(item(QStringLiteral("CopyItem"))->isEnabled());
+        // Reaching the Edit menu by keyboard keeps the field as the target.
+        QTest::keyPress(memo, Qt::Key_Alt, Qt::AltModifier);
+        QTest::keyRelease(memo, Qt::Key_Alt, Qt::NoModifier);
+        QVERIFY(m_form->menuBar()->hasFocus());
+        QVERIFY(cmd("EditCopy1")->isEnabled());
+        QTest::keyClick(m_form->menuBar(), Qt::Key_Escape);
+        QTRY_VERIFY(memo->hasFocus());
         cmd("EditCopy1")->trigger();
         QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("鉄道路線"));
         QVERIFY(cmd("EditPaste1")->isEnabled());

@@ -109,9 +109,8 @@ TConfig::TConfig(QWidget* parent) : Screen(parent) {
     folderLayout->setHorizontalSpacing(4);
     folderLayout->setVerticalSpacing(5);
     const std::pair<const char*, QLineEdit*> rows[] = {
-        {"画像ファイル1：", m_editPhotoPath}, {"文書ファイル1：", m_editDocPath},
-        {"画像ファイル2：", m_editPhotoPath2}, {"文書ファイル2：", m_editDocPath2},
-        {"実行ファイル：", m_editExePath},     {"Helpファイル：", m_editHelpFile},
+        {"画像ファイル1：", m_editPhotoPath}, {"文書ファイル1：", m_editDocPath}, {"画像ファイル2：", m_editPhotoPath2},
+        {"文書ファイル2：", m_editDocPath2},  {"実行ファイル：", m_editExePath},  {"Helpファイル：", m_editHelpFile},
     };
     int row = 0;
     for (const auto& [caption, edit] : rows) {
@@ -146,8 +145,7 @@ TConfig::TConfig(QWidget* parent) : Screen(parent) {
     m_ok = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("了解(&R)"), this);
     m_ok->setObjectName(QStringLiteral("BitBtnOK"));
     m_ok->setDefault(true);
-    m_cancel =
-        new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), QStringLiteral("取消(&C)"), this);
+    m_cancel = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), QStringLiteral("取消(&C)"), this);
     m_cancel->setObjectName(QStringLiteral("BitBtnCancel"));
     QPushButton* help = addHelpButton(this, QStringLiteral("TConfig"));
     for (QPushButton* b : {m_ok, m_cancel, help}) {

@@ -69,8 +69,8 @@ const CommandSpec kCommands[] = {
     {"ActionShukeiBunrui", "分類(&B)", "乗車実績を分類ごとに集計", "", ""},
     {"ActionShukeiKubun", "区分(&K)", "乗車実績を区分ごとに集計", "", ""},
     {"ActionShukeiToshi", "年別(&N)", "乗車実績を年もしくは年度ごとに集計", "", ""},
-    {"ActionShukeiMijo", "未乗路線一覧(&M)",
-     "未乗路線(区間ではない)を一覧表示／全路線の乗車状況を参照する使い方も可能", "", ""},
+    {"ActionShukeiMijo", "未乗路線一覧(&M)", "未乗路線(区間ではない)を一覧表示／全路線の乗車状況を参照する使い方も可能",
+     "", ""},
     {"ActionCheckJisseki", "乗車実績確認(&J)", "", "", ""},
     {"ActionOmakeFiles", "関連写真ファイルの確認(&F)", "路線にひもづいていない写真の有無，各写真のサイズ等の確認", "",
      ""},
@@ -156,10 +156,10 @@ const ItemSpec kToolButtons[] = {
 
 // Commands that open a screen through the registry.
 const char* const kScreenCommands[] = {
-    "ActionConfig",       "ActionMotoDataJiseki", "ActionMotoDataRosen", "ActionMotoSakudo",   "ActionOmakeRyotei",
-    "ActionOmakeShikoku88", "ActionMasterBunrui",   "ActionMasterKubun",   "ActionMasterToshi",  "ActionMasterOthers",
-    "ActionShukeiBunrui", "ActionShukeiKubun",    "ActionShukeiToshi",   "ActionShukeiMijo",   "ActionCheckJisseki",
-    "ActionOmakeFiles",
+    "ActionConfig",      "ActionMotoDataJiseki", "ActionMotoDataRosen", "ActionMotoSakudo",
+    "ActionOmakeRyotei", "ActionOmakeShikoku88", "ActionMasterBunrui",  "ActionMasterKubun",
+    "ActionMasterToshi", "ActionMasterOthers",   "ActionShukeiBunrui",  "ActionShukeiKubun",
+    "ActionShukeiToshi", "ActionShukeiMijo",     "ActionCheckJisseki",  "ActionOmakeFiles",
 };
 
 // A document window that also closes when its screen closes itself (QWidget::close() on the screen), so no
@@ -554,8 +554,7 @@ void TMainForm::trackEditTarget(QWidget* now) {
         disconnect(m_editTargetConnection);
         m_editTarget = target;
         if (QLineEdit* edit = lineEditOf(target))
-            m_editTargetConnection =
-                connect(edit, &QLineEdit::selectionChanged, this, &TMainForm::updateEditCommands);
+            m_editTargetConnection = connect(edit, &QLineEdit::selectionChanged, this, &TMainForm::updateEditCommands);
         else if (auto* text = qobject_cast<QTextEdit*>(target))
             m_editTargetConnection = connect(text, &QTextEdit::copyAvailable, this, &TMainForm::updateEditCommands);
         else if (auto* plain = qobject_cast<QPlainTextEdit*>(target))

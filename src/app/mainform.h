@@ -46,8 +46,7 @@ private:
     void createCommands();
     void createMenus();
     void createToolBar();
-    QAction* addCommand(const char* name, const char* hint, const QString& shortcut = {},
-                        const QString& icon = {});
+    QAction* addCommand(const char* name, const char* hint, const QString& shortcut = {}, const QString& icon = {});
     void connectCommands();
 
     void onSubWindowActivated(QMdiSubWindow* window);

@@ -43,8 +43,7 @@ ScreenFactory screenFactory(const QString& command);
 
 // The one shared reference per screen class: the latest instance opened (null after it is destroyed).
 QWidget* latestScreen(const QString& className);
-template <class T>
-T* latestScreen(const QString& className) {
+template <class T> T* latestScreen(const QString& className) {
     return qobject_cast<T*>(latestScreen(className));
 }
 void setLatestScreen(const QString& className, QWidget* screen);

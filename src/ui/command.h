@@ -28,8 +28,7 @@ public:
 };
 
 // Runs f; returns false when it ended by an error (already shown).
-template <class F>
-bool runCommand(QWidget* owner, F&& f) {
+template <class F> bool runCommand(QWidget* owner, F&& f) {
     try {
         WaitCursor wait;
         std::forward<F>(f)();
@@ -43,8 +42,7 @@ bool runCommand(QWidget* owner, F&& f) {
 }
 
 // Connects a button's click to a command handler that runs through runCommand with owner as the box's parent.
-template <class F>
-QMetaObject::Connection connectCommand(QAbstractButton* button, QWidget* owner, F handler) {
+template <class F> QMetaObject::Connection connectCommand(QAbstractButton* button, QWidget* owner, F handler) {
     return QObject::connect(button, &QAbstractButton::clicked, owner,
                             [owner, handler = std::move(handler)]() mutable { runCommand(owner, handler); });
 }

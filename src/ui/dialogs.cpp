@@ -86,7 +86,12 @@ QString getSaveFileName(QWidget* parent, const QString& caption, const QString& 
 }
 
 int execDialog(QDialog& dialog) {
-    return dispatch({DialogKind::Exec, dialog.parentWidget(), dialog.windowTitle(), {}, {}, &dialog,
+    return dispatch({DialogKind::Exec,
+                     dialog.parentWidget(),
+                     dialog.windowTitle(),
+                     {},
+                     {},
+                     &dialog,
                      QString::fromLatin1(dialog.metaObject()->className())})
         .result;
 }

@@ -16,9 +16,9 @@ enum class DialogKind { Information, Critical, Question, OpenFile, SaveFile, Exe
 struct DialogRequest {
     DialogKind kind = DialogKind::Information;
     QWidget* parent = nullptr;
-    QString title;    // box or dialog caption
-    QString text;     // message text; for file dialogs the proposed file or folder
-    QString filter;   // file dialogs: "description (*.ext)" entries separated by ";;"
+    QString title;             // box or dialog caption
+    QString text;              // message text; for file dialogs the proposed file or folder
+    QString filter;            // file dialogs: "description (*.ext)" entries separated by ";;"
     QDialog* dialog = nullptr; // Exec: the dialog to run
     QString dialogClass;       // Exec: class name of the dialog
 };

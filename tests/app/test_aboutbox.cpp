@@ -93,7 +93,7 @@ private slots:
 
         writeIni("[Tabiroku]\nComment1=\nUserName=鉄道 花子\n");
         box.show();
-        QCOMPARE(field(&box, "Comment1"), QString());               // stored empty
+        QCOMPARE(field(&box, "Comment1"), QString());                // stored empty
         QCOMPARE(field(&box, "Comment2"), QStringLiteral("二行目")); // absent: kept
         QCOMPARE(field(&box, "UserName"), QStringLiteral("鉄道 花子"));
     }

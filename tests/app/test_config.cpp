@@ -46,8 +46,7 @@ private:
         return qobject_cast<TConfig*>(m_form->mdiArea()->currentSubWindow()->widget());
     }
 
-    template <class T>
-    static T* child(QWidget* w, const char* name) {
+    template <class T> static T* child(QWidget* w, const char* name) {
         return w->findChild<T*>(QString::fromLatin1(name));
     }
 
@@ -87,9 +86,9 @@ private slots:
         for (QLabel* l : c->findChildren<QLabel*>())
             if (l->objectName().isEmpty())
                 labels << l->text();
-        QCOMPARE(labels, QStringList({"利用可能物理メモリ：", "システムリソース：", "画像ファイル1：", "文書ファイル1：",
-                                      "画像ファイル2：", "文書ファイル2：", "実行ファイル：", "Helpファイル：",
-                                      "名称      ："}));
+        QCOMPARE(labels, QStringList({"利用可能物理メモリ：", "システムリソース：", "画像ファイル1：",
+                                      "文書ファイル1：", "画像ファイル2：", "文書ファイル2：", "実行ファイル：",
+                                      "Helpファイル：", "名称      ："}));
 
         auto* rb1 = child<QRadioButton>(c, "RadioButton1");
         QCOMPARE(rb1->text(), QStringLiteral("前回終了時"));
@@ -100,8 +99,8 @@ private slots:
                  QStringLiteral("常にメニュー画面を画面全体の左上に位置づける"));
         QCOMPARE(child<QRadioButton>(c, "RadioButtonM1")->text(), QStringLiteral("1月～12月"));
         QCOMPARE(child<QRadioButton>(c, "RadioButtonM4")->text(), QStringLiteral("4月～翌年3月"));
-        for (const char* name : {"EditPhotoPath", "EditDocPath", "EditPhotoPath2", "EditDocPath2", "EditExePath",
-                                 "EditHelpFile"})
+        for (const char* name :
+             {"EditPhotoPath", "EditDocPath", "EditPhotoPath2", "EditDocPath2", "EditExePath", "EditHelpFile"})
             QCOMPARE(child<QLineEdit>(c, name)->width(), 465);
         // Nothing is clipped: every control lies inside its group, every group inside the window.
         QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);

@@ -119,14 +119,30 @@ private slots:
         QTest::addColumn<QString>("menu");
         QTest::addColumn<QString>("caption");
         QTest::addColumn<QString>("hint");
-        QTest::newRow("File1") << "File1" << "ファイル(&F)" << "ファイル関連のコマンド";
-        QTest::newRow("Edit1") << "Edit1" << "編集(&E)" << "コマンドの編集";
-        QTest::newRow("MotoData1") << "MotoData1" << "データ(&D)" << "各種実データの更新";
-        QTest::newRow("Master1") << "Master1" << "マスター(&M)" << "マスター管理";
-        QTest::newRow("Shukei1") << "Shukei1" << "集計(&S)" << "各種集計";
-        QTest::newRow("Utility1") << "Utility1" << "ユティリティ(&U)" << "各種ユティリティ";
-        QTest::newRow("Window1") << "Window1" << "ウィンドウ(&W)" << "Window 関連コマンド";
-        QTest::newRow("Help1") << "Help1" << "ヘルプ(&H)" << "ヘルプトピック";
+        QTest::newRow("File1") << "File1"
+                               << "ファイル(&F)"
+                               << "ファイル関連のコマンド";
+        QTest::newRow("Edit1") << "Edit1"
+                               << "編集(&E)"
+                               << "コマンドの編集";
+        QTest::newRow("MotoData1") << "MotoData1"
+                                   << "データ(&D)"
+                                   << "各種実データの更新";
+        QTest::newRow("Master1") << "Master1"
+                                 << "マスター(&M)"
+                                 << "マスター管理";
+        QTest::newRow("Shukei1") << "Shukei1"
+                                 << "集計(&S)"
+                                 << "各種集計";
+        QTest::newRow("Utility1") << "Utility1"
+                                  << "ユティリティ(&U)"
+                                  << "各種ユティリティ";
+        QTest::newRow("Window1") << "Window1"
+                                 << "ウィンドウ(&W)"
+                                 << "Window 関連コマンド";
+        QTest::newRow("Help1") << "Help1"
+                               << "ヘルプ(&H)"
+                               << "ヘルプトピック";
     }
 
     void menuBar() {
@@ -148,8 +164,8 @@ private slots:
         QStringList names;
         for (QAction* a : m_form->menuBar()->actions())
             names << a->menu()->objectName();
-        QCOMPARE(names, QStringList({"File1", "Edit1", "MotoData1", "Master1", "Shukei1", "Utility1", "Window1",
-                                     "Help1"}));
+        QCOMPARE(names,
+                 QStringList({"File1", "Edit1", "MotoData1", "Master1", "Shukei1", "Utility1", "Window1", "Help1"}));
     }
 
     // The items of every menu, in order, with no document window open and no edit field focused.
@@ -162,8 +178,8 @@ private slots:
         QTest::addColumn<bool>("enabled");
         auto row = [](const char* menu, const char* item, const char* command, const char* caption, const char* hint,
                       const char* shortcut, bool enabled) {
-            QTest::newRow(item) << menu << command << QString::fromUtf8(caption) << QString::fromUtf8(hint)
-                                << shortcut << enabled;
+            QTest::newRow(item) << menu << command << QString::fromUtf8(caption) << QString::fromUtf8(hint) << shortcut
+                                << enabled;
         };
         row("File1", "FileNewItem", "FileNew1", "新規作成(&N)", "新規|新規ファイルの作成", "Ctrl+N", true);
         row("File1", "FileOpenItem", "FileOpen1", "開く(&O)", "開く|ファイルを開く", "Ctrl+O", true);
@@ -178,27 +194,24 @@ private slots:
         row("File1", "FileExitItem", "FileExit1", "終了(&X)", "終了|アプリケーションの終了", "", true);
         row("Edit1", "CutItem", "EditCut1", "切り取り(&T)", "切り取り|選択部分を切り取り，クリップボードに送る",
             "Ctrl+X", false);
-        row("Edit1", "CopyItem", "EditCopy1", "コピー(&C)", "コピー|選択範囲をクリップボードにコピー", "Ctrl+C",
+        row("Edit1", "CopyItem", "EditCopy1", "コピー(&C)", "コピー|選択範囲をクリップボードにコピー", "Ctrl+C", false);
+        row("Edit1", "PasteItem", "EditPaste1", "貼り付け(&P)", "貼り付け|クリップボードの内容を貼り付ける", "Ctrl+V",
             false);
-        row("Edit1", "PasteItem", "EditPaste1", "貼り付け(&P)", "貼り付け|クリップボードの内容を貼り付ける",
-            "Ctrl+V", false);
         row("MotoData1", "MotoDataJisseki", "ActionMotoDataJiseki", "鉄道・軌道 乗車実績(&J)",
             "鉄道・軌道の乗車実績を効率よく入力", "", false);
         row("MotoData1", "MotoDataRosen", "ActionMotoDataRosen", "鉄道・軌道(&R)", "鉄道・軌道のデータ", "", true);
         row("MotoData1", "N3", "", "", "", "", true);
         row("MotoData1", "MotoDataSakudo", "ActionMotoSakudo", "普通索道(&S)", "普通索道のデータ", "", true);
-        row("MotoData1", "OmakeRyotei", "ActionOmakeRyotei", "旅程管理(簡易)(&T)", "鉄道移動中心の簡易な旅程管理",
-            "", true);
-        row("MotoData1", "OmakeShikoku88", "ActionOmakeShikoku88", "その他訪問履歴等(&K)", "その他(作成中)", "",
+        row("MotoData1", "OmakeRyotei", "ActionOmakeRyotei", "旅程管理(簡易)(&T)", "鉄道移動中心の簡易な旅程管理", "",
             true);
+        row("MotoData1", "OmakeShikoku88", "ActionOmakeShikoku88", "その他訪問履歴等(&K)", "その他(作成中)", "", true);
         row("Master1", "MasterBunrui", "ActionMasterBunrui", "分類(&B)", "分類ごと", "", true);
         row("Master1", "MasterKubun", "ActionMasterKubun", "区分(&K)", "区分ごと", "", true);
         row("Master1", "MasterToshi", "ActionMasterToshi", "年別(&N)", "年ごと", "", true);
         row("Master1", "MasterOthers", "ActionMasterOthers", "その他(&O)", "その他", "", true);
         row("Shukei1", "ShukeiBunrui", "ActionShukeiBunrui", "分類(&B)", "乗車実績を分類ごとに集計", "", true);
         row("Shukei1", "ShukeiKubun", "ActionShukeiKubun", "区分(&K)", "乗車実績を区分ごとに集計", "", true);
-        row("Shukei1", "ShukeiToshi", "ActionShukeiToshi", "年別(&N)", "乗車実績を年もしくは年度ごとに集計", "",
-            true);
+        row("Shukei1", "ShukeiToshi", "ActionShukeiToshi", "年別(&N)", "乗車実績を年もしくは年度ごとに集計", "", true);
         row("Utility1", "M1", "ActionShukeiMijo", "未乗路線一覧(&M)",
             "未乗路線(区間ではない)を一覧表示／全路線の乗車状況を参照する使い方も可能", "", true);
         row("Utility1", "あ", "ActionCheckJisseki", "乗車実績確認(&J)", "", "", true);
@@ -296,7 +309,8 @@ private slots:
         file->setActiveAction(item(QStringLiteral("FileNewItem")));
         QCOMPARE(m_form->statusBar()->currentMessage(), QStringLiteral("新規ファイルの作成"));
         file->setActiveAction(item(QStringLiteral("Action11")));
-        QCOMPARE(m_form->statusBar()->currentMessage(), QStringLiteral("画像ファイルのフォルダーの指定や，利用者情報の設定"));
+        QCOMPARE(m_form->statusBar()->currentMessage(),
+                 QStringLiteral("画像ファイルのフォルダーの指定や，利用者情報の設定"));
         file->close();
 
         // A tool button under the pointer: its command's long hint.
@@ -307,8 +321,8 @@ private slots:
     }
 
     void windowCommandsFollowDocuments() {
-        const QStringList names{"FileClose1", "WindowCascade1", "WindowTileHorizontal1", "WindowTileVertical1",
-                                "WindowMinimizeAll1", "WindowArrangeAll1"};
+        const QStringList names{"FileClose1",          "WindowCascade1",     "WindowTileHorizontal1",
+                                "WindowTileVertical1", "WindowMinimizeAll1", "WindowArrangeAll1"};
         for (const QString& n : names)
             QVERIFY2(!m_form->command(n)->isEnabled(), qPrintable(n));
         cmd("FileNew1")->trigger();
@@ -400,13 +414,18 @@ private slots:
         QTest::addColumn<QString>("caption");
         QTest::addColumn<QSize>("size");
         QTest::addColumn<QPoint>("position");
-        QTest::newRow("TMaster") << "ActionMotoDataRosen" << "TMaster" << "鉄道・軌道" << QSize(1098, 570)
-                                 << QPoint(20, 20);
-        QTest::newRow("TKubun") << "ActionMasterKubun" << "TKubun" << "区分マスター登録/変更/削除" << QSize(528, 570)
-                                << QPoint(300, 54);
-        QTest::newRow("THYOJI2") << "ActionShukeiToshi" << "THYOJI2" << "年(年度)別の集計" << QSize(900, 570)
-                                 << QPoint(300, 110);
-        QTest::newRow("TConfig") << "ActionConfig" << "TConfig" << "環境設定" << QSize(620, 529) << QPoint(209, 107);
+        QTest::newRow("TMaster") << "ActionMotoDataRosen"
+                                 << "TMaster"
+                                 << "鉄道・軌道" << QSize(1098, 570) << QPoint(20, 20);
+        QTest::newRow("TKubun") << "ActionMasterKubun"
+                                << "TKubun"
+                                << "区分マスター登録/変更/削除" << QSize(528, 570) << QPoint(300, 54);
+        QTest::newRow("THYOJI2") << "ActionShukeiToshi"
+                                 << "THYOJI2"
+                                 << "年(年度)別の集計" << QSize(900, 570) << QPoint(300, 110);
+        QTest::newRow("TConfig") << "ActionConfig"
+                                 << "TConfig"
+                                 << "環境設定" << QSize(620, 529) << QPoint(209, 107);
     }
 
     void registeredScreenOpensAtItsPlace() {
@@ -520,8 +539,8 @@ private slots:
         bool waitCursorDuring = false;
         bool after = false;
         ui::connectCommand(screen->date, screen, [&] {
-            waitCursorDuring = QGuiApplication::overrideCursor() &&
-                               QGuiApplication::overrideCursor()->shape() == Qt::WaitCursor;
+            waitCursorDuring =
+                QGuiApplication::overrideCursor() && QGuiApplication::overrideCursor()->shape() == Qt::WaitCursor;
             if (engineError)
                 throw Error(QStringLiteral("ディスクがいっぱいです"));
             throw std::runtime_error("disk full");

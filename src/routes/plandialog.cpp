@@ -1,0 +1,130 @@
+#include "routes/plandialog.h"
+
+#include "app/screens.h"
+#include "routes/rasterview.h"
+#include "ui/command.h"
+#include "ui/dbcontrols.h"
+#include "ui/dbkit.h"
+#include "ui/dialogs.h"
+#include "ui/fonts.h"
+
+#include <QButtonGroup>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+namespace tabi::routes {
+
+const ScaleChoice kScaleChoices[3] = {
+    {"RB1", "広域", "新幹線等駅間距離が長い場合指定します。", ScaleWide},
+    {"RB2", "通常", "通常指定します。", ScaleNormal},
+    {"RB3", "拡大", "路面電車等駅間距離の狭い場合指定します。", ScaleZoom},
+};
+
+TSenkei::TSenkei(std::shared_ptr<Database> reference, QWidget* parent)
+    : QDialog(parent), m_routes(reference, QStringLiteral("MASTER"), QStringLiteral("ROSEN_CD")),
+      m_stations(reference, QStringLiteral("EKI"), QStringLiteral("ROSEN_CD")) {
+    setWindowTitle(QStringLiteral("路線図(平面)表示"));
+    setFont(ui::uiFont(16));
+    m_stations.setMasterSource(&m_routes, QStringLiteral("ROSEN_CD"));
+    m_routes.open();
+    m_stations.open();
+
+    m_scroll = new QScrollArea(this);
+    m_scroll->setGeometry(2, 2, 384, 481);
+    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_view = new RasterView;
+    m_view->setImage(&m_plan.image());
+    m_view->setPictureSize(QSize(PlanDrawing::kWidth, m_plan.pictureHeight()));
+    m_scroll->setWidget(m_view);
+
+    const int rx = 390;
+    auto* total = new QLabel(QStringLiteral("全長:"), this);
+    total->setGeometry(rx, 8, 40, 26);
+    auto* kilo = new ui::DBEdit(&m_routes, QStringLiteral("KILO"), this);
+    kilo->setObjectName(QStringLiteral("DBEditKILO"));
+    kilo->setReadOnly(true);
+    kilo->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    kilo->setGeometry(rx, 36, 84, 26);
+    auto* km = new QLabel(QStringLiteral("km"), this);
+    km->setGeometry(rx + 88, 36, 28, 26);
+    m_editC = new QLineEdit(this);
+    m_editC->setObjectName(QStringLiteral("EditC"));
+    m_editC->setEnabled(false);
+    m_editC->setGeometry(rx, 70, 84, 26);
+
+    auto* group = new QGroupBox(QStringLiteral("目盛選択"), this);
+    group->setGeometry(rx, 104, 116, 120);
+    auto* groupLayout = new QVBoxLayout(group);
+    auto* buttons = new QButtonGroup(this);
+    QRadioButton** radios[3] = {&m_rb1, &m_rb2, &m_rb3};
+    for (int i = 0; i < 3; ++i) {
+        auto* rb = new QRadioButton(QString::fromUtf8(kScaleChoices[i].caption), group);
+        rb->setObjectName(QString::fromLatin1(kScaleChoices[i].name));
+        rb->setToolTip(QString::fromUtf8(kScaleChoices[i].hint));
+        groupLayout->addWidget(rb);
+        buttons->addButton(rb, kScaleChoices[i].scale);
+        *radios[i] = rb;
+    }
+    connect(buttons, &QButtonGroup::idClicked, this, [this](int s) { setScale(s); });
+
+    auto* ok = new QPushButton(QStringLiteral("了解(&R)"), this);
+    ok->setObjectName(QStringLiteral("BitBtn2"));
+    ok->setDefault(true);
+    ok->setGeometry(rx, 440, 116, 36);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+
+    m_rb2->setChecked(true);
+    placeDialog(this, QStringLiteral("TSenkei"));
+}
+
+TSenkei::~TSenkei() {
+    ui::detachControls(m_stations);
+    ui::detachControls(m_routes);
+}
+
+void TSenkei::setRouteCode(const QString& code) {
+    m_editC->setText(code);
+}
+
+QString TSenkei::routeCode() const {
+    return m_editC->text();
+}
+
+QRadioButton* TSenkei::scaleButton(int scale) const {
+    return scale == ScaleWide ? m_rb1 : scale == ScaleZoom ? m_rb3 : m_rb2;
+}
+
+void TSenkei::activate() {
+    m_rb2->setChecked(true);
+    setScale(ScaleNormal);
+}
+
+int TSenkei::run() {
+    activate();
+    return ui::execDialog(*this);
+}
+
+void TSenkei::setScale(int scale) {
+    m_scale = scale;
+    scaleButton(scale)->setChecked(true);
+    ui::runCommand(this, [this] { draw(); });
+}
+
+void TSenkei::draw() {
+    const QString code = m_editC->text();
+    m_routes.findNearest({code});
+    const double routeKilo = m_routes.isEmpty() ? 0.0 : m_routes.asFloat(QStringLiteral("KILO"));
+    m_plan.memori(routeKilo, m_scale);
+    // The stations are those of the code in EditC, read from the linked cursor.
+    m_plan.sakuzu(readDrawStations(m_stations, code), m_scale);
+    m_view->setPictureSize(QSize(PlanDrawing::kWidth, m_plan.pictureHeight()));
+    m_view->update();
+}
+
+} // namespace tabi::routes

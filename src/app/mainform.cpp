@@ -317,6 +317,9 @@ TMainForm::~TMainForm() {
     disconnect(qApp, nullptr, this, nullptr);
     disconnect(QApplication::clipboard(), nullptr, this, nullptr);
     disconnect(m_editTargetConnection);
+    // The screens go first, while the frame is still whole.
+    const QList<QMdiSubWindow*> frames = m_mdiArea->subWindowList();
+    qDeleteAll(frames);
 }
 
 QAction* TMainForm::command(const QString& name) const {

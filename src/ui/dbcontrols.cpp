@@ -266,11 +266,19 @@ void DBComboBox::showField() {
 // ---------------------------------------------------------------------------------------------------------------
 // DBLookupComboBox
 
-struct DBLookupComboBox::ListWatcher : CursorObserver {
+// Follows the list cursor; detached with the other controls of that cursor when it goes away.
+struct DBLookupComboBox::ListWatcher : CursorObserver, BoundControl {
     explicit ListWatcher(DBLookupComboBox* box) : m_box(box) {}
     void cursorEvent(CursorEvent event, int) override {
         if (event == CursorEvent::DataChanged)
             m_box->reloadList();
+    }
+    void flushPending() override {}
+    void detachCursor() override {
+        if (m_box->m_list)
+            m_box->m_list->removeObserver(this);
+        m_box->m_list = nullptr;
+        m_box->reloadList();
     }
     DBLookupComboBox* m_box;
 };
@@ -293,8 +301,10 @@ DBLookupComboBox::DBLookupComboBox(QWidget* parent)
 }
 
 DBLookupComboBox::~DBLookupComboBox() {
-    if (m_list && m_watcher)
+    if (m_list && m_watcher) {
         m_list->removeObserver(m_watcher.get());
+        unregisterBoundControl(m_list, m_watcher.get());
+    }
 }
 
 void DBLookupComboBox::bind(TableCursor* cursor, const QString& fieldName) {
@@ -303,15 +313,19 @@ void DBLookupComboBox::bind(TableCursor* cursor, const QString& fieldName) {
 
 void DBLookupComboBox::setListSource(TableCursor* list, const QString& keyField, const QStringList& listFields,
                                      int displayColumn) {
-    if (m_list && m_watcher)
+    if (m_list && m_watcher) {
         m_list->removeObserver(m_watcher.get());
+        unregisterBoundControl(m_list, m_watcher.get());
+    }
     m_list = list;
     m_keyField = keyField;
     m_listFields = listFields;
     if (!m_watcher)
         m_watcher = std::make_unique<ListWatcher>(this);
-    if (m_list)
+    if (m_list) {
         m_list->addObserver(m_watcher.get());
+        registerBoundControl(m_list, m_watcher.get());
+    }
     setModelColumn(std::clamp(displayColumn, 0, std::max(0, int(listFields.size()) - 1)));
     reloadList();
 }

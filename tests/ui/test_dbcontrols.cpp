@@ -180,6 +180,20 @@ private Q_SLOTS:
         box.hidePopup();
     }
 
+    void busyLoopShowsTheWaitCursorAndHoldsControls() {
+        RideTable t(5);
+        DBEdit kukan(t.cursor.get(), QStringLiteral("JOSHA_KUKAN"));
+        {
+            BusyLoop busy(*t.cursor);
+            QVERIFY(QGuiApplication::overrideCursor());
+            QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
+            t.cursor->last();
+            QCOMPARE(kukan.text(), QStringLiteral("区間1"));
+        }
+        QVERIFY(!QGuiApplication::overrideCursor());
+        QCOMPARE(kukan.text(), QStringLiteral("区間5"));
+    }
+
     void suspendedControlsShowTheEndOnly() {
         RideTable t(20);
         DBEdit kukan(t.cursor.get(), QStringLiteral("JOSHA_KUKAN"));
@@ -200,8 +214,16 @@ private Q_SLOTS:
         grid->setTableCursor(t.cursor.get());
         auto* nav = new DBNavigator(window);
         nav->setTableCursor(t.cursor.get());
+        TableCursor list(t.db, QStringLiteral("JOSHA"), QStringLiteral("ROSEN_CD;JOSHA_DATE"));
+        list.open();
+        auto* lookup = new DBLookupComboBox(window);
+        lookup->setListSource(&list, QStringLiteral("ROSEN_CD"), {QStringLiteral("ROSEN_CD")});
+        QCOMPARE(lookup->count(), 2);
         detachControls(*t.cursor);
         t.cursor.reset();
+        detachControls(list);
+        list.close();
+        QCOMPARE(lookup->count(), 0);
         QCOMPARE(edit->text(), QString());
         QCOMPARE(grid->model()->rowCount(), 0);
         QVERIFY(!nav->button(DBNavigator::First)->isEnabled());

@@ -67,6 +67,34 @@ private Q_SLOTS:
         QCOMPARE(t.count(), 3);
     }
 
+    // Leaving the grid for another control drops an unchanged new row; a changed one stays for the user to post.
+    void leavingTheGridDropsAnUnchangedNewRow() {
+        RideTable t(2);
+        QWidget window;
+        auto* grid = new DBGrid(&window);
+        grid->setTableCursor(t.cursor.get());
+        auto* other = new QLineEdit(&window);
+        other->move(0, 300);
+        window.resize(400, 400);
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        grid->setFocus();
+        QTest::keyClick(grid, Qt::Key_Insert);
+        QCOMPARE(t.cursor->state(), CursorState::Insert);
+        other->setFocus();
+        QCOMPARE(t.cursor->state(), CursorState::Browse);
+        QCOMPARE(grid->model()->rowCount(), 2);
+
+        grid->setFocus();
+        QTest::keyClick(grid, Qt::Key_Insert);
+        t.cursor->setText(t.field("BIKO"), QStringLiteral("kept"));
+        other->setFocus();
+        QCOMPARE(t.cursor->state(), CursorState::Insert);
+        QCOMPARE(grid->model()->rowCount(), 3);
+        t.cursor->cancel();
+    }
+
     void typedCellsAreWrittenAndPostedOnLeavingTheRow() {
         RideTable t(3);
         DBGrid grid;

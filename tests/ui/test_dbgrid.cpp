@@ -125,6 +125,33 @@ private Q_SLOTS:
                  QStringLiteral("abc"));
     }
 
+    // A new row the engine refuses when the grid leaves it: the error box, and the grid stays on the new row.
+    void refusedPostKeepsTheGridOnTheNewRow() {
+        RideTable t(3);
+        test::DialogAnswerer answers;
+        DBGrid grid;
+        grid.setTableCursor(t.cursor.get());
+        grid.show();
+        t.cursor->last();
+        QTest::keyClick(&grid, Qt::Key_Down);
+        QCOMPARE(t.cursor->state(), CursorState::Insert);
+        const int newRow = grid.currentIndex().row();
+        QVERIFY(grid.model()->setData(grid.model()->index(newRow, DateCol), QStringLiteral("2024-01-01")));
+        t.cursor->setText(t.field("ROSEN_CD"), QStringLiteral("100001")); // the key of the first ride
+        QTest::keyClick(&grid, Qt::Key_Up);
+        QCOMPARE(answers.count(DialogKind::Critical), 1);
+        QCOMPARE(t.cursor->state(), CursorState::Insert);
+        QCOMPARE(grid.currentIndex().row(), newRow);
+        QCOMPARE(grid.model()->rowCount(), 4);
+        QCOMPARE(t.count(), 3);
+        // Corrected, leaving the row stores it.
+        t.cursor->setText(t.field("ROSEN_CD"), QStringLiteral("100009"));
+        grid.setCurrentIndex(grid.model()->index(0, DateCol));
+        QCOMPARE(t.cursor->state(), CursorState::Browse);
+        QCOMPARE(t.count(), 4);
+        QCOMPARE(t.cursor->recNo(), 0);
+    }
+
     void ctrlDeleteAsksFirst_data() {
         QTest::addColumn<bool>("yes");
         QTest::addColumn<int>("left");

@@ -53,6 +53,7 @@ CodeJumpDialog::CodeJumpDialog(const Config& config, std::shared_ptr<Database> r
     setWindowTitle(config.caption);
     setFont(ui::uiFont(16));
 
+    m_cursor.open();
     // Only the configured columns show, titled and sized as designed.
     for (int i = 0; i < m_cursor.fieldCount(); ++i)
         m_cursor.fieldDef(i).hidden = true;
@@ -62,7 +63,6 @@ CodeJumpDialog::CodeJumpDialog(const Config& config, std::shared_ptr<Database> r
         def.label = c.title;
         def.displayWidth = c.width;
     }
-    m_cursor.open();
 
     m_code = new QLineEdit(this);
     m_code->setObjectName(QStringLiteral("CODE_INPUT"));

@@ -56,6 +56,8 @@ TEKI2::TEKI2(std::shared_ptr<Database> reference, QWidget* parent)
     setFont(ui::uiFont(16));
 
     m_stations.setMasterSource(&m_routes, kRosenCd);
+    m_routes.open();
+    m_stations.open();
     for (int i = 0; i < m_stations.fieldCount(); ++i)
         m_stations.fieldDef(i).hidden = true;
     FieldDef& kilo = m_stations.fieldDef(m_stations.fieldIndex(kKilo));
@@ -66,8 +68,6 @@ TEKI2::TEKI2(std::shared_ptr<Database> reference, QWidget* parent)
     FieldDef& name = m_stations.fieldDef(m_stations.fieldIndex(kName));
     name.hidden = false;
     name.label = QStringLiteral("駅名称");
-    m_routes.open();
-    m_stations.open();
 
     // Top strip.
     m_navigator = new ui::DBNavigator(this);

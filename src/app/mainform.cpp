@@ -317,8 +317,10 @@ TMainForm::~TMainForm() {
     disconnect(qApp, nullptr, this, nullptr);
     disconnect(QApplication::clipboard(), nullptr, this, nullptr);
     disconnect(m_editTargetConnection);
-    // The screens go first, while the frame is still whole.
-    const QList<QMdiSubWindow*> frames = m_mdiArea->subWindowList();
+    // The screens go first, while the frame is still whole; closed ones may still await their deletion.
+    const QList<QMdiSubWindow*> frames = m_mdiArea->findChildren<QMdiSubWindow*>();
+    for (QMdiSubWindow* f : frames)
+        disconnect(f, nullptr, this, nullptr);
     qDeleteAll(frames);
 }
 

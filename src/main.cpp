@@ -1,5 +1,6 @@
 #include "app/mainform.h"
 #include "app/startup.h"
+#include "routes/registration.h"
 #include "ui/fonts.h"
 
 #include <QApplication>
@@ -21,6 +22,7 @@ int main(int argc, char* argv[]) {
     // Each subsystem registers the screens of its commands here (tabi::registerScreen) and its start-up
     // dialogs (tabi::registerStartupDialog); the settings dialog is the shell's own.
 
+    tabi::routes::registerScreens();
     std::unique_ptr<tabi::TMainForm> mainForm = tabi::startUp();
     if (!mainForm)
         return 1;

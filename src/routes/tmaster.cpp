@@ -1,9 +1,9 @@
 #include "routes/tmaster.h"
 
 #include "app/helptopics.h"
-#include "data/settingsfile.h"
 #include "routes/codejumpdialog.h"
 #include "routes/plandialog.h"
+#include "routes/routecommands.h"
 #include "routes/stationdistancedialog.h"
 #include "ui/command.h"
 #include "ui/dbcontrols.h"
@@ -21,9 +21,6 @@
 namespace tabi::routes {
 
 namespace {
-
-const QString kForm = QStringLiteral("Form");
-const QString kCodeForMove = QStringLiteral("CodeForMove");
 
 QLabel* label(const QString& text, QWidget* parent) {
     auto* l = new QLabel(text, parent);
@@ -346,39 +343,21 @@ void TMaster::pageChanged(int index) {
 void TMaster::showPage(Page page) { m_pages->setCurrentIndex(int(page)); }
 
 void TMaster::activated() {
-    ui::runCommand(this, [this] {
-        m_jump->setCode(settings::readString(kForm, kCodeForMove, QStringLiteral("Failure")));
-        positionOn(m_jump->code());
-    });
+    ui::runCommand(this, [this] { positionOnRemembered(m_routes, *m_jump); });
 }
 
-void TMaster::positionOn(const QString& code) {
-    ui::updateRecord(m_routes);
-    m_routes.findNearest({code});
-}
+void TMaster::positionOn(const QString& code) { positionOnCode(m_routes, code); }
 
-void TMaster::moveCommand() {
-    m_jump->setCode(m_routes.asString(QStringLiteral("ROSEN_CD")));
-    m_jump->run();
-    positionOn(m_jump->code());
-}
+void TMaster::moveCommand() { moveWithJump(m_routes, *m_jump); }
 
 void TMaster::rideCommand() {
-    m_picker->setRouteCode(m_routes.asString(QStringLiteral("ROSEN_CD")));
-    m_picker->run();
-    if (!m_picker->accepted())
-        return;
-    ui::updateRecord(m_josha);
-    m_josha.insert();
-    m_josha.setText(QStringLiteral("JOSHA_KUKAN"), m_picker->section());
-    m_josha.setFloat(QStringLiteral("JOSHA_KILO"), m_picker->endKilo() - m_picker->startKilo());
-    m_josha.setDate(QStringLiteral("JOSHA_DATE"), m_picker->date());
-    // Left in insert state for the user to complete and post.
-    m_gridRides->setFocus();
+    // The new ride is left in insert state, in the rides grid, for the user to complete and post.
+    if (recordRide(m_routes, m_josha, *m_picker))
+        m_gridRides->setFocus();
 }
 
 void TMaster::finishCommand() {
-    settings::writeString(kForm, kCodeForMove, m_routes.asString(QStringLiteral("ROSEN_CD")));
+    rememberRoute(m_routes);
     closeScreen();
 }
 

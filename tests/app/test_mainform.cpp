@@ -1,3 +1,4 @@
+#include "app/helptopics.h"
 #include "app/mainform.h"
 #include "app/mdichild.h"
 #include "app/screen.h"
@@ -565,6 +566,46 @@ private slots:
         QCOMPARE(answers.requests().first().text.split(u'\n'),
                  QStringList({"ヘルプファイルは未作成です", "不明点は以下に問い合わせてください",
                               "Email: 宛先アドレス準備中"}));
+    }
+
+    void helpTopics_data() {
+        QTest::addColumn<QString>("topic");
+        QTest::addColumn<QString>("file");
+        const QString rel = QStringLiteral("..\\HELP\\tabiroku.chm");
+        const QString abs = QStringLiteral("C:\\TABIROKU\\HELP\\tabiroku.chm");
+        QTest::newRow("TMaster") << "rosen.htm" << rel;
+        QTest::newRow("TJisseki") << "josha.htm" << abs;
+        QTest::newRow("THyoji") << "bunrui.htm" << abs;
+        QTest::newRow("THyojiU") << "kubun.htm" << rel;
+        QTest::newRow("THYOJI2") << "toshi.htm" << rel;
+        QTest::newRow("TFSAKUDO") << "sakudo.htm" << rel;
+        QTest::newRow("TBunrui") << "bunruim.htm" << abs;
+        QTest::newRow("TKubun") << "kubunm.htm" << abs;
+        QTest::newRow("TTOSHI") << "toshim.htm" << abs;
+        QTest::newRow("TConfig") << "config.htm" << rel;
+        QTest::newRow("TF_Others2") << ""
+                                    << "";
+        QTest::newRow("TOTHERS") << ""
+                                 << "";
+    }
+
+    // Every help button exists hidden and disabled, carrying its screen's topic.
+    void helpTopics() {
+        QFETCH(QString, topic);
+        QFETCH(QString, file);
+        const QString screen = QString::fromLatin1(QTest::currentDataTag());
+        const HelpTopic* t = helpTopicFor(screen);
+        QVERIFY(t);
+        QCOMPARE(t->topic, topic);
+        QCOMPARE(t->file, file);
+        QWidget owner;
+        QPushButton* button = addHelpButton(&owner, screen);
+        owner.show();
+        QCOMPARE(button->objectName(), QStringLiteral("BitBtnH"));
+        QCOMPARE(button->text(), QStringLiteral("ﾍﾙﾌﾟ(&H)"));
+        QVERIFY(!button->isVisible());
+        QVERIFY(!button->isEnabled());
+        QCOMPARE(button->property("helpTopic").toString(), topic);
     }
 
     // Activation runs on opening and on switching between document windows, not when the frame is

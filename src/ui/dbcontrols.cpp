@@ -161,7 +161,8 @@ void FieldLink::cursorEvent(CursorEvent event, int field) {
 // DBEdit
 
 DBEdit::DBEdit(QWidget* parent)
-    : QLineEdit(parent), m_link(this, [this] { showField(); }, [this] { return text(); }) {
+    : QLineEdit(parent), m_link(
+                             this, [this] { showField(); }, [this] { return text(); }) {
     connect(this, &QLineEdit::textEdited, this, [this] {
         const FieldDef* def = m_link.fieldDef();
         m_link.userEdited(def && def->type == FieldType::Text);
@@ -217,7 +218,8 @@ DBDateEdit::DBDateEdit(TableCursor* cursor, const QString& fieldName, QWidget* p
 // DBComboBox
 
 DBComboBox::DBComboBox(QWidget* parent)
-    : QComboBox(parent), m_link(this, [this] { showField(); }, [this] { return currentText(); }) {
+    : QComboBox(parent), m_link(
+                             this, [this] { showField(); }, [this] { return currentText(); }) {
     setEditable(true);
     setInsertPolicy(QComboBox::NoInsert);
     setCompleter(nullptr);
@@ -284,7 +286,8 @@ struct DBLookupComboBox::ListWatcher : CursorObserver, BoundControl {
 };
 
 DBLookupComboBox::DBLookupComboBox(QWidget* parent)
-    : QComboBox(parent), m_link(this, [this] { showField(); }, [] { return QString(); }),
+    : QComboBox(parent), m_link(
+                             this, [this] { showField(); }, [] { return QString(); }),
       m_items(new QStandardItemModel(this)), m_view(new QTableView(this)) {
     setModel(m_items);
     setView(m_view);
@@ -435,7 +438,8 @@ void DBLookupComboBox::wheelEvent(QWheelEvent* event) {
 // DBText
 
 DBText::DBText(QWidget* parent)
-    : QLabel(parent), m_link(this, [this] { setText(m_link.displayText()); }, [] { return QString(); }) {}
+    : QLabel(parent), m_link(
+                          this, [this] { setText(m_link.displayText()); }, [] { return QString(); }) {}
 
 void DBText::bind(TableCursor* cursor, const QString& fieldName) {
     m_link.bind(cursor, fieldName);

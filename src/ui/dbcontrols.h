@@ -114,7 +114,8 @@ public:
     void bind(TableCursor* cursor, const QString& fieldName);
     // keyField: the list field written to the code field; listFields: the columns of the drop-down;
     // displayColumn: which of them the closed box shows.
-    void setListSource(TableCursor* list, const QString& keyField, const QStringList& listFields, int displayColumn = 0);
+    void setListSource(TableCursor* list, const QString& keyField, const QStringList& listFields,
+                       int displayColumn = 0);
     void setDropDown(int widthPixels, int rows);
     FieldLink& link() { return m_link; }
     void setReadOnly(bool readOnly);

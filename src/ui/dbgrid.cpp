@@ -18,7 +18,8 @@ class GridDelegate : public QStyledItemDelegate {
 public:
     explicit GridDelegate(DBGrid* grid) : QStyledItemDelegate(grid), m_grid(grid) {}
 
-    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override {
         auto* edit = new QLineEdit(parent);
         edit->setFrame(false);
         if (TableCursor* cursor = m_grid->tableCursor()) {
@@ -111,18 +112,22 @@ protected:
         } else {
             painter->setPen(Qt::NoPen);
             painter->setBrush(ink);
-            const QPointF tri[3] = {{c.x() - h / 4 - 0.5, c.y() - h / 2}, {c.x() + h / 4 + 1.5, c.y()},
+            const QPointF tri[3] = {{c.x() - h / 4 - 0.5, c.y() - h / 2},
+                                    {c.x() + h / 4 + 1.5, c.y()},
                                     {c.x() - h / 4 - 0.5, c.y() + h / 2}};
             painter->drawPolygon(tri, 3);
         }
         painter->restore();
     }
-    QSize sectionSizeFromContents(int logicalIndex) const override { return {12, QHeaderView::sectionSizeFromContents(logicalIndex).height()}; }
+    QSize sectionSizeFromContents(int logicalIndex) const override {
+        return {12, QHeaderView::sectionSizeFromContents(logicalIndex).height()};
+    }
 };
 
 } // namespace
 
-DBGrid::DBGrid(QWidget* parent) : QTableView(parent), m_model(new CursorTableModel(nullptr, this)), m_delegate(new GridDelegate(this)) {
+DBGrid::DBGrid(QWidget* parent)
+    : QTableView(parent), m_model(new CursorTableModel(nullptr, this)), m_delegate(new GridDelegate(this)) {
     setVerticalHeader(new IndicatorHeader(this));
     setModel(m_model);
     setItemDelegate(m_delegate);

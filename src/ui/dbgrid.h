@@ -17,15 +17,15 @@ class DBGrid : public QTableView, public BoundControl {
     Q_OBJECT
 public:
     enum Option {
-        Editing = 0x1,       // cells can be edited; Insert, Ctrl+Delete and Down past the last row act on records
-        Titles = 0x2,        // the title row with the fields' display labels
-        Indicator = 0x4,     // the row indicator column: current, being edited, being inserted
-        ColLines = 0x8,      // lines between columns
-        RowLines = 0x10,     // lines between rows
-        Tabs = 0x20,         // Tab moves between cells instead of leaving the grid
+        Editing = 0x1,        // cells can be edited; Insert, Ctrl+Delete and Down past the last row act on records
+        Titles = 0x2,         // the title row with the fields' display labels
+        Indicator = 0x4,      // the row indicator column: current, being edited, being inserted
+        ColLines = 0x8,       // lines between columns
+        RowLines = 0x10,      // lines between rows
+        Tabs = 0x20,          // Tab moves between cells instead of leaving the grid
         ConfirmDelete = 0x40, // Ctrl+Delete asks first
-        CancelOnExit = 0x80, // leaving the grid drops an unchanged new row
-        RowSelect = 0x100,   // the whole current row is highlighted
+        CancelOnExit = 0x80,  // leaving the grid drops an unchanged new row
+        RowSelect = 0x100,    // the whole current row is highlighted
     };
     Q_DECLARE_FLAGS(Options, Option)
     static constexpr int kDefaultOptions =

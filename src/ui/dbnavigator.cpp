@@ -2,8 +2,8 @@
 
 #include "ui/command.h"
 
-#include <QPainter>
 #include <QEvent>
+#include <QPainter>
 #include <QToolButton>
 
 namespace tabi::ui {
@@ -77,11 +77,12 @@ QIcon glyph(DBNavigator::Button button) {
 } // namespace
 
 QString DBNavigator::hint(Button button, bool standard) {
-    static const char16_t* const own[kButtonCount] = {u"最初の行", u"前の行", u"次の行", u"最後の行", u"行の挿入",
-                                                      u"行の削除", u"行の編集", u"行の登録", u"編集の取り消し", u"データ更新"};
-    static const char* const platform[kButtonCount] = {"First record", "Prior record", "Next record", "Last record",
+    static const char16_t* const own[kButtonCount] = {u"最初の行",       u"前の行",    u"次の行",   u"最後の行",
+                                                      u"行の挿入",       u"行の削除",  u"行の編集", u"行の登録",
+                                                      u"編集の取り消し", u"データ更新"};
+    static const char* const platform[kButtonCount] = {"First record",  "Prior record",  "Next record", "Last record",
                                                        "Insert record", "Delete record", "Edit record", "Post edit",
-                                                       "Cancel edit", "Refresh data"};
+                                                       "Cancel edit",   "Refresh data"};
     return standard ? QString::fromLatin1(platform[button]) : QString::fromUtf16(own[button]);
 }
 

@@ -40,7 +40,8 @@ private Q_SLOTS:
         QCOMPARE(cell(model, 99998, KiloCol), QStringLiteral("9999.9"));
         QCOMPARE(cell(model, 50000, DateCol), QStringLiteral("2024-01-01"));
         // Two blocks at most were read for the rows asked for, and again none for rows already read.
-        QVERIFY2(model.rowsFetched() - before <= 2 * CursorTableModel::kBlockRows, qPrintable(QString::number(model.rowsFetched())));
+        QVERIFY2(model.rowsFetched() - before <= 2 * CursorTableModel::kBlockRows,
+                 qPrintable(QString::number(model.rowsFetched())));
         const int fetched = model.fetchCalls();
         QCOMPARE(cell(model, 99990, KukanCol), QStringLiteral("区間99991"));
         QCOMPARE(model.fetchCalls(), fetched);
@@ -114,14 +115,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("order");
         QTest::addColumn<QStringList>("fields");
         QTest::addColumn<QVariantList>("values");
-        QTest::newRow("rides") << "JOSHA" << "ROSEN_CD;JOSHA_DATE"
-                               << QStringList{"ROSEN_CD", "JOSHA_DATE", "JOSHA_KILO", "BIKO"}
+        QTest::newRow("rides") << "JOSHA"
+                               << "ROSEN_CD;JOSHA_DATE" << QStringList{"ROSEN_CD", "JOSHA_DATE", "JOSHA_KILO", "BIKO"}
                                << QVariantList{"100001", "2023-12-31", -2.25, QString()};
-        QTest::newRow("years") << "TOSHI" << "NEN"
-                               << QStringList{"NEN", "JOSHA_NO", "JOSHA_KILO", "HAISHI_KILO", "BIKO"}
+        QTest::newRow("years") << "TOSHI"
+                               << "NEN" << QStringList{"NEN", "JOSHA_NO", "JOSHA_KILO", "HAISHI_KILO", "BIKO"}
                                << QVariantList{2024, 12, 12345.65, 0.0, "備考"};
-        QTest::newRow("itinerary times") << "RYOTEID" << "RYOTEI_CD"
-                                         << QStringList{"RYOTEI_CD", "HATSU_TIME", "UNCHIN"}
+        QTest::newRow("itinerary times") << "RYOTEID"
+                                         << "RYOTEI_CD" << QStringList{"RYOTEI_CD", "HATSU_TIME", "UNCHIN"}
                                          << QVariantList{"R0000001", "07:05", 0};
     }
     void fetchedAndCurrentRowsReadAlike() {
@@ -184,7 +185,8 @@ private Q_SLOTS:
         // Moving to another row posts the changed record.
         model.moveToRow(2);
         QCOMPARE(t.cursor->state(), CursorState::Browse);
-        QCOMPARE(t.db->scalar(QStringLiteral("SELECT JOSHA_KILO FROM JOSHA WHERE ROSEN_CD = '100002'")).toDouble(), 1234.5);
+        QCOMPARE(t.db->scalar(QStringLiteral("SELECT JOSHA_KILO FROM JOSHA WHERE ROSEN_CD = '100002'")).toDouble(),
+                 1234.5);
         QCOMPARE(cell(model, 1, KiloCol), QStringLiteral("1234.5"));
     }
 

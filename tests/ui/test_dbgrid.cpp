@@ -204,7 +204,8 @@ private Q_SLOTS:
         QVERIFY(grid.horizontalHeader()->isVisible());
         QVERIFY(grid.verticalHeader()->isVisible());
         QVERIFY(grid.tabKeyNavigation());
-        grid.setOptions(DBGrid::Options(DBGrid::kDefaultOptions) & ~DBGrid::Titles & ~DBGrid::Indicator & ~DBGrid::Tabs);
+        grid.setOptions(DBGrid::Options(DBGrid::kDefaultOptions) & ~DBGrid::Titles & ~DBGrid::Indicator &
+                        ~DBGrid::Tabs);
         QVERIFY(!grid.horizontalHeader()->isVisible());
         QVERIFY(!grid.verticalHeader()->isVisible());
         QVERIFY(!grid.tabKeyNavigation());
@@ -222,9 +223,9 @@ private Q_SLOTS:
         const auto expect = [&](int chars, const QString& label) {
             return std::max(chars * cw + 6, title.horizontalAdvance(label) + 10);
         };
-        QCOMPARE(grid.columnWidth(DateCol), expect(10, QStringLiteral("乗車年月日")));  // declared 10
-        QCOMPARE(grid.columnWidth(KukanCol), expect(50, QStringLiteral("乗車区間")));   // text(50)
-        QCOMPARE(grid.columnWidth(KiloCol), expect(7, QStringLiteral("乗車キロ")));     // declared 7
+        QCOMPARE(grid.columnWidth(DateCol), expect(10, QStringLiteral("乗車年月日"))); // declared 10
+        QCOMPARE(grid.columnWidth(KukanCol), expect(50, QStringLiteral("乗車区間")));  // text(50)
+        QCOMPARE(grid.columnWidth(KiloCol), expect(7, QStringLiteral("乗車キロ")));    // declared 7
         t.cursor->fieldDef(t.field("BIKO")).displayWidth = 3;
         grid.resetColumnWidths();
         QCOMPARE(grid.columnWidth(BikoCol), expect(3, QStringLiteral("備考")));

@@ -32,17 +32,28 @@ private Q_SLOTS:
         QTest::addColumn<int>("rows");
         QTest::addColumn<QString>("situation");
         QTest::addColumn<QString>("enabled");
-        QTest::newRow("closed") << 3 << "closed" << "----------";
-        QTest::newRow("empty set") << 0 << "opened" << "----I-E--R";
-        QTest::newRow("first record") << 3 << "opened" << "--NLIDE--R";
-        QTest::newRow("middle record") << 3 << "next" << "FPNLIDE--R";
-        QTest::newRow("last record") << 3 << "last" << "FP--IDE--R";
-        QTest::newRow("single record") << 1 << "opened" << "--NLIDE--R";
-        QTest::newRow("single record, next") << 1 << "next" << "----IDE--R";
-        QTest::newRow("editing the first") << 3 << "edit" << "--NLID-SCR";
-        QTest::newRow("editing the middle") << 3 << "next edit" << "FPNLID-SCR";
-        QTest::newRow("inserting into an empty set") << 0 << "insert" << "----I--SCR";
-        QTest::newRow("back to the first by prior") << 3 << "next prior prior" << "--NLIDE--R";
+        QTest::newRow("closed") << 3 << "closed"
+                                << "----------";
+        QTest::newRow("empty set") << 0 << "opened"
+                                   << "----I-E--R";
+        QTest::newRow("first record") << 3 << "opened"
+                                      << "--NLIDE--R";
+        QTest::newRow("middle record") << 3 << "next"
+                                       << "FPNLIDE--R";
+        QTest::newRow("last record") << 3 << "last"
+                                     << "FP--IDE--R";
+        QTest::newRow("single record") << 1 << "opened"
+                                       << "--NLIDE--R";
+        QTest::newRow("single record, next") << 1 << "next"
+                                             << "----IDE--R";
+        QTest::newRow("editing the first") << 3 << "edit"
+                                           << "--NLID-SCR";
+        QTest::newRow("editing the middle") << 3 << "next edit"
+                                            << "FPNLID-SCR";
+        QTest::newRow("inserting into an empty set") << 0 << "insert"
+                                                     << "----I--SCR";
+        QTest::newRow("back to the first by prior") << 3 << "next prior prior"
+                                                    << "--NLIDE--R";
     }
     void buttonsFollowTheCursorState() {
         QFETCH(int, rows);

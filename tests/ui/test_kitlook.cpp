@@ -65,7 +65,7 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(&window));
 
         // Japanese text has glyphs in the face the grid uses.
-        QVERIFY(QRawFont::fromFont(grid->font()).supportsCharacter(QChar(0x4E57))); // 乗
+        QVERIFY(QRawFont::fromFont(grid->font()).supportsCharacter(QChar(0x4E57)));                     // 乗
         QVERIFY(QRawFont::fromFont(grid->horizontalHeader()->font()).supportsCharacter(QChar(0x8ECA))); // 車
         QCOMPARE(nav->width(), 360);
         QCOMPARE(nav4->width(), 144);

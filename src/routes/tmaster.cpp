@@ -1,7 +1,9 @@
 #include "routes/tmaster.h"
 
 #include "app/helptopics.h"
+#include "photos/photopage.h"
 #include "routes/codejumpdialog.h"
+#include "routes/linediagrampage.h"
 #include "routes/plandialog.h"
 #include "routes/routecommands.h"
 #include "routes/stationdistancedialog.h"
@@ -171,10 +173,10 @@ TMaster::TMaster(QWidget* parent)
     m_gridOpenings->setObjectName(QStringLiteral("DBGrid1"));
     m_gridStations->setObjectName(QStringLiteral("DBGrid2"));
     m_gridRides->setObjectName(QStringLiteral("DBGrid3"));
-    m_photoPage = new QWidget(this);
+    m_photoPage = new photos::PhotoPage(photos::PhotoKeys::routes(), 8, this);
     m_photoPage->setObjectName(QStringLiteral("TabSheetP"));
     m_pages->addTab(m_photoPage, QStringLiteral("写真"));
-    m_linePage = new QWidget(this);
+    m_linePage = new LineDiagramPage(m_routes, m_ekiDraw, this);
     m_linePage->setObjectName(QStringLiteral("TabSheetS"));
     m_pages->addTab(m_linePage, QStringLiteral("線形"));
     body->addWidget(m_pages, 1);
@@ -333,9 +335,14 @@ void TMaster::pageChanged(int index) {
         m_btnK->setEnabled(true);
         break;
     case PagePhoto:
+        setNavState(DBN_none);
+        m_btnK->setEnabled(false);
+        ui::runCommand(this, [this] { m_photoPage->pageShown(m_routes.asString(QStringLiteral("ROSEN_CD"))); });
+        break;
     case PageLine:
         setNavState(DBN_none);
         m_btnK->setEnabled(false);
+        ui::runCommand(this, [this] { m_linePage->pageShown(); });
         break;
     }
 }

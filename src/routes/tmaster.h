@@ -17,8 +17,13 @@ class DBLookupComboBox;
 class DBNavigator;
 } // namespace tabi::ui
 
+namespace tabi::photos {
+class PhotoPage;
+}
+
 namespace tabi::routes {
 
+class LineDiagramPage;
 class TCode_I2;
 class TEKI2;
 class TSenkei;
@@ -59,6 +64,8 @@ public:
     ui::DBNavigator* ridesNavigator() const { return m_navRides; }
     ui::DBGrid* ridesGrid() const { return m_gridRides; }
     QTabWidget* pages() const { return m_pages; }
+    photos::PhotoPage* photoPage() const { return m_photoPage; }
+    LineDiagramPage* linePage() const { return m_linePage; }
 
 private:
     void setNavState(NavState state);
@@ -96,8 +103,8 @@ private:
     QPushButton* m_btnK = nullptr;
     QPushButton* m_btnE = nullptr;
     QPushButton* m_btnSK = nullptr;
-    QWidget* m_photoPage = nullptr;
-    QWidget* m_linePage = nullptr;
+    photos::PhotoPage* m_photoPage = nullptr;
+    LineDiagramPage* m_linePage = nullptr;
 };
 
 } // namespace tabi::routes

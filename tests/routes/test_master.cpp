@@ -1,5 +1,7 @@
 #include "data/settingsfile.h"
+#include "photos/photopage.h"
 #include "routes/codejumpdialog.h"
+#include "routes/linediagrampage.h"
 #include "routes/stationdistancedialog.h"
 #include "routes/tmaster.h"
 #include "support/dialogseam.h"
@@ -137,6 +139,20 @@ private Q_SLOTS:
         QCOMPARE(errors.size(), 1);
         QVERIFY2(errors.first().text.contains(QStringLiteral("JOSHA_DATE")), qPrintable(errors.first().text));
         QCOMPARE(m.rides().state(), CursorState::Insert);
+    }
+
+    void photoAndLinePagesShowTheCurrentRoute() {
+        test::DialogAnswerer answers;
+        TMaster m;
+        m.routes().findKey({QStringLiteral("102001")});
+        m.showPage(TMaster::PageLine);
+        QCOMPARE(m.linePage()->codeForToga(), QStringLiteral("102001"));
+        m.linePage()->draw();
+        QVERIFY(m.linePage()->diagram().pictureWidth() > 806 / 2);
+        m.showPage(TMaster::PagePhoto);
+        QCOMPARE(m.photoPage()->series().code(), QStringLiteral("102001"));
+        QVERIFY(!m.photoPage()->series().imageVisible()); // no photo folder set: "画像なし"
+        QCOMPARE(answers.count(ui::DialogKind::Critical), 0);
     }
 
     void moveCommandUsesJumpDialog() {

@@ -143,10 +143,20 @@ DBGrid::DBGrid(QWidget* parent)
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setFixedWidth(14);
     connect(m_model, &CursorTableModel::currentRowChanged, this, &DBGrid::showCursorRow);
+    // The rows are read again after every post, delete or refresh; the header forgets its widths then, so the
+    // grid keeps them (including any a screen set itself) while the columns stay the same.
+    connect(m_model, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
+        m_widths.clear();
+        for (int c = 0; c < horizontalHeader()->count(); ++c)
+            m_widths << columnWidth(c);
+    });
     connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
-        if (m_model->columnCount() != horizontalHeader()->count() || horizontalHeader()->count() == 0)
+        if (m_widths.size() != m_model->columnCount()) {
+            resetColumnWidths();
             return;
-        resetColumnWidths();
+        }
+        for (int c = 0; c < m_widths.size(); ++c)
+            setColumnWidth(c, m_widths[c]);
     });
     applyOptions();
 }

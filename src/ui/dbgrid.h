@@ -75,6 +75,7 @@ private:
     bool m_readOnly = false;
     bool m_following = false;
     int m_column = 0;
+    QList<int> m_widths;
 };
 
 } // namespace tabi::ui

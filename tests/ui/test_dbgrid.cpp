@@ -37,6 +37,25 @@ private Q_SLOTS:
         QCOMPARE(t.cursor->recNo(), 1);
     }
 
+    // A shown grid over a large table reads only the blocks it paints, at either end.
+    void largeTableReadsOnlyWhatIsShown() {
+        RideTable t(100000);
+        DBGrid grid;
+        grid.setTableCursor(t.cursor.get());
+        grid.resize(500, 300);
+        grid.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        t.cursor->last();
+        QCOMPARE(grid.currentIndex().row(), 99999);
+        grid.grab(); // paints the rows now in view
+        QCOMPARE(grid.model()->index(99999, KukanCol).data().toString(), QStringLiteral("区間100000"));
+        QVERIFY2(grid.cursorModel()->rowsFetched() <= 4 * CursorTableModel::kBlockRows,
+                 qPrintable(QString::number(grid.cursorModel()->rowsFetched())));
+        QTest::keyClick(&grid, Qt::Key_Home, Qt::ControlModifier);
+        QCOMPARE(t.cursor->recNo(), 0);
+        QCOMPARE(grid.currentIndex().row(), 0);
+    }
+
     void unchangedNewRowIsDroppedOnLeaving() {
         RideTable t(3);
         DBGrid grid;
@@ -229,6 +248,11 @@ private Q_SLOTS:
         t.cursor->fieldDef(t.field("BIKO")).displayWidth = 3;
         grid.resetColumnWidths();
         QCOMPARE(grid.columnWidth(BikoCol), expect(3, QStringLiteral("備考")));
+        // Widths survive the rows being read again, also one a screen set itself.
+        grid.setColumnWidth(KukanCol, 77);
+        t.cursor->refresh();
+        QCOMPARE(grid.columnWidth(KukanCol), 77);
+        QCOMPARE(grid.columnWidth(DateCol), expect(10, QStringLiteral("乗車年月日")));
     }
 };
 

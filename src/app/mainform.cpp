@@ -574,11 +574,14 @@ void TMainForm::updateEditCommands() {
         return;
     QWidget* target = m_editTarget;
     const bool selected = target && hasSelection(target);
-    const QMimeData* clip = QApplication::clipboard()->mimeData();
-    const bool clipText = clip && clip->hasText() && !clip->text().isEmpty();
+    bool clipText = false;
+    if (target) { // asking the clipboard may mean a round trip to another program
+        const QMimeData* clip = QApplication::clipboard()->mimeData();
+        clipText = clip && clip->hasText() && !clip->text().isEmpty();
+    }
     command(QStringLiteral("EditCut1"))->setEnabled(selected);
     command(QStringLiteral("EditCopy1"))->setEnabled(selected);
-    command(QStringLiteral("EditPaste1"))->setEnabled(target && clipText);
+    command(QStringLiteral("EditPaste1"))->setEnabled(clipText);
 }
 
 void TMainForm::refreshWindowMenu() {

@@ -5,7 +5,7 @@
 #include "data/database.h"
 #include "dataset.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -68,7 +68,10 @@ sqlite3* plainOpen(const QString& path) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    QCoreApplication app(argc, argv);
+    // The screen timings need widgets; without a display they render off screen.
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     const bool quick = app.arguments().contains(QStringLiteral("--quick"));
     QTemporaryDir tmp;
     const QString dir = tmp.path();

@@ -68,6 +68,13 @@ void TableCursor::setTableName(const QString& name) {
     m_tableName = name;
 }
 
+void TableCursor::setFieldNames(const QStringList& names) {
+    if (isOpen())
+        throw Error(QStringLiteral("表 %1 を開いたままフィールドは変えられません。").arg(m_tableName));
+    m_declaredNames = names;
+    m_fields.clear();
+}
+
 void TableCursor::setIndexFieldNames(const QString& names) {
     m_indexNames = names;
     m_indexIsStored = false;
@@ -115,7 +122,32 @@ void TableCursor::open() {
     m_def = findTable(m_tableName);
     if (!m_def)
         throw Error(QStringLiteral("表 %1 はありません。").arg(m_tableName));
-    if (m_fields.isEmpty()) {
+    if (m_fields.isEmpty() && !m_declaredNames.isEmpty()) {
+        QStringList names = m_declaredNames;
+        QStringList needed = m_def->key;
+        if (!m_indexIsStored)
+            needed += m_indexNames.split(QLatin1Char(';'), Qt::SkipEmptyParts);
+        for (const IndexDef& ix : m_def->indexes)
+            if (m_indexIsStored && ix.name.compare(m_indexNames, Qt::CaseInsensitive) == 0)
+                needed += ix.fields;
+        if (m_master)
+            needed << m_linkName;
+        QStringList present = names;
+        for (QString n : std::as_const(needed)) {
+            n = n.trimmed();
+            if (!present.contains(n, Qt::CaseInsensitive)) {
+                present << n;
+                names << QLatin1Char('!') + n; // hidden: needed for positioning only
+            }
+        }
+        for (const QString& n : std::as_const(names)) {
+            const bool hide = n.startsWith(QLatin1Char('!'));
+            FieldDef f = m_def->field(hide ? n.mid(1) : n);
+            if (hide)
+                f.hidden = true;
+            m_fields << f;
+        }
+    } else if (m_fields.isEmpty()) {
         m_fields = QVector<FieldDef>(m_def->fields.begin(), m_def->fields.end());
     } else {
         // A cursor switched to another table keeps its declared fields; each must exist there.

@@ -45,6 +45,10 @@ public:
     // --- configuration ---
     void setTableName(const QString& name); // only while closed; the declared fields must exist in the new table
     const QString& tableName() const { return m_tableName; }
+    // The fields this cursor declares, in this order (only while closed); the default is every field of the table.
+    // Fields the index order, the key or the master link need are added, hidden, when missing. A loop that reads
+    // a few fields of a wide table declares just those, so rows are read and converted for them alone.
+    void setFieldNames(const QStringList& names);
     // "A;B": ascending by A, then B. On an open cursor the current record stays current.
     void setIndexFieldNames(const QString& names);
     // An index stored in the database under this name (e.g. "BUNRUI_CD").
@@ -170,6 +174,7 @@ private:
     QString m_tableName;
     const TableDef* m_def = nullptr;
     QVector<FieldDef> m_fields;
+    QStringList m_declaredNames; // setFieldNames(); empty = every field
     QString m_indexNames;    // as set: field list or stored index name
     bool m_indexIsStored = false;
     QVector<int> m_orderFields;     // field indices of the index order followed by the remaining key fields

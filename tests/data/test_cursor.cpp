@@ -407,6 +407,25 @@ private Q_SLOTS:
         QVERIFY(errorOf([&] { bad.open(); }).contains(QStringLiteral("BUNRUI3")));
     }
 
+    void declaredFieldsOnly() {
+        m_per->exec(QStringLiteral("INSERT INTO JOSHA (ROSEN_CD, JOSHA_DATE, JOSHA_KILO, BIKO) VALUES "
+                                   "('101001', '2020-01-02 00:00:00', 3.5, 'x'), ('101001', '2020-01-01 00:00:00', 1.5, 'y')"));
+        TableCursor j(m_per, QStringLiteral("JOSHA"), QStringLiteral("JOSHA_DATE;ROSEN_CD"));
+        j.setFieldNames({QStringLiteral("JOSHA_KILO")});
+        j.open();
+        // The order and key fields come along, hidden, so positioning still works.
+        QCOMPARE(j.fieldCount(), 3);
+        QCOMPARE(j.findField(QStringLiteral("BIKO")), -1);
+        QVERIFY(j.fieldDef(j.fieldIndex(QStringLiteral("ROSEN_CD"))).hidden);
+        QCOMPARE(j.asFloat(QStringLiteral("JOSHA_KILO")), 1.5);
+        j.edit();
+        j.setFloat(QStringLiteral("JOSHA_KILO"), 2.5);
+        j.next();
+        QCOMPARE(j.asFloat(QStringLiteral("JOSHA_KILO")), 3.5);
+        QCOMPARE(m_per->scalar(QStringLiteral("SELECT BIKO || JOSHA_KILO FROM JOSHA WHERE JOSHA_DATE LIKE '2020-01-01%'")).toString(),
+                 QStringLiteral("y2.5"));
+    }
+
     void observersSuspended() {
         TableCursor t(m_per, QStringLiteral("TOSHI"), QStringLiteral("NEN"));
         Recorder rec;

@@ -1,0 +1,135 @@
+#include "data/settingsfile.h"
+#include "data/textcodec.h"
+#include "photos/photopage.h"
+#include "support/dialogseam.h"
+#include "support/tempenv.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QtTest>
+
+using namespace tabi;
+using namespace tabi::photos;
+
+namespace {
+
+const QString kCode = QStringLiteral("X12345");
+
+void writeJpeg(const QString& path, QSize size = QSize(420, 280)) {
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::darkBlue);
+    if (!image.save(path, "JPG"))
+        qFatal("cannot write %s", qPrintable(path));
+}
+
+void writeBytes(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+}
+
+QString enabled(const PhotoPage& page) {
+    QString out;
+    for (const char* name : {"BitBtnT", "BitBtnP", "BitBtnN", "BitBtn5", "BitBtnS"})
+        out += page.button(QString::fromLatin1(name))->isEnabled() ? QLatin1Char(name[6]) : QLatin1Char('-');
+    return out;
+}
+
+} // namespace
+
+class TestPhotoPage : public QObject {
+    Q_OBJECT
+    std::unique_ptr<test::TempEnv> m_env;
+    QString m_photos, m_docs;
+
+private Q_SLOTS:
+    void init() {
+        m_env = std::make_unique<test::TempEnv>();
+        m_photos = m_env->file(QStringLiteral("photo/"));
+        m_docs = m_env->file(QStringLiteral("doc/"));
+        QDir().mkpath(m_photos);
+        QDir().mkpath(m_docs);
+        settings::writeString(QStringLiteral("Path"), QStringLiteral("PhotoPath"), m_photos);
+        settings::writeString(QStringLiteral("Path"), QStringLiteral("DocPath"), m_docs);
+    }
+    void cleanup() { m_env.reset(); }
+
+    void captionsAndLayout() {
+        PhotoPage page(PhotoKeys::routes(), 8);
+        QCOMPARE(page.noImageCaption()->text(), QStringLiteral("画像なし"));
+        QCOMPARE(page.imageArea()->geometry(), QRect(6, 8, 420, 280));
+        const QStringList captions{"先頭(&T)", "前へ(&P)", "次へ(&N)", "＋５(&F)", "保存(&S)"};
+        const QStringList names{"BitBtnT", "BitBtnP", "BitBtnN", "BitBtn5", "BitBtnS"};
+        for (int i = 0; i < names.size(); ++i) {
+            QCOMPARE(page.button(names[i])->text(), captions[i]);
+            QCOMPARE(page.button(names[i])->size(), QSize(89, 33));
+        }
+    }
+
+    void pagesThroughPhotos() {
+        writeJpeg(m_photos + kCode + QStringLiteral("00.JPG"), QSize(1024, 768));
+        writeJpeg(m_photos + kCode + QStringLiteral("01.JPG"));
+        writeJpeg(m_photos + kCode + QStringLiteral("03.JPG"));
+        writeBytes(m_docs + kCode + QStringLiteral("00.TXT"), text::toCp932(QStringLiteral("駅前")));
+        PhotoPage page(PhotoKeys::routes(), 8);
+        page.show();
+        page.pageShown(kCode);
+        QCOMPARE(enabled(page), QStringLiteral("--N-S"));
+        QVERIFY(page.imageArea()->isVisible());
+        QCOMPARE(page.imageArea()->pixmap().size(), QSize(1024, 768)); // shown stretched into 420 x 280
+        QCOMPARE(page.infoLine()->text(), QStringLiteral("File name: X1234500.JPG  Width: 1024  Height: 768"));
+        QCOMPARE(page.memo()->toPlainText(), QStringLiteral("駅前"));
+        QCOMPARE(page.memo()->palette().color(QPalette::Text), QColor(Qt::black));
+
+        page.button(QStringLiteral("BitBtnN"))->click();
+        QCOMPARE(enabled(page), QStringLiteral("TP--S"));
+        QCOMPARE(page.memo()->toPlainText(), QStringLiteral("画像に関する説明ファイルなし"));
+        QCOMPARE(page.memo()->palette().color(QPalette::Text), QColor(0xFF, 0x00, 0x00));
+
+        page.next(); // disabled in the page, but the series refuses nothing: 02 is missing
+        QVERIFY(!page.imageArea()->isVisible());
+        QCOMPARE(page.infoLine()->text(), QStringLiteral("Image file not found."));
+        QCOMPARE(enabled(page), QStringLiteral("T-N--"));
+
+        page.button(QStringLiteral("BitBtnT"))->click();
+        QCOMPARE(enabled(page), QStringLiteral("--N-S"));
+        QCOMPARE(page.memo()->toPlainText(), QStringLiteral("駅前"));
+    }
+
+    void savesTheTextArea() {
+        writeJpeg(m_photos + kCode + QStringLiteral("00.JPG"));
+        PhotoPage page(PhotoKeys::routes());
+        page.pageShown(kCode);
+        page.memo()->setPlainText(QStringLiteral("一\n二"));
+        page.button(QStringLiteral("BitBtnS"))->click();
+        QFile f(m_docs + kCode + QStringLiteral("00.TXT"));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), text::toCp932(QStringLiteral("一\r\n二")));
+    }
+
+    void errorsAreShownAndEndTheCommand() {
+        const QString bad = m_photos + kCode + QStringLiteral("01.JPG");
+        writeJpeg(m_photos + kCode + QStringLiteral("00.JPG"));
+        writeBytes(bad, "broken");
+        PhotoPage page(PhotoKeys::routes());
+        test::DialogAnswerer answerer;
+        page.pageShown(kCode);
+        QCOMPARE(answerer.count(ui::DialogKind::Critical), 0);
+        page.button(QStringLiteral("BitBtnN"))->click();
+        QCOMPARE(answerer.count(ui::DialogKind::Critical), 1);
+        QVERIFY(answerer.requests(ui::DialogKind::Critical).first().text.contains(bad));
+        QCOMPARE(page.series().number(), QStringLiteral("01"));
+
+        settings::writeString(QStringLiteral("Path"), QStringLiteral("DocPath"), m_env->file(QStringLiteral("none/")));
+        page.save();
+        QCOMPARE(answerer.count(ui::DialogKind::Critical), 2);
+        QVERIFY(answerer.requests(ui::DialogKind::Critical).last().text.contains(kCode + QStringLiteral("01.TXT")));
+    }
+};
+
+QTEST_MAIN(TestPhotoPage)
+#include "test_photopage.moc"

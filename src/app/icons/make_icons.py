@@ -155,13 +155,18 @@ def icon_save():
 
 def icon_cut():
     c = Canvas(16)
+    # Blades crossing at the pivot, handles as rings below.
+    c.line(4, 1, 9, 9, EDGE)
     c.line(5, 1, 10, 9, STEEL)
-    c.line(6, 1, 11, 9, EDGE)
+    c.line(11, 1, 6, 9, EDGE)
     c.line(10, 1, 5, 9, STEEL)
-    c.line(9, 1, 4, 9, EDGE)
-    for cx in (4.5, 11.5):
-        c.disc(cx, 12, 3, RED)
-        c.disc(cx, 12, 1.6, (0, 0, 0, 0))
+    c.put(7, 6, DARK)
+    for cx in (4, 11):
+        c.frame(cx - 2, 10, cx + 2, 14, RED)
+        c.put(cx - 2, 10, (0, 0, 0, 0))
+        c.put(cx + 2, 10, (0, 0, 0, 0))
+        c.put(cx - 2, 14, (0, 0, 0, 0))
+        c.put(cx + 2, 14, (0, 0, 0, 0))
     c.save("cut.png")
 
 

@@ -377,8 +377,8 @@ void TMainForm::createMenus() {
                 item->setProperty("command", cmd->objectName());
                 item->setStatusTip(cmd->statusTip());
                 item->setToolTip(cmd->toolTip());
-                // The item shows the command's shortcut; the key itself belongs to the command, so the item
-                // takes it only while its own menu is open.
+                // The item shows the command's shortcut but leaves the key to the command: a widget-level
+                // shortcut on a menu item never competes with the window-level one of the command.
                 item->setShortcut(cmd->shortcut());
                 item->setShortcutContext(Qt::WidgetShortcut);
                 connect(item, &QAction::triggered, cmd, [cmd] { cmd->trigger(); });

@@ -679,6 +679,17 @@ private slots:
         menu("Window1")->close();
     }
 
+    // A command's shortcut runs it once: the menu item showing the same key does not make it ambiguous.
+    void shortcuts() {
+        showForm();
+        QTest::keyClick(m_form.get(), Qt::Key_N, Qt::ControlModifier);
+        QCOMPARE(area()->subWindowList().size(), 1);
+        QTest::keyClick(m_form.get(), Qt::Key_N, Qt::ControlModifier);
+        QCOMPARE(area()->subWindowList().last()->windowTitle(), QStringLiteral("NONAME2"));
+        QTest::keyClick(m_form.get(), Qt::Key_S, Qt::ControlModifier); // disabled: nothing happens
+        QCOMPARE(area()->subWindowList().size(), 2);
+    }
+
     // Alt alone and F10 still lead to the menu bar.
     void menuBarKeys() {
         showForm();

@@ -163,6 +163,20 @@ QVariant CursorTableModel::data(const QModelIndex& index, int role) const {
     }
 }
 
+QString CursorTableModel::fieldText(int row, int field) const {
+    if (!m_cursor || field < 0 || field >= m_cursor->fieldCount() || row < 0 || row >= rowCount())
+        return QString();
+    if (row == currentRow()) {
+        try {
+            return m_cursor->displayText(field);
+        } catch (const std::exception&) {
+            return QString();
+        }
+    }
+    const CursorRow* r = fetchedRow(recordIndexOfRow(row));
+    return r ? formatFieldValue(m_cursor->fieldDef(field), r->values.value(field)) : QString();
+}
+
 bool CursorTableModel::setData(const QModelIndex& index, const QVariant& value, int role) {
     if (role != Qt::EditRole || !index.isValid() || !m_cursor)
         return false;

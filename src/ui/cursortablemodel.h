@@ -38,6 +38,8 @@ public:
     // Makes the record shown in a row current. A record being inserted or edited is posted first when it was
     // changed and dropped when it was not. Throws tabi::Error.
     void moveToRow(int row);
+    // Display text of any field of the cursor (hidden ones too) as a row shows it; "" past the rows.
+    QString fieldText(int row, int field) const;
     // Writes a cell's text through the cursor (starting an edit when needed). Throws tabi::Error.
     void writeCell(const QModelIndex& index, const QString& text);
 

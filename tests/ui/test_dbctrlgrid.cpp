@@ -1,0 +1,132 @@
+#include "support/tempenv.h"
+#include "ui/dbcontrols.h"
+#include "ui/dbctrlgrid.h"
+#include "ui/fonts.h"
+
+#include <QLabel>
+#include <QScrollBar>
+#include <QtTest>
+
+using namespace tabi;
+using namespace tabi::ui;
+
+// Itineraries with their legs as a control grid of four panels, as the itinerary screen shows them.
+class TestDBCtrlGrid : public QObject {
+    Q_OBJECT
+
+    struct Itineraries {
+        test::TempEnv env;
+        std::shared_ptr<Database> db = Database::open(DbKind::Personal);
+        TableCursor heads{db, QStringLiteral("RYOTEIM"), QStringLiteral("RYOTEI_CD")};
+        TableCursor legs{db, QStringLiteral("RYOTEID"), QStringLiteral("RYOTEI_CD")};
+        DBCtrlGrid grid;
+        DBEdit* departure;
+        DBEdit* station;
+        DBEdit* fare;
+
+        Itineraries() {
+            db->exec(QStringLiteral("INSERT INTO RYOTEIM (RYOTEI_CD, RYOTEI_NAME) VALUES ('A0000001', 'a'), "
+                                    "('B0000001', 'b'), ('C0000001', 'c')"));
+            for (int i = 0; i < 10; ++i)
+                db->exec(QStringLiteral("INSERT INTO RYOTEID (RYOTEI_CD, HATSU_TIME, HATSU_EKI, UNCHIN) VALUES "
+                                        "('A0000001', '1899-12-30 0%1:00:00', '駅%1', %2)")
+                             .arg(i)
+                             .arg(i * 100));
+            db->exec(QStringLiteral("INSERT INTO RYOTEID (RYOTEI_CD, HATSU_EKI) VALUES ('B0000001', '別の駅')"));
+            legs.setMasterSource(&heads, QStringLiteral("RYOTEI_CD"));
+            heads.open();
+            legs.open();
+            grid.setFont(uiFont(16));
+            grid.setPanelSize(QSize(600, 40));
+            grid.setPanelCount(4);
+            departure = new DBEdit(&legs, QStringLiteral("HATSU_TIME"), grid.panel());
+            departure->setGeometry(2, 4, 63, 28);
+            auto* label = new QLabel(QStringLiteral("発"), grid.panel());
+            label->move(68, 8);
+            station = new DBEdit(&legs, QStringLiteral("HATSU_EKI"), grid.panel());
+            station->setGeometry(84, 4, 245, 28);
+            fare = new DBEdit(&legs, QStringLiteral("UNCHIN"), grid.panel());
+            fare->setGeometry(368, 4, 73, 28);
+            grid.setTableCursor(&legs);
+            grid.resize(grid.sizeHint());
+        }
+        ~Itineraries() {
+            detachControls(legs);
+            detachControls(heads);
+        }
+    };
+
+private Q_SLOTS:
+    void panelsFollowTheRecords() {
+        Itineraries it;
+        it.grid.show();
+        QCOMPARE(it.grid.cursorModel()->rowCount(), 10);
+        QCOMPARE(it.grid.rowOfPanel(3), 3);
+        QCOMPARE(it.grid.panel()->y(), 0);
+        QCOMPARE(it.departure->text(), QStringLiteral("00:00"));
+        QCOMPARE(it.fare->text(), QString()); // a fare of 0 shows empty
+        QCOMPARE(it.grid.cursorModel()->fieldText(2, it.legs.fieldIndex(QStringLiteral("HATSU_EKI"))),
+                 QStringLiteral("駅2"));
+
+        QVERIFY(it.grid.selectPanel(2));
+        QCOMPARE(it.legs.recNo(), 2);
+        QCOMPARE(it.grid.panel()->y(), 80);
+        QCOMPARE(it.station->text(), QStringLiteral("駅2"));
+        QCOMPARE(it.fare->text(), QStringLiteral("200"));
+
+        // Moving past the last panel scrolls; the current record keeps the live panel.
+        it.legs.last();
+        QCOMPARE(it.grid.topRow(), 6);
+        QCOMPARE(it.grid.verticalScrollBar()->value(), 6);
+        QCOMPARE(it.grid.panel()->y(), 120);
+        QTest::keyClick(it.station, Qt::Key_Up);
+        QCOMPARE(it.legs.recNo(), 8);
+        it.grid.verticalScrollBar()->setValue(0);
+        QCOMPARE(it.grid.topRow(), 0);
+        QCOMPARE(it.legs.recNo(), 3);
+    }
+
+    void picturesOfOtherRecordsLeaveTheLivePanelAlone() {
+        Itineraries it;
+        it.grid.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&it.grid));
+        it.station->selectAll();
+        QTest::keyClicks(it.station, QStringLiteral("abc"));
+        it.fare->selectAll();
+        QTest::keyClicks(it.fare, QStringLiteral("12"));
+        const QPixmap shot = it.grid.grab();
+        QVERIFY(!shot.isNull());
+        QCOMPARE(it.station->text(), QStringLiteral("abc"));
+        QCOMPARE(it.fare->text(), QStringLiteral("12"));
+        QVERIFY(it.fare->link().isPending());
+        const QString dir = qEnvironmentVariable("TABIROKU_SHOT_DIR");
+        if (!dir.isEmpty())
+            QVERIFY(shot.save(dir + QStringLiteral("/kit-ctrlgrid.png")));
+        // Choosing another panel posts the changed leg, pending fare included.
+        QVERIFY(it.grid.selectPanel(1));
+        QCOMPARE(it.db->scalar(QStringLiteral("SELECT UNCHIN FROM RYOTEID WHERE HATSU_EKI = 'abc'")).toInt(), 12);
+    }
+
+    void eachItineraryShowsItsOwnLegs() {
+        Itineraries it;
+        it.heads.next();
+        QCOMPARE(it.grid.cursorModel()->rowCount(), 1);
+        QCOMPARE(it.station->text(), QStringLiteral("別の駅"));
+        QCOMPARE(it.grid.rowOfPanel(1), -1);
+
+        // Without legs: empty panels; typing into the live one inserts a leg of this itinerary.
+        it.heads.next();
+        QCOMPARE(it.grid.cursorModel()->rowCount(), 0);
+        QCOMPARE(it.grid.rowOfPanel(0), -1);
+        QCOMPARE(it.station->text(), QString());
+        QTest::keyClicks(it.station, QStringLiteral("x"));
+        QCOMPARE(it.legs.state(), CursorState::Insert);
+        QCOMPARE(it.legs.asString(QStringLiteral("RYOTEI_CD")), QStringLiteral("C0000001"));
+        it.legs.post();
+        it.heads.first();
+        QCOMPARE(it.grid.cursorModel()->rowCount(), 10);
+    }
+};
+
+QTEST_MAIN(TestDBCtrlGrid)
+#include "test_dbctrlgrid.moc"

@@ -27,11 +27,7 @@ void CursorTableModel::setTableCursor(TableCursor* cursor) {
     m_cursor = cursor;
     if (m_cursor)
         m_cursor->addObserver(this);
-    m_columns.clear();
-    if (m_cursor)
-        for (int f = 0; f < m_cursor->fieldCount(); ++f)
-            if (!m_cursor->fieldDef(f).hidden)
-                m_columns.append(f);
+    readColumns();
     m_blocks.clear();
     m_blockOrder.clear();
     m_rows = -1;
@@ -46,8 +42,19 @@ void CursorTableModel::refreshColumns() {
     setTableCursor(cursor);
 }
 
+void CursorTableModel::readColumns() {
+    m_columns.clear();
+    m_fieldCount = m_cursor ? m_cursor->fieldCount() : 0;
+    for (int f = 0; f < m_fieldCount; ++f)
+        if (!m_cursor->fieldDef(f).hidden)
+            m_columns.append(f);
+}
+
 void CursorTableModel::resetRows() {
     beginResetModel();
+    // A cursor knows its fields once it has been opened.
+    if (m_cursor && m_cursor->fieldCount() != m_fieldCount)
+        readColumns();
     m_blocks.clear();
     m_blockOrder.clear();
     m_rows = -1;

@@ -62,11 +62,13 @@ Q_SIGNALS:
 
 private:
     void resetRows();
+    void readColumns();
     const CursorRow* fetchedRow(int row) const;
     int recordIndexOfRow(int row) const;
 
     TableCursor* m_cursor = nullptr;
     QList<int> m_columns;
+    int m_fieldCount = 0;
     bool m_editable = false;
     QPointer<QWidget> m_errorOwner;
 

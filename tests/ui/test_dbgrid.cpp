@@ -215,6 +215,21 @@ private Q_SLOTS:
         QCOMPARE(grid.model()->rowCount(), 3);
     }
 
+    void gridBoundBeforeTheCursorOpens() {
+        RideTable t(3);
+        t.cursor->close();
+        TableCursor later(t.db, QStringLiteral("JOSHA"), QStringLiteral("ROSEN_CD;JOSHA_DATE"));
+        DBGrid grid;
+        grid.setTableCursor(&later);
+        QCOMPARE(grid.model()->columnCount(), 0);
+        later.open();
+        QCOMPARE(grid.model()->columnCount(), 4);
+        QCOMPARE(grid.model()->rowCount(), 3);
+        QCOMPARE(grid.model()->headerData(KukanCol, Qt::Horizontal).toString(), QStringLiteral("乗車区間"));
+        QVERIFY(grid.columnWidth(KukanCol) >= 50 * grid.charWidth());
+        detachControls(later);
+    }
+
     void optionsShowTitlesAndIndicator() {
         RideTable t(1);
         DBGrid grid;

@@ -2,7 +2,7 @@
 # Installs the Debian 12 packages the build, the tests and the program need (run as root).
 set -euo pipefail
 pkgs=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev libsqlite3-dev
-      libjpeg62-turbo-dev pkg-config fonts-noto-cjk xvfb xauth)
+      libjpeg62-turbo-dev pkg-config fonts-noto-cjk qt6-translations-l10n xvfb xauth)
 missing=()
 for p in "${pkgs[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -176,8 +176,6 @@ DBEdit::DBEdit(TableCursor* cursor, const QString& fieldName, QWidget* parent) :
 
 void DBEdit::bind(TableCursor* cursor, const QString& fieldName) {
     m_link.bind(cursor, fieldName);
-    if (const FieldDef* def = m_link.fieldDef(); def && def->type == FieldType::Text && def->size > 0)
-        setMaxLength(def->size);
 }
 
 void DBEdit::setReadOnly(bool readOnly) {
@@ -186,6 +184,8 @@ void DBEdit::setReadOnly(bool readOnly) {
 }
 
 void DBEdit::showField() {
+    if (const FieldDef* def = m_link.fieldDef(); def && def->type == FieldType::Text && def->size > 0)
+        setMaxLength(def->size);
     const QString t = m_link.displayText();
     if (text() != t)
         setText(t);
@@ -241,8 +241,6 @@ DBComboBox::DBComboBox(QWidget* parent)
 
 void DBComboBox::bind(TableCursor* cursor, const QString& fieldName) {
     m_link.bind(cursor, fieldName);
-    if (const FieldDef* def = m_link.fieldDef(); def && def->type == FieldType::Text && def->size > 0)
-        lineEdit()->setMaxLength(def->size);
 }
 
 void DBComboBox::setItems(const QStringList& items) {
@@ -257,6 +255,8 @@ void DBComboBox::setReadOnly(bool readOnly) {
 }
 
 void DBComboBox::showField() {
+    if (const FieldDef* def = m_link.fieldDef(); def && def->type == FieldType::Text && def->size > 0)
+        lineEdit()->setMaxLength(def->size);
     const QString t = m_link.displayText();
     const int i = findText(t, Qt::MatchExactly);
     if (currentIndex() != i)

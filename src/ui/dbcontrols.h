@@ -29,7 +29,10 @@ public:
     void unbind();
     TableCursor* cursor() const { return m_cursor; }
     int field() const { return m_field; }
-    const FieldDef* fieldDef() const { return m_cursor && m_field >= 0 ? &m_cursor->fieldDef(m_field) : nullptr; }
+    // nullptr until the cursor knows its fields (it has been opened once).
+    const FieldDef* fieldDef() const {
+        return m_cursor && m_field >= 0 && m_field < m_cursor->fieldCount() ? &m_cursor->fieldDef(m_field) : nullptr;
+    }
     QString displayText() const;
     QString rawText() const;
 

@@ -51,6 +51,19 @@ private Q_SLOTS:
                  QString(50, QLatin1Char('x')));
     }
 
+    void boundBeforeTheCursorOpens() {
+        RideTable t(2);
+        TableCursor later(t.db, QStringLiteral("JOSHA"), QStringLiteral("ROSEN_CD;JOSHA_DATE"));
+        DBEdit kukan(&later, QStringLiteral("JOSHA_KUKAN"));
+        QCOMPARE(kukan.text(), QString());
+        QTest::keyClicks(&kukan, QStringLiteral("x")); // a closed cursor takes nothing
+        QCOMPARE(kukan.text(), QString());
+        later.open();
+        QCOMPARE(kukan.text(), QStringLiteral("区間1"));
+        QCOMPARE(kukan.maxLength(), 50);
+        detachControls(later);
+    }
+
     void numbersAndDatesAreWrittenWhenTheFieldIsLeft() {
         RideTable t(2);
         test::DialogAnswerer answers;

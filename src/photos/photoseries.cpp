@@ -24,6 +24,15 @@ std::optional<QByteArray> readIfPresent(const QString& path) {
     return file.readAll();
 }
 
+// A placeholder must be there: its absence is reported like any file that cannot be opened.
+QByteArray readPlaceholder(const QString& named) {
+    const QString path = existingFile(named);
+    QFile file(path.isEmpty() ? named : path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Error(QStringLiteral("%1: %2").arg(file.fileName(), file.errorString()));
+    return file.readAll();
+}
+
 } // namespace
 
 QString readFolder(const QString& key) {
@@ -83,6 +92,11 @@ void PhotoSeries::loadPhotoFile() {
                          .arg(QFileInfo(photoPath).fileName())
                          .arg(m_image.width())
                          .arg(m_image.height());
+    } else if (m_placeholders) {
+        const QString placeholder = photoFolder + kPlaceholderName + QStringLiteral(".JPG");
+        m_image = decodeJpeg(readPlaceholder(placeholder), placeholder);
+        m_infoLine = kImageNotFound;
+        m_buttons.save = m_buttons.next = m_buttons.prior = false;
     } else {
         m_imageVisible = false;
         m_infoLine = kImageNotFound;
@@ -90,15 +104,21 @@ void PhotoSeries::loadPhotoFile() {
     }
 
     m_descriptionMissing = false;
-    if (const auto bytes = readIfPresent(existingFile(descriptionFileName(docFolder, m_code, m_number)))) {
-        const text::DecodedText decoded = text::decode(*bytes);
-        m_readEncoding = decoded.encoding;
-        // Lines are CR LF in the file and plain line feeds in the text area.
-        m_description = QString(decoded.text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    } else {
+    std::optional<QByteArray> description =
+        readIfPresent(existingFile(descriptionFileName(docFolder, m_code, m_number)));
+    if (!description) {
         m_descriptionMissing = true;
-        m_description = kNoDescription;
+        if (m_placeholders) {
+            description = readPlaceholder(docFolder + kPlaceholderName + QStringLiteral(".TXT"));
+        } else {
+            m_description = kNoDescription;
+            return;
+        }
     }
+    const text::DecodedText decoded = text::decode(*description);
+    m_readEncoding = decoded.encoding;
+    // Lines are CR LF in the file and plain line feeds in the text area.
+    m_description = QString(decoded.text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 }
 
 void PhotoSeries::changeButtonProperty() {

@@ -22,6 +22,8 @@ struct PhotoKeys {
 inline const QString kNoImageCaption = QStringLiteral("画像なし");
 inline const QString kImageNotFound = QStringLiteral("Image file not found.");
 inline const QString kNoDescription = QStringLiteral("画像に関する説明ファイルなし");
+// Base name of the photo viewer's placeholder image and description.
+inline const QString kPlaceholderName = QStringLiteral("NOPHOTO");
 
 // A folder from section "Path": used as a prefix exactly as written; empty when the key is absent or "Failure".
 QString readFolder(const QString& key);
@@ -48,7 +50,10 @@ struct PhotoButtons {
 
 class PhotoSeries {
 public:
-    explicit PhotoSeries(PhotoKeys keys = PhotoKeys::routes()) : m_keys(std::move(keys)) {}
+    // Placeholders: the photo viewer shows NOPHOTO.JPG / NOPHOTO.TXT of the same folders for a missing photo or
+    // description (and reports it as an error when the placeholder itself cannot be opened).
+    explicit PhotoSeries(PhotoKeys keys = PhotoKeys::routes(), bool placeholders = false)
+        : m_keys(std::move(keys)), m_placeholders(placeholders) {}
 
     // Page shown: the code of the host's current record, number "00", then load and set the buttons.
     void start(const QString& code);
@@ -80,6 +85,7 @@ private:
     void moveTo(const QString& number);
 
     PhotoKeys m_keys;
+    bool m_placeholders = false;
     QString m_code;
     QString m_number = QStringLiteral("00");
     bool m_imageVisible = false;

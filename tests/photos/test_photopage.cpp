@@ -1,6 +1,7 @@
 #include "data/settingsfile.h"
 #include "data/textcodec.h"
 #include "photos/photopage.h"
+#include "photos/photoviewer.h"
 #include "support/dialogseam.h"
 #include "support/tempenv.h"
 
@@ -32,7 +33,7 @@ void writeBytes(const QString& path, const QByteArray& bytes) {
         qFatal("cannot write %s", qPrintable(path));
 }
 
-QString enabled(const PhotoPage& page) {
+template <class W> QString enabled(const W& page) {
     QString out;
     for (const char* name : {"BitBtnT", "BitBtnP", "BitBtnN", "BitBtn5", "BitBtnS"})
         out += page.button(QString::fromLatin1(name))->isEnabled() ? QLatin1Char(name[6]) : QLatin1Char('-');
@@ -128,6 +129,42 @@ private Q_SLOTS:
         page.save();
         QCOMPARE(answerer.count(ui::DialogKind::Critical), 2);
         QVERIFY(answerer.requests(ui::DialogKind::Critical).last().text.contains(kCode + QStringLiteral("01.TXT")));
+    }
+
+    void viewerShowsPlaceholders() {
+        writeJpeg(m_photos + QStringLiteral("NOPHOTO.JPG"), QSize(320, 220));
+        writeBytes(m_docs + QStringLiteral("NOPHOTO.TXT"),
+                   text::encode(QStringLiteral("写真なし"), text::Encoding::Utf8, true));
+        writeJpeg(m_photos + kCode + QStringLiteral("00.JPG"), QSize(1024, 768));
+        TPhoto viewer;
+        QCOMPARE(viewer.windowTitle(), QStringLiteral("写真表示"));
+        QCOMPARE(viewer.button(QStringLiteral("BitBtn5"))->text(), QStringLiteral("+5(&F)"));
+        viewer.setCode(kCode);
+        test::DialogAnswerer answerer;
+        answerer.onExec([&](QDialog& d) {
+            [&] {
+                // Photo 00 at its own size (clipped by the 320 x 220 area); its description is the placeholder.
+                QCOMPARE(viewer.imageArea()->pixmap().size(), QSize(1024, 768));
+                QCOMPARE(viewer.memo()->toPlainText(), QStringLiteral("写真なし"));
+                QCOMPARE(viewer.memo()->palette().color(QPalette::Text), QColor(0xFF, 0x00, 0x00));
+                QCOMPARE(enabled(viewer), QStringLiteral("----S"));
+                viewer.next(); // no 01: the placeholder image, the same buttons off as on the page
+                QCOMPARE(viewer.imageArea()->pixmap().size(), QSize(320, 220));
+                QCOMPARE(enabled(viewer), QStringLiteral("T----"));
+            }();
+            viewer.button(QStringLiteral("BitBtnE"))->click();
+            return d.result();
+        });
+        QCOMPARE(viewer.run(), int(QDialog::Accepted));
+        QCOMPARE(answerer.count(ui::DialogKind::Critical), 0);
+        // Each showing starts again at 00; a missing placeholder is an error naming it.
+        QFile::remove(m_photos + QStringLiteral("NOPHOTO.JPG"));
+        QFile::remove(m_photos + kCode + QStringLiteral("00.JPG"));
+        answerer.onExec([](QDialog& d) { return d.result(); });
+        viewer.run();
+        QCOMPARE(viewer.series().number(), QStringLiteral("00"));
+        QCOMPARE(answerer.count(ui::DialogKind::Critical), 1);
+        QVERIFY(answerer.requests(ui::DialogKind::Critical).first().text.contains(QStringLiteral("NOPHOTO.JPG")));
     }
 };
 

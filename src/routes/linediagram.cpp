@@ -28,18 +28,25 @@ void label(Canvas& c, int x, const QColor& background, const QString& text) {
 
 } // namespace
 
-LineDiagram::LineDiagram() : m_image(kWidth, kHeight, QImage::Format_RGB32) {
-    m_image.fill(colors::white);
+LineDiagram::LineDiagram() = default;
+
+// The raster is large (tens of megabytes), so it is made on the first drawing rather than with its screen.
+QImage& LineDiagram::raster() {
+    if (m_image.isNull()) {
+        m_image = QImage(kWidth, kHeight, QImage::Format_RGB32);
+        m_image.fill(colors::white);
+    }
+    return m_image;
 }
 
 void LineDiagram::prepare() {
-    Canvas c(m_image);
+    Canvas c(raster());
     c.setPenAndBrush(colors::white);
     c.rectangle(0, 0, 16000, kHeight);
 }
 
 void LineDiagram::memori(double routeKilo, int scale) {
-    Canvas c(m_image);
+    Canvas c(raster());
     c.setPenAndBrush(colors::white);
     c.rectangle(0, 0, kWidth, kHeight);
 
@@ -57,7 +64,7 @@ void LineDiagram::memori(double routeKilo, int scale) {
 }
 
 void LineDiagram::sakuzu1(double routeKilo, int scale) {
-    Canvas c(m_image);
+    Canvas c(raster());
     c.setPenAndBrush(colors::olive);
     c.ellipse(34, 74, 46, 86);
     c.setFontPointSize(11);
@@ -68,7 +75,7 @@ void LineDiagram::sakuzu1(double routeKilo, int scale) {
 }
 
 void LineDiagram::sakuzu2(const QVector<DrawStation>& stations, int scale) {
-    Canvas c(m_image);
+    Canvas c(raster());
     c.setPenAndBrush(colors::maroon);
     c.ellipse(34, 74, 46, 86);
     c.setFontPointSize(10);

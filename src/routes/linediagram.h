@@ -28,11 +28,14 @@ public:
     // "投画(&G)": the three steps in order.
     void draw(double routeKilo, const QVector<DrawStation>& stations, int scale);
 
+    // Null until the first drawing step; a null raster reads as white.
     const QImage& image() const { return m_image; }
     // The width the scroll box scrolls over: the ruler plus 100 pixels, at least 806.
     int pictureWidth() const { return m_pictureWidth; }
 
 private:
+    QImage& raster();
+
     QImage m_image;
     int m_pictureWidth = kMinPictureWidth;
 };

@@ -19,12 +19,19 @@ bool hasRectangle(const QString& kind) {
 
 } // namespace
 
-PlanDrawing::PlanDrawing() : m_image(kWidth, kHeight, QImage::Format_RGB32) {
-    m_image.fill(colors::white);
+PlanDrawing::PlanDrawing() = default;
+
+// The raster is large (tens of megabytes), so it is made on the first drawing rather than with its screen.
+QImage& PlanDrawing::raster() {
+    if (m_image.isNull()) {
+        m_image = QImage(kWidth, kHeight, QImage::Format_RGB32);
+        m_image.fill(colors::white);
+    }
+    return m_image;
 }
 
 void PlanDrawing::memori(double routeKilo, int scale) {
-    Canvas c(m_image);
+    Canvas c(raster());
     c.setPenAndBrush(colors::white);
     c.rectangle(0, 0, kWidth, 32000);
 
@@ -42,7 +49,7 @@ void PlanDrawing::memori(double routeKilo, int scale) {
 }
 
 void PlanDrawing::sakuzu(const QVector<DrawStation>& stations, int scale) {
-    Canvas c(m_image);
+    Canvas c(raster());
     c.setPenAndBrush(colors::red);
     c.moveTo(70, 40);
     c.rectangle(67, 37, 73, 43);

@@ -23,11 +23,14 @@ public:
     void sakuzu(const QVector<DrawStation>& stations, int scale);
     void draw(double routeKilo, const QVector<DrawStation>& stations, int scale);
 
+    // Null until the first drawing step; a null raster reads as white.
     const QImage& image() const { return m_image; }
     // The height the scroll box scrolls over: the ruler plus 100 pixels, at least 480.
     int pictureHeight() const { return m_pictureHeight; }
 
 private:
+    QImage& raster();
+
     QImage m_image;
     int m_pictureHeight = kMinPictureHeight;
 };

@@ -190,6 +190,9 @@ private Q_SLOTS:
 
     void linePrepareWhitensLeftHalfOnly() {
         LineDiagram d;
+        QVERIFY(d.image().isNull()); // no raster until the first drawing step
+        d.prepare();
+        QCOMPARE(d.image().size(), QSize(32000, 260));
         d.draw(1500, {st(1000, QStringLiteral("般"))}, ScaleNormal);
         QCOMPARE(d.image().pixelColor(20040, 80), colors::maroon);
         QCOMPARE(d.image().pixelColor(500, 80), colors::olive);

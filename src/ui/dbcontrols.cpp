@@ -5,9 +5,11 @@
 #include <QAbstractItemView>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QPainter>
 #include <QRegularExpressionValidator>
 #include <QScopedValueRollback>
 #include <QStandardItemModel>
+#include <QStyleOptionFrame>
 #include <QTableView>
 
 namespace tabi::ui {
@@ -199,6 +201,23 @@ void DBEdit::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QLineEdit::keyPressEvent(event);
+}
+
+void DBEdit::paintEvent(QPaintEvent* event) {
+    if (!m_picture) {
+        QLineEdit::paintEvent(event);
+        return;
+    }
+    QPainter p(this);
+    QStyleOptionFrame opt;
+    initStyleOption(&opt);
+    opt.state &= ~QStyle::State_HasFocus;
+    style()->drawPrimitive(QStyle::PE_PanelLineEdit, &opt, &p, this);
+    const QMargins m = textMargins();
+    QRect r = style()->subElementRect(QStyle::SE_LineEditContents, &opt, this).marginsRemoved(m);
+    r.adjust(2, 0, -2, 0); // the line edit's own side margin
+    style()->drawItemText(&p, r, int(QStyle::visualAlignment(layoutDirection(), alignment())), palette(), isEnabled(),
+                          text(), QPalette::Text);
 }
 
 // ---------------------------------------------------------------------------------------------------------------

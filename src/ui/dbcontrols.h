@@ -74,12 +74,16 @@ public:
     FieldLink& link() { return m_link; }
     // Read-only edit fields are in the button-face colour.
     void setReadOnly(bool readOnly);
+    // Paints as a picture (no focus frame, no text cursor): the control grid's panels of other records.
+    void setPicture(bool picture) { m_picture = picture; }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     virtual void showField();
 
     FieldLink m_link;
+    bool m_picture = false;
 };
 
 // A date field ("yyyy-mm-dd"; empty text is null): an edit field that accepts only digits and hyphens.

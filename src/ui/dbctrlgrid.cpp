@@ -164,6 +164,7 @@ void DBCtrlGrid::paintRecord(QPainter& painter, int row, const QPoint& at) {
         edits << Saved{e, e->text(), e->cursorPosition(), e->isModified()};
         const QSignalBlocker block(e);
         e->setText(text(e->link()));
+        e->setPicture(true);
     }
     for (DBComboBox* c : m_panel->findChildren<DBComboBox*>()) {
         QLineEdit* e = c->lineEdit();
@@ -178,6 +179,8 @@ void DBCtrlGrid::paintRecord(QPainter& painter, int row, const QPoint& at) {
     m_panel->marked = false;
     m_panel->render(&painter, at, QRegion(), QWidget::DrawChildren);
     m_panel->marked = true;
+    for (DBEdit* e : m_panel->findChildren<DBEdit*>())
+        e->setPicture(false);
     for (const Saved& s : std::as_const(edits)) {
         const QSignalBlocker block(s.edit);
         s.edit->setText(s.text);

@@ -11,6 +11,7 @@
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
 namespace tabi::routes {
@@ -66,7 +67,10 @@ CodeJumpDialog::CodeJumpDialog(const Config& config, std::shared_ptr<Database> r
 
     m_code = new QLineEdit(this);
     m_code->setObjectName(QStringLiteral("CODE_INPUT"));
-    m_code->setMaxLength(6);
+    // At most six characters can be typed; a longer text put in by the owner ("Failure") stays whole, since a
+    // validator checks typing only while a maximum length would cut the text.
+    m_code->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral(".{0,6}"), QRegularExpression::DotMatchesEverythingOption), m_code));
     m_code->setFixedWidth(73);
     // Codes are typed as plain half-width characters: no input method.
     m_code->setAttribute(Qt::WA_InputMethodEnabled, false);

@@ -116,6 +116,10 @@ private Q_SLOTS:
         QCOMPARE(dialog.cursor().asString(QStringLiteral("ROSEN_CD")), QStringLiteral("100001"));
         QTest::keyClicks(dialog.codeInput(), QStringLiteral("1200027"));
         QCOMPARE(dialog.code(), QStringLiteral("120002"));
+        // A longer text put in by the owner (an absent settings key reads "Failure") is kept whole.
+        dialog.setCode(QStringLiteral("Failure"));
+        QCOMPARE(dialog.code(), QStringLiteral("Failure"));
+        QCOMPARE(dialog.cursor().asString(QStringLiteral("ROSEN_CD")), QStringLiteral("520000"));
     }
 
     void cancelAndCloseBox_data() {

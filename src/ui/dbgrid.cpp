@@ -297,6 +297,15 @@ void DBGrid::keyPressEvent(QKeyEvent* event) {
             });
             event->accept();
             return;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            // Enter opens the cell editor (inside it, Enter writes the cell and closes it).
+            if (currentIndex().isValid() && state() != QAbstractItemView::EditingState) {
+                edit(currentIndex());
+                event->accept();
+                return;
+            }
+            break;
         case Qt::Key_Escape:
             if (cursor->state() == CursorState::Edit || cursor->state() == CursorState::Insert) {
                 runCommand(this, [&] { cursor->cancel(); });

@@ -134,6 +134,15 @@ private Q_SLOTS:
         QCOMPARE(t.db->scalar(QStringLiteral("SELECT BIKO FROM JOSHA WHERE ROSEN_CD = '100002'")).toString(),
                  QStringLiteral("xyz"));
 
+        // Enter opens the editor on the current cell, starting from the field's text.
+        grid.setCurrentIndex(grid.model()->index(0, KukanCol));
+        QTest::keyClick(&grid, Qt::Key_Return);
+        QVERIFY(grid.findChild<QLineEdit*>());
+        QTRY_COMPARE(grid.findChild<QLineEdit*>()->text(), QStringLiteral("区間1"));
+        QTest::keyClick(grid.findChild<QLineEdit*>(), Qt::Key_Escape);
+        QTRY_VERIFY(grid.findChildren<QLineEdit*>().isEmpty());
+        QCOMPARE(t.cursor->state(), CursorState::Browse);
+
         // A pending cell is written before the cursor posts from elsewhere.
         grid.setCurrentIndex(grid.model()->index(2, KukanCol));
         QTest::keyClick(&grid, Qt::Key_A);

@@ -60,16 +60,31 @@ const Tally& category() {
     return t;
 }
 
-// A cursor opened at construction, for the length of one step.
+// A cursor opened at construction, for the length of one step. Loops over the large tables declare only the
+// fields they read, so that rows are read and converted for those alone.
 class Cursor : public TableCursor {
 public:
-    Cursor(const Db& db, const QString& table, const QString& order, bool storedIndex = false)
+    Cursor(const Db& db, const QString& table, const QString& order, const QStringList& fields = {},
+           bool storedIndex = false)
         : TableCursor(db, table, storedIndex ? QString() : order) {
+        if (!fields.isEmpty())
+            setFieldNames(fields);
         if (storedIndex)
             setIndexName(order);
         open();
     }
 };
+
+const QStringList& routeFields() {
+    static const QStringList f{QStringLiteral("ROSEN_CD"), QStringLiteral("KBN_CD"), QStringLiteral("KILO"),
+                               QStringLiteral("HAISHI_DATE")};
+    return f;
+}
+
+const QStringList& rideFields() {
+    static const QStringList f{QStringLiteral("ROSEN_CD"), QStringLiteral("JOSHA_DATE"), QStringLiteral("JOSHA_KILO")};
+    return f;
+}
 
 // Field positions of a result table, looked up once per cursor.
 struct ResultFields {
@@ -86,7 +101,7 @@ struct Results {
     ResultFields s, l, t;
     Results(const Db& ref, const Tally& tally)
         : small(ref, tally.small, tally.code), large(ref, tally.large, tally.code),
-          total(ref, tally.total, tally.code, tally.totalByStoredIndex), s(small, tally.code), l(large, tally.code),
+          total(ref, tally.total, tally.code, {}, tally.totalByStoredIndex), s(small, tally.code), l(large, tally.code),
           t(total, tally.code) {}
 };
 
@@ -177,7 +192,7 @@ void clearStep(const Db& ref, const Tally& tally) {
 void routeKiloStep(const Db& ref, const Tally& tally, bool resetRidden) {
     Transaction tx(*ref);
     Results r(ref, tally);
-    Cursor routes(ref, tally.routes.table, tally.routes.order);
+    Cursor routes(ref, tally.routes.table, tally.routes.order, routeFields());
     const int code = routes.fieldIndex(tally.routes.code);
     const int kilo = routes.fieldIndex(QStringLiteral("KILO"));
     const int abolished = routes.fieldIndex(QStringLiteral("HAISHI_DATE"));
@@ -199,7 +214,7 @@ void routeKiloStep(const Db& ref, const Tally& tally, bool resetRidden) {
 
 // Ridden kilometres of the small groups: every ride counts with its sign.
 void sumRides(const Db& rideDb, const Tally& tally, Results& r) {
-    Cursor rides(rideDb, tally.rides.table, tally.rides.order);
+    Cursor rides(rideDb, tally.rides.table, tally.rides.order, rideFields());
     const int code = rides.fieldIndex(tally.rides.code);
     const int kilo = rides.fieldIndex(QStringLiteral("JOSHA_KILO"));
     forEach(r.small, [&] {
@@ -242,7 +257,7 @@ void datesStep(const Db& ref, const Db& rideDb, const Tally& tally) {
     Transaction tx(*ref);
     Results r(ref, tally);
     {
-        Cursor rides(rideDb, tally.rides.table, tally.rides.order);
+        Cursor rides(rideDb, tally.rides.table, tally.rides.order, rideFields());
         const int code = rides.fieldIndex(tally.rides.code);
         const int kilo = rides.fieldIndex(QStringLiteral("JOSHA_KILO"));
         const int date = rides.fieldIndex(QStringLiteral("JOSHA_DATE"));
@@ -313,7 +328,7 @@ void riddenKiloByCategory(const Db& ref, const Db& personal) {
     Transaction tx(*ref);
     ref->execLines(sql::emptyTaggedRides());
     {
-        Cursor rides(personal, QStringLiteral("JOSHA"), QStringLiteral("ROSEN_CD;JOSHA_DATE"));
+        Cursor rides(personal, QStringLiteral("JOSHA"), QStringLiteral("ROSEN_CD;JOSHA_DATE"), rideFields());
         Cursor tagged(ref, QStringLiteral("TMP_JOSHA_KUBUN"), QStringLiteral("KBN_CD"));
         const int rCode = rides.fieldIndex(QStringLiteral("ROSEN_CD"));
         const int rDate = rides.fieldIndex(QStringLiteral("JOSHA_DATE"));
@@ -430,18 +445,28 @@ void tallyByYear(const Db& ref, const Db& personal, int startMonth) {
     // Every ride is read once and counted in each row whose range holds its day (both limits inclusive).
     Counts all;
     if (!ranges.isEmpty()) {
-        Cursor rides(personal, QStringLiteral("JOSHA"), QStringLiteral("JOSHA_DATE;ROSEN_CD"));
+        Cursor rides(personal, QStringLiteral("JOSHA"), QStringLiteral("JOSHA_DATE;ROSEN_CD"), rideFields());
         const int date = rides.fieldIndex(QStringLiteral("JOSHA_DATE"));
         const int kilo = rides.fieldIndex(QStringLiteral("JOSHA_KILO"));
+        // Rides come in date order: the rows whose range holds a day are found once per day.
+        QString lastDay;
+        QVector<int> hits;
         forEach(rides, [&] {
             const QString stored = rides.asString(date);
             const QStringView day = QStringView(stored).left(10);
-            for (Range& range : ranges) {
-                if (day.compare(range.from) >= 0 && day.compare(range.to) <= 0) {
-                    const double k = rides.asFloat(kilo);
-                    range.counts.add(k);
-                    all.add(k);
-                }
+            if (day != lastDay) {
+                lastDay = day.toString();
+                hits.clear();
+                for (int r = 0; r < ranges.size(); ++r)
+                    if (day.compare(ranges[r].from) >= 0 && day.compare(ranges[r].to) <= 0)
+                        hits.append(r);
+            }
+            if (hits.isEmpty())
+                return;
+            const double k = rides.asFloat(kilo);
+            for (int r : std::as_const(hits)) {
+                ranges[r].counts.add(k);
+                all.add(k);
             }
         });
     }

@@ -9,10 +9,12 @@
 #include "ui/fonts.h"
 
 #include <QCalendarWidget>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShortcut>
+#include <QTableView>
 #include <QTextCharFormat>
 
 namespace tabi::routes {
@@ -108,8 +110,11 @@ TEKI2::TEKI2(std::shared_ptr<Database> reference, QWidget* parent)
     m_calendarWidget->setNavigationBarVisible(false);
     m_calendarWidget->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
     m_calendarWidget->setHorizontalHeaderFormat(QCalendarWidget::SingleLetterDayNames);
+    m_calendarWidget->setLocale(QLocale(QLocale::Japanese, QLocale::Japan));
     m_calendarWidget->setFirstDayOfWeek(Qt::Sunday);
-    m_calendarWidget->setFont(ui::uiFont(11));
+    m_calendarWidget->setFont(ui::uiFont(9));
+    if (auto* view = m_calendarWidget->findChild<QTableView*>())
+        view->horizontalHeader()->setMinimumSectionSize(1);
     m_calendarWidget->setGeometry(cx, 103, 120, 150);
     const struct {
         const char* name;

@@ -528,8 +528,13 @@ void TableCursor::next() {
     if (m_pos + 1 < m_buf.size()) {
         ++m_pos;
     } else if (m_bufToEnd || !fetchAfter(m_buf[m_pos])) {
+        // Past the last record: the record stays current; only the flags change, and the controls hear of it.
         m_bufToEnd = true;
+        const bool changed = !m_eof || m_bof;
         m_eof = true;
+        m_bof = false;
+        if (changed)
+            notify(CursorEvent::StateChanged);
         return;
     }
     m_bof = m_eof = false;
@@ -550,7 +555,11 @@ void TableCursor::prior() {
         m_bufFromStart = true;
         if (m_bufStartIndex < 0)
             m_bufStartIndex = 0;
+        const bool changed = !m_bof || m_eof;
         m_bof = true;
+        m_eof = false;
+        if (changed)
+            notify(CursorEvent::StateChanged);
         return;
     }
     m_bof = m_eof = false;
@@ -658,7 +667,12 @@ QVariant TableCursor::masterValue() {
     return m_master->raw(m_masterLinkField);
 }
 
-void TableCursor::insert() {
+void TableCursor::insert() { beginInsert(false); }
+
+void TableCursor::append() { beginInsert(true); }
+
+// The new record is set up completely before observers hear of it: a grid asks where it shows at once.
+void TableCursor::beginInsert(bool atEnd) {
     requireOpen();
     ensureFresh();
     checkBrowse();
@@ -667,16 +681,11 @@ void TableCursor::insert() {
         m_edit.values[m_linkField] = masterValue();
     m_changed = QVector<bool>(m_fields.size(), false);
     m_modified = false;
-    m_insertAppend = false;
+    m_insertAppend = atEnd;
     m_insertPos = -1;
     m_state = CursorState::Insert;
     notify(CursorEvent::StateChanged);
     notify(CursorEvent::DataChanged);
-}
-
-void TableCursor::append() {
-    insert();
-    m_insertAppend = true;
 }
 
 void TableCursor::edit() {

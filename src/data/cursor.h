@@ -144,6 +144,7 @@ public:
 private:
     struct Query;
     void requireOpen() const;
+    void beginInsert(bool atEnd);
     void requireEditing(int field) const;
     void ensureFresh();
     void buildQueries();

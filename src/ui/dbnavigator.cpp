@@ -182,11 +182,17 @@ void DBNavigator::updateButtons() {
     bool bof = true, eof = true, editing = false, records = false;
     if (active) {
         try {
+            editing = m_cursor->state() == CursorState::Edit || m_cursor->state() == CursorState::Insert;
+            const int count = m_cursor->recordCount();
+            records = count > 0;
             bof = m_cursor->bof();
             eof = m_cursor->eof();
-            // Not !(bof && eof): on a single record both flags are set after next() has found no more.
-            records = m_cursor->recordCount() > 0;
-            editing = m_cursor->state() == CursorState::Edit || m_cursor->state() == CursorState::Insert;
+            if (!editing && records) {
+                // On the first record there is nothing before it, whatever the last move was (a one-record set).
+                const int row = m_cursor->recNo();
+                bof = bof || row <= 0;
+                eof = eof || row >= count - 1;
+            }
         } catch (const std::exception&) {
             active = false;
         }

@@ -179,6 +179,15 @@ private Q_SLOTS:
         m.prior();
         QVERIFY(m.bof());
         QCOMPARE(m.asString(QStringLiteral("ROSEN_CD")), QStringLiteral("102001"));
+        // Moving past an end clears the flag of the other end, as on a one-record set.
+        TableCursor one(m_ref, QStringLiteral("MASTER"), QStringLiteral("ROSEN_CD"));
+        one.open();
+        one.findKey({QStringLiteral("103002")});
+        one.next();
+        QVERIFY(one.eof() && !one.bof());
+        one.first();
+        one.prior();
+        QVERIFY(one.bof() && !one.eof());
         m.last();
         QVERIFY(m.eof());
         QCOMPARE(m.asString(QStringLiteral("ROSEN_CD")), QStringLiteral("103002"));

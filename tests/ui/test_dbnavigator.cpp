@@ -42,8 +42,9 @@ private Q_SLOTS:
                                        << "FPNLIDE--R";
         QTest::newRow("last record") << 3 << "last"
                                      << "FP--IDE--R";
+        // The only record is both the first and the last: nothing to move to.
         QTest::newRow("single record") << 1 << "opened"
-                                       << "--NLIDE--R";
+                                       << "----IDE--R";
         QTest::newRow("single record, next") << 1 << "next"
                                              << "----IDE--R";
         QTest::newRow("editing the first") << 3 << "edit"

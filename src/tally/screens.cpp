@@ -1,0 +1,465 @@
+#include "tally/screens.h"
+
+#include "app/helptopics.h"
+#include "app/screens.h"
+#include "data/settingsfile.h"
+#include "tally/chart.h"
+#include "tally/tally.h"
+#include "ui/command.h"
+#include "ui/dbgrid.h"
+#include "ui/dbnavigator.h"
+#include "ui/dialogs.h"
+#include "ui/fonts.h"
+
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace tabi::tally {
+
+namespace {
+
+const QString kCalculating = QStringLiteral("ただいま計算中．．");
+
+// Grid titles and widths of the result columns; the code and name columns have a blank title.
+void declareResultColumns(TableCursor& c, const QString& code, const QString& name, int codeWidth) {
+    auto def = [&](const QString& f) -> FieldDef& { return c.fieldDef(c.fieldIndex(f)); };
+    def(code).label = QStringLiteral(" ");
+    if (codeWidth)
+        def(code).displayWidth = codeWidth;
+    def(name).label = QStringLiteral(" ");
+    def(QStringLiteral("TOTAL_KILO")).label = QStringLiteral("路線キロ");
+    def(QStringLiteral("TOTAL_KILO")).format = QStringLiteral("#,##0.0");
+    def(QStringLiteral("TOTAL_JOSHA_KILO")).label = QStringLiteral("乗車キロ");
+    def(QStringLiteral("TOTAL_JOSHA_KILO")).format = QStringLiteral("#,##0.0");
+    def(QStringLiteral("JOSHA_RATIO")).label = QStringLiteral("乗車率");
+    def(QStringLiteral("JOSHA_RATIO")).displayWidth = 6;
+    def(QStringLiteral("JOSHA_RATIO")).format = QStringLiteral("##0.00");
+    def(QStringLiteral("KANJO_DATE")).label = QStringLiteral("完乗年月日");
+    def(QStringLiteral("KANJO_DATE")).displayWidth = 10;
+}
+
+ui::DBGrid* readOnlyGrid(QWidget* parent, const char* name, TableCursor& cursor, bool titles) {
+    auto* grid = new ui::DBGrid(parent);
+    grid->setObjectName(QString::fromLatin1(name));
+    grid->setFont(ui::uiFont(16));
+    grid->setOption(ui::DBGrid::Titles, titles);
+    grid->setReadOnly(true);
+    grid->setTableCursor(&cursor);
+    return grid;
+}
+
+// The lower grids line up with the columns of the titled grid above them.
+void alignColumns(ui::DBGrid* from, std::initializer_list<ui::DBGrid*> to) {
+    for (ui::DBGrid* g : to)
+        for (int c = 0; c < from->model()->columnCount(); ++c)
+            g->setColumnWidth(c, from->columnWidth(c));
+}
+
+// A grid of one line, as high as a row.
+void oneLine(ui::DBGrid* grid, int lines) {
+    grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    grid->setFixedHeight(grid->verticalHeader()->defaultSectionSize() * lines + 2 * grid->frameWidth());
+}
+
+// The panel behind grid 1: its caption shows whenever the grid is hidden.
+QLabel* calculatingPanel(QWidget* parent, QWidget* grid) {
+    auto* panel = new QLabel(kCalculating, parent);
+    panel->setObjectName(QStringLiteral("Panel1"));
+    panel->setAlignment(Qt::AlignCenter);
+    panel->setFont(ui::uiFont(32));
+    QPalette p = panel->palette();
+    p.setColor(QPalette::WindowText, QColor(0xFF, 0x00, 0xFF));
+    panel->setPalette(p);
+    auto* layout = new QVBoxLayout(panel);
+    layout->setContentsMargins(0, 0, 0, 0);
+    grid->setParent(panel);
+    layout->addWidget(grid);
+    return panel;
+}
+
+// Shows the grid again however the scope ends.
+class HiddenWhile {
+public:
+    explicit HiddenWhile(QWidget* w) : m_w(w) { m_w->hide(); }
+    ~HiddenWhile() { m_w->show(); }
+    HiddenWhile(const HiddenWhile&) = delete;
+    HiddenWhile& operator=(const HiddenWhile&) = delete;
+
+private:
+    QWidget* m_w;
+};
+
+// Runs a command without the wait cursor, showing an error like every other command.
+template <class F>
+void runQuietly(QWidget* owner, F&& f) {
+    try {
+        f();
+    } catch (const Error& e) {
+        ui::showCommandError(owner, e.message());
+    } catch (const std::exception& e) {
+        ui::showCommandError(owner, QString::fromLocal8Bit(e.what()));
+    }
+}
+
+QPushButton* commandButton(QWidget* parent, QVBoxLayout* column, const char* name, const QString& caption) {
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setFixedSize(89, 33);
+    b->setFont(ui::uiFont(16));
+    column->addWidget(b);
+    return b;
+}
+
+} // namespace
+
+// --- tallies by classification and by category -------------------------------------------------------------------
+
+GroupTallyScreen::GroupTallyScreen(bool byCategory, QWidget* parent)
+    : Screen(parent), m_ref(Database::open(DbKind::Reference)), m_per(Database::open(DbKind::Personal)),
+      m_small(m_ref, byCategory ? QStringLiteral("KUBUN") : QStringLiteral("BUNRUI"),
+              byCategory ? QStringLiteral("KBN_CD") : QStringLiteral("BUNRUI_CD")),
+      m_large(m_ref, byCategory ? QStringLiteral("KUBUN2") : QStringLiteral("BUNRUI2"),
+              byCategory ? QStringLiteral("KBN_CD") : QStringLiteral("BUNRUI_CD")),
+      m_total(m_ref, byCategory ? QStringLiteral("KUBUN3") : QStringLiteral("BUNRUI3")) {
+    const QString code = byCategory ? QStringLiteral("KBN_CD") : QStringLiteral("BUNRUI_CD");
+    const QString name = byCategory ? QStringLiteral("KBN_KANJI") : QStringLiteral("BUNRUI_KANJI");
+    if (byCategory)
+        m_total.setIndexFieldNames(code);
+    else
+        m_total.setIndexName(code);
+    // Field definitions exist once a cursor is open.
+    for (TableCursor* c : {&m_small, &m_large, &m_total}) {
+        c->open();
+        declareResultColumns(*c, code, name, byCategory ? 3 : 0);
+    }
+
+    auto* root = new QVBoxLayout(this);
+    root->setContentsMargins(6, 4, 6, 6);
+    auto* navigator = new ui::DBNavigator(this);
+    navigator->setObjectName(QStringLiteral("DBNavigator"));
+    navigator->setTableCursor(&m_small);
+    navigator->setVisibleButtons(ui::DBNavigator::MoveButtons);
+    auto* top = new QHBoxLayout;
+    top->addWidget(navigator);
+    top->addStretch();
+    root->addLayout(top);
+
+    auto* body = new QHBoxLayout;
+    auto* grids = new QVBoxLayout;
+    m_grids[0] = readOnlyGrid(this, "DBGrid1", m_small, true);
+    m_grids[1] = readOnlyGrid(this, "DBGrid2", m_large, false);
+    m_grids[2] = readOnlyGrid(this, "DBGrid3", m_total, false);
+    grids->addWidget(byCategory ? calculatingPanel(this, m_grids[0]) : static_cast<QWidget*>(m_grids[0]), 1);
+    grids->addWidget(m_grids[1]);
+    grids->addWidget(m_grids[2]);
+    if (byCategory)
+        oneLine(m_grids[1], 2);
+    oneLine(m_grids[2], 1);
+    alignColumns(m_grids[0], {m_grids[1], m_grids[2]});
+    body->addLayout(grids, 1);
+    m_commands = new QWidget(this);
+    auto* column = new QVBoxLayout(m_commands);
+    column->setContentsMargins(0, 0, 0, 0);
+    body->addWidget(m_commands);
+    root->addLayout(body, 1);
+}
+
+GroupTallyScreen::~GroupTallyScreen() {
+    for (TableCursor* c : {&m_small, &m_large, &m_total})
+        ui::detachControls(*c);
+}
+
+QPushButton* GroupTallyScreen::addButton(const char* name, const QString& caption) {
+    return commandButton(this, static_cast<QVBoxLayout*>(m_commands->layout()), name, caption);
+}
+
+void GroupTallyScreen::finishButtons(const QString& screenClass) {
+    auto* column = static_cast<QVBoxLayout*>(m_commands->layout());
+    column->addStretch();
+    QPushButton* help = addHelpButton(this, screenClass);
+    help->setFixedSize(89, 33);
+    column->addWidget(help);
+    connect(addButton("BitBtnE", QStringLiteral("終了(&E)")), &QPushButton::clicked, this, &Screen::closeScreen);
+}
+
+void GroupTallyScreen::runStep(bool waitCursor, const std::function<void()>& step) {
+    auto run = [&] {
+        // The step works through cursors of its own; ours show the stored tables again from the first rows,
+        // whether it completed or was undone.
+        struct Reopen {
+            GroupTallyScreen* s;
+            ~Reopen() {
+                try {
+                    for (TableCursor* c : {&s->m_small, &s->m_large, &s->m_total})
+                        c->reopen();
+                } catch (const Error&) {
+                }
+            }
+        } reopen{this};
+        ui::SuspendControls suspend{&m_small, &m_large, &m_total};
+        step();
+    };
+    if (waitCursor)
+        ui::runCommand(this, run);
+    else
+        runQuietly(this, run);
+}
+
+THyoji::THyoji(QWidget* parent) : GroupTallyScreen(false, parent) {
+    setObjectName(QStringLiteral("Hyoji"));
+    setWindowTitle(QStringLiteral("分類ごとの集計"));
+    setFont(ui::uiFont(12));
+    m_graph = new TGraph(m_ref, this);
+    auto ref = m_ref;
+    auto per = m_per;
+    connect(addButton("BitBtnZ", QStringLiteral("全零(&Z)")), &QPushButton::clicked, this,
+            [=, this] { runStep(false, [=] { clearByClassification(ref); }); });
+    connect(addButton("BitBtnR", QStringLiteral("路線(&R)")), &QPushButton::clicked, this,
+            [=, this] { runStep(true, [=] { routeKiloByClassification(ref); }); });
+    connect(addButton("BitBtnJ", QStringLiteral("乗車(&J)")), &QPushButton::clicked, this,
+            [=, this] { runStep(true, [=] { riddenKiloByClassification(ref, per); }); });
+    connect(addButton("BitBtnW", QStringLiteral("割合(&W)")), &QPushButton::clicked, this,
+            [=, this] { runStep(true, [=] { ratioByClassification(ref); }); });
+    connect(addButton("BitBtnD", QStringLiteral("日付(&D)")), &QPushButton::clicked, this,
+            [=, this] { runStep(true, [=] { datesByClassification(ref, per); }); });
+    connect(addButton("BitBtnG1", QStringLiteral("旅客(&N)")), &QPushButton::clicked, this,
+            [this] { runQuietly(this, [this] { ui::execDialog(*m_graph); }); });
+    finishButtons(QStringLiteral("THyoji"));
+}
+
+THyojiU::THyojiU(QWidget* parent) : GroupTallyScreen(true, parent) {
+    setObjectName(QStringLiteral("HyojiU"));
+    setWindowTitle(QStringLiteral("区分ごとの集計"));
+    setFont(ui::uiFont(12));
+    auto ref = m_ref;
+    auto per = m_per;
+    ui::DBGrid* grid1 = m_grids[0];
+    connect(addButton("BitBtnZ", QStringLiteral("全零(&Z)")), &QPushButton::clicked, this,
+            [=, this] { runStep(false, [=] { clearByCategory(ref); }); });
+    connect(addButton("BitBtnR", QStringLiteral("路線(&R)")), &QPushButton::clicked, this, [=, this] {
+        runStep(true, [=] {
+            routeKiloByCategory(ref);
+            grid1->show();
+        });
+    });
+    connect(addButton("BitBtnJ", QStringLiteral("乗車(&J)")), &QPushButton::clicked, this,
+            [=, this] { runStep(true, [=] { riddenKiloByCategory(ref, per); }); });
+    connect(addButton("BitBtnW", QStringLiteral("割合(&W)")), &QPushButton::clicked, this, [=, this] {
+        runStep(true, [=] {
+            HiddenWhile hidden(grid1);
+            ratioByCategory(ref);
+        });
+    });
+    connect(addButton("BitBtnD", QStringLiteral("日付(&D)")), &QPushButton::clicked, this,
+            [=, this] { runStep(true, [=] { datesByCategory(ref); }); });
+    finishButtons(QStringLiteral("THyojiU"));
+}
+
+// --- tally by year -------------------------------------------------------------------------------------------------
+
+THYOJI2::THYOJI2(QWidget* parent)
+    : Screen(parent), m_ref(Database::open(DbKind::Reference)), m_per(Database::open(DbKind::Personal)),
+      m_years(m_per, QStringLiteral("TOSHI"), QStringLiteral("NEN")),
+      m_total(m_ref, QStringLiteral("TOSHI2"), QStringLiteral("NEN")) {
+    setObjectName(QStringLiteral("HYOJI2"));
+    setWindowTitle(QStringLiteral("年(年度)別の集計"));
+    setFont(ui::uiFont(12));
+    for (TableCursor* c : {&m_years, &m_total}) {
+        c->open();
+        auto def = [&](const char* f) -> FieldDef& { return c->fieldDef(c->fieldIndex(QString::fromLatin1(f))); };
+        def("NEN").label = QStringLiteral("年(度)");
+        def("NEN").displayWidth = 6;
+        def("JOSHA_NO").label = QStringLiteral("新規-");
+        def("JOSHA_NO").displayWidth = 6;
+        def("JOSHA_KILO").label = QStringLiteral("乗車区間");
+        def("JOSHA_KILO").format = QStringLiteral("#,##0.0");
+        def("HAISHI_NO").label = QStringLiteral("既乗-");
+        def("HAISHI_NO").displayWidth = 6;
+        def("HAISHI_KILO").label = QStringLiteral("廃止区間");
+        def("HAISHI_KILO").format = QStringLiteral("#,##0.0");
+        def("BIKO").label = QStringLiteral("備考");
+        def("BIKO").displayWidth = 30;
+    }
+
+    auto* root = new QVBoxLayout(this);
+    root->setContentsMargins(6, 4, 6, 6);
+    auto* navigator = new ui::DBNavigator(this);
+    navigator->setObjectName(QStringLiteral("DBNavigator"));
+    navigator->setTableCursor(&m_years);
+    navigator->setVisibleButtons(ui::DBNavigator::MoveButtons);
+    auto* top = new QHBoxLayout;
+    top->addWidget(navigator);
+    top->addStretch();
+    root->addLayout(top);
+
+    auto* body = new QHBoxLayout;
+    auto* grids = new QVBoxLayout;
+    m_grid1 = readOnlyGrid(this, "DBGrid1", m_years, true);
+    m_grid2 = readOnlyGrid(this, "DBGrid2", m_total, false);
+    grids->addWidget(calculatingPanel(this, m_grid1), 1);
+    grids->addWidget(m_grid2);
+    oneLine(m_grid2, 1);
+    alignColumns(m_grid1, {m_grid2});
+    body->addLayout(grids, 1);
+
+    auto* column = new QVBoxLayout;
+    auto* range = new QGroupBox(QStringLiteral("集計範囲"), this);
+    range->setObjectName(QStringLiteral("GroupBoxS"));
+    auto* radios = new QVBoxLayout(range);
+    m_m1 = new QRadioButton(QStringLiteral("1～12月"), range);
+    m_m1->setObjectName(QStringLiteral("RadioButtonM1"));
+    m_m4 = new QRadioButton(QStringLiteral("4～3月"), range);
+    m_m4->setObjectName(QStringLiteral("RadioButtonM4"));
+    radios->addWidget(m_m1);
+    radios->addWidget(m_m4);
+    m_m1->setChecked(true);
+    range->setFixedWidth(89);
+    column->addWidget(range);
+    connect(commandButton(this, column, "BitBtnZ", QStringLiteral("全零(&Z)")), &QPushButton::clicked, this,
+            [this] { runQuietly(this, [this] { clearCommand(); }); });
+    ui::connectCommand(commandButton(this, column, "BitBtnC", QStringLiteral("集計(&C)")), this, [this] { tallyCommand(); });
+    column->addStretch();
+    QPushButton* help = addHelpButton(this, QStringLiteral("THYOJI2"));
+    help->setFixedSize(89, 33);
+    column->addWidget(help);
+    connect(commandButton(this, column, "BitBtnE", QStringLiteral("終了(&E)")), &QPushButton::clicked, this,
+            &Screen::closeScreen);
+    body->addLayout(column);
+    root->addLayout(body, 1);
+}
+
+THYOJI2::~THYOJI2() {
+    for (TableCursor* c : {&m_years, &m_total})
+        ui::detachControls(*c);
+}
+
+void THYOJI2::activated() {
+    const int start = settings::readInteger(QStringLiteral("CalcOption"), QStringLiteral("StartMonth"), -1);
+    (start == -1 || start == 1 ? m_m1 : m_m4)->setChecked(true);
+}
+
+void THYOJI2::clearCommand() {
+    HiddenWhile hidden(m_grid1);
+    struct Reopen {
+        THYOJI2* s;
+        ~Reopen() {
+            try {
+                s->m_years.reopen();
+                s->m_total.reopen();
+            } catch (const Error&) {
+            }
+        }
+    } reopen{this};
+    ui::SuspendControls suspend{&m_years, &m_total};
+    clearByYear(m_ref, m_per);
+}
+
+void THYOJI2::tallyCommand() {
+    const int startMonth = m_m1->isChecked() ? 1 : 4;
+    {
+        HiddenWhile hidden(m_grid1);
+        struct Reopen {
+            THYOJI2* s;
+            ~Reopen() {
+                try {
+                    s->m_years.reopen();
+                    s->m_years.last();
+                    s->m_total.reopen();
+                } catch (const Error&) {
+                }
+            }
+        } reopen{this};
+        ui::SuspendControls suspend{&m_years, &m_total};
+        tallyByYear(m_ref, m_per, startMonth);
+    }
+    settings::writeInteger(QStringLiteral("CalcOption"), QStringLiteral("StartMonth"), startMonth);
+}
+
+// --- operator bar chart --------------------------------------------------------------------------------------------
+
+namespace {
+struct Legend {
+    const char* name;
+    const char* caption;
+    QRgb colour;
+    bool whiteText;
+};
+const Legend kLegend[kChartRows] = {
+    {"PanelH", "北海道", qRgb(0x03, 0xC1, 0x3D), false}, {"PanelE", "東日本", qRgb(0x37, 0x86, 0x40), true},
+    {"PanelC", "東海", qRgb(0xFF, 0x7E, 0x1C), false},   {"PanelW", "西日本", qRgb(0x00, 0x72, 0xBA), true},
+    {"PanelS", "四国", qRgb(0x00, 0xAC, 0xD1), false},   {"PanelK", "九州", qRgb(0xF6, 0x2E, 0x36), false},
+};
+const int kLegendY[kChartRows] = {17, 56, 97, 136, 176, 216};
+} // namespace
+
+TGraph::TGraph(std::shared_ptr<Database> ref, QWidget* parent) : QDialog(parent), m_ref(std::move(ref)) {
+    setObjectName(QStringLiteral("Graph"));
+    setWindowTitle(QStringLiteral("旅客鉄道会社別キロ程＆乗車状況"));
+    setFont(ui::uiFont(12));
+    auto* inner = new QWidget(this);
+    inner->setObjectName(QStringLiteral("Panel1"));
+    inner->setGeometry(0, 0, 545, 289);
+    for (int i = 0; i < kChartRows; ++i) {
+        auto* panel = new QLabel(QString::fromUtf8(kLegend[i].caption), inner);
+        panel->setObjectName(QString::fromLatin1(kLegend[i].name));
+        panel->setAlignment(Qt::AlignCenter);
+        panel->setFont(ui::uiFont(16));
+        panel->setAutoFillBackground(true);
+        panel->setFrameShape(QFrame::Panel);
+        panel->setFrameShadow(QFrame::Raised);
+        panel->setGeometry(8, kLegendY[i], 89, 33);
+        m_panels << panel;
+    }
+    m_imageLabel = new QLabel(inner);
+    m_imageLabel->setObjectName(QStringLiteral("Image1"));
+    m_imageLabel->setGeometry(104, 8, kChartWidth, kChartHeight);
+    auto scale = [&](const char* name, const QString& text, int x, int y) {
+        auto* l = new QLabel(text, inner);
+        l->setObjectName(QString::fromLatin1(name));
+        l->setFont(ui::uiFont(16));
+        l->adjustSize();
+        l->move(x, y);
+    };
+    scale("Label0M", QStringLiteral("0"), 103, 263);
+    scale("Label4M", QStringLiteral("5000"), 344, 262);
+    scale("LabelScale", QStringLiteral("(Km)"), 488, 262);
+    auto* ok = new QPushButton(QStringLiteral("了解(&R)"), this);
+    ok->setObjectName(QStringLiteral("BitBtnR"));
+    ok->setFont(ui::uiFont(16));
+    ok->setGeometry(440, 296, 89, 33);
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    placeDialog(this, QStringLiteral("TGraph"));
+}
+
+void TGraph::redraw() {
+    for (int i = 0; i < kChartRows; ++i) {
+        QPalette p = m_panels[i]->palette();
+        p.setColor(QPalette::Window, QColor(kLegend[i].colour));
+        p.setColor(QPalette::WindowText, kLegend[i].whiteText ? Qt::white : Qt::black);
+        m_panels[i]->setPalette(p);
+    }
+    m_image = chartImage(readChartBars(m_ref));
+    m_imageLabel->setPixmap(QPixmap::fromImage(m_image));
+}
+
+void TGraph::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    runQuietly(this, [this] { redraw(); });
+}
+
+// --- registration --------------------------------------------------------------------------------------------------
+
+void registerScreens() {
+    registerScreen(QStringLiteral("ActionShukeiBunrui"), [](QWidget* parent) { return new THyoji(parent); });
+    registerScreen(QStringLiteral("ActionShukeiKubun"), [](QWidget* parent) { return new THyojiU(parent); });
+    registerScreen(QStringLiteral("ActionShukeiToshi"), [](QWidget* parent) { return new THYOJI2(parent); });
+}
+
+} // namespace tabi::tally

@@ -1,0 +1,239 @@
+#include "app/screens.h"
+#include "data/settingsfile.h"
+#include "support/dialogseam.h"
+#include "support/tempenv.h"
+#include "tally/screens.h"
+#include "ui/dbgrid.h"
+#include "ui/dbnavigator.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QtTest>
+
+using namespace tabi;
+
+namespace {
+
+void buildFixture(Database& ref, Database& per) {
+    ref.exec(QStringLiteral(
+        "DELETE FROM MASTER; DELETE FROM BUNRUI; DELETE FROM BUNRUI2; DELETE FROM BUNRUI3; DELETE FROM KUBUN;"
+        "DELETE FROM KUBUN2; DELETE FROM KUBUN3;"
+        "INSERT INTO BUNRUI (BUNRUI_CD, BUNRUI_KANJI) VALUES ('101','a'),('102','b');"
+        "INSERT INTO BUNRUI2 (BUNRUI_CD, BUNRUI_KANJI) VALUES ('1','A');"
+        "INSERT INTO BUNRUI3 (BUNRUI_CD, BUNRUI_KANJI) VALUES ('9','T');"
+        "INSERT INTO KUBUN (KBN_CD, KBN_KANJI) VALUES ('11','y'),('12','z');"
+        "INSERT INTO KUBUN2 (KBN_CD, KBN_KANJI) VALUES ('1','Y');"
+        "INSERT INTO KUBUN3 (KBN_CD, KBN_KANJI) VALUES ('9','T');"
+        "INSERT INTO MASTER (ROSEN_CD, KBN_CD, KILO, HAISHI_DATE) VALUES"
+        "  ('101001','11',2500.0,NULL),('101002','11',50.0,'1987-04-01 00:00:00'),('102001','12',2510.0,NULL);"));
+    per.exec(QStringLiteral(
+        "DELETE FROM JOSHA; INSERT INTO TOSHI (NEN) VALUES (2020), (2021);"
+        "INSERT INTO JOSHA (ROSEN_CD, JOSHA_DATE, JOSHA_KILO) VALUES"
+        "  ('101001','2021-03-31 00:00:00',2499.0),('101002','2021-04-01 00:00:00',50.0),"
+        "  ('102001','2020-05-01 00:00:00',2500.5);"));
+}
+
+QStringList buttonNames(QWidget* w) {
+    QStringList out;
+    for (QPushButton* b : w->findChildren<QPushButton*>())
+        if (b->window() == w) // not the buttons of the screen's own dialogs
+            out << b->objectName() + QLatin1Char('=') + b->text() +
+                       (b->isHidden() ? QStringLiteral("(hidden)") : QString());
+    return out;
+}
+
+QPushButton* button(QWidget* w, const char* name) {
+    auto* b = w->findChild<QPushButton*>(QString::fromLatin1(name));
+    if (!b)
+        qFatal("no button %s", name);
+    return b;
+}
+
+QString cell(ui::DBGrid* grid, int row, int column) {
+    return grid->model()->index(row, column).data().toString();
+}
+
+} // namespace
+
+class TestScreens : public QObject {
+    Q_OBJECT
+    std::unique_ptr<test::TempEnv> m_env;
+    std::unique_ptr<test::DialogAnswerer> m_dialogs;
+    std::shared_ptr<Database> m_ref, m_per;
+
+private Q_SLOTS:
+    void init() {
+        m_env = std::make_unique<test::TempEnv>();
+        m_dialogs = std::make_unique<test::DialogAnswerer>();
+        m_ref = Database::open(DbKind::Reference);
+        m_per = Database::open(DbKind::Personal);
+        buildFixture(*m_ref, *m_per);
+    }
+    void cleanup() {
+        m_ref.reset();
+        m_per.reset();
+        m_dialogs.reset();
+        m_env.reset();
+    }
+
+    void classificationScreenLayout() {
+        tally::THyoji screen;
+        QCOMPARE(screen.windowTitle(), QStringLiteral("分類ごとの集計"));
+        QCOMPARE(buttonNames(&screen),
+                 QStringList({"BitBtnZ=全零(&Z)", "BitBtnR=路線(&R)", "BitBtnJ=乗車(&J)", "BitBtnW=割合(&W)",
+                              "BitBtnD=日付(&D)", "BitBtnG1=旅客(&N)", "BitBtnH=ﾍﾙﾌﾟ(&H)(hidden)", "BitBtnE=終了(&E)"}));
+        auto* nav = screen.findChild<ui::DBNavigator*>(QStringLiteral("DBNavigator"));
+        QVERIFY(nav);
+        QCOMPARE(nav->visibleButtons(), int(ui::DBNavigator::MoveButtons));
+        ui::DBGrid* g1 = screen.grid(1);
+        QCOMPARE(g1->objectName(), QStringLiteral("DBGrid1"));
+        QVERIFY(g1->isReadOnly() && g1->testOption(ui::DBGrid::Titles));
+        QVERIFY(screen.grid(2)->isReadOnly() && !screen.grid(2)->testOption(ui::DBGrid::Titles));
+        QVERIFY(!screen.grid(3)->testOption(ui::DBGrid::Titles));
+        QStringList titles;
+        for (int c = 0; c < g1->model()->columnCount(); ++c)
+            titles << g1->model()->headerData(c, Qt::Horizontal).toString().trimmed();
+        QCOMPARE(titles, QStringList({"", "", "路線キロ", "乗車キロ", "乗車率", "完乗年月日"}));
+        QVERIFY(!screen.findChild<QLabel*>(QStringLiteral("Panel1")));
+    }
+
+    void stepsThroughTheButtons() {
+        tally::THyoji screen;
+        for (const char* b : {"BitBtnZ", "BitBtnR", "BitBtnJ", "BitBtnW", "BitBtnD"})
+            button(&screen, b)->click();
+        QCOMPARE(m_dialogs->count(ui::DialogKind::Critical), 0);
+        // The grids show the new values from their first rows.
+        QCOMPARE(screen.smallGroups().recNo(), 0);
+        QCOMPARE(cell(screen.grid(1), 0, 2), QStringLiteral("2,500.0"));
+        QCOMPARE(cell(screen.grid(1), 0, 3), QStringLiteral("2,549.0"));
+        QCOMPARE(cell(screen.grid(1), 0, 5), QStringLiteral("2021-04-01"));
+        QCOMPARE(cell(screen.grid(1), 1, 4), QStringLiteral("99.62"));
+        QCOMPARE(cell(screen.grid(3), 0, 2), QStringLiteral("5,010.0"));
+        button(&screen, "BitBtnZ")->click();
+        QCOMPARE(cell(screen.grid(1), 0, 2), QStringLiteral("0.0"));
+        QCOMPARE(cell(screen.grid(1), 0, 5), QString());
+    }
+
+    void failedStepIsShownAndUndone() {
+        tally::THyoji screen;
+        button(&screen, "BitBtnR")->click();
+        m_ref->exec(QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE ON BUNRUI2 BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+        for (const char* b : {"BitBtnZ", "BitBtnJ"})
+            button(&screen, b)->click();
+        QCOMPARE(m_dialogs->count(ui::DialogKind::Critical), 2);
+        QVERIFY(m_dialogs->requests(ui::DialogKind::Critical).at(0).text.contains(QStringLiteral("refused")));
+        QCOMPARE(cell(screen.grid(1), 0, 2), QStringLiteral("2,500.0"));
+        QCOMPARE(cell(screen.grid(1), 0, 3), QString()); // never tallied, and the failed steps left it so
+        QCOMPARE(screen.grid(1)->isVisibleTo(&screen), true);
+    }
+
+    void chartShowsTheStoredValues() {
+        tally::THyoji screen;
+        for (const char* b : {"BitBtnR", "BitBtnJ"})
+            button(&screen, b)->click();
+        QImage drawn;
+        QString panel;
+        m_dialogs->onExec([&](QDialog& d) {
+            auto* graph = qobject_cast<tally::TGraph*>(&d);
+            if (!graph)
+                return 0;
+            graph->redraw();
+            drawn = graph->image();
+            auto* east = graph->findChild<QLabel*>(QStringLiteral("PanelE"));
+            panel = east->text() + east->palette().color(QPalette::Window).name() +
+                    east->palette().color(QPalette::WindowText).name();
+            return int(QDialog::Accepted);
+        });
+        button(&screen, "BitBtnG1")->click();
+        QCOMPARE(m_dialogs->count(ui::DialogKind::Exec), 1);
+        QCOMPARE(drawn.size(), QSize(433, 248));
+        // Row 1: 2,500.0 / 2,549.0 km (ridden beyond the route); row 2: 2,510.0 / 2,500.5 km -> R = 124.
+        QCOMPARE(QColor(drawn.pixel(126, 20)).name(), QStringLiteral("#00ff00"));
+        QCOMPARE(QColor(drawn.pixel(123, 60)).name(), QStringLiteral("#00ff00"));
+        QCOMPARE(QColor(drawn.pixel(124, 60)).name(), QStringLiteral("#ff0000"));
+        QCOMPARE(panel, QStringLiteral("東日本#378640#ffffff"));
+    }
+
+    void categoryScreen() {
+        tally::THyojiU screen;
+        QCOMPARE(screen.windowTitle(), QStringLiteral("区分ごとの集計"));
+        QCOMPARE(buttonNames(&screen),
+                 QStringList({"BitBtnZ=全零(&Z)", "BitBtnR=路線(&R)", "BitBtnJ=乗車(&J)", "BitBtnW=割合(&W)",
+                              "BitBtnD=日付(&D)", "BitBtnH=ﾍﾙﾌﾟ(&H)(hidden)", "BitBtnE=終了(&E)"}));
+        auto* panel = screen.findChild<QLabel*>(QStringLiteral("Panel1"));
+        QVERIFY(panel);
+        QCOMPARE(panel->text(), QStringLiteral("ただいま計算中．．"));
+        QCOMPARE(screen.grid(1)->parentWidget(), panel);
+        for (const char* b : {"BitBtnZ", "BitBtnR", "BitBtnJ", "BitBtnW", "BitBtnD"})
+            button(&screen, b)->click();
+        QCOMPARE(m_dialogs->count(ui::DialogKind::Critical), 0);
+        QVERIFY(screen.grid(1)->isVisibleTo(&screen));
+        QCOMPARE(cell(screen.grid(1), 0, 3), QStringLiteral("2,549.0"));
+        QCOMPARE(cell(screen.grid(1), 0, 5), QStringLiteral("2021-04-01"));
+        QCOMPARE(cell(screen.grid(2), 0, 2), QStringLiteral("5,010.0"));
+    }
+
+    void yearScreenReadsTheRangeAtEveryActivation_data() {
+        QTest::addColumn<QString>("stored"); // empty: no key
+        QTest::addColumn<bool>("calendar");
+        QTest::newRow("absent") << QString() << true;
+        QTest::newRow("1") << "1" << true;
+        QTest::newRow("4") << "4" << false;
+        QTest::newRow("7") << "7" << false;
+        QTest::newRow("-1") << "-1" << true;
+    }
+    void yearScreenReadsTheRangeAtEveryActivation() {
+        QFETCH(QString, stored);
+        QFETCH(bool, calendar);
+        tally::THYOJI2 screen;
+        screen.fiscalButton()->setChecked(calendar); // the opposite of what the stored value selects
+        if (!stored.isEmpty())
+            settings::writeString(QStringLiteral("CalcOption"), QStringLiteral("StartMonth"), stored);
+        screen.activated();
+        QCOMPARE(screen.calendarButton()->isChecked(), calendar);
+        QCOMPARE(screen.fiscalButton()->isChecked(), !calendar);
+    }
+
+    void yearScreenTallies() {
+        tally::THYOJI2 screen;
+        QCOMPARE(screen.windowTitle(), QStringLiteral("年(年度)別の集計"));
+        QCOMPARE(buttonNames(&screen), QStringList({"BitBtnZ=全零(&Z)", "BitBtnC=集計(&C)", "BitBtnH=ﾍﾙﾌﾟ(&H)(hidden)",
+                                                    "BitBtnE=終了(&E)"}));
+        QCOMPARE(screen.calendarButton()->text(), QStringLiteral("1～12月"));
+        QCOMPARE(screen.fiscalButton()->text(), QStringLiteral("4～3月"));
+        QCOMPARE(screen.grid(1)->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("年(度)"));
+        screen.activated();
+        screen.fiscalButton()->setChecked(true);
+        button(&screen, "BitBtnC")->click();
+        QCOMPARE(m_dialogs->count(ui::DialogKind::Critical), 0);
+        QCOMPARE(settings::readInteger(QStringLiteral("CalcOption"), QStringLiteral("StartMonth"), -1), 4);
+        QCOMPARE(screen.years().asInteger(QStringLiteral("NEN")), 2021); // on the last row
+        QCOMPARE(cell(screen.grid(1), 0, 1), QStringLiteral("2")); // 2020-05-01 and 2021-03-31
+        QCOMPARE(cell(screen.grid(1), 1, 2), QStringLiteral("50.0"));
+        QCOMPARE(cell(screen.grid(2), 0, 1), QStringLiteral("3"));
+        QVERIFY(screen.grid(1)->isVisibleTo(&screen));
+        button(&screen, "BitBtnZ")->click();
+        QCOMPARE(cell(screen.grid(1), 0, 1), QStringLiteral("0"));
+        QCOMPARE(cell(screen.grid(2), 0, 2), QStringLiteral("0.0"));
+        // A failed tally leaves the stored range alone.
+        screen.calendarButton()->setChecked(true);
+        m_per->exec(QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE ON TOSHI BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+        button(&screen, "BitBtnC")->click();
+        QCOMPARE(m_dialogs->count(ui::DialogKind::Critical), 1);
+        QCOMPARE(settings::readInteger(QStringLiteral("CalcOption"), QStringLiteral("StartMonth"), -1), 4);
+    }
+
+    void registeredForTheMenuCommands() {
+        tally::registerScreens();
+        for (const char* command : {"ActionShukeiBunrui", "ActionShukeiKubun", "ActionShukeiToshi"}) {
+            ScreenFactory factory = screenFactory(QString::fromLatin1(command));
+            QVERIFY(factory);
+            std::unique_ptr<QWidget> screen(factory(nullptr));
+            QVERIFY(qobject_cast<Screen*>(screen.get()));
+        }
+    }
+};
+
+QTEST_MAIN(TestScreens)
+#include "test_screens.moc"

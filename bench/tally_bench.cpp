@@ -44,8 +44,9 @@ QString results(Database& ref, Database& per) {
         dump(ref, groups.arg(QStringLiteral("BUNRUI_CD"), QLatin1String(t)));
     for (const char* t : {"KUBUN", "KUBUN2", "KUBUN3"})
         dump(ref, groups.arg(QStringLiteral("KBN_CD"), QLatin1String(t)));
-    dump(ref, QStringLiteral("SELECT KBN_CD, count(*), printf('%.6f', sum(JOSHA_KILO)), max(JOSHA_DATE) FROM TMP_JOSHA_KUBUN "
-                             "GROUP BY KBN_CD"));
+    dump(ref, QStringLiteral(
+                  "SELECT KBN_CD, count(*), printf('%.6f', sum(JOSHA_KILO)), max(JOSHA_DATE) FROM TMP_JOSHA_KUBUN "
+                  "GROUP BY KBN_CD"));
     const QString counts = QStringLiteral("SELECT NEN, JOSHA_NO, printf('%.6f', JOSHA_KILO), HAISHI_NO, "
                                           "printf('%.6f', HAISHI_KILO) FROM %1 ORDER BY NEN");
     dump(ref, counts.arg(QStringLiteral("TOSHI2")));
@@ -60,7 +61,8 @@ const char* kAbolished = "(ifnull(HAISHI_DATE, '') LIKE '19%' OR ifnull(HAISHI_D
 QString clearSql(const QString& small, const QString& large, const QString& total) {
     QString s;
     for (const QString& t : {small, large, total})
-        s += QStringLiteral("UPDATE %1 SET TOTAL_KILO = 0, TOTAL_JOSHA_KILO = 0, JOSHA_RATIO = 0, KANJO_DATE = NULL;").arg(t);
+        s += QStringLiteral("UPDATE %1 SET TOTAL_KILO = 0, TOTAL_JOSHA_KILO = 0, JOSHA_RATIO = 0, KANJO_DATE = NULL;")
+                 .arg(t);
     return s;
 }
 
@@ -95,7 +97,8 @@ QString datesSql(const QString& small, const QString& large, const QString& tota
 }
 
 QString sumsIntoSmall(const QString& small, const QString& code, const QString& field, const QString& grouped) {
-    return QStringLiteral("WITH g AS MATERIALIZED (%4) UPDATE %1 SET %3 = ifnull((SELECT s FROM g WHERE g.c = %1.%2), 0);")
+    return QStringLiteral(
+               "WITH g AS MATERIALIZED (%4) UPDATE %1 SET %3 = ifnull((SELECT s FROM g WHERE g.c = %1.%2), 0);")
         .arg(small, code, field, grouped);
 }
 
@@ -113,21 +116,24 @@ void runTallyBench(const QString& dir) {
     auto ref = Database::openFile(dir + QStringLiteral("/Tabiroku.db"), DbKind::Reference);
     auto per = Database::openFile(dir + QStringLiteral("/JJ.db"), DbKind::Personal);
     auto floor = Database::openFile(dir + QStringLiteral("/Tabiroku.db"), DbKind::Reference);
-    floor->exec(QStringLiteral("ATTACH DATABASE '%1' AS p").arg(QString(dir + QStringLiteral("/JJ.db")).replace(QLatin1Char('\''), QStringLiteral("''"))));
+    floor->exec(QStringLiteral("ATTACH DATABASE '%1' AS p")
+                    .arg(QString(dir + QStringLiteral("/JJ.db")).replace(QLatin1Char('\''), QStringLiteral("''"))));
 
-    std::printf("\nTallies (%lld rides, %lld routes, %lld classifications, %lld categories, %lld years); best of %d runs\n",
-                per->scalar(QStringLiteral("SELECT count(*) FROM JOSHA")).toLongLong(),
-                ref->scalar(QStringLiteral("SELECT count(*) FROM MASTER")).toLongLong(),
-                ref->scalar(QStringLiteral("SELECT count(*) FROM BUNRUI")).toLongLong(),
-                ref->scalar(QStringLiteral("SELECT count(*) FROM KUBUN")).toLongLong(),
-                per->scalar(QStringLiteral("SELECT count(*) FROM TOSHI")).toLongLong(), kRuns);
+    std::printf(
+        "\nTallies (%lld rides, %lld routes, %lld classifications, %lld categories, %lld years); best of %d runs\n",
+        per->scalar(QStringLiteral("SELECT count(*) FROM JOSHA")).toLongLong(),
+        ref->scalar(QStringLiteral("SELECT count(*) FROM MASTER")).toLongLong(),
+        ref->scalar(QStringLiteral("SELECT count(*) FROM BUNRUI")).toLongLong(),
+        ref->scalar(QStringLiteral("SELECT count(*) FROM KUBUN")).toLongLong(),
+        per->scalar(QStringLiteral("SELECT count(*) FROM TOSHI")).toLongLong(), kRuns);
 
     const QString B = QStringLiteral("BUNRUI"), B2 = QStringLiteral("BUNRUI2"), B3 = QStringLiteral("BUNRUI3");
     const QString K = QStringLiteral("KUBUN"), K2 = QStringLiteral("KUBUN2"), K3 = QStringLiteral("KUBUN3");
     const QString BC = QStringLiteral("BUNRUI_CD"), KC = QStringLiteral("KBN_CD");
     const QString kilo = QStringLiteral("TOTAL_KILO"), ridden = QStringLiteral("TOTAL_JOSHA_KILO");
-    const QString scrambleAll = QStringLiteral("UPDATE %1 SET TOTAL_KILO = -1, TOTAL_JOSHA_KILO = -1, JOSHA_RATIO = -1, "
-                                               "KANJO_DATE = '1900-01-01 00:00:00';");
+    const QString scrambleAll =
+        QStringLiteral("UPDATE %1 SET TOTAL_KILO = -1, TOTAL_JOSHA_KILO = -1, JOSHA_RATIO = -1, "
+                       "KANJO_DATE = '1900-01-01 00:00:00';");
     auto scrambleGroups = [&](const QString& a, const QString& b, const QString& c) {
         return scrambleAll.arg(a) + scrambleAll.arg(b) + scrambleAll.arg(c);
     };
@@ -139,29 +145,41 @@ void runTallyBench(const QString& dir) {
         return out;
     };
     const QString badKilo = QStringLiteral("TOTAL_KILO = -1"), badRidden = QStringLiteral("TOTAL_JOSHA_KILO = -1");
-    const QString badRatio = QStringLiteral("JOSHA_RATIO = -1"), badDate = QStringLiteral("KANJO_DATE = '1900-01-01 00:00:00'");
-    const QString classRoutes = QStringLiteral("SELECT substr(ROSEN_CD, 1, 3) AS c, sum(KILO) AS s FROM MASTER WHERE NOT %1 "
-                                               "GROUP BY c").arg(QLatin1String(kAbolished));
-    const QString kbnRoutes = QStringLiteral("SELECT substr(KBN_CD, 1, 2) AS c, sum(KILO) AS s FROM MASTER WHERE NOT %1 "
-                                             "GROUP BY c").arg(QLatin1String(kAbolished));
-    const QString classRides = QStringLiteral("SELECT substr(ROSEN_CD, 1, 3) AS c, sum(JOSHA_KILO) AS s FROM p.JOSHA GROUP BY c");
-    const QString kbnRides = QStringLiteral("SELECT substr(KBN_CD, 1, 2) AS c, sum(JOSHA_KILO) AS s FROM TMP_JOSHA_KUBUN GROUP BY c");
-    const QString classLatest = QStringLiteral("SELECT substr(ROSEN_CD, 1, 3) AS c, substr(max(JOSHA_DATE), 1, 10) AS d "
-                                               "FROM p.JOSHA WHERE JOSHA_KILO > 0 GROUP BY c");
+    const QString badRatio = QStringLiteral("JOSHA_RATIO = -1"),
+                  badDate = QStringLiteral("KANJO_DATE = '1900-01-01 00:00:00'");
+    const QString classRoutes =
+        QStringLiteral("SELECT substr(ROSEN_CD, 1, 3) AS c, sum(KILO) AS s FROM MASTER WHERE NOT %1 "
+                       "GROUP BY c")
+            .arg(QLatin1String(kAbolished));
+    const QString kbnRoutes =
+        QStringLiteral("SELECT substr(KBN_CD, 1, 2) AS c, sum(KILO) AS s FROM MASTER WHERE NOT %1 "
+                       "GROUP BY c")
+            .arg(QLatin1String(kAbolished));
+    const QString classRides =
+        QStringLiteral("SELECT substr(ROSEN_CD, 1, 3) AS c, sum(JOSHA_KILO) AS s FROM p.JOSHA GROUP BY c");
+    const QString kbnRides =
+        QStringLiteral("SELECT substr(KBN_CD, 1, 2) AS c, sum(JOSHA_KILO) AS s FROM TMP_JOSHA_KUBUN GROUP BY c");
+    const QString classLatest =
+        QStringLiteral("SELECT substr(ROSEN_CD, 1, 3) AS c, substr(max(JOSHA_DATE), 1, 10) AS d "
+                       "FROM p.JOSHA WHERE JOSHA_KILO > 0 GROUP BY c");
     const QString kbnLatest = QStringLiteral("SELECT substr(KBN_CD, 1, 2) AS c, substr(max(JOSHA_DATE), 1, 10) AS d "
                                              "FROM TMP_JOSHA_KUBUN WHERE JOSHA_KILO > 0 GROUP BY c");
     // The year of a ride: calendar year, or the year its fiscal year starts in.
     auto yearSql = [](int startMonth) {
-        const QString year = startMonth == 1
-                                 ? QStringLiteral("CAST(substr(JOSHA_DATE, 1, 4) AS INTEGER)")
-                                 : QStringLiteral("CAST(substr(JOSHA_DATE, 1, 4) AS INTEGER) - (substr(JOSHA_DATE, 6, 2) < '04')");
+        const QString year =
+            startMonth == 1
+                ? QStringLiteral("CAST(substr(JOSHA_DATE, 1, 4) AS INTEGER)")
+                : QStringLiteral("CAST(substr(JOSHA_DATE, 1, 4) AS INTEGER) - (substr(JOSHA_DATE, 6, 2) < '04')");
         return QStringLiteral(
                    "UPDATE p.TOSHI SET JOSHA_NO = 0, JOSHA_KILO = 0, HAISHI_NO = 0, HAISHI_KILO = 0;"
-                   "WITH g AS MATERIALIZED (SELECT %1 AS y, sum(JOSHA_KILO >= 0) AS n, total(iif(JOSHA_KILO >= 0, JOSHA_KILO, 0)) AS k, "
-                   "sum(JOSHA_KILO < 0) AS hn, total(iif(JOSHA_KILO < 0, JOSHA_KILO, 0)) AS hk FROM p.JOSHA GROUP BY y) "
+                   "WITH g AS MATERIALIZED (SELECT %1 AS y, sum(JOSHA_KILO >= 0) AS n, total(iif(JOSHA_KILO >= 0, "
+                   "JOSHA_KILO, 0)) AS k, "
+                   "sum(JOSHA_KILO < 0) AS hn, total(iif(JOSHA_KILO < 0, JOSHA_KILO, 0)) AS hk FROM p.JOSHA GROUP BY "
+                   "y) "
                    "UPDATE p.TOSHI SET JOSHA_NO = g.n, JOSHA_KILO = g.k, HAISHI_NO = g.hn, HAISHI_KILO = g.hk FROM g "
                    "WHERE g.y = TOSHI.NEN;"
-                   "UPDATE TOSHI2 SET (JOSHA_NO, JOSHA_KILO, HAISHI_NO, HAISHI_KILO) = (SELECT ifnull(sum(JOSHA_NO), 0), "
+                   "UPDATE TOSHI2 SET (JOSHA_NO, JOSHA_KILO, HAISHI_NO, HAISHI_KILO) = (SELECT ifnull(sum(JOSHA_NO), "
+                   "0), "
                    "total(JOSHA_KILO), ifnull(sum(HAISHI_NO), 0), total(HAISHI_KILO) FROM p.TOSHI) "
                    "WHERE rowid = (SELECT rowid FROM TOSHI2 ORDER BY NEN LIMIT 1);")
             .arg(year);
@@ -177,21 +195,22 @@ void runTallyBench(const QString& dir) {
              rollUpSql(B, B2, B3, BC, kilo),
          scrambleField(B, B2, B3, badKilo), 300},
         {"classification J ridden km", [&] { tally::riddenKiloByClassification(ref, per); },
-         sumsIntoSmall(B, BC, ridden, classRides) + rollUpSql(B, B2, B3, BC, ridden), scrambleField(B, B2, B3, badRidden),
-         300},
-        {"classification W ratio", [&] { tally::ratioByClassification(ref); }, ratioSql(B) + ratioSql(B2) + ratioSql(B3),
-         scrambleField(B, B2, B3, badRatio), 300},
-        {"classification D dates", [&] { tally::datesByClassification(ref, per); }, datesSql(B, B2, B3, BC, classLatest),
-         scrambleField(B, B2, B3, badDate), 300},
+         sumsIntoSmall(B, BC, ridden, classRides) + rollUpSql(B, B2, B3, BC, ridden),
+         scrambleField(B, B2, B3, badRidden), 300},
+        {"classification W ratio", [&] { tally::ratioByClassification(ref); },
+         ratioSql(B) + ratioSql(B2) + ratioSql(B3), scrambleField(B, B2, B3, badRatio), 300},
+        {"classification D dates", [&] { tally::datesByClassification(ref, per); },
+         datesSql(B, B2, B3, BC, classLatest), scrambleField(B, B2, B3, badDate), 300},
         {"category Z clear", [&] { tally::clearByCategory(ref); }, clearSql(K, K2, K3), scrambleGroups(K, K2, K3), 0},
         {"category R route km", [&] { tally::routeKiloByCategory(ref); },
-         QStringLiteral("UPDATE KUBUN SET TOTAL_KILO = 0, TOTAL_JOSHA_KILO = 0;") + sumsIntoSmall(K, KC, kilo, kbnRoutes) +
-             rollUpSql(K, K2, K3, KC, kilo),
+         QStringLiteral("UPDATE KUBUN SET TOTAL_KILO = 0, TOTAL_JOSHA_KILO = 0;") +
+             sumsIntoSmall(K, KC, kilo, kbnRoutes) + rollUpSql(K, K2, K3, KC, kilo),
          scrambleField(K, K2, K3, badKilo) + QStringLiteral("UPDATE KUBUN SET TOTAL_JOSHA_KILO = -1;"), 0},
         {"category J tag rides + ridden km", [&] { tally::riddenKiloByCategory(ref, per); },
-         QStringLiteral("DELETE FROM TMP_JOSHA_KUBUN; INSERT INTO TMP_JOSHA_KUBUN (KBN_CD, ROSEN_CD, JOSHA_DATE, JOSHA_KILO) "
-                        "SELECT ifnull(m.KBN_CD, '00'), j.ROSEN_CD, j.JOSHA_DATE, j.JOSHA_KILO FROM p.JOSHA j "
-                        "LEFT JOIN MASTER m ON m.ROSEN_CD = j.ROSEN_CD ORDER BY j.ROSEN_CD, j.JOSHA_DATE;") +
+         QStringLiteral(
+             "DELETE FROM TMP_JOSHA_KUBUN; INSERT INTO TMP_JOSHA_KUBUN (KBN_CD, ROSEN_CD, JOSHA_DATE, JOSHA_KILO) "
+             "SELECT ifnull(m.KBN_CD, '00'), j.ROSEN_CD, j.JOSHA_DATE, j.JOSHA_KILO FROM p.JOSHA j "
+             "LEFT JOIN MASTER m ON m.ROSEN_CD = j.ROSEN_CD ORDER BY j.ROSEN_CD, j.JOSHA_DATE;") +
              sumsIntoSmall(K, KC, ridden, kbnRides) + rollUpSql(K, K2, K3, KC, ridden),
          scrambleField(K, K2, K3, badRidden) + QStringLiteral("DELETE FROM TMP_JOSHA_KUBUN;"), 1200},
         {"category W ratio", [&] { tally::ratioByCategory(ref); }, ratioSql(K) + ratioSql(K2) + ratioSql(K3),

@@ -12,8 +12,8 @@
 #include "ui/fonts.h"
 
 #include <QGroupBox>
-#include <QHeaderView>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -96,8 +96,7 @@ private:
 };
 
 // Runs a command without the wait cursor, showing an error like every other command.
-template <class F>
-void runQuietly(QWidget* owner, F&& f) {
+template <class F> void runQuietly(QWidget* owner, F&& f) {
     try {
         f();
     } catch (const Error& e) {
@@ -323,7 +322,8 @@ THYOJI2::THYOJI2(QWidget* parent)
     column->addWidget(range);
     connect(commandButton(this, column, "BitBtnZ", QStringLiteral("全零(&Z)")), &QPushButton::clicked, this,
             [this] { runQuietly(this, [this] { clearCommand(); }); });
-    ui::connectCommand(commandButton(this, column, "BitBtnC", QStringLiteral("集計(&C)")), this, [this] { tallyCommand(); });
+    ui::connectCommand(commandButton(this, column, "BitBtnC", QStringLiteral("集計(&C)")), this,
+                       [this] { tallyCommand(); });
     column->addStretch();
     QPushButton* help = addHelpButton(this, QStringLiteral("THYOJI2"));
     help->setFixedSize(89, 33);

@@ -10,7 +10,9 @@
 namespace tabi::tally {
 
 namespace sql {
-QStringList emptyTaggedRides() { return {QStringLiteral("DELETE FROM \"TMP_JOSHA_KUBUN\"")}; }
+QStringList emptyTaggedRides() {
+    return {QStringLiteral("DELETE FROM \"TMP_JOSHA_KUBUN\"")};
+}
 
 // A join update in the engine's own dialect: UPDATE ... FROM.
 QStringList tagRidesWithCategory() {
@@ -23,10 +25,10 @@ namespace {
 
 // The three result tables of one tally and where their members come from.
 struct Source {
-    QString table;    // table scanned for the members of a small group
-    QString order;    // its index order, led by the code that carries the group prefix
-    QString code;     // that code field
-    int prefix = 0;   // how many leading characters of the code name the small group
+    QString table;  // table scanned for the members of a small group
+    QString order;  // its index order, led by the code that carries the group prefix
+    QString code;   // that code field
+    int prefix = 0; // how many leading characters of the code name the small group
     bool reference = true;
 };
 
@@ -106,11 +108,12 @@ struct Results {
 };
 
 // The first k characters of code equal the group code (a shorter code is compared whole).
-bool inPrefixGroup(const QString& code, const QString& group, int k) { return QStringView(code).left(k) == group; }
+bool inPrefixGroup(const QString& code, const QString& group, int k) {
+    return QStringView(code).left(k) == group;
+}
 
 // Positions on the first record not below the group code and visits the records while the prefix still matches.
-template <class F>
-void scanGroup(TableCursor& c, int codeField, const QString& group, int k, F&& visit) {
+template <class F> void scanGroup(TableCursor& c, int codeField, const QString& group, int k, F&& visit) {
     c.findNearest({group});
     while (!c.eof() && inPrefixGroup(c.asString(codeField), group, k)) {
         visit();
@@ -119,8 +122,7 @@ void scanGroup(TableCursor& c, int codeField, const QString& group, int k, F&& v
 }
 
 // Visits every record from the first to the last.
-template <class F>
-void forEach(TableCursor& c, F&& visit) {
+template <class F> void forEach(TableCursor& c, F&& visit) {
     c.first();
     while (!c.eof()) {
         visit();
@@ -129,7 +131,9 @@ void forEach(TableCursor& c, F&& visit) {
 }
 
 // "yyyy-mm-dd" of a stored timestamp field, empty for null.
-QString dayText(TableCursor& c, int field) { return rules::dateText(c.asString(field)); }
+QString dayText(TableCursor& c, int field) {
+    return rules::dateText(c.asString(field));
+}
 
 void setDay(TableCursor& c, int field, const QString& day) {
     if (day.isEmpty())
@@ -301,9 +305,13 @@ void datesStep(const Db& ref, const Db& rideDb, const Tally& tally) {
 
 // --- by classification ---------------------------------------------------------------------------------------------
 
-void clearByClassification(const Db& ref) { clearStep(ref, classification()); }
+void clearByClassification(const Db& ref) {
+    clearStep(ref, classification());
+}
 
-void routeKiloByClassification(const Db& ref) { routeKiloStep(ref, classification(), false); }
+void routeKiloByClassification(const Db& ref) {
+    routeKiloStep(ref, classification(), false);
+}
 
 void riddenKiloByClassification(const Db& ref, const Db& personal) {
     Transaction tx(*ref);
@@ -314,15 +322,23 @@ void riddenKiloByClassification(const Db& ref, const Db& personal) {
     tx.commit();
 }
 
-void ratioByClassification(const Db& ref) { ratioStep(ref, classification()); }
+void ratioByClassification(const Db& ref) {
+    ratioStep(ref, classification());
+}
 
-void datesByClassification(const Db& ref, const Db& personal) { datesStep(ref, personal, classification()); }
+void datesByClassification(const Db& ref, const Db& personal) {
+    datesStep(ref, personal, classification());
+}
 
 // --- by category -----------------------------------------------------------------------------------------------------
 
-void clearByCategory(const Db& ref) { clearStep(ref, category()); }
+void clearByCategory(const Db& ref) {
+    clearStep(ref, category());
+}
 
-void routeKiloByCategory(const Db& ref) { routeKiloStep(ref, category(), true); }
+void routeKiloByCategory(const Db& ref) {
+    routeKiloStep(ref, category(), true);
+}
 
 void riddenKiloByCategory(const Db& ref, const Db& personal) {
     Transaction tx(*ref);
@@ -355,14 +371,20 @@ void riddenKiloByCategory(const Db& ref, const Db& personal) {
     tx.commit();
 }
 
-void ratioByCategory(const Db& ref) { ratioStep(ref, category()); }
+void ratioByCategory(const Db& ref) {
+    ratioStep(ref, category());
+}
 
-void datesByCategory(const Db& ref) { datesStep(ref, ref, category()); }
+void datesByCategory(const Db& ref) {
+    datesStep(ref, ref, category());
+}
 
 // --- by year ---------------------------------------------------------------------------------------------------------
 
 namespace {
-QString yearText(int nen) { return QString::number(nen).left(4); }
+QString yearText(int nen) {
+    return QString::number(nen).left(4);
+}
 
 struct Counts {
     qint64 newRides = 0;

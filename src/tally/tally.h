@@ -25,7 +25,7 @@ void datesByClassification(const Db& ref, const Db& personal);      // D: comple
 // --- tally by category: KUBUN (small), KUBUN2 (large), KUBUN3 (total), rides tagged in TMP_JOSHA_KUBUN ---------
 
 void clearByCategory(const Db& ref);
-void routeKiloByCategory(const Db& ref); // also sets the categories' ridden kilometres to 0
+void routeKiloByCategory(const Db& ref);                      // also sets the categories' ridden kilometres to 0
 void riddenKiloByCategory(const Db& ref, const Db& personal); // rebuilds the tagged rides first
 void ratioByCategory(const Db& ref);
 void datesByCategory(const Db& ref); // from the tagged rides left by the last ridden-kilometres step

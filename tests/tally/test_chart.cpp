@@ -85,9 +85,10 @@ private Q_SLOTS:
     void readsTheFirstSixClassifications() {
         test::TempEnv env;
         auto ref = Database::open(DbKind::Reference);
-        ref->exec(QStringLiteral("DELETE FROM BUNRUI; INSERT INTO BUNRUI (BUNRUI_CD, TOTAL_KILO, TOTAL_JOSHA_KILO) VALUES "
-                                 "('107', 7, 0.7), ('101', 1, 0.1), ('103', 3, NULL), ('102', 2, 0.2), ('105', 5, 0.5), "
-                                 "('104', 4, 0.4), ('106', 6, 0.6)"));
+        ref->exec(
+            QStringLiteral("DELETE FROM BUNRUI; INSERT INTO BUNRUI (BUNRUI_CD, TOTAL_KILO, TOTAL_JOSHA_KILO) VALUES "
+                           "('107', 7, 0.7), ('101', 1, 0.1), ('103', 3, NULL), ('102', 2, 0.2), ('105', 5, 0.5), "
+                           "('104', 4, 0.4), ('106', 6, 0.6)"));
         const QList<tally::ChartBar> bars = tally::readChartBars(ref);
         QCOMPARE(bars.size(), 6);
         QCOMPARE(bars[0].routeKilo, 1.0);

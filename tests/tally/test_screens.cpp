@@ -27,11 +27,10 @@ void buildFixture(Database& ref, Database& per) {
         "INSERT INTO KUBUN3 (KBN_CD, KBN_KANJI) VALUES ('9','T');"
         "INSERT INTO MASTER (ROSEN_CD, KBN_CD, KILO, HAISHI_DATE) VALUES"
         "  ('101001','11',2500.0,NULL),('101002','11',50.0,'1987-04-01 00:00:00'),('102001','12',2510.0,NULL);"));
-    per.exec(QStringLiteral(
-        "DELETE FROM JOSHA; INSERT INTO TOSHI (NEN) VALUES (2020), (2021);"
-        "INSERT INTO JOSHA (ROSEN_CD, JOSHA_DATE, JOSHA_KILO) VALUES"
-        "  ('101001','2021-03-31 00:00:00',2499.0),('101002','2021-04-01 00:00:00',50.0),"
-        "  ('102001','2020-05-01 00:00:00',2500.5);"));
+    per.exec(QStringLiteral("DELETE FROM JOSHA; INSERT INTO TOSHI (NEN) VALUES (2020), (2021);"
+                            "INSERT INTO JOSHA (ROSEN_CD, JOSHA_DATE, JOSHA_KILO) VALUES"
+                            "  ('101001','2021-03-31 00:00:00',2499.0),('101002','2021-04-01 00:00:00',50.0),"
+                            "  ('102001','2020-05-01 00:00:00',2500.5);"));
 }
 
 QStringList buttonNames(QWidget* w) {
@@ -80,9 +79,9 @@ private Q_SLOTS:
     void classificationScreenLayout() {
         tally::THyoji screen;
         QCOMPARE(screen.windowTitle(), QStringLiteral("分類ごとの集計"));
-        QCOMPARE(buttonNames(&screen),
-                 QStringList({"BitBtnZ=全零(&Z)", "BitBtnR=路線(&R)", "BitBtnJ=乗車(&J)", "BitBtnW=割合(&W)",
-                              "BitBtnD=日付(&D)", "BitBtnG1=旅客(&N)", "BitBtnH=ﾍﾙﾌﾟ(&H)(hidden)", "BitBtnE=終了(&E)"}));
+        QCOMPARE(buttonNames(&screen), QStringList({"BitBtnZ=全零(&Z)", "BitBtnR=路線(&R)", "BitBtnJ=乗車(&J)",
+                                                    "BitBtnW=割合(&W)", "BitBtnD=日付(&D)", "BitBtnG1=旅客(&N)",
+                                                    "BitBtnH=ﾍﾙﾌﾟ(&H)(hidden)", "BitBtnE=終了(&E)"}));
         auto* nav = screen.findChild<ui::DBNavigator*>(QStringLiteral("DBNavigator"));
         QVERIFY(nav);
         QCOMPARE(nav->visibleButtons(), int(ui::DBNavigator::MoveButtons));
@@ -118,7 +117,8 @@ private Q_SLOTS:
     void failedStepIsShownAndUndone() {
         tally::THyoji screen;
         button(&screen, "BitBtnR")->click();
-        m_ref->exec(QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE ON BUNRUI2 BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+        m_ref->exec(
+            QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE ON BUNRUI2 BEGIN SELECT RAISE(ABORT, 'refused'); END"));
         for (const char* b : {"BitBtnZ", "BitBtnJ"})
             button(&screen, b)->click();
         QCOMPARE(m_dialogs->count(ui::DialogKind::Critical), 2);
@@ -198,8 +198,8 @@ private Q_SLOTS:
     void yearScreenTallies() {
         tally::THYOJI2 screen;
         QCOMPARE(screen.windowTitle(), QStringLiteral("年(年度)別の集計"));
-        QCOMPARE(buttonNames(&screen), QStringList({"BitBtnZ=全零(&Z)", "BitBtnC=集計(&C)", "BitBtnH=ﾍﾙﾌﾟ(&H)(hidden)",
-                                                    "BitBtnE=終了(&E)"}));
+        QCOMPARE(buttonNames(&screen),
+                 QStringList({"BitBtnZ=全零(&Z)", "BitBtnC=集計(&C)", "BitBtnH=ﾍﾙﾌﾟ(&H)(hidden)", "BitBtnE=終了(&E)"}));
         QCOMPARE(screen.calendarButton()->text(), QStringLiteral("1～12月"));
         QCOMPARE(screen.fiscalButton()->text(), QStringLiteral("4～3月"));
         QCOMPARE(screen.grid(1)->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("年(度)"));
@@ -209,7 +209,7 @@ private Q_SLOTS:
         QCOMPARE(m_dialogs->count(ui::DialogKind::Critical), 0);
         QCOMPARE(settings::readInteger(QStringLiteral("CalcOption"), QStringLiteral("StartMonth"), -1), 4);
         QCOMPARE(screen.years().asInteger(QStringLiteral("NEN")), 2021); // on the last row
-        QCOMPARE(cell(screen.grid(1), 0, 1), QStringLiteral("2")); // 2020-05-01 and 2021-03-31
+        QCOMPARE(cell(screen.grid(1), 0, 1), QStringLiteral("2"));       // 2020-05-01 and 2021-03-31
         QCOMPARE(cell(screen.grid(1), 1, 2), QStringLiteral("50.0"));
         QCOMPARE(cell(screen.grid(2), 0, 1), QStringLiteral("3"));
         QVERIFY(screen.grid(1)->isVisibleTo(&screen));
@@ -218,7 +218,8 @@ private Q_SLOTS:
         QCOMPARE(cell(screen.grid(2), 0, 2), QStringLiteral("0.0"));
         // A failed tally leaves the stored range alone.
         screen.calendarButton()->setChecked(true);
-        m_per->exec(QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE ON TOSHI BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+        m_per->exec(
+            QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE ON TOSHI BEGIN SELECT RAISE(ABORT, 'refused'); END"));
         button(&screen, "BitBtnC")->click();
         QCOMPARE(m_dialogs->count(ui::DialogKind::Critical), 1);
         QCOMPARE(settings::readInteger(QStringLiteral("CalcOption"), QStringLiteral("StartMonth"), -1), 4);

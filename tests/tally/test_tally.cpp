@@ -34,17 +34,16 @@ void buildFixture(Database& ref, Database& per) {
         "  ('101001','11',100.0,NULL),('101002','11',50.0,'1987-04-01 00:00:00'),('101003','12',25.0,NULL),"
         "  ('102001','21',1000.0,NULL),('201001','21',1000.0,NULL),('202001','22',10.0,NULL),"
         "  ('202002','12',5.0,NULL),('301001','31',7.0,NULL);"));
-    per.exec(QStringLiteral(
-        "DELETE FROM JOSHA;"
-        "INSERT INTO JOSHA (ROSEN_CD, JOSHA_DATE, JOSHA_KILO) VALUES"
-        "  ('101001','2020-05-01 00:00:00',100.0),('101002','2019-01-01 00:00:00',50.0),"
-        "  ('101003','2022-01-01 00:00:00',0.0),('102001','2018-01-01 00:00:00',999.94),"
-        "  ('103001','2015-03-03 00:00:00',5.0),('103001','2016-06-06 00:00:00',-2.0),"
-        "  ('104001','2029-09-09 00:00:00',5.0),('104001','2029-10-10 00:00:00',-5.0),"
-        "  ('201001','2017-07-07 00:00:00',999.96),('202001','2023-02-01 00:00:00',10.0),"
-        "  ('202002','2023-02-01 00:00:00',5.0),('202001','2010-01-01 00:00:00',3.0),"
-        "  ('202001','2011-01-01 00:00:00',-3.0),('301001','2011-01-01 00:00:00',7.0),"
-        "  ('999001','2024-01-01 00:00:00',3.0);"));
+    per.exec(QStringLiteral("DELETE FROM JOSHA;"
+                            "INSERT INTO JOSHA (ROSEN_CD, JOSHA_DATE, JOSHA_KILO) VALUES"
+                            "  ('101001','2020-05-01 00:00:00',100.0),('101002','2019-01-01 00:00:00',50.0),"
+                            "  ('101003','2022-01-01 00:00:00',0.0),('102001','2018-01-01 00:00:00',999.94),"
+                            "  ('103001','2015-03-03 00:00:00',5.0),('103001','2016-06-06 00:00:00',-2.0),"
+                            "  ('104001','2029-09-09 00:00:00',5.0),('104001','2029-10-10 00:00:00',-5.0),"
+                            "  ('201001','2017-07-07 00:00:00',999.96),('202001','2023-02-01 00:00:00',10.0),"
+                            "  ('202002','2023-02-01 00:00:00',5.0),('202001','2010-01-01 00:00:00',3.0),"
+                            "  ('202001','2011-01-01 00:00:00',-3.0),('301001','2011-01-01 00:00:00',7.0),"
+                            "  ('999001','2024-01-01 00:00:00',3.0);"));
 }
 
 struct Result {
@@ -54,7 +53,8 @@ struct Result {
 };
 
 Result result(const std::shared_ptr<Database>& ref, const QString& table, const QString& code) {
-    const QString codeField = table.startsWith(QLatin1String("KUBUN")) ? QStringLiteral("KBN_CD") : QStringLiteral("BUNRUI_CD");
+    const QString codeField =
+        table.startsWith(QLatin1String("KUBUN")) ? QStringLiteral("KBN_CD") : QStringLiteral("BUNRUI_CD");
     TableCursor c(ref, table, codeField);
     c.open();
     if (!c.findKey({code}))
@@ -150,25 +150,37 @@ private Q_SLOTS:
     void classificationResults_data() {
         addResultColumns();
         const QString n;
-        QTest::newRow("abolished route adds no km, its ride counts") << "BUNRUI" << "101" << 125.0 << 150.0 << 120.0
-                                                                     << "120.00" << "2020-05-01";
-        QTest::newRow("999.94 of 1,000.0 capped, no date") << "BUNRUI" << "102" << 1000.0 << 999.94 << 99.99 << "99.99"
-                                                           << n;
-        QTest::newRow("no routes: 100, dated by the positive ride") << "BUNRUI" << "103" << 0.0 << 3.0 << 100.0
-                                                                    << "100.00" << "2015-03-03";
-        QTest::newRow("ridden 0 but complete") << "BUNRUI" << "104" << 0.0 << 0.0 << 100.0 << "100.00" << "2029-09-09";
-        QTest::newRow("nothing at all") << "BUNRUI" << "105" << 0.0 << 0.0 << 100.0 << "100.00" << n;
+        QTest::newRow("abolished route adds no km, its ride counts") << "BUNRUI"
+                                                                     << "101" << 125.0 << 150.0 << 120.0 << "120.00"
+                                                                     << "2020-05-01";
+        QTest::newRow("999.94 of 1,000.0 capped, no date") << "BUNRUI"
+                                                           << "102" << 1000.0 << 999.94 << 99.99 << "99.99" << n;
+        QTest::newRow("no routes: 100, dated by the positive ride") << "BUNRUI"
+                                                                    << "103" << 0.0 << 3.0 << 100.0 << "100.00"
+                                                                    << "2015-03-03";
+        QTest::newRow("ridden 0 but complete") << "BUNRUI"
+                                               << "104" << 0.0 << 0.0 << 100.0 << "100.00"
+                                               << "2029-09-09";
+        QTest::newRow("nothing at all") << "BUNRUI"
+                                        << "105" << 0.0 << 0.0 << 100.0 << "100.00" << n;
         QTest::newRow("999.96 of 1,000.0 shown 100.00, no date")
-            << "BUNRUI" << "201" << 1000.0 << 999.96 << 999.96 / 1000.0 * 100.0 << "100.00" << n;
-        QTest::newRow("two rides on the latest day") << "BUNRUI" << "202" << 15.0 << 15.0 << 100.0 << "100.00"
+            << "BUNRUI"
+            << "201" << 1000.0 << 999.96 << 999.96 / 1000.0 * 100.0 << "100.00" << n;
+        QTest::newRow("two rides on the latest day") << "BUNRUI"
+                                                     << "202" << 15.0 << 15.0 << 100.0 << "100.00"
                                                      << "2023-02-01";
-        QTest::newRow("no large classification") << "BUNRUI" << "301" << 7.0 << 7.0 << 100.0 << "100.00"
+        QTest::newRow("no large classification") << "BUNRUI"
+                                                 << "301" << 7.0 << 7.0 << 100.0 << "100.00"
                                                  << "2011-01-01";
         QTest::newRow("large: member with ridden 0 does not date it")
-            << "BUNRUI2" << "1" << 1125.0 << 1152.94 << 1152.94 / 1125.0 * 100.0 << "102.48" << "2020-05-01";
+            << "BUNRUI2"
+            << "1" << 1125.0 << 1152.94 << 1152.94 / 1125.0 * 100.0 << "102.48"
+            << "2020-05-01";
         QTest::newRow("large: 99.996 stays, no date")
-            << "BUNRUI2" << "2" << 1015.0 << 1014.96 << 1014.96 / 1015.0 * 100.0 << "100.00" << n;
-        QTest::newRow("total") << "BUNRUI3" << "9" << 2140.0 << 2167.9 << 2167.9 / 2140.0 * 100.0 << "101.30"
+            << "BUNRUI2"
+            << "2" << 1015.0 << 1014.96 << 1014.96 / 1015.0 * 100.0 << "100.00" << n;
+        QTest::newRow("total") << "BUNRUI3"
+                               << "9" << 2140.0 << 2167.9 << 2167.9 / 2140.0 * 100.0 << "101.30"
                                << "2020-05-01";
     }
     void classificationResults() {
@@ -180,15 +192,33 @@ private Q_SLOTS:
         QTest::addColumn<QString>("table");
         QTest::addColumn<QString>("code");
         QTest::addColumn<QString>("date");
-        QTest::newRow("small with rides") << "BUNRUI" << "101" << "2020-05-01";
-        QTest::newRow("small, only negative after") << "BUNRUI" << "103" << "2015-03-03";
-        QTest::newRow("small 999.96") << "BUNRUI" << "201" << "2017-07-07";
-        QTest::newRow("small without rides") << "BUNRUI" << "105" << "";
-        QTest::newRow("large") << "BUNRUI2" << "1" << "";
-        QTest::newRow("total") << "BUNRUI3" << "9" << "";
-        QTest::newRow("category") << "KUBUN" << "11" << "2020-05-01";
-        QTest::newRow("large category") << "KUBUN2" << "1" << "";
-        QTest::newRow("category total") << "KUBUN3" << "9" << "";
+        QTest::newRow("small with rides") << "BUNRUI"
+                                          << "101"
+                                          << "2020-05-01";
+        QTest::newRow("small, only negative after") << "BUNRUI"
+                                                    << "103"
+                                                    << "2015-03-03";
+        QTest::newRow("small 999.96") << "BUNRUI"
+                                      << "201"
+                                      << "2017-07-07";
+        QTest::newRow("small without rides") << "BUNRUI"
+                                             << "105"
+                                             << "";
+        QTest::newRow("large") << "BUNRUI2"
+                               << "1"
+                               << "";
+        QTest::newRow("total") << "BUNRUI3"
+                               << "9"
+                               << "";
+        QTest::newRow("category") << "KUBUN"
+                                  << "11"
+                                  << "2020-05-01";
+        QTest::newRow("large category") << "KUBUN2"
+                                        << "1"
+                                        << "";
+        QTest::newRow("category total") << "KUBUN3"
+                                        << "9"
+                                        << "";
     }
     void ratioRightAfterClear() {
         QFETCH(QString, table);
@@ -214,11 +244,13 @@ private Q_SLOTS:
         tally::clearByClassification(m_ref);
         tally::clearByCategory(m_ref);
         for (const char* t : {"BUNRUI", "BUNRUI2", "BUNRUI3", "KUBUN", "KUBUN2", "KUBUN3"})
-            QCOMPARE(m_ref->scalar(QStringLiteral("SELECT count(*) FROM %1 WHERE TOTAL_KILO = 0 AND TOTAL_JOSHA_KILO = 0 "
-                                                  "AND JOSHA_RATIO = 0 AND KANJO_DATE IS NULL")
-                                       .arg(QLatin1String(t)))
-                         .toInt(),
-                     m_ref->scalar(QStringLiteral("SELECT count(*) FROM %1").arg(QLatin1String(t))).toInt());
+            QCOMPARE(
+                m_ref
+                    ->scalar(QStringLiteral("SELECT count(*) FROM %1 WHERE TOTAL_KILO = 0 AND TOTAL_JOSHA_KILO = 0 "
+                                            "AND JOSHA_RATIO = 0 AND KANJO_DATE IS NULL")
+                                 .arg(QLatin1String(t)))
+                    .toInt(),
+                m_ref->scalar(QStringLiteral("SELECT count(*) FROM %1").arg(QLatin1String(t))).toInt());
     }
 
     // Pressing any step a second time changes nothing.
@@ -257,17 +289,29 @@ private Q_SLOTS:
     void categoryResults_data() {
         addResultColumns();
         const QString n;
-        QTest::newRow("abolished route") << "KUBUN" << "11" << 100.0 << 150.0 << 150.0 << "150.00" << "2020-05-01";
-        QTest::newRow("0 km ride is no date") << "KUBUN" << "12" << 30.0 << 5.0 << 5.0 / 30.0 * 100.0 << "16.67" << n;
-        QTest::newRow("capped") << "KUBUN" << "21" << 2000.0 << 999.94 + 999.96 << 99.99 << "99.99" << n;
-        QTest::newRow("rides on routes missing from MASTER") << "KUBUN" << "00" << 0.0 << 6.0 << 100.0 << "100.00"
+        QTest::newRow("abolished route") << "KUBUN"
+                                         << "11" << 100.0 << 150.0 << 150.0 << "150.00"
+                                         << "2020-05-01";
+        QTest::newRow("0 km ride is no date") << "KUBUN"
+                                              << "12" << 30.0 << 5.0 << 5.0 / 30.0 * 100.0 << "16.67" << n;
+        QTest::newRow("capped") << "KUBUN"
+                                << "21" << 2000.0 << 999.94 + 999.96 << 99.99 << "99.99" << n;
+        QTest::newRow("rides on routes missing from MASTER") << "KUBUN"
+                                                             << "00" << 0.0 << 6.0 << 100.0 << "100.00"
                                                              << "2029-09-09";
-        QTest::newRow("no large category") << "KUBUN" << "31" << 7.0 << 7.0 << 100.0 << "100.00" << "2011-01-01";
-        QTest::newRow("large of the untagged") << "KUBUN2" << "0" << 0.0 << 6.0 << 100.0 << "100.00" << "2029-09-09";
-        QTest::newRow("large") << "KUBUN2" << "1" << 130.0 << 155.0 << 155.0 / 130.0 * 100.0 << "119.23"
+        QTest::newRow("no large category") << "KUBUN"
+                                           << "31" << 7.0 << 7.0 << 100.0 << "100.00"
+                                           << "2011-01-01";
+        QTest::newRow("large of the untagged") << "KUBUN2"
+                                               << "0" << 0.0 << 6.0 << 100.0 << "100.00"
+                                               << "2029-09-09";
+        QTest::newRow("large") << "KUBUN2"
+                               << "1" << 130.0 << 155.0 << 155.0 / 130.0 * 100.0 << "119.23"
                                << "2020-05-01";
-        QTest::newRow("large capped") << "KUBUN2" << "2" << 2000.0 << 999.94 + 999.96 << 99.99 << "99.99" << n;
-        QTest::newRow("total") << "KUBUN3" << "9" << 2130.0 << 2160.9 << 2160.9 / 2130.0 * 100.0 << "101.45"
+        QTest::newRow("large capped") << "KUBUN2"
+                                      << "2" << 2000.0 << 999.94 + 999.96 << 99.99 << "99.99" << n;
+        QTest::newRow("total") << "KUBUN3"
+                               << "9" << 2130.0 << 2160.9 << 2160.9 / 2130.0 * 100.0 << "101.45"
                                << "2029-09-09";
     }
     void categoryResults() {
@@ -279,13 +323,15 @@ private Q_SLOTS:
         tally::riddenKiloByCategory(m_ref, m_per);
         QCOMPARE(m_ref->scalar(QStringLiteral("SELECT count(*) FROM TMP_JOSHA_KUBUN")),
                  m_per->scalar(QStringLiteral("SELECT count(*) FROM JOSHA")));
-        QCOMPARE(m_ref->scalar(QStringLiteral("SELECT group_concat(KBN_CD || ':' || ROSEN_CD, ' ') FROM "
-                                              "(SELECT * FROM TMP_JOSHA_KUBUN WHERE JOSHA_DATE LIKE '2029%' "
-                                              "OR ROSEN_CD IN ('101002','202001') ORDER BY ROSEN_CD, JOSHA_DATE)"))
+        QCOMPARE(m_ref
+                     ->scalar(QStringLiteral("SELECT group_concat(KBN_CD || ':' || ROSEN_CD, ' ') FROM "
+                                             "(SELECT * FROM TMP_JOSHA_KUBUN WHERE JOSHA_DATE LIKE '2029%' "
+                                             "OR ROSEN_CD IN ('101002','202001') ORDER BY ROSEN_CD, JOSHA_DATE)"))
                      .toString(),
                  QStringLiteral("11:101002 00:104001 00:104001 22:202001 22:202001 22:202001"));
-        QCOMPARE(m_ref->scalar(QStringLiteral("SELECT JOSHA_DATE || ' ' || JOSHA_KILO FROM TMP_JOSHA_KUBUN "
-                                              "WHERE ROSEN_CD = '103001' ORDER BY JOSHA_DATE DESC"))
+        QCOMPARE(m_ref
+                     ->scalar(QStringLiteral("SELECT JOSHA_DATE || ' ' || JOSHA_KILO FROM TMP_JOSHA_KUBUN "
+                                             "WHERE ROSEN_CD = '103001' ORDER BY JOSHA_DATE DESC"))
                      .toString(),
                  QStringLiteral("2016-06-06 00:00:00 -2.0"));
     }
@@ -310,9 +356,12 @@ private Q_SLOTS:
         tally::riddenKiloByClassification(m_ref, m_per);
         QCOMPARE(m_ref->scalar(QStringLiteral("SELECT count(*) FROM TMP_JOSHA_KUBUN")).toInt(), 0);
         for (const char* t : {"BUNRUI", "BUNRUI2", "BUNRUI3", "KUBUN", "KUBUN2", "KUBUN3"})
-            QCOMPARE(m_ref->scalar(QStringLiteral("SELECT count(*) FROM %1 WHERE TOTAL_JOSHA_KILO <> 0").arg(QLatin1String(t)))
-                         .toInt(),
-                     0);
+            QCOMPARE(
+                m_ref
+                    ->scalar(
+                        QStringLiteral("SELECT count(*) FROM %1 WHERE TOTAL_JOSHA_KILO <> 0").arg(QLatin1String(t)))
+                    .toInt(),
+                0);
     }
 
     // Step D reads the tagged rides of the last step J, not the ride table.
@@ -334,10 +383,10 @@ private Q_SLOTS:
         QTest::addColumn<int>("step");
         QTest::addColumn<bool>("personal");
         QTest::addColumn<QString>("trigger");
-        const QString refuseSmall = QStringLiteral(
-            "CREATE TRIGGER refuse BEFORE UPDATE ON BUNRUI WHEN NEW.BUNRUI_CD = '201' BEGIN SELECT RAISE(ABORT, 'refused'); END");
-        const QString refuseTotal = QStringLiteral(
-            "CREATE TRIGGER refuse BEFORE UPDATE ON BUNRUI3 BEGIN SELECT RAISE(ABORT, 'refused'); END");
+        const QString refuseSmall = QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE ON BUNRUI WHEN NEW.BUNRUI_CD = "
+                                                   "'201' BEGIN SELECT RAISE(ABORT, 'refused'); END");
+        const QString refuseTotal =
+            QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE ON BUNRUI3 BEGIN SELECT RAISE(ABORT, 'refused'); END");
         QTest::newRow("classification Z") << 0 << false << refuseSmall;
         QTest::newRow("classification R, at the total") << 1 << false << refuseTotal;
         QTest::newRow("classification J") << 2 << false << refuseSmall;
@@ -345,7 +394,8 @@ private Q_SLOTS:
         QTest::newRow("classification D, at the total") << 4 << false << refuseTotal;
         QTest::newRow("category R, in the large categories")
             << 5 << false
-            << "CREATE TRIGGER refuse BEFORE UPDATE ON KUBUN2 WHEN NEW.KBN_CD = '2' BEGIN SELECT RAISE(ABORT, 'refused'); END";
+            << "CREATE TRIGGER refuse BEFORE UPDATE ON KUBUN2 WHEN NEW.KBN_CD = '2' BEGIN SELECT RAISE(ABORT, "
+               "'refused'); END";
         QTest::newRow("category J, appending a tagged ride")
             << 6 << false
             << "CREATE TRIGGER refuse BEFORE INSERT ON TMP_JOSHA_KUBUN WHEN NEW.ROSEN_CD = '201001' "
@@ -366,11 +416,12 @@ private Q_SLOTS:
         categorySteps(m_ref, m_per);
         tally::tallyByYear(m_ref, m_per, 1);
         // Results that every step would change.
-        m_ref->exec(QStringLiteral("UPDATE BUNRUI SET TOTAL_KILO = 1, TOTAL_JOSHA_KILO = 2, JOSHA_RATIO = 3, KANJO_DATE = NULL;"
-                                   "UPDATE BUNRUI2 SET TOTAL_KILO = 1, TOTAL_JOSHA_KILO = 2, JOSHA_RATIO = 3;"
-                                   "UPDATE KUBUN SET TOTAL_KILO = 1, TOTAL_JOSHA_KILO = 2, JOSHA_RATIO = 3;"
-                                   "UPDATE KUBUN2 SET TOTAL_KILO = 1, TOTAL_JOSHA_KILO = 2;"
-                                   "UPDATE TMP_JOSHA_KUBUN SET JOSHA_KILO = 1"));
+        m_ref->exec(
+            QStringLiteral("UPDATE BUNRUI SET TOTAL_KILO = 1, TOTAL_JOSHA_KILO = 2, JOSHA_RATIO = 3, KANJO_DATE = NULL;"
+                           "UPDATE BUNRUI2 SET TOTAL_KILO = 1, TOTAL_JOSHA_KILO = 2, JOSHA_RATIO = 3;"
+                           "UPDATE KUBUN SET TOTAL_KILO = 1, TOTAL_JOSHA_KILO = 2, JOSHA_RATIO = 3;"
+                           "UPDATE KUBUN2 SET TOTAL_KILO = 1, TOTAL_JOSHA_KILO = 2;"
+                           "UPDATE TMP_JOSHA_KUBUN SET JOSHA_KILO = 1"));
         m_per->exec(QStringLiteral("UPDATE TOSHI SET JOSHA_NO = 77"));
         if (personal) // a ride whose route code is too long for the tagged-ride table
             m_per->exec(QStringLiteral("PRAGMA ignore_check_constraints = ON;"
@@ -383,15 +434,33 @@ private Q_SLOTS:
         QString error;
         try {
             switch (step) {
-            case 0: tally::clearByClassification(m_ref); break;
-            case 1: tally::routeKiloByClassification(m_ref); break;
-            case 2: tally::riddenKiloByClassification(m_ref, m_per); break;
-            case 3: tally::ratioByClassification(m_ref); break;
-            case 4: tally::datesByClassification(m_ref, m_per); break;
-            case 5: tally::routeKiloByCategory(m_ref); break;
-            case 6: tally::riddenKiloByCategory(m_ref, m_per); break;
-            case 7: tally::tallyByYear(m_ref, m_per, 4); break;
-            case 8: tally::clearByYear(m_ref, m_per); break;
+            case 0:
+                tally::clearByClassification(m_ref);
+                break;
+            case 1:
+                tally::routeKiloByClassification(m_ref);
+                break;
+            case 2:
+                tally::riddenKiloByClassification(m_ref, m_per);
+                break;
+            case 3:
+                tally::ratioByClassification(m_ref);
+                break;
+            case 4:
+                tally::datesByClassification(m_ref, m_per);
+                break;
+            case 5:
+                tally::routeKiloByCategory(m_ref);
+                break;
+            case 6:
+                tally::riddenKiloByCategory(m_ref, m_per);
+                break;
+            case 7:
+                tally::tallyByYear(m_ref, m_per, 4);
+                break;
+            case 8:
+                tally::clearByYear(m_ref, m_per);
+                break;
             }
         } catch (const Error& e) {
             error = e.message();
@@ -414,10 +483,14 @@ private Q_SLOTS:
         QTest::addColumn<int>("startMonth");
         QTest::addColumn<QString>("from");
         QTest::addColumn<QString>("to");
-        QTest::newRow("calendar") << 2021 << 1 << "2021-01-01" << "2021-12-31";
-        QTest::newRow("fiscal") << 2020 << 4 << "2020-04-01" << "2021-03-31";
-        QTest::newRow("fiscal, any month but 1") << 2020 << -1 << "2020-04-01" << "2021-03-31";
-        QTest::newRow("number cut to four characters") << 20211 << 1 << "2021-01-01" << "2021-12-31";
+        QTest::newRow("calendar") << 2021 << 1 << "2021-01-01"
+                                  << "2021-12-31";
+        QTest::newRow("fiscal") << 2020 << 4 << "2020-04-01"
+                                << "2021-03-31";
+        QTest::newRow("fiscal, any month but 1") << 2020 << -1 << "2020-04-01"
+                                                 << "2021-03-31";
+        QTest::newRow("number cut to four characters") << 20211 << 1 << "2021-01-01"
+                                                       << "2021-12-31";
     }
     void yearRanges() {
         QFETCH(int, nen);
@@ -461,7 +534,8 @@ private Q_SLOTS:
         // Counts left from an earlier tally in the other mode are replaced.
         tally::tallyByYear(m_ref, m_per, startMonth == 1 ? 4 : 1);
         tally::tallyByYear(m_ref, m_per, startMonth);
-        TableCursor c(nen ? m_per : m_ref, nen ? QStringLiteral("TOSHI") : QStringLiteral("TOSHI2"), QStringLiteral("NEN"));
+        TableCursor c(nen ? m_per : m_ref, nen ? QStringLiteral("TOSHI") : QStringLiteral("TOSHI2"),
+                      QStringLiteral("NEN"));
         c.open();
         if (nen)
             QVERIFY(c.findKey({nen}));
@@ -480,7 +554,8 @@ private Q_SLOTS:
         QCOMPARE(m_per->scalar(QStringLiteral("SELECT JOSHA_NO FROM TOSHI WHERE NEN = 2029")).toInt(), 1);
         tally::clearByYear(m_ref, m_per);
         const QString zero = QStringLiteral("0 0.0 0 0.0");
-        const QString row = QStringLiteral("SELECT JOSHA_NO || ' ' || JOSHA_KILO || ' ' || HAISHI_NO || ' ' || HAISHI_KILO FROM ");
+        const QString row =
+            QStringLiteral("SELECT JOSHA_NO || ' ' || JOSHA_KILO || ' ' || HAISHI_NO || ' ' || HAISHI_KILO FROM ");
         QCOMPARE(m_per->scalar(row + QStringLiteral("TOSHI WHERE NEN = 2029")).toString(), zero);
         QCOMPARE(m_ref->scalar(row + QStringLiteral("TOSHI2")).toString(), zero);
         tally::tallyByYear(m_ref, m_per, 1);

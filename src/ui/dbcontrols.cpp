@@ -390,7 +390,7 @@ void DBLookupComboBox::reloadList() {
         items.first()->setData(editFieldValue(m_list->fieldDef(key), row.values.value(key)), Qt::UserRole);
         m_items->appendRow(items);
     }
-    const int charWidth = fontMetrics().averageCharWidth();
+    const int charWidth = fontMetrics().horizontalAdvance(QLatin1Char('0'));
     for (int c = 0; c < fields.size(); ++c)
         m_view->setColumnWidth(c, fieldWidthChars(m_list->fieldDef(fields[c])) * charWidth + 8);
     m_showing = false;

@@ -213,9 +213,9 @@ void DBGrid::applyOptions() {
     viewport()->update();
 }
 
-int DBGrid::charWidth() const {
-    return fontMetrics().averageCharWidth();
-}
+// A width in characters counts the digit "0", as the layouts' widths mean it. The average character width
+// of a Japanese face is that of a full-width character, which would make every column twice as wide.
+int DBGrid::charWidth() const { return fontMetrics().horizontalAdvance(QLatin1Char('0')); }
 
 void DBGrid::resetColumnWidths() {
     TableCursor* cursor = tableCursor();

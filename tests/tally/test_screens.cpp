@@ -6,10 +6,12 @@
 #include "ui/dbgrid.h"
 #include "ui/dbnavigator.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QtTest>
+#include <sqlite3.h>
 
 using namespace tabi;
 
@@ -47,6 +49,19 @@ QPushButton* button(QWidget* w, const char* name) {
     if (!b)
         qFatal("no button %s", name);
     return b;
+}
+
+// Whether the wait cursor was up while the engine wrote a row: an SQL function called by a trigger looks.
+QStringList g_cursorSeen;
+void probeCursor(sqlite3_context* context, int, sqlite3_value**) {
+    g_cursorSeen << (QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor
+                         ? QStringLiteral("wait")
+                         : QStringLiteral("normal"));
+    sqlite3_result_null(context);
+}
+
+int registerProbe(sqlite3* db, char**, const sqlite3_api_routines*) {
+    return sqlite3_create_function(db, "probe_cursor", 0, SQLITE_UTF8, nullptr, &probeCursor, nullptr, nullptr);
 }
 
 QString cell(ui::DBGrid* grid, int row, int column) {
@@ -126,6 +141,61 @@ private Q_SLOTS:
         QCOMPARE(cell(screen.grid(1), 0, 2), QStringLiteral("2,500.0"));
         QCOMPARE(cell(screen.grid(1), 0, 3), QString()); // never tallied, and the failed steps left it so
         QCOMPARE(screen.grid(1)->isVisibleTo(&screen), true);
+    }
+
+    void waitCursorExceptForClearing_data() {
+        QTest::addColumn<QString>("screen");
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("seen");
+        QTest::newRow("classification Z") << "THyoji"
+                                          << "BUNRUI2"
+                                          << "BitBtnZ"
+                                          << "normal";
+        QTest::newRow("classification R") << "THyoji"
+                                          << "BUNRUI2"
+                                          << "BitBtnR"
+                                          << "wait";
+        QTest::newRow("classification D") << "THyoji"
+                                          << "BUNRUI2"
+                                          << "BitBtnD"
+                                          << "wait";
+        QTest::newRow("category Z") << "THyojiU"
+                                    << "KUBUN2"
+                                    << "BitBtnZ"
+                                    << "normal";
+        QTest::newRow("category J") << "THyojiU"
+                                    << "KUBUN2"
+                                    << "BitBtnJ"
+                                    << "wait";
+        QTest::newRow("year Z") << "THYOJI2"
+                                << "TOSHI2"
+                                << "BitBtnZ"
+                                << "normal";
+        QTest::newRow("year C") << "THYOJI2"
+                                << "TOSHI2"
+                                << "BitBtnC"
+                                << "wait";
+    }
+    void waitCursorExceptForClearing() {
+        QFETCH(QString, screen);
+        QFETCH(QString, table);
+        QFETCH(QString, button);
+        QFETCH(QString, seen);
+        // Every connection opened from now on knows the probe; the screen opens its own.
+        sqlite3_auto_extension(reinterpret_cast<void (*)()>(&registerProbe));
+        std::unique_ptr<QWidget> w(screen == QLatin1String("THyoji")    ? static_cast<QWidget*>(new tally::THyoji)
+                                   : screen == QLatin1String("THyojiU") ? static_cast<QWidget*>(new tally::THyojiU)
+                                                                        : static_cast<QWidget*>(new tally::THYOJI2));
+        sqlite3_cancel_auto_extension(reinterpret_cast<void (*)()>(&registerProbe));
+        m_ref->exec(
+            QStringLiteral("CREATE TRIGGER probe AFTER UPDATE ON %1 BEGIN SELECT probe_cursor(); END").arg(table));
+        g_cursorSeen.clear();
+        w->findChild<QPushButton*>(button)->click();
+        QCOMPARE(m_dialogs->count(ui::DialogKind::Critical), 0);
+        QVERIFY(!g_cursorSeen.isEmpty());
+        QCOMPARE(g_cursorSeen.last(), seen);
+        QVERIFY(!QApplication::overrideCursor());
     }
 
     void chartShowsTheStoredValues() {

@@ -215,7 +215,7 @@ void TableCursor::refresh() {
         const CursorRow current = m_buf[m_pos];
         if (!rereadCurrent(current.rowid)) {
             // The record went away through another connection: stand on its successor.
-            if (!fetchAfter(current) && !loadLast())
+            if (!fetchBeside(current, -1, true) && !loadLast())
                 setEmpty();
         }
     } else {
@@ -400,52 +400,41 @@ bool TableCursor::loadLast() {
     return true;
 }
 
-// Replaces the window with the rows following `row`; false (window untouched) when there are none.
-bool TableCursor::fetchAfter(const CursorRow& row) {
+// Replaces the window with the rows following (forward) or preceding `row`, whose index in the set is rowIndex
+// (-1 when unknown); false, with the window untouched, when there are none.
+bool TableCursor::fetchBeside(const CursorRow& row, qint64 rowIndex, bool forward) {
     const int cols = int(m_orderColumns.size()) - m_keysetStart;
     if (cols <= 0)
         return false;
-    Statement& s = m_db->cached(m_selectList + whereClause(QStringLiteral(">"), cols) + m_orderAsc + QStringLiteral(" LIMIT ?"));
-    int p = bindFilter(s);
+    Statement& s = m_db->cached(m_selectList + whereClause(forward ? QStringLiteral(">") : QStringLiteral("<"), cols) +
+                                (forward ? m_orderAsc : m_orderDesc) + QStringLiteral(" LIMIT ?"));
+    const int p = bindFilter(s);
     bindKeyset(s, p, row);
     s.bindInt(p + cols, m_batch);
     QVector<CursorRow> rows;
     const int n = readRows(s, rows, m_batch);
     if (n == 0)
         return false;
-    const qint64 oldStart = m_bufStartIndex;
-    const qint64 oldEndIndex = oldStart >= 0 && m_pos >= 0 ? oldStart + m_pos + 1 : -1;
-    m_buf = std::move(rows);
-    m_pos = 0;
-    m_bufStartIndex = oldEndIndex;
-    m_bufFromStart = false;
-    m_bufToEnd = n < m_batch;
+    const bool reachedEnd = n < m_batch;
+    if (forward) {
+        m_buf = std::move(rows);
+        m_pos = 0;
+        m_bufStartIndex = rowIndex >= 0 ? rowIndex + 1 : -1;
+        m_bufFromStart = false;
+        m_bufToEnd = reachedEnd;
+    } else {
+        std::reverse(rows.begin(), rows.end());
+        m_buf = std::move(rows);
+        m_pos = int(m_buf.size()) - 1;
+        m_bufToEnd = false;
+        m_bufFromStart = reachedEnd;
+        m_bufStartIndex = reachedEnd ? 0 : (rowIndex >= 0 ? rowIndex - n : -1);
+    }
     m_batch = std::min(m_batch * 2, kMaxBatch);
     return true;
 }
 
-bool TableCursor::fetchBefore(const CursorRow& row) {
-    const int cols = int(m_orderColumns.size()) - m_keysetStart;
-    if (cols <= 0)
-        return false;
-    Statement& s = m_db->cached(m_selectList + whereClause(QStringLiteral("<"), cols) + m_orderDesc + QStringLiteral(" LIMIT ?"));
-    int p = bindFilter(s);
-    bindKeyset(s, p, row);
-    s.bindInt(p + cols, m_batch);
-    QVector<CursorRow> rows;
-    const int n = readRows(s, rows, m_batch);
-    if (n == 0)
-        return false;
-    std::reverse(rows.begin(), rows.end());
-    const qint64 oldStart = m_bufStartIndex >= 0 && m_pos >= 0 ? m_bufStartIndex + m_pos : -1;
-    m_buf = std::move(rows);
-    m_pos = int(m_buf.size()) - 1;
-    m_bufToEnd = false;
-    m_bufFromStart = n < m_batch;
-    m_bufStartIndex = m_bufFromStart ? 0 : (oldStart >= 0 ? oldStart - n : -1);
-    m_batch = std::min(m_batch * 2, kMaxBatch);
-    return true;
-}
+qint64 TableCursor::indexInWindow(int pos) const { return m_bufStartIndex >= 0 ? m_bufStartIndex + pos : -1; }
 
 bool TableCursor::rereadCurrent(qint64 rowid) {
     Statement& s = m_db->cached(m_selectList + QStringLiteral(" WHERE rowid = ?"));
@@ -527,7 +516,7 @@ void TableCursor::next() {
     }
     if (m_pos + 1 < m_buf.size()) {
         ++m_pos;
-    } else if (m_bufToEnd || !fetchAfter(m_buf[m_pos])) {
+    } else if (m_bufToEnd || !fetchBeside(m_buf[m_pos], indexInWindow(m_pos), true)) {
         // Past the last record: the record stays current; only the flags change, and the controls hear of it.
         m_bufToEnd = true;
         const bool changed = !m_eof || m_bof;
@@ -551,7 +540,7 @@ void TableCursor::prior() {
     }
     if (m_pos > 0) {
         --m_pos;
-    } else if (m_bufFromStart || !fetchBefore(m_buf[m_pos])) {
+    } else if (m_bufFromStart || !fetchBeside(m_buf[m_pos], indexInWindow(m_pos), false)) {
         m_bufFromStart = true;
         if (m_bufStartIndex < 0)
             m_bufStartIndex = 0;
@@ -832,10 +821,12 @@ void TableCursor::remove() {
     }
     m_db->noteWrite();
     invalidateCounts();
+    const qint64 goneIndex = indexInWindow(m_pos);
     m_buf.removeAt(m_pos);
+    // The successor of the deleted record now has the deleted record's index.
     if (m_pos < m_buf.size()) {
         m_bof = m_eof = false;
-    } else if (!m_bufToEnd && (m_buf.isEmpty() ? fetchAfter(gone) : fetchAfter(m_buf.last()))) {
+    } else if (!m_bufToEnd && fetchBeside(m_buf.isEmpty() ? gone : m_buf.last(), goneIndex >= 0 ? goneIndex - 1 : -1, true)) {
         m_bof = m_eof = false;
     } else if (!m_buf.isEmpty()) {
         m_pos = int(m_buf.size()) - 1;

@@ -157,8 +157,8 @@ private:
     CursorRow readRow(Statement& s) const;
     bool loadFirst();
     bool loadLast();
-    bool fetchAfter(const CursorRow& row);
-    bool fetchBefore(const CursorRow& row);
+    bool fetchBeside(const CursorRow& row, qint64 rowIndex, bool forward);
+    qint64 indexInWindow(int pos) const;
     bool rereadCurrent(qint64 rowid);
     void setEmpty();
     void checkBrowse();

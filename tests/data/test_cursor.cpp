@@ -325,6 +325,19 @@ private Q_SLOTS:
         QCOMPARE(t.recNo(), 2500);
         const auto rows = t.fetchRows(2500, 1);
         QCOMPARE(rows.first().values[1].toString(), t.asString(1));
+        // Deleting at the edges of a read window keeps the position right: the successor takes the index.
+        t.first();
+        for (int k : {31, 95, 96, 1500}) {
+            while (t.recNo() < k)
+                t.next();
+            t.remove();
+            QCOMPARE(t.recNo(), k);
+            QCOMPARE(t.fetchRows(k, 1).first().rowid, t.fetchRows(t.recNo(), 1).first().rowid);
+            QCOMPARE(t.asString(1), t.fetchRows(k, 1).first().values[1].toString());
+        }
+        t.last();
+        t.remove();
+        QCOMPARE(t.recNo(), t.recordCount() - 1);
     }
 
     void idleCursorNeverBlocksAnotherConnection() {

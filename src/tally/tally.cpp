@@ -270,9 +270,11 @@ void datesStep(const Db& ref, const Db& rideDb, const Tally& tally) {
             if (rules::isComplete(r.small.asFloat(r.s.ratio)))
                 scanGroup(rides, code, r.small.asString(r.s.code), tally.rides.prefix, [&] {
                     if (rides.asFloat(kilo) > 0) {
-                        const QString day = dayText(rides, date);
-                        if (day > latest)
-                            latest = day;
+                        // The day part is copied only when it is a new latest.
+                        const QString stored = rides.asString(date);
+                        const QStringView day = QStringView(stored).left(10);
+                        if (day.compare(latest) > 0)
+                            latest = day.toString();
                     }
                 });
             r.small.edit();

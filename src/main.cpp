@@ -1,6 +1,7 @@
 #include "app/mainform.h"
 #include "app/startup.h"
 #include "routes/registration.h"
+#include "tally/screens.h"
 #include "ui/fonts.h"
 
 #include <QApplication>
@@ -23,6 +24,7 @@ int main(int argc, char* argv[]) {
     // dialogs (tabi::registerStartupDialog); the settings dialog is the shell's own.
 
     tabi::routes::registerScreens();
+    tabi::tally::registerScreens();
     std::unique_ptr<tabi::TMainForm> mainForm = tabi::startUp();
     if (!mainForm)
         return 1;

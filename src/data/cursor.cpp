@@ -122,6 +122,44 @@ void TableCursor::open() {
     m_def = findTable(m_tableName);
     if (!m_def)
         throw Error(QStringLiteral("表 %1 はありません。").arg(m_tableName));
+    initFields();
+    QStringList order;
+    if (m_indexIsStored) {
+        for (const IndexDef& ix : m_def->indexes)
+            if (ix.name.compare(m_indexNames, Qt::CaseInsensitive) == 0)
+                order = ix.fields;
+        Statement probe(*m_db, QStringLiteral("SELECT 1 FROM sqlite_schema WHERE type = 'index' AND name = ?"));
+        probe.bindText(1, m_indexNames.isEmpty() ? QString() : physicalIndexName(*m_def, IndexDef{m_indexNames, order, false}));
+        if (order.isEmpty() || !probe.step())
+            throw Error(QStringLiteral("表 %1 に索引 %2 はありません。").arg(m_tableName, m_indexNames));
+    } else {
+        order = m_indexNames.split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    }
+    m_linkField = -1;
+    m_masterLinkField = -1;
+    if (m_master) {
+        m_linkField = fieldIndex(m_linkName);
+        m_masterLinkField = m_master->fieldIndex(m_linkName);
+    }
+    resolveOrder(order);
+    buildQueries();
+    m_insertStatements.clear();
+    m_updateStatements.clear();
+    if (m_fields.size() > 64)
+        throw Error(QStringLiteral("表 %1 のフィールドが多すぎます。").arg(m_tableName));
+    m_state = CursorState::Browse;
+    m_stale = false;
+    invalidateCounts();
+    loadFirst();
+    ++m_generation;
+    notify(CursorEvent::DataChanged);
+    for (TableCursor* d : std::as_const(m_details))
+        d->masterMoved();
+}
+
+// The declared fields: those named by setFieldNames (plus what positioning needs), else every field of the table.
+// A cursor switched to another table keeps its declared fields; each must exist there.
+void TableCursor::initFields() {
     if (m_fields.isEmpty() && !m_declaredNames.isEmpty()) {
         QStringList names = m_declaredNames;
         QStringList needed = m_def->key;
@@ -155,38 +193,6 @@ void TableCursor::open() {
             if (m_def->fieldIndex(f.name) < 0)
                 throw Error(QStringLiteral("表 %1 にフィールド %2 はありません。").arg(m_tableName, f.name));
     }
-    QStringList order;
-    if (m_indexIsStored) {
-        for (const IndexDef& ix : m_def->indexes)
-            if (ix.name.compare(m_indexNames, Qt::CaseInsensitive) == 0)
-                order = ix.fields;
-        Statement probe(*m_db, QStringLiteral("SELECT 1 FROM sqlite_schema WHERE type = 'index' AND name = ?"));
-        probe.bindText(1, m_indexNames.isEmpty() ? QString() : physicalIndexName(*m_def, IndexDef{m_indexNames, order, false}));
-        if (order.isEmpty() || !probe.step())
-            throw Error(QStringLiteral("表 %1 に索引 %2 はありません。").arg(m_tableName, m_indexNames));
-    } else {
-        order = m_indexNames.split(QLatin1Char(';'), Qt::SkipEmptyParts);
-    }
-    m_linkField = -1;
-    m_masterLinkField = -1;
-    if (m_master) {
-        m_linkField = fieldIndex(m_linkName);
-        m_masterLinkField = m_master->fieldIndex(m_linkName);
-    }
-    resolveOrder(order);
-    buildQueries();
-    m_insertStatements.clear();
-    m_updateStatements.clear();
-    if (m_fields.size() > 64)
-        throw Error(QStringLiteral("表 %1 のフィールドが多すぎます。").arg(m_tableName));
-    m_state = CursorState::Browse;
-    m_stale = false;
-    invalidateCounts();
-    loadFirst();
-    ++m_generation;
-    notify(CursorEvent::DataChanged);
-    for (TableCursor* d : std::as_const(m_details))
-        d->masterMoved();
 }
 
 void TableCursor::close() {
@@ -846,11 +852,25 @@ void TableCursor::remove() {
 // ---------------------------------------------------------------------------------------------------------------
 // fields
 
-int TableCursor::findField(const QString& name) const {
-    if (m_fields.isEmpty() && !m_tableName.isEmpty()) {
-        const TableDef* def = findTable(m_tableName);
-        return def ? def->fieldIndex(name) : -1;
+void TableCursor::ensureFields() {
+    if (m_fields.isEmpty() && !isOpen()) {
+        m_def = findTable(m_tableName);
+        if (m_def)
+            initFields();
     }
+}
+
+const FieldDef& TableCursor::fieldDef(int field) const { return const_cast<TableCursor*>(this)->fieldDef(field); }
+
+FieldDef& TableCursor::fieldDef(int field) {
+    ensureFields();
+    if (field < 0 || field >= m_fields.size())
+        throw Error(QStringLiteral("表 %1 のフィールド番号 %2 は範囲外です。").arg(m_tableName).arg(field));
+    return m_fields[field];
+}
+
+int TableCursor::findField(const QString& name) const {
+    const_cast<TableCursor*>(this)->ensureFields();
     for (int i = 0; i < m_fields.size(); ++i)
         if (m_fields[i].name.compare(name, Qt::CaseInsensitive) == 0)
             return i;

@@ -93,8 +93,9 @@ public:
 
     // --- fields ---
     int fieldCount() const { return int(m_fields.size()); }
-    const FieldDef& fieldDef(int field) const { return m_fields[field]; }
-    FieldDef& fieldDef(int field) { return m_fields[field]; } // screens override labels, widths, formats
+    // Available before open() too (screens set labels, widths and formats first); throws for a bad index.
+    const FieldDef& fieldDef(int field) const;
+    FieldDef& fieldDef(int field);
     int fieldIndex(const QString& name) const;               // throws when the table has no such field
     int findField(const QString& name) const;                // -1 when absent
 
@@ -145,6 +146,8 @@ private:
     struct Query;
     void requireOpen() const;
     void beginInsert(bool atEnd);
+    void initFields();
+    void ensureFields(); // field metadata of a cursor not yet opened
     void requireEditing(int field) const;
     void ensureFresh();
     void buildQueries();

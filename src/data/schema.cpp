@@ -268,7 +268,9 @@ QList<TableDef> personalTables() {
                 real(QStringLiteral("JOSHA_KILO"), QStringLiteral("乗車キロ"), QStringLiteral("0.0"), 7),
                 text(QStringLiteral("BIKO"), 50, QStringLiteral("備考"))},
                {QStringLiteral("ROSEN_CD"), QStringLiteral("JOSHA_DATE")},
-               {order({QStringLiteral("JOSHA_DATE"), QStringLiteral("ROSEN_CD")})});
+               // Both ride orders also carry the kilometres, so the tallies read every ride from an index alone.
+               {order({QStringLiteral("ROSEN_CD"), QStringLiteral("JOSHA_DATE"), QStringLiteral("JOSHA_KILO")}),
+                order({QStringLiteral("JOSHA_DATE"), QStringLiteral("ROSEN_CD"), QStringLiteral("JOSHA_KILO")})});
 
     t << table(QStringLiteral("SAKUDOJ"), P,
                {hidden(text(QStringLiteral("ROSEN_CD"), 6)),

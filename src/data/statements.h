@@ -10,10 +10,12 @@ namespace tabi::sql {
 inline QStringList clearTaggedRides() { return {QStringLiteral("DELETE FROM \"TMP_JOSHA_KUBUN\"")}; }
 
 // Give every tagged ride the category of its route; rides of routes missing from MASTER keep their value.
-// A join update, written in SQLite's UPDATE ... FROM form.
+// A join update, written in SQLite's UPDATE ... FROM form. A route without a category leaves its rides as
+// they are too ("00", counted in no category) instead of making the whole step fail on an empty code.
 inline QStringList tagRidesWithCategory() {
     return {QStringLiteral("UPDATE TMP_JOSHA_KUBUN SET KBN_CD = [MASTER].[KBN_CD] "),
-            QStringLiteral("FROM MASTER WHERE [TMP_JOSHA_KUBUN].[ROSEN_CD]=[MASTER].[ROSEN_CD]")};
+            QStringLiteral("FROM MASTER WHERE [TMP_JOSHA_KUBUN].[ROSEN_CD]=[MASTER].[ROSEN_CD] "),
+            QStringLiteral("AND [MASTER].[KBN_CD] IS NOT NULL")};
 }
 
 // Empty the unridden routes list.

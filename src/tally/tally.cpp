@@ -3,23 +3,12 @@
 #include "data/cursor.h"
 #include "data/error.h"
 #include "data/rules.h"
+#include "data/statements.h"
 
 #include <QStringView>
 #include <QVector>
 
 namespace tabi::tally {
-
-namespace sql {
-QStringList emptyTaggedRides() {
-    return {QStringLiteral("DELETE FROM \"TMP_JOSHA_KUBUN\"")};
-}
-
-// A join update in the engine's own dialect: UPDATE ... FROM.
-QStringList tagRidesWithCategory() {
-    return {QStringLiteral("UPDATE TMP_JOSHA_KUBUN SET KBN_CD = MASTER.KBN_CD FROM MASTER "),
-            QStringLiteral("WHERE TMP_JOSHA_KUBUN.ROSEN_CD = MASTER.ROSEN_CD")};
-}
-} // namespace sql
 
 namespace {
 
@@ -344,7 +333,7 @@ void routeKiloByCategory(const Db& ref) {
 
 void riddenKiloByCategory(const Db& ref, const Db& personal) {
     Transaction tx(*ref);
-    ref->execLines(sql::emptyTaggedRides());
+    ref->execLines(tabi::sql::clearTaggedRides());
     {
         Cursor rides(personal, QStringLiteral("JOSHA"), QStringLiteral("ROSEN_CD;JOSHA_DATE"), rideFields());
         Cursor tagged(ref, QStringLiteral("TMP_JOSHA_KUBUN"), QStringLiteral("KBN_CD"));
@@ -365,7 +354,7 @@ void riddenKiloByCategory(const Db& ref, const Db& personal) {
             tagged.post();
         });
     }
-    ref->execLines(sql::tagRidesWithCategory());
+    ref->execLines(tabi::sql::tagRidesWithCategory());
     Results r(ref, category());
     sumRides(ref, category(), r);
     rollUp(ref, category(), r, &ResultFields::ridden);

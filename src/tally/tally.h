@@ -42,11 +42,5 @@ QString yearRangeEnd(int nen, int startMonth);
 
 // --- the statements run on the reference database ------------------------------------------------------------------
 
-namespace sql {
-// Empties the tagged-ride table.
-QStringList emptyTaggedRides();
-// Gives every tagged ride the category of its route; rides of routes missing from MASTER keep their code.
-QStringList tagRidesWithCategory();
-} // namespace sql
 
 } // namespace tabi::tally

@@ -429,6 +429,14 @@ private Q_SLOTS:
         QVERIFY(errorOf([&] { bad.open(); }).contains(QStringLiteral("BUNRUI3")));
     }
 
+    void fieldMetadataBeforeOpen() {
+        TableCursor j(m_per, QStringLiteral("JOSHA"), QStringLiteral("ROSEN_CD"));
+        j.fieldDef(j.fieldIndex(QStringLiteral("BIKO"))).label = QStringLiteral("メモ");
+        j.open();
+        QCOMPARE(j.fieldDef(j.fieldIndex(QStringLiteral("BIKO"))).label, QStringLiteral("メモ"));
+        QVERIFY(!errorOf([&] { j.fieldDef(99); }).isEmpty());
+    }
+
     void declaredFieldsOnly() {
         m_per->exec(QStringLiteral("INSERT INTO JOSHA (ROSEN_CD, JOSHA_DATE, JOSHA_KILO, BIKO) VALUES "
                                    "('101001', '2020-01-02 00:00:00', 3.5, 'x'), ('101001', '2020-01-01 00:00:00', 1.5, 'y')"));

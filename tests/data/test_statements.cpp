@@ -46,8 +46,11 @@ private Q_SLOTS:
         m_ref->execLines(sql::clearTaggedRides());
         const QString code = m_ref->scalar(QStringLiteral("SELECT ROSEN_CD FROM MASTER ORDER BY ROSEN_CD LIMIT 1")).toString();
         const QString kbn = m_ref->scalar(QStringLiteral("SELECT KBN_CD FROM MASTER ORDER BY ROSEN_CD LIMIT 1")).toString();
-        m_ref->exec(QStringLiteral("INSERT INTO TMP_JOSHA_KUBUN (KBN_CD, ROSEN_CD) VALUES ('00', '%1'), ('00', 'ZZZ999')").arg(code));
+        m_ref->exec(QStringLiteral("INSERT INTO TMP_JOSHA_KUBUN (KBN_CD, ROSEN_CD) VALUES ('00', '%1'), ('00', 'ZZZ999'), "
+                                   "('00', 'NOKBN1')").arg(code));
+        m_ref->exec(QStringLiteral("INSERT INTO MASTER (ROSEN_CD) VALUES ('NOKBN1')")); // a route without a category
         m_ref->execLines(sql::tagRidesWithCategory());
+        QCOMPARE(m_ref->scalar(QStringLiteral("SELECT KBN_CD FROM TMP_JOSHA_KUBUN WHERE ROSEN_CD = 'NOKBN1'")).toString(), QStringLiteral("00"));
         QCOMPARE(m_ref->scalar(QStringLiteral("SELECT KBN_CD FROM TMP_JOSHA_KUBUN WHERE ROSEN_CD = '%1'").arg(code)).toString(), kbn);
         QCOMPARE(m_ref->scalar(QStringLiteral("SELECT KBN_CD FROM TMP_JOSHA_KUBUN WHERE ROSEN_CD = 'ZZZ999'")).toString(), QStringLiteral("00"));
         m_ref->execLines(sql::clearTaggedRides());

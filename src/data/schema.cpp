@@ -111,7 +111,11 @@ QList<TableDef> referenceTables() {
                 text(QStringLiteral("PHOTO"), 4, QStringLiteral("写真")),
                 text(QStringLiteral("BIKO1"), 80, QStringLiteral("備考１")),
                 text(QStringLiteral("BIKO2"), 80, QStringLiteral("備考２"))},
-               {QStringLiteral("ROSEN_CD")}, {order({QStringLiteral("KBN_CD"), QStringLiteral("ROSEN_CD")})});
+               {QStringLiteral("ROSEN_CD")},
+               // Both route orders also carry what the tallies read, so they read the index alone.
+               {order({QStringLiteral("ROSEN_CD"), QStringLiteral("KILO"), QStringLiteral("HAISHI_DATE")}),
+                order({QStringLiteral("KBN_CD"), QStringLiteral("ROSEN_CD"), QStringLiteral("KILO"),
+                       QStringLiteral("HAISHI_DATE")})});
 
     t << table(QStringLiteral("EKI"), R,
                {hidden(text(QStringLiteral("ROSEN_CD"), 6)),
@@ -433,6 +437,10 @@ QStringList schemaStatements(DbKind db) {
             QStringList cols2;
             for (const QString& f : fields)
                 cols2 << quoted(orderColumn(t, f));
+            // A field sorted through its generated column is carried as it is too, so the index can cover it.
+            for (const QString& f : fields)
+                if (orderColumn(t, f) != f)
+                    cols2 << quoted(f);
             out << QStringLiteral("CREATE %1INDEX %2 ON %3 (%4)")
                        .arg(ix.unique ? QStringLiteral("UNIQUE ") : QString(), quoted(physicalIndexName(t, ix)),
                             quoted(t.name), cols2.join(QStringLiteral(", ")));

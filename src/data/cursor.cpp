@@ -151,17 +151,14 @@ void TableCursor::open() {
     m_stale = false;
     invalidateCounts();
     loadFirst();
-    ++m_generation;
-    notify(CursorEvent::DataChanged);
-    for (TableCursor* d : std::as_const(m_details))
-        d->masterMoved();
+    dataChanged();
 }
 
 // The declared fields: those named by setFieldNames (plus what positioning needs), else every field of the table.
 // A cursor switched to another table keeps its declared fields; each must exist there.
 void TableCursor::initFields() {
     if (m_fields.isEmpty() && !m_declaredNames.isEmpty()) {
-        QStringList names = m_declaredNames;
+        // Fields positioning needs come along, hidden, when the declaration leaves them out.
         QStringList needed = m_def->key;
         if (!m_indexIsStored)
             needed += m_indexNames.split(QLatin1Char(';'), Qt::SkipEmptyParts);
@@ -170,19 +167,18 @@ void TableCursor::initFields() {
                 needed += ix.fields;
         if (m_master)
             needed << m_linkName;
-        QStringList present = names;
-        for (QString n : std::as_const(needed)) {
-            n = n.trimmed();
-            if (!present.contains(n, Qt::CaseInsensitive)) {
-                present << n;
-                names << QLatin1Char('!') + n; // hidden: needed for positioning only
-            }
+        QStringList present;
+        for (const QString& n : std::as_const(m_declaredNames)) {
+            m_fields << m_def->field(n);
+            present << n;
         }
-        for (const QString& n : std::as_const(names)) {
-            const bool hide = n.startsWith(QLatin1Char('!'));
-            FieldDef f = m_def->field(hide ? n.mid(1) : n);
-            if (hide)
-                f.hidden = true;
+        for (const QString& name : std::as_const(needed)) {
+            const QString n = name.trimmed();
+            if (present.contains(n, Qt::CaseInsensitive))
+                continue;
+            present << n;
+            FieldDef f = m_def->field(n);
+            f.hidden = true;
             m_fields << f;
         }
     } else if (m_fields.isEmpty()) {
@@ -202,10 +198,7 @@ void TableCursor::close() {
     m_modified = false;
     setEmpty();
     invalidateCounts();
-    ++m_generation;
-    notify(CursorEvent::DataChanged);
-    for (TableCursor* d : std::as_const(m_details))
-        d->masterMoved();
+    dataChanged();
 }
 
 void TableCursor::reopen() {
@@ -228,10 +221,7 @@ void TableCursor::refresh() {
         loadFirst();
     }
     invalidateCounts();
-    ++m_generation;
-    notify(CursorEvent::DataChanged);
-    for (TableCursor* d : std::as_const(m_details))
-        d->masterMoved();
+    dataChanged();
 }
 
 void TableCursor::requireOpen() const {
@@ -843,10 +833,7 @@ void TableCursor::remove() {
     } else {
         m_eof = false;
     }
-    ++m_generation;
-    notify(CursorEvent::DataChanged);
-    for (TableCursor* d : std::as_const(m_details))
-        d->masterMoved();
+    dataChanged();
 }
 
 // ---------------------------------------------------------------------------------------------------------------
@@ -1072,6 +1059,14 @@ void TableCursor::notify(CursorEvent event, int field) {
         o->cursorEvent(event, field);
 }
 
+// Rows or their contents changed: bound controls re-read, and linked cursors read their set again.
+void TableCursor::dataChanged() {
+    ++m_generation;
+    notify(CursorEvent::DataChanged);
+    for (TableCursor* d : std::as_const(m_details))
+        d->masterMoved();
+}
+
 void TableCursor::recordMoved() {
     notify(CursorEvent::RecordChanged);
     for (TableCursor* d : std::as_const(m_details))
@@ -1086,10 +1081,7 @@ void TableCursor::masterMoved() {
     checkBrowse();
     m_stale = true;
     invalidateCounts();
-    ++m_generation;
-    notify(CursorEvent::DataChanged);
-    for (TableCursor* d : std::as_const(m_details))
-        d->masterMoved();
+    dataChanged();
 }
 
 void TableCursor::invalidateCounts() {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "photos/photoseries.h"
+#include "photos/photocontrols.h"
 
 #include <QWidget>
 
@@ -15,7 +15,7 @@ namespace tabi::photos {
 // 420 x 280 (or the caption "画像なし" when there is none), its description in an editable text area, an
 // information line and the five buttons. The host calls pageShown() with its current code each time the page
 // is shown, and keeps its record from changing while the page is up.
-class PhotoPage : public QWidget {
+class PhotoPage : public QWidget, public PhotoControls {
     Q_OBJECT
 public:
     // imageTop: 8 on the route master screen, 6 on the others.
@@ -25,36 +25,13 @@ public:
     // TabSheetPShow: CODE_PHOTO := code, number "00", LoadPhotoFile, ChangeButtonProperty.
     void pageShown(const QString& code);
 
-    // The buttons' commands; an error (a photo that does not decode, a description that cannot be written) is
-    // shown in the standard error box and ends the command.
-    void first();
-    void prior();
-    void next();
-    void plus5();
-    void save();
-
-    PhotoSeries& series() { return m_series; }
-    QLabel* imageArea() const { return m_image; }
+    // The buttons' commands (first, prior, next, plus5, save), series(), imageArea(), memo() and button() come
+    // from PhotoControls.
     QLabel* noImageCaption() const { return m_caption; }
-    QPlainTextEdit* memo() const { return m_memo; }
     QLineEdit* infoLine() const { return m_info; }
-    QPushButton* button(const QString& objectName) const;
 
 private:
-    template <class F> void command(F&& f);
-    void showState();
-
-    PhotoSeries m_series;
-    QLineEdit* m_codePhoto = nullptr;
     QLabel* m_caption = nullptr;
-    QLabel* m_image = nullptr;
-    QPlainTextEdit* m_memo = nullptr;
-    QLineEdit* m_info = nullptr;
-    QPushButton* m_first = nullptr;
-    QPushButton* m_prior = nullptr;
-    QPushButton* m_next = nullptr;
-    QPushButton* m_plus5 = nullptr;
-    QPushButton* m_save = nullptr;
 };
 
 } // namespace tabi::photos

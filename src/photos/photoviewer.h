@@ -1,6 +1,6 @@
 #pragma once
 
-#include "photos/photoseries.h"
+#include "photos/photocontrols.h"
 
 #include <QDialog>
 
@@ -14,7 +14,7 @@ namespace tabi::photos {
 // TPhoto "写真表示": the photos of one ropeway or route in a small modal window. A missing photo or description
 // shows the placeholder NOPHOTO.JPG / NOPHOTO.TXT; the photo is drawn at its own size from the top-left corner
 // and clipped. Owner's use: setCode(code) (CODE_PHOTO), then run().
-class TPhoto : public QDialog {
+class TPhoto : public QDialog, public PhotoControls {
     Q_OBJECT
 public:
     explicit TPhoto(QWidget* parent = nullptr);
@@ -27,30 +27,8 @@ public:
     int run();
     void activate();
 
-    void first();
-    void prior();
-    void next();
-    void plus5();
-    void save();
-
-    PhotoSeries& series() { return m_series; }
-    QLabel* imageArea() const { return m_image; }
-    QPlainTextEdit* memo() const { return m_memo; }
-    QPushButton* button(const QString& objectName) const;
-
-private:
-    template <class F> void command(F&& f);
-    void showState();
-
-    PhotoSeries m_series;
-    QLineEdit* m_codePhoto = nullptr;
-    QLabel* m_image = nullptr;
-    QPlainTextEdit* m_memo = nullptr;
-    QPushButton* m_first = nullptr;
-    QPushButton* m_prior = nullptr;
-    QPushButton* m_next = nullptr;
-    QPushButton* m_plus5 = nullptr;
-    QPushButton* m_save = nullptr;
+    // The buttons' commands (first, prior, next, plus5, save), series(), imageArea(), memo() and button() come
+    // from PhotoControls.
 };
 
 } // namespace tabi::photos

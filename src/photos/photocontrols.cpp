@@ -1,0 +1,88 @@
+#include "photos/photocontrols.h"
+
+#include "ui/command.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+namespace tabi::photos {
+
+PhotoControls::PhotoControls(QWidget* host, PhotoKeys keys, bool placeholders)
+    : m_host(host), m_series(std::move(keys), placeholders) {}
+
+PhotoControls::~PhotoControls() = default;
+
+QPushButton* PhotoControls::button(const QString& objectName) const {
+    return m_host->findChild<QPushButton*>(objectName);
+}
+
+void PhotoControls::createButtons(const std::array<ButtonFace, 5>& faces) {
+    static constexpr const char* names[] = {"BitBtnT", "BitBtnP", "BitBtnN", "BitBtn5", "BitBtnS"};
+    static constexpr void (PhotoControls::*actions[])() = {&PhotoControls::first, &PhotoControls::prior,
+                                                           &PhotoControls::next, &PhotoControls::plus5,
+                                                           &PhotoControls::save};
+    for (std::size_t i = 0; i < faces.size(); ++i) {
+        auto* button = new QPushButton(QString::fromUtf8(faces[i].caption), m_host);
+        button->setObjectName(QString::fromLatin1(names[i]));
+        button->setGeometry(faces[i].geometry);
+        QObject::connect(button, &QPushButton::clicked, m_host, [this, action = actions[i]] { (this->*action)(); });
+        m_buttons[i] = button;
+    }
+}
+
+void PhotoControls::createCodeField() {
+    m_codePhoto = new QLineEdit(m_host);
+    m_codePhoto->setObjectName(QStringLiteral("CODE_PHOTO"));
+    m_codePhoto->hide();
+}
+
+template <class F> void PhotoControls::command(F&& f) {
+    ui::runCommand(m_host, std::forward<F>(f));
+    showState(); // whatever the command got to, the controls show it
+}
+
+void PhotoControls::start() {
+    command([this] { m_series.start(m_codePhoto->text()); });
+}
+
+void PhotoControls::first() {
+    command([this] { m_series.first(); });
+}
+
+void PhotoControls::prior() {
+    command([this] { m_series.prior(); });
+}
+
+void PhotoControls::next() {
+    command([this] { m_series.next(); });
+}
+
+void PhotoControls::plus5() {
+    command([this] { m_series.plus5(); });
+}
+
+void PhotoControls::save() {
+    ui::runCommand(m_host, [this] { m_series.save(m_memo->toPlainText()); });
+}
+
+void PhotoControls::showState() {
+    if (m_hideImageWithoutPhoto)
+        m_image->setVisible(m_series.imageVisible());
+    m_image->setPixmap(m_series.image().isNull() ? QPixmap() : QPixmap::fromImage(m_series.image()));
+    if (m_info)
+        m_info->setText(m_series.infoLine());
+    QPalette pal = m_memo->palette();
+    pal.setColor(QPalette::Text, m_series.descriptionMissing() ? QColor(0xFF, 0x00, 0x00) : QColor(Qt::black));
+    pal.setColor(QPalette::Base, Qt::white);
+    m_memo->setPalette(pal);
+    m_memo->setPlainText(m_series.description());
+    const PhotoButtons& b = m_series.buttons();
+    const bool enabled[] = {b.first, b.prior, b.next, b.plus5, b.save};
+    for (std::size_t i = 0; i < m_buttons.size(); ++i)
+        m_buttons[i]->setEnabled(enabled[i]);
+}
+
+} // namespace tabi::photos

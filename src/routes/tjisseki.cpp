@@ -1,8 +1,8 @@
 #include "routes/tjisseki.h"
 
-#include "app/helptopics.h"
 #include "routes/codejumpdialog.h"
 #include "routes/routecommands.h"
+#include "routes/screenparts.h"
 #include "routes/stationdistancedialog.h"
 #include "ui/command.h"
 #include "ui/dbcontrols.h"
@@ -50,19 +50,9 @@ TJisseki::TJisseki(QWidget* parent)
 
     // The header is read-only throughout: routes are changed on the route master screen only.
     auto* header = new QGridLayout;
-    auto label = [this](const QString& text) {
-        auto* l = new QLabel(text, this);
-        l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        return l;
-    };
+    auto label = [this](const QString& text) { return fieldCaption(text, this); };
     auto field = [this](TableCursor& c, const char* name, const QString& f, int width) {
-        auto* e = new ui::DBEdit(&c, f, this);
-        e->setObjectName(QString::fromLatin1(name));
-        e->setReadOnly(true);
-        e->setFocusPolicy(Qt::NoFocus);
-        if (width)
-            e->setFixedWidth(width);
-        return e;
+        return displayEdit(c, f, QString::fromLatin1(name), width, this);
     };
     header->addWidget(label(QStringLiteral("路線番号：")), 0, 0);
     header->addWidget(field(m_routes, "EditROSEN_CD", QStringLiteral("ROSEN_CD"), 80), 0, 1, Qt::AlignLeft);
@@ -81,9 +71,7 @@ TJisseki::TJisseki(QWidget* parent)
     span->addWidget(new QLabel(QStringLiteral("～"), this));
     span->addWidget(field(m_routes, "EditSHUTEN", QStringLiteral("SHUTEN"), 190));
     auto* haishi = field(m_routes, "EditHAISHI", QStringLiteral("HAISHI_DATE"), 100);
-    QPalette red = haishi->palette();
-    red.setColor(QPalette::Text, Qt::red);
-    haishi->setPalette(red);
+    makeRed(haishi);
     span->addWidget(haishi);
     span->addStretch();
     header->addLayout(span, 2, 1, 1, 2);
@@ -95,18 +83,10 @@ TJisseki::TJisseki(QWidget* parent)
 
     auto* body = new QHBoxLayout;
     auto* left = new QVBoxLayout;
-    auto* strip = new QHBoxLayout;
     m_navRides = new ui::DBNavigator(this);
     m_navRides->setObjectName(QStringLiteral("DBNavigator1"));
     m_navRides->setTableCursor(&m_josha);
-    strip->addWidget(m_navRides);
-    strip->addSpacing(16);
-    strip->addWidget(new QLabel(QStringLiteral("キロ程："), this));
-    auto* kilo = field(m_routes, "EditKILO", QStringLiteral("KILO"), 90);
-    kilo->setAlignment(Qt::AlignRight);
-    strip->addWidget(kilo);
-    strip->addStretch();
-    left->addLayout(strip);
+    left->addLayout(kiloStrip(m_navRides, m_routes, QStringLiteral("EditKILO"), this));
     m_grid = new ui::DBGrid(this);
     m_grid->setObjectName(QStringLiteral("DBGrid1"));
     m_grid->setTableCursor(&m_josha);
@@ -115,18 +95,12 @@ TJisseki::TJisseki(QWidget* parent)
 
     auto* commands = new QVBoxLayout;
     auto button = [&](const char* name, const QString& caption) {
-        auto* b = new QPushButton(caption, this);
-        b->setObjectName(QString::fromLatin1(name));
-        b->setFixedSize(89, 33);
-        commands->addWidget(b);
-        return b;
+        return addCommandButton(commands, name, caption, this);
     };
     ui::connectCommand(button("BitBtnM", QStringLiteral("移動(&M)")), this, [this] { moveCommand(); });
     ui::connectCommand(button("BitBtnK", QStringLiteral("区間(&K)")), this, [this] { rideCommand(); });
     commands->addStretch();
-    QPushButton* help = addHelpButton(this, QStringLiteral("TJisseki"));
-    help->setFixedSize(89, 33);
-    commands->addWidget(help);
+    addHelpCommand(commands, this, QStringLiteral("TJisseki"));
     ui::connectCommand(button("BitBtnE", QStringLiteral("終了(&E)")), this, [this] { finishCommand(); });
     body->addLayout(commands);
     root->addLayout(body, 1);

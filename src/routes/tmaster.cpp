@@ -1,11 +1,11 @@
 #include "routes/tmaster.h"
 
-#include "app/helptopics.h"
 #include "photos/photopage.h"
 #include "routes/codejumpdialog.h"
 #include "routes/linediagrampage.h"
 #include "routes/plandialog.h"
 #include "routes/routecommands.h"
+#include "routes/screenparts.h"
 #include "routes/stationdistancedialog.h"
 #include "ui/command.h"
 #include "ui/dbcontrols.h"
@@ -23,18 +23,6 @@
 namespace tabi::routes {
 
 namespace {
-
-QLabel* label(const QString& text, QWidget* parent) {
-    auto* l = new QLabel(text, parent);
-    l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    return l;
-}
-
-void makeRed(QWidget* w) {
-    QPalette p = w->palette();
-    p.setColor(QPalette::Text, Qt::red);
-    w->setPalette(p);
-}
 
 // Grid titles, widths and formats of a linked table as this screen shows them.
 void shapeColumns(TableCursor& c, const QList<std::tuple<QString, QString, int>>& columns) {
@@ -117,13 +105,13 @@ TMaster::TMaster(QWidget* parent)
         m_headerEdits << e;
         return e;
     };
-    header->addWidget(label(QStringLiteral("路線番号："), this), 0, 0);
+    header->addWidget(fieldCaption(QStringLiteral("路線番号："), this), 0, 0);
     header->addWidget(headerEdit("EditROSEN_CD", QStringLiteral("ROSEN_CD"), 80), 0, 1, Qt::AlignLeft);
-    header->addWidget(label(QStringLiteral("名称(かな)："), this), 0, 2);
+    header->addWidget(fieldCaption(QStringLiteral("名称(かな)："), this), 0, 2);
     header->addWidget(headerEdit("EditSENMEI_KANA", QStringLiteral("ROSEN_KANA"), 0), 0, 3, 1, 3);
-    header->addWidget(label(QStringLiteral("名称(漢字)："), this), 1, 0);
+    header->addWidget(fieldCaption(QStringLiteral("名称(漢字)："), this), 1, 0);
     header->addWidget(headerEdit("EditSENMEI_KANJI", QStringLiteral("ROSEN_KANJI"), 0), 1, 1, 1, 2);
-    header->addWidget(label(QStringLiteral("区分："), this), 1, 3);
+    header->addWidget(fieldCaption(QStringLiteral("区分："), this), 1, 3);
     m_kbn = new ui::DBLookupComboBox(this);
     m_kbn->setObjectName(QStringLiteral("DBLookupComboBoxKBN"));
     m_kbn->bind(&m_routes, QStringLiteral("KBN_CD"));
@@ -131,26 +119,18 @@ TMaster::TMaster(QWidget* parent)
     m_kbn->setDropDown(280, 8);
     m_kbn->setFixedWidth(70);
     header->addWidget(m_kbn, 1, 4);
-    auto* kbnName = new ui::DBEdit(&m_kubun, QStringLiteral("KBN_KANJI"), this);
-    kbnName->setObjectName(QStringLiteral("DBEdit1"));
-    kbnName->setReadOnly(true);
-    kbnName->setFocusPolicy(Qt::NoFocus);
-    header->addWidget(kbnName, 1, 5);
-    header->addWidget(label(QStringLiteral("区間："), this), 2, 0);
+    header->addWidget(displayEdit(m_kubun, QStringLiteral("KBN_KANJI"), QStringLiteral("DBEdit1"), 0, this), 1, 5);
+    header->addWidget(fieldCaption(QStringLiteral("区間："), this), 2, 0);
     auto* span = new QHBoxLayout;
     span->addWidget(headerEdit("EditKITEN", QStringLiteral("KITEN"), 190));
     span->addWidget(new QLabel(QStringLiteral("～"), this));
     span->addWidget(headerEdit("EditSHUTEN", QStringLiteral("SHUTEN"), 190));
-    auto* haishi = new ui::DBEdit(&m_routes, QStringLiteral("HAISHI_DATE"), this);
-    haishi->setObjectName(QStringLiteral("DBEditHAISHI2"));
-    haishi->setReadOnly(true);
-    haishi->setFocusPolicy(Qt::NoFocus);
-    haishi->setFixedWidth(100);
+    auto* haishi = displayEdit(m_routes, QStringLiteral("HAISHI_DATE"), QStringLiteral("DBEditHAISHI2"), 100, this);
     makeRed(haishi);
     span->addWidget(haishi);
     span->addStretch();
     header->addLayout(span, 2, 1, 1, 2);
-    header->addWidget(label(QStringLiteral("所属："), this), 2, 3);
+    header->addWidget(fieldCaption(QStringLiteral("所属："), this), 2, 3);
     header->addWidget(headerEdit("EditSHOZOKU", QStringLiteral("SHOZOKU"), 0), 2, 4, 1, 2);
     header->setColumnStretch(2, 1);
     header->setColumnStretch(5, 1);
@@ -183,11 +163,7 @@ TMaster::TMaster(QWidget* parent)
 
     auto* commands = new QVBoxLayout;
     auto button = [&](const char* name, const QString& caption) {
-        auto* b = new QPushButton(caption, this);
-        b->setObjectName(QString::fromLatin1(name));
-        b->setFixedSize(89, 33);
-        commands->addWidget(b);
-        return b;
+        return addCommandButton(commands, name, caption, this);
     };
     m_btnM = button("BitBtnM", QStringLiteral("移動(&M)"));
     m_btnK = button("BitBtnK", QStringLiteral("区間(&K)"));
@@ -196,9 +172,7 @@ TMaster::TMaster(QWidget* parent)
     photoButton->setVisible(false);
     photoButton->setEnabled(false);
     commands->addStretch();
-    QPushButton* help = addHelpButton(this, QStringLiteral("TMaster"));
-    help->setFixedSize(89, 33);
-    commands->addWidget(help);
+    addHelpCommand(commands, this, QStringLiteral("TMaster"));
     m_btnE = button("BitBtnE", QStringLiteral("終了(&E)"));
     body->addLayout(commands);
     root->addLayout(body, 1);
@@ -244,7 +218,7 @@ QWidget* TMaster::buildBasicPage() {
     };
     int row = 0;
     auto add = [&](int col, const QString& caption, QWidget* w) {
-        grid->addWidget(label(caption, page), row, col * 2);
+        grid->addWidget(fieldCaption(caption, page), row, col * 2);
         grid->addWidget(w, row, col * 2 + 1, Qt::AlignLeft);
     };
     add(0, QStringLiteral("開通年月日："), edit("EditKAITSU", QStringLiteral("KAITSU_DATE"), 120));
@@ -254,9 +228,7 @@ QWidget* TMaster::buildBasicPage() {
     add(0, QStringLiteral("軌間(m)："), edit("EditKIKAN", QStringLiteral("KIKAN"), 120));
     add(1, QStringLiteral("キロ程："), edit("EditKILO", QStringLiteral("KILO"), 120));
     ++row;
-    auto* sanshuLabel = new QLabel(QStringLiteral("第３種事業者：<br><small>(軌道整備事業者)</small>"), page);
-    sanshuLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    grid->addWidget(sanshuLabel, row, 0);
+    grid->addWidget(fieldCaption(QStringLiteral("第３種事業者：<br><small>(軌道整備事業者)</small>"), page), row, 0);
     grid->addWidget(edit("EditSANSHU", QStringLiteral("SANSHU"), 0), row, 1, 1, 3);
     ++row;
     add(0, QStringLiteral("電化状況："),
@@ -266,10 +238,10 @@ QWidget* TMaster::buildBasicPage() {
     add(0, QStringLiteral("電圧１："), edit("EditVOLT", QStringLiteral("VOLT1"), 120));
     add(1, QStringLiteral("電圧２："), edit("EditVOLT2", QStringLiteral("VOLT2"), 120));
     ++row;
-    grid->addWidget(label(QStringLiteral("備考１："), page), row, 0);
+    grid->addWidget(fieldCaption(QStringLiteral("備考１："), page), row, 0);
     grid->addWidget(edit("EditBIKO", QStringLiteral("BIKO1"), 0), row, 1, 1, 3);
     ++row;
-    grid->addWidget(label(QStringLiteral("備考２："), page), row, 0);
+    grid->addWidget(fieldCaption(QStringLiteral("備考２："), page), row, 0);
     grid->addWidget(edit("EditBIKO2", QStringLiteral("BIKO2"), 0), row, 1, 1, 3);
     ++row;
     add(0, QStringLiteral("写真："), combo("DBComboBoxPHOTO", QStringLiteral("PHOTO"), {QStringLiteral("なし"), QStringLiteral("あり")}));
@@ -284,21 +256,9 @@ QWidget* TMaster::buildGridPage(const QString& objectName, TableCursor& cursor, 
     page->setObjectName(objectName);
     auto* v = new QVBoxLayout(page);
     v->setContentsMargins(4, 4, 4, 4);
-    auto* strip = new QHBoxLayout;
     navigator = new ui::DBNavigator(page);
     navigator->setTableCursor(&cursor);
-    strip->addWidget(navigator);
-    strip->addSpacing(16);
-    strip->addWidget(new QLabel(QStringLiteral("キロ程："), page));
-    auto* kilo = new ui::DBEdit(&m_routes, QStringLiteral("KILO"), page);
-    kilo->setObjectName(kiloEditName);
-    kilo->setReadOnly(true);
-    kilo->setFocusPolicy(Qt::NoFocus);
-    kilo->setFixedWidth(90);
-    kilo->setAlignment(Qt::AlignRight);
-    strip->addWidget(kilo);
-    strip->addStretch();
-    v->addLayout(strip);
+    v->addLayout(kiloStrip(navigator, m_routes, kiloEditName, page));
     grid = new ui::DBGrid(page);
     grid->setTableCursor(&cursor);
     v->addWidget(grid, 1);

@@ -19,6 +19,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include <vector>
+
 namespace tabi::tally {
 
 namespace {
@@ -115,6 +117,56 @@ QPushButton* commandButton(QWidget* parent, QVBoxLayout* column, const char* nam
     return b;
 }
 
+// The screen's root layout, topped by a navigator over cursor with the move buttons only.
+QVBoxLayout* rootWithNavigator(QWidget* screen, TableCursor& cursor) {
+    auto* root = new QVBoxLayout(screen);
+    root->setContentsMargins(6, 4, 6, 6);
+    auto* navigator = new ui::DBNavigator(screen);
+    navigator->setObjectName(QStringLiteral("DBNavigator"));
+    navigator->setTableCursor(&cursor);
+    navigator->setVisibleButtons(ui::DBNavigator::MoveButtons);
+    auto* top = new QHBoxLayout;
+    top->addWidget(navigator);
+    top->addStretch();
+    root->addLayout(top);
+    return root;
+}
+
+// The foot of the command column: the help button and "終了(&E)", below a stretch.
+void finishColumn(Screen* screen, QVBoxLayout* column, const QString& screenClass) {
+    column->addStretch();
+    QPushButton* help = addHelpButton(screen, screenClass);
+    help->setFixedSize(89, 33);
+    column->addWidget(help);
+    QObject::connect(commandButton(screen, column, "BitBtnE", QStringLiteral("終了(&E)")), &QPushButton::clicked,
+                     screen, &Screen::closeScreen);
+}
+
+// A tally step works through cursors of its own; the screen's cursors show the stored tables again however the
+// step ends (completed or undone), from their first rows or, for toLast, from the last. A cursor that cannot be
+// reopened is left to the next command to report.
+class ReopenOnExit {
+public:
+    ReopenOnExit(std::initializer_list<TableCursor*> cursors, TableCursor* toLast = nullptr)
+        : m_cursors(cursors), m_toLast(toLast) {}
+    ~ReopenOnExit() {
+        try {
+            for (TableCursor* c : m_cursors) {
+                c->reopen();
+                if (c == m_toLast)
+                    c->last();
+            }
+        } catch (const Error&) {
+        }
+    }
+    ReopenOnExit(const ReopenOnExit&) = delete;
+    ReopenOnExit& operator=(const ReopenOnExit&) = delete;
+
+private:
+    std::vector<TableCursor*> m_cursors;
+    TableCursor* m_toLast;
+};
+
 } // namespace
 
 // --- tallies by classification and by category -------------------------------------------------------------------
@@ -138,16 +190,7 @@ GroupTallyScreen::GroupTallyScreen(bool byCategory, QWidget* parent)
         declareResultColumns(*c, code, name, byCategory ? 3 : 0);
     }
 
-    auto* root = new QVBoxLayout(this);
-    root->setContentsMargins(6, 4, 6, 6);
-    auto* navigator = new ui::DBNavigator(this);
-    navigator->setObjectName(QStringLiteral("DBNavigator"));
-    navigator->setTableCursor(&m_small);
-    navigator->setVisibleButtons(ui::DBNavigator::MoveButtons);
-    auto* top = new QHBoxLayout;
-    top->addWidget(navigator);
-    top->addStretch();
-    root->addLayout(top);
+    QVBoxLayout* root = rootWithNavigator(this, m_small);
 
     auto* body = new QHBoxLayout;
     auto* grids = new QVBoxLayout;
@@ -179,28 +222,12 @@ QPushButton* GroupTallyScreen::addButton(const char* name, const QString& captio
 }
 
 void GroupTallyScreen::finishButtons(const QString& screenClass) {
-    auto* column = static_cast<QVBoxLayout*>(m_commands->layout());
-    column->addStretch();
-    QPushButton* help = addHelpButton(this, screenClass);
-    help->setFixedSize(89, 33);
-    column->addWidget(help);
-    connect(addButton("BitBtnE", QStringLiteral("終了(&E)")), &QPushButton::clicked, this, &Screen::closeScreen);
+    finishColumn(this, static_cast<QVBoxLayout*>(m_commands->layout()), screenClass);
 }
 
 void GroupTallyScreen::runStep(bool waitCursor, const std::function<void()>& step) {
     auto run = [&] {
-        // The step works through cursors of its own; ours show the stored tables again from the first rows,
-        // whether it completed or was undone.
-        struct Reopen {
-            GroupTallyScreen* s;
-            ~Reopen() {
-                try {
-                    for (TableCursor* c : {&s->m_small, &s->m_large, &s->m_total})
-                        c->reopen();
-                } catch (const Error&) {
-                }
-            }
-        } reopen{this};
+        ReopenOnExit reopen{{&m_small, &m_large, &m_total}};
         ui::SuspendControls suspend{&m_small, &m_large, &m_total};
         step();
     };
@@ -286,16 +313,7 @@ THYOJI2::THYOJI2(QWidget* parent)
         def("BIKO").displayWidth = 30;
     }
 
-    auto* root = new QVBoxLayout(this);
-    root->setContentsMargins(6, 4, 6, 6);
-    auto* navigator = new ui::DBNavigator(this);
-    navigator->setObjectName(QStringLiteral("DBNavigator"));
-    navigator->setTableCursor(&m_years);
-    navigator->setVisibleButtons(ui::DBNavigator::MoveButtons);
-    auto* top = new QHBoxLayout;
-    top->addWidget(navigator);
-    top->addStretch();
-    root->addLayout(top);
+    QVBoxLayout* root = rootWithNavigator(this, m_years);
 
     auto* body = new QHBoxLayout;
     auto* grids = new QVBoxLayout;
@@ -324,12 +342,7 @@ THYOJI2::THYOJI2(QWidget* parent)
             [this] { runQuietly(this, [this] { clearCommand(); }); });
     ui::connectCommand(commandButton(this, column, "BitBtnC", QStringLiteral("集計(&C)")), this,
                        [this] { tallyCommand(); });
-    column->addStretch();
-    QPushButton* help = addHelpButton(this, QStringLiteral("THYOJI2"));
-    help->setFixedSize(89, 33);
-    column->addWidget(help);
-    connect(commandButton(this, column, "BitBtnE", QStringLiteral("終了(&E)")), &QPushButton::clicked, this,
-            &Screen::closeScreen);
+    finishColumn(this, column, QStringLiteral("THYOJI2"));
     body->addLayout(column);
     root->addLayout(body, 1);
 }
@@ -346,16 +359,7 @@ void THYOJI2::activated() {
 
 void THYOJI2::clearCommand() {
     HiddenWhile hidden(m_grid1);
-    struct Reopen {
-        THYOJI2* s;
-        ~Reopen() {
-            try {
-                s->m_years.reopen();
-                s->m_total.reopen();
-            } catch (const Error&) {
-            }
-        }
-    } reopen{this};
+    ReopenOnExit reopen{{&m_years, &m_total}};
     ui::SuspendControls suspend{&m_years, &m_total};
     clearByYear(m_ref, m_per);
 }
@@ -364,17 +368,7 @@ void THYOJI2::tallyCommand() {
     const int startMonth = m_m1->isChecked() ? 1 : 4;
     {
         HiddenWhile hidden(m_grid1);
-        struct Reopen {
-            THYOJI2* s;
-            ~Reopen() {
-                try {
-                    s->m_years.reopen();
-                    s->m_years.last();
-                    s->m_total.reopen();
-                } catch (const Error&) {
-                }
-            }
-        } reopen{this};
+        ReopenOnExit reopen{{&m_years, &m_total}, &m_years}; // the newest year current
         ui::SuspendControls suspend{&m_years, &m_total};
         tallyByYear(m_ref, m_per, startMonth);
     }

@@ -1,6 +1,6 @@
 #include "data/cursor.h"
 #include "data/error.h"
-#include "support/tempenv.h"
+#include "support/tempdatabases.h"
 
 #include <QtTest>
 
@@ -51,23 +51,15 @@ QStringList walk(TableCursor& c, const QString& field) {
 
 } // namespace
 
-class TestCursor : public QObject {
+class TestCursor : public QObject, public test::TempDatabases {
     Q_OBJECT
-    std::unique_ptr<test::TempEnv> m_env;
-    std::shared_ptr<Database> m_ref, m_per;
 
 private Q_SLOTS:
     void init() {
-        m_env = std::make_unique<test::TempEnv>();
-        m_ref = Database::open(DbKind::Reference);
-        m_per = Database::open(DbKind::Personal);
+        openDatabases(/*withPersonal=*/true);
         m_ref->exec(QStringLiteral("DELETE FROM MASTER; DELETE FROM EKI; DELETE FROM KUBUN"));
     }
-    void cleanup() {
-        m_ref.reset();
-        m_per.reset();
-        m_env.reset();
-    }
+    void cleanup() { closeDatabases(); }
 
     void createsSchemaOnceAndKeepsExistingFiles() {
         QCOMPARE(m_ref->scalar(QStringLiteral("PRAGMA user_version")).toInt(), kSchemaVersion);

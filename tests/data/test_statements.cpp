@@ -1,26 +1,18 @@
 #include "data/cursor.h"
 #include "data/statements.h"
-#include "support/tempenv.h"
+#include "support/tempdatabases.h"
 
 #include <QtTest>
 
 using namespace tabi;
 
 // The work-table statements run as written and do exactly their job; the supplied data loads into a new file.
-class TestStatements : public QObject {
+class TestStatements : public QObject, public test::TempDatabases {
     Q_OBJECT
-    std::unique_ptr<test::TempEnv> m_env;
-    std::shared_ptr<Database> m_ref;
 
 private Q_SLOTS:
-    void init() {
-        m_env = std::make_unique<test::TempEnv>();
-        m_ref = Database::open(DbKind::Reference);
-    }
-    void cleanup() {
-        m_ref.reset();
-        m_env.reset();
-    }
+    void init() { openDatabases(); }
+    void cleanup() { closeDatabases(); }
 
     void suppliedDataIsThere() {
         QCOMPARE(m_ref->scalar(QStringLiteral("SELECT count(*) FROM VER")).toInt(), 1);

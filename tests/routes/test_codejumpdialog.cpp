@@ -1,6 +1,6 @@
 #include "routes/codejumpdialog.h"
 #include "support/dialogseam.h"
-#include "support/tempenv.h"
+#include "support/tempdatabases.h"
 #include "ui/dbgrid.h"
 
 #include <QLineEdit>
@@ -22,25 +22,19 @@ std::unique_ptr<CodeJumpDialog> make(const QString& member, std::shared_ptr<Data
 
 } // namespace
 
-class TestCodeJumpDialog : public QObject {
+class TestCodeJumpDialog : public QObject, public test::TempDatabases {
     Q_OBJECT
-    std::unique_ptr<test::TempEnv> m_env;
-    std::shared_ptr<Database> m_ref;
 
 private Q_SLOTS:
     void init() {
-        m_env = std::make_unique<test::TempEnv>();
-        m_ref = Database::open(DbKind::Reference);
+        openDatabases();
         m_ref->exec(QStringLiteral("DELETE FROM MASTER; DELETE FROM SAKUDO; DELETE FROM OTHERS"));
         for (const char* table : {"MASTER (ROSEN_CD", "SAKUDO (ROSEN_CD", "OTHERS (OTHERS_CD"})
             m_ref->exec(QStringLiteral("INSERT INTO %1) VALUES ('100001'), ('120001'), ('120002'), ('510001'), "
                                        "('520000')")
                             .arg(QLatin1String(table)));
     }
-    void cleanup() {
-        m_ref.reset();
-        m_env.reset();
-    }
+    void cleanup() { closeDatabases(); }
 
     void configuration_data() {
         QTest::addColumn<QString>("member");

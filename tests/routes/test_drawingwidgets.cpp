@@ -3,7 +3,7 @@
 #include "routes/plandialog.h"
 #include "routes/rasterview.h"
 #include "support/dialogseam.h"
-#include "support/tempenv.h"
+#include "support/tempdatabases.h"
 
 #include <QPushButton>
 #include <QRadioButton>
@@ -12,25 +12,19 @@
 using namespace tabi;
 using namespace tabi::routes;
 
-class TestDrawingWidgets : public QObject {
+class TestDrawingWidgets : public QObject, public test::TempDatabases {
     Q_OBJECT
-    std::unique_ptr<test::TempEnv> m_env;
-    std::shared_ptr<Database> m_ref;
 
 private Q_SLOTS:
     void init() {
-        m_env = std::make_unique<test::TempEnv>();
-        m_ref = Database::open(DbKind::Reference);
+        openDatabases();
         m_ref->exec(QStringLiteral("DELETE FROM MASTER; DELETE FROM EKI"));
         m_ref->exec(QStringLiteral("INSERT INTO MASTER (ROSEN_CD, KILO) VALUES ('A00001', 45.6), ('B00001', 8)"));
         m_ref->exec(QStringLiteral("INSERT INTO EKI (ROSEN_CD, KILO, HYOJI, SHURUI, EKI_KANJI) VALUES "
                                    "('A00001', 12.34, '○', '般', '中間'), ('A00001', 30, '○', '廃', '三十'), "
                                    "('B00001', 5, '○', '般', '別線')"));
     }
-    void cleanup() {
-        m_ref.reset();
-        m_env.reset();
-    }
+    void cleanup() { closeDatabases(); }
 
     void planDialogDrawsOnShowAndOnEveryScale() {
         TSenkei d(m_ref);

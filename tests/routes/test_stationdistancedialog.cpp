@@ -1,6 +1,6 @@
 #include "routes/stationdistancedialog.h"
 #include "support/dialogseam.h"
-#include "support/tempenv.h"
+#include "support/tempdatabases.h"
 #include "ui/dbgrid.h"
 
 #include <QCalendarWidget>
@@ -32,15 +32,12 @@ void selectStation(TEKI2& d, double kilo) {
 
 } // namespace
 
-class TestStationDistanceDialog : public QObject {
+class TestStationDistanceDialog : public QObject, public test::TempDatabases {
     Q_OBJECT
-    std::unique_ptr<test::TempEnv> m_env;
-    std::shared_ptr<Database> m_ref;
 
 private Q_SLOTS:
     void init() {
-        m_env = std::make_unique<test::TempEnv>();
-        m_ref = Database::open(DbKind::Reference);
+        openDatabases();
         m_ref->exec(QStringLiteral("DELETE FROM MASTER; DELETE FROM EKI"));
         m_ref->exec(QStringLiteral("INSERT INTO MASTER (ROSEN_CD, KILO) VALUES ('A00001', 45.6), ('B00001', 8)"));
         m_ref->exec(QStringLiteral("INSERT INTO EKI (ROSEN_CD, KILO, EKI_KANJI) VALUES "
@@ -48,10 +45,7 @@ private Q_SLOTS:
                                    "('A00001', 45.58, '終点'), ('A00001', 1234.5, '遠方'), "
                                    "('B00001', 0, '別起点'), ('B00001', 8, '別終点')"));
     }
-    void cleanup() {
-        m_ref.reset();
-        m_env.reset();
-    }
+    void cleanup() { closeDatabases(); }
 
     void layoutAndOpening() {
         TEKI2 d(m_ref);

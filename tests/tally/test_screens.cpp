@@ -1,7 +1,7 @@
 #include "app/screens.h"
 #include "data/settingsfile.h"
 #include "support/dialogseam.h"
-#include "support/tempenv.h"
+#include "support/tempdatabases.h"
 #include "tally/screens.h"
 #include "ui/dbgrid.h"
 #include "ui/dbnavigator.h"
@@ -70,25 +70,19 @@ QString cell(ui::DBGrid* grid, int row, int column) {
 
 } // namespace
 
-class TestScreens : public QObject {
+class TestScreens : public QObject, public test::TempDatabases {
     Q_OBJECT
-    std::unique_ptr<test::TempEnv> m_env;
     std::unique_ptr<test::DialogAnswerer> m_dialogs;
-    std::shared_ptr<Database> m_ref, m_per;
 
 private Q_SLOTS:
     void init() {
-        m_env = std::make_unique<test::TempEnv>();
+        openDatabases(/*withPersonal=*/true);
         m_dialogs = std::make_unique<test::DialogAnswerer>();
-        m_ref = Database::open(DbKind::Reference);
-        m_per = Database::open(DbKind::Personal);
         buildFixture(*m_ref, *m_per);
     }
     void cleanup() {
-        m_ref.reset();
-        m_per.reset();
         m_dialogs.reset();
-        m_env.reset();
+        closeDatabases();
     }
 
     void classificationScreenLayout() {

@@ -1,6 +1,6 @@
 #include "data/cursor.h"
 #include "data/error.h"
-#include "support/tempenv.h"
+#include "support/tempdatabases.h"
 #include "tally/tally.h"
 
 #include <QtTest>
@@ -127,23 +127,15 @@ void compareResult(const tally::Db& ref) {
 
 } // namespace
 
-class TestTally : public QObject {
+class TestTally : public QObject, public test::TempDatabases {
     Q_OBJECT
-    std::unique_ptr<test::TempEnv> m_env;
-    tally::Db m_ref, m_per;
 
 private Q_SLOTS:
     void init() {
-        m_env = std::make_unique<test::TempEnv>();
-        m_ref = Database::open(DbKind::Reference);
-        m_per = Database::open(DbKind::Personal);
+        openDatabases(/*withPersonal=*/true);
         buildFixture(*m_ref, *m_per);
     }
-    void cleanup() {
-        m_ref.reset();
-        m_per.reset();
-        m_env.reset();
-    }
+    void cleanup() { closeDatabases(); }
 
     // --- tally by classification -----------------------------------------------------------------------------
 

@@ -1,10 +1,12 @@
 #include "data/cursor.h"
 #include "data/error.h"
+#include "support/errorof.h"
 #include "support/tempdatabases.h"
 
 #include <QtTest>
 
 using namespace tabi;
+using tabi::test::errorOf;
 
 namespace {
 
@@ -20,15 +22,6 @@ struct Recorder : CursorObserver {
         }
     }
 };
-
-QString errorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Error& e) {
-        return e.message();
-    }
-    return {};
-}
 
 void addRoute(TableCursor& m, const QString& code, const QVariant& kbn, double kilo, const QString& haishi = {}) {
     m.append();

@@ -1,11 +1,13 @@
 #include "data/error.h"
 #include "photos/jpegdecoder.h"
+#include "support/errorof.h"
 
 #include <QBuffer>
 #include <QtTest>
 
 using namespace tabi;
 using namespace tabi::photos;
+using tabi::test::errorOf;
 
 namespace {
 
@@ -16,15 +18,6 @@ QByteArray jpegOf(const QImage& image, int quality = 95) {
     if (!image.save(&buffer, "JPG", quality))
         qFatal("no JPEG writer");
     return bytes;
-}
-
-QString errorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Error& e) {
-        return e.message();
-    }
-    return {};
 }
 
 bool near(const QColor& a, const QColor& b) {

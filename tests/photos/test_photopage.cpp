@@ -3,6 +3,7 @@
 #include "photos/photopage.h"
 #include "photos/photoviewer.h"
 #include "support/dialogseam.h"
+#include "support/photofiles.h"
 #include "support/tempenv.h"
 
 #include <QDir>
@@ -15,23 +16,12 @@
 
 using namespace tabi;
 using namespace tabi::photos;
+using tabi::test::writeBytes;
+using tabi::test::writeJpeg;
 
 namespace {
 
 const QString kCode = QStringLiteral("X12345");
-
-void writeJpeg(const QString& path, QSize size = QSize(420, 280)) {
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(Qt::darkBlue);
-    if (!image.save(path, "JPG"))
-        qFatal("cannot write %s", qPrintable(path));
-}
-
-void writeBytes(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
-        qFatal("cannot write %s", qPrintable(path));
-}
 
 template <class W> QString enabled(const W& page) {
     QString out;

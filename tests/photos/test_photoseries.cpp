@@ -2,6 +2,8 @@
 #include "data/settingsfile.h"
 #include "data/textcodec.h"
 #include "photos/photoseries.h"
+#include "support/errorof.h"
+#include "support/photofiles.h"
 #include "support/tempenv.h"
 
 #include <QDir>
@@ -11,23 +13,13 @@
 
 using namespace tabi;
 using namespace tabi::photos;
+using tabi::test::errorOf;
+using tabi::test::writeBytes;
+using tabi::test::writeJpeg;
 
 namespace {
 
 const QString kCode = QStringLiteral("X12345");
-
-void writeJpeg(const QString& path, QSize size = QSize(420, 280)) {
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(Qt::darkGreen);
-    if (!image.save(path, "JPG"))
-        qFatal("cannot write %s", qPrintable(path));
-}
-
-void writeBytes(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
-        qFatal("cannot write %s", qPrintable(path));
-}
 
 QByteArray readBytes(const QString& path) {
     QFile f(path);
@@ -59,15 +51,6 @@ void press(PhotoSeries& s, const QString& command) {
         s.plus5();
     else
         qFatal("unknown command %s", qPrintable(command));
-}
-
-QString errorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Error& e) {
-        return e.message();
-    }
-    return {};
 }
 
 } // namespace

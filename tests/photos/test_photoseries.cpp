@@ -55,22 +55,12 @@ void press(PhotoSeries& s, const QString& command) {
 
 } // namespace
 
-class TestPhotoSeries : public QObject {
+class TestPhotoSeries : public QObject, public test::TempPhotoFolders {
     Q_OBJECT
-    std::unique_ptr<test::TempEnv> m_env;
-    QString m_photos, m_docs;
 
 private Q_SLOTS:
-    void init() {
-        m_env = std::make_unique<test::TempEnv>();
-        m_photos = m_env->file(QStringLiteral("photo/"));
-        m_docs = m_env->file(QStringLiteral("doc/"));
-        QDir().mkpath(m_photos);
-        QDir().mkpath(m_docs);
-        settings::writeString(QStringLiteral("Path"), QStringLiteral("PhotoPath"), m_photos);
-        settings::writeString(QStringLiteral("Path"), QStringLiteral("DocPath"), m_docs);
-    }
-    void cleanup() { m_env.reset(); }
+    void init() { makePhotoFolders(); }
+    void cleanup() { removePhotoFolders(); }
 
     void stepRule_data() {
         QTest::addColumn<QString>("number");

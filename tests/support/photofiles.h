@@ -1,10 +1,15 @@
 #pragma once
 
+#include "data/settingsfile.h"
+#include "support/tempenv.h"
+
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QString>
 #include <QtGlobal>
+#include <memory>
 
 namespace tabi::test {
 
@@ -22,5 +27,24 @@ inline void writeBytes(const QString& path, const QByteArray& bytes) {
     if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
         qFatal("cannot write %s", qPrintable(path));
 }
+
+// Base for a photo test class: each test function gets a fresh temporary environment with a photo folder and a
+// description folder (m_photos, m_docs) that the settings name as the routes' PhotoPath and DocPath.
+class TempPhotoFolders {
+protected:
+    void makePhotoFolders() {
+        m_env = std::make_unique<TempEnv>();
+        m_photos = m_env->file(QStringLiteral("photo/"));
+        m_docs = m_env->file(QStringLiteral("doc/"));
+        QDir().mkpath(m_photos);
+        QDir().mkpath(m_docs);
+        settings::writeString(QStringLiteral("Path"), QStringLiteral("PhotoPath"), m_photos);
+        settings::writeString(QStringLiteral("Path"), QStringLiteral("DocPath"), m_docs);
+    }
+    void removePhotoFolders() { m_env.reset(); }
+
+    std::unique_ptr<TempEnv> m_env;
+    QString m_photos, m_docs;
+};
 
 } // namespace tabi::test

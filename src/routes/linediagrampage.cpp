@@ -2,18 +2,16 @@
 
 #include "routes/plandialog.h"
 #include "routes/rasterview.h"
+#include "routes/screenparts.h"
 #include "ui/command.h"
 #include "ui/dbcontrols.h"
 
 #include <QButtonGroup>
-#include <QGroupBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
 #include <QShortcut>
-#include <QVBoxLayout>
 
 namespace tabi::routes {
 
@@ -30,28 +28,8 @@ LineDiagramPage::LineDiagramPage(TableCursor& routes, TableCursor& drawingStatio
     m_scroll->setWidget(m_view);
 
     const int rx = 820;
-    auto* total = new QLabel(QStringLiteral("全長:"), this);
-    total->setGeometry(rx, 4, 44, 26);
-    auto* kilo = new ui::DBEdit(&m_routes, QStringLiteral("KILO"), this);
-    kilo->setObjectName(QStringLiteral("DBEditKILOS"));
-    kilo->setReadOnly(true);
-    kilo->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    kilo->setGeometry(rx, 32, 84, 26);
-    auto* km = new QLabel(QStringLiteral("km"), this);
-    km->setGeometry(rx + 88, 32, 28, 26);
-
-    auto* group = new QGroupBox(QStringLiteral("目盛選択"), this);
-    group->setGeometry(rx, 66, 116, 120);
-    auto* groupLayout = new QVBoxLayout(group);
-    auto* buttons = new QButtonGroup(this);
-    for (int i = 0; i < 3; ++i) {
-        auto* rb = new QRadioButton(QString::fromUtf8(kScaleChoices[i].caption), group);
-        rb->setObjectName(QString::fromLatin1(kScaleChoices[i].name));
-        rb->setToolTip(QString::fromUtf8(kScaleChoices[i].hint));
-        groupLayout->addWidget(rb);
-        buttons->addButton(rb, kScaleChoices[i].scale);
-        m_rb[i] = rb;
-    }
+    addTotalLength(this, m_routes, QStringLiteral("DBEditKILOS"), rx, 4, 44);
+    QButtonGroup* buttons = addScaleChoice(this, QRect(rx, 66, 116, 120), m_rb);
     connect(buttons, &QButtonGroup::idClicked, this, &LineDiagramPage::setScale);
 
     m_draw = new QPushButton(QStringLiteral("投画(&G)"), this);

@@ -2,6 +2,7 @@
 
 #include "app/screens.h"
 #include "routes/rasterview.h"
+#include "routes/screenparts.h"
 #include "ui/command.h"
 #include "ui/dbcontrols.h"
 #include "ui/dbkit.h"
@@ -9,13 +10,10 @@
 #include "ui/fonts.h"
 
 #include <QButtonGroup>
-#include <QGroupBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
-#include <QVBoxLayout>
 
 namespace tabi::routes {
 
@@ -44,33 +42,17 @@ TSenkei::TSenkei(std::shared_ptr<Database> reference, QWidget* parent)
     m_scroll->setWidget(m_view);
 
     const int rx = 390;
-    auto* total = new QLabel(QStringLiteral("全長:"), this);
-    total->setGeometry(rx, 8, 40, 26);
-    auto* kilo = new ui::DBEdit(&m_routes, QStringLiteral("KILO"), this);
-    kilo->setObjectName(QStringLiteral("DBEditKILO"));
-    kilo->setReadOnly(true);
-    kilo->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    kilo->setGeometry(rx, 36, 84, 26);
-    auto* km = new QLabel(QStringLiteral("km"), this);
-    km->setGeometry(rx + 88, 36, 28, 26);
+    addTotalLength(this, m_routes, QStringLiteral("DBEditKILO"), rx, 8, 40);
     m_editC = new QLineEdit(this);
     m_editC->setObjectName(QStringLiteral("EditC"));
     m_editC->setEnabled(false);
     m_editC->setGeometry(rx, 70, 84, 26);
 
-    auto* group = new QGroupBox(QStringLiteral("目盛選択"), this);
-    group->setGeometry(rx, 104, 116, 120);
-    auto* groupLayout = new QVBoxLayout(group);
-    auto* buttons = new QButtonGroup(this);
-    QRadioButton** radios[3] = {&m_rb1, &m_rb2, &m_rb3};
-    for (int i = 0; i < 3; ++i) {
-        auto* rb = new QRadioButton(QString::fromUtf8(kScaleChoices[i].caption), group);
-        rb->setObjectName(QString::fromLatin1(kScaleChoices[i].name));
-        rb->setToolTip(QString::fromUtf8(kScaleChoices[i].hint));
-        groupLayout->addWidget(rb);
-        buttons->addButton(rb, kScaleChoices[i].scale);
-        *radios[i] = rb;
-    }
+    QRadioButton* radios[3] = {};
+    QButtonGroup* buttons = addScaleChoice(this, QRect(rx, 104, 116, 120), radios);
+    m_rb1 = radios[0];
+    m_rb2 = radios[1];
+    m_rb3 = radios[2];
     connect(buttons, &QButtonGroup::idClicked, this, [this](int s) { setScale(s); });
 
     auto* ok = new QPushButton(QStringLiteral("了解(&R)"), this);

@@ -3,9 +3,12 @@
 #include "data/cursor.h"
 
 class QBoxLayout;
+class QButtonGroup;
 class QHBoxLayout;
 class QLabel;
 class QPushButton;
+class QRadioButton;
+class QRect;
 class QWidget;
 
 namespace tabi::ui {
@@ -13,8 +16,9 @@ class DBEdit;
 class DBNavigator;
 } // namespace tabi::ui
 
-// Pieces the route master screen and the ride record screen build alike: the route header's captions and
-// display-only fields, the strip above a grid of the route's rows and the command column on the right.
+// Pieces the route screens build alike: the route header's captions and display-only fields, the strip above a
+// grid of the route's rows and the command column on the right (route master and ride record screens), and the
+// total length and scale choice of the two route drawings.
 namespace tabi::routes {
 
 // A caption standing right-aligned in front of its field.
@@ -31,5 +35,12 @@ QHBoxLayout* kiloStrip(ui::DBNavigator* navigator, TableCursor& routes, const QS
 QPushButton* addCommandButton(QBoxLayout* column, const char* objectName, const QString& caption, QWidget* owner);
 // The screen's help button in the command column, sized as the other commands.
 void addHelpCommand(QBoxLayout* column, QWidget* screen, const QString& screenClass);
+
+// The route's total length, "全長:" [KILO] "km", with its top-left corner at x, y; the caption is captionWidth wide.
+void addTotalLength(QWidget* owner, TableCursor& routes, const QString& kiloObjectName, int x, int y,
+                    int captionWidth);
+// The "目盛選択" group at geometry, one radio button a scale choice; the button group's ids are the scales.
+// radios receives the three buttons.
+QButtonGroup* addScaleChoice(QWidget* owner, const QRect& geometry, QRadioButton* (&radios)[3]);
 
 } // namespace tabi::routes

@@ -6,8 +6,6 @@
 
 class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
-class QPushButton;
 
 namespace tabi::photos {
 

@@ -4,11 +4,6 @@
 
 #include <QDialog>
 
-class QLabel;
-class QLineEdit;
-class QPlainTextEdit;
-class QPushButton;
-
 namespace tabi::photos {
 
 // TPhoto "写真表示": the photos of one ropeway or route in a small modal window. A missing photo or description

@@ -207,9 +207,7 @@ void TableCursor::reopen() {
 }
 
 void TableCursor::refresh() {
-    requireOpen();
-    ensureFresh();
-    checkBrowse();
+    beginMove();
     if (m_pos >= 0) {
         const CursorRow current = m_buf[m_pos];
         if (!rereadCurrent(current.rowid)) {
@@ -474,10 +472,15 @@ void TableCursor::checkBrowse() {
     }
 }
 
-void TableCursor::first() {
+// Every move starts on an open, current set, leaving the record being edited first (posted or dropped).
+void TableCursor::beginMove() {
     requireOpen();
     ensureFresh();
     checkBrowse();
+}
+
+void TableCursor::first() {
+    beginMove();
     if (m_bufFromStart && !m_buf.isEmpty()) {
         m_pos = 0;
         m_bof = true;
@@ -489,9 +492,7 @@ void TableCursor::first() {
 }
 
 void TableCursor::last() {
-    requireOpen();
-    ensureFresh();
-    checkBrowse();
+    beginMove();
     if (m_bufToEnd && !m_buf.isEmpty()) {
         m_pos = int(m_buf.size()) - 1;
         m_eof = true;
@@ -503,9 +504,7 @@ void TableCursor::last() {
 }
 
 void TableCursor::next() {
-    requireOpen();
-    ensureFresh();
-    checkBrowse();
+    beginMove();
     if (m_buf.isEmpty()) {
         m_bof = m_eof = true;
         return;
@@ -527,9 +526,7 @@ void TableCursor::next() {
 }
 
 void TableCursor::prior() {
-    requireOpen();
-    ensureFresh();
-    checkBrowse();
+    beginMove();
     if (m_buf.isEmpty()) {
         m_bof = m_eof = true;
         return;
@@ -584,9 +581,7 @@ bool TableCursor::isEmpty() {
 }
 
 bool TableCursor::findNearest(const QVariantList& values) {
-    requireOpen();
-    ensureFresh();
-    checkBrowse();
+    beginMove();
     const int k = std::min<int>(values.size(), m_orderFields.size());
     // One row only: a look-up is often followed by no move at all; the first next() reads a window.
     m_batch = 1;
@@ -658,9 +653,7 @@ void TableCursor::append() { beginInsert(true); }
 
 // The new record is set up completely before observers hear of it: a grid asks where it shows at once.
 void TableCursor::beginInsert(bool atEnd) {
-    requireOpen();
-    ensureFresh();
-    checkBrowse();
+    beginMove();
     m_edit = CursorRow{0, QVector<QVariant>(m_fields.size())};
     if (m_master)
         m_edit.values[m_linkField] = masterValue();

@@ -146,6 +146,7 @@ private:
     struct Query;
     void requireOpen() const;
     void beginInsert(bool atEnd);
+    void beginMove();
     void initFields();
     void ensureFields(); // field metadata of a cursor not yet opened
     void requireEditing(int field) const;

@@ -176,8 +176,8 @@ int main(int argc, char* argv[]) {
         const int fk = t.fieldIndex(QStringLiteral("KBN_CD")), fr = t.fieldIndex(QStringLiteral("ROSEN_CD")),
                   fd = t.fieldIndex(QStringLiteral("JOSHA_DATE")), fj = t.fieldIndex(QStringLiteral("JOSHA_KILO"));
         const QString day = QStringLiteral("2020-01-01 00:00:00");
-        const double c = timeMs([&] {
-            for (int i = 0; i < n; ++i) {
+        auto appendRows = [&](int count) {
+            for (int i = 0; i < count; ++i) {
                 t.append();
                 t.setValue(fk, QStringLiteral("00"));
                 t.setValue(fr, QStringLiteral("101001"));
@@ -185,7 +185,8 @@ int main(int argc, char* argv[]) {
                 t.setValue(fj, 1.5);
                 t.post();
             }
-        });
+        };
+        const double c = timeMs([&] { appendRows(n); });
         ref->exec(QStringLiteral("DELETE FROM TMP_JOSHA_KUBUN"));
         Statement s(*ref, QStringLiteral("INSERT INTO TMP_JOSHA_KUBUN (KBN_CD, ROSEN_CD, JOSHA_DATE, JOSHA_KILO) VALUES (?, ?, ?, ?)"));
         const double p = timeMs([&] {
@@ -204,14 +205,7 @@ int main(int argc, char* argv[]) {
         const int m = 100000;
         const double tx = timeMs([&] {
             Transaction transaction(*ref);
-            for (int i = 0; i < m; ++i) {
-                t.append();
-                t.setValue(fk, QStringLiteral("00"));
-                t.setValue(fr, QStringLiteral("101001"));
-                t.setValue(fd, day);
-                t.setValue(fj, 1.5);
-                t.post();
-            }
+            appendRows(m);
             transaction.commit();
         });
         std::printf("%-44s %8d ops  cursor %9.1f ms total  (target <= 1000 ms) %s\n", "append + post inside one transaction", m, tx,

@@ -30,14 +30,7 @@ double bestMs(const std::function<void()>& f) {
 // Every value a step may write, numbers rounded so that a different summation order does not count as a difference.
 QString results(Database& ref, Database& per) {
     QString out;
-    auto dump = [&](Database& db, const QString& sql) {
-        Statement s(db, sql);
-        while (s.step()) {
-            for (int i = 0; i < s.columnCount(); ++i)
-                out += s.columnText(i) + QLatin1Char('|');
-            out += QLatin1Char('\n');
-        }
-    };
+    auto dump = [&](Database& db, const QString& sql) { out += db.dump(sql); };
     const QString groups = QStringLiteral("SELECT %1, printf('%.6f', TOTAL_KILO), printf('%.6f', TOTAL_JOSHA_KILO), "
                                           "printf('%.6f', JOSHA_RATIO), KANJO_DATE FROM %2 ORDER BY 1");
     for (const char* t : {"BUNRUI", "BUNRUI2", "BUNRUI3"})

@@ -149,7 +149,6 @@ void TableCursor::open() {
         throw Error(QStringLiteral("表 %1 のフィールドが多すぎます。").arg(m_tableName));
     m_state = CursorState::Browse;
     m_stale = false;
-    invalidateCounts();
     loadFirst();
     dataChanged();
 }
@@ -197,7 +196,6 @@ void TableCursor::close() {
     m_state = CursorState::Inactive;
     m_modified = false;
     setEmpty();
-    invalidateCounts();
     dataChanged();
 }
 
@@ -218,7 +216,6 @@ void TableCursor::refresh() {
     } else {
         loadFirst();
     }
-    invalidateCounts();
     dataChanged();
 }
 
@@ -1054,6 +1051,7 @@ void TableCursor::notify(CursorEvent event, int field) {
 
 // Rows or their contents changed: bound controls re-read, and linked cursors read their set again.
 void TableCursor::dataChanged() {
+    invalidateCounts();
     ++m_generation;
     notify(CursorEvent::DataChanged);
     for (TableCursor* d : std::as_const(m_details))
@@ -1073,7 +1071,6 @@ void TableCursor::masterMoved() {
         return;
     checkBrowse();
     m_stale = true;
-    invalidateCounts();
     dataChanged();
 }
 

@@ -186,6 +186,17 @@ QVariant Database::scalar(const QString& sql) {
     return s.step() ? s.column(0) : QVariant();
 }
 
+QString Database::dump(const QString& sql) {
+    QString out;
+    Statement s(*this, sql);
+    while (s.step()) {
+        for (int i = 0; i < s.columnCount(); ++i)
+            out += s.columnText(i) + QLatin1Char('|');
+        out += QLatin1Char('\n');
+    }
+    return out;
+}
+
 Statement& Database::cached(const QString& sql) {
     auto it = m_cache.constFind(sql);
     if (it != m_cache.constEnd())

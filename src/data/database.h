@@ -87,6 +87,8 @@ public:
 
     // A single value of a one-row query (tests, checks).
     QVariant scalar(const QString& sql);
+    // Every row of a query as text, one line per row, fields ended by '|' (comparisons in tests and benchmarks).
+    QString dump(const QString& sql);
 
     // A cached prepared statement for this connection.
     Statement& cached(const QString& sql);

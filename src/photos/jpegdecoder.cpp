@@ -95,15 +95,20 @@ QByteArray readFile(const QString& path) {
 
 } // namespace
 
-QImage decodeJpeg(const QByteArray& data, const QString& fileName) {
-    Job job{};
+// Runs the decoder over the whole picture or its header only; an error names the file.
+static void decodeOrFail(Job& job, const QByteArray& data, const QString& fileName, bool headerOnly) {
     if (data.isEmpty()) {
         std::snprintf(job.err.message, sizeof job.err.message, "Empty file");
         fail(fileName, job);
     }
     if (!run(&job, reinterpret_cast<const unsigned char*>(data.constData()), static_cast<unsigned long>(data.size()),
-             false))
+             headerOnly))
         fail(fileName, job);
+}
+
+QImage decodeJpeg(const QByteArray& data, const QString& fileName) {
+    Job job{};
+    decodeOrFail(job, data, fileName, false);
     return job.image;
 }
 
@@ -113,13 +118,7 @@ QImage loadJpegFile(const QString& path) {
 
 QSize jpegSize(const QByteArray& data, const QString& fileName) {
     Job job{};
-    if (data.isEmpty()) {
-        std::snprintf(job.err.message, sizeof job.err.message, "Empty file");
-        fail(fileName, job);
-    }
-    if (!run(&job, reinterpret_cast<const unsigned char*>(data.constData()), static_cast<unsigned long>(data.size()),
-             true))
-        fail(fileName, job);
+    decodeOrFail(job, data, fileName, true);
     return job.size;
 }
 

@@ -28,12 +28,17 @@ void CursorTableModel::setTableCursor(TableCursor* cursor) {
     if (m_cursor)
         m_cursor->addObserver(this);
     readColumns();
+    dropRows();
+    endResetModel();
+    Q_EMIT currentRowChanged(currentRow());
+}
+
+// Forgets every row read and the row count; they are read again on demand.
+void CursorTableModel::dropRows() {
     m_blocks.clear();
     m_blockOrder.clear();
     m_rows = -1;
     m_current = -2;
-    endResetModel();
-    Q_EMIT currentRowChanged(currentRow());
 }
 
 void CursorTableModel::refreshColumns() {
@@ -55,10 +60,7 @@ void CursorTableModel::resetRows() {
     // A cursor knows its fields once it has been opened.
     if (m_cursor && m_cursor->fieldCount() != m_fieldCount)
         readColumns();
-    m_blocks.clear();
-    m_blockOrder.clear();
-    m_rows = -1;
-    m_current = -2;
+    dropRows();
     endResetModel();
     Q_EMIT currentRowChanged(currentRow());
 }

@@ -63,6 +63,7 @@ Q_SIGNALS:
 private:
     void resetRows();
     void readColumns();
+    void dropRows();
     const CursorRow* fetchedRow(int row) const;
     int recordIndexOfRow(int row) const;
 

@@ -67,14 +67,7 @@ Result result(const std::shared_ptr<Database>& ref, const QString& table, const 
 // Every stored value of the result, work and count tables, for before/after comparisons.
 QString snapshot(Database& ref, Database& per) {
     QString out;
-    auto dump = [&](Database& db, const QString& sql) {
-        Statement s(db, sql);
-        while (s.step()) {
-            for (int i = 0; i < s.columnCount(); ++i)
-                out += s.columnText(i) + QLatin1Char('|');
-            out += QLatin1Char('\n');
-        }
-    };
+    auto dump = [&](Database& db, const QString& sql) { out += db.dump(sql); };
     for (const char* t : {"BUNRUI", "BUNRUI2", "BUNRUI3", "KUBUN", "KUBUN2", "KUBUN3"})
         dump(ref, QStringLiteral("SELECT * FROM %1 ORDER BY 1").arg(QLatin1String(t)));
     dump(ref, QStringLiteral("SELECT * FROM TMP_JOSHA_KUBUN ORDER BY ROSEN_CD, JOSHA_DATE"));

@@ -1,5 +1,7 @@
 #include "app/mainform.h"
 #include "app/startup.h"
+#include "photos/registration.h"
+#include "records/registration.h"
 #include "routes/registration.h"
 #include "tally/screens.h"
 #include "ui/fonts.h"
@@ -25,6 +27,8 @@ int main(int argc, char* argv[]) {
 
     tabi::routes::registerScreens();
     tabi::tally::registerScreens();
+    tabi::records::registerScreens();
+    tabi::photos::registerScreens();
     std::unique_ptr<tabi::TMainForm> mainForm = tabi::startUp();
     if (!mainForm)
         return 1;

@@ -1,6 +1,6 @@
 #include "app/aboutbox.h"
 
-#include "app/screens.h"
+#include "ui/screens.h"
 #include "data/cursor.h"
 #include "data/database.h"
 #include "data/settingsfile.h"

@@ -1,7 +1,7 @@
 #include "app/config.h"
 
-#include "app/helptopics.h"
-#include "app/screens.h"
+#include "ui/helptopics.h"
+#include "ui/screens.h"
 #include "app/sysmem.h"
 #include "data/formats.h"
 #include "data/settingsfile.h"

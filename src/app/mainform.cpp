@@ -1,11 +1,11 @@
 #include "app/mainform.h"
 
 #include "app/config.h"
-#include "app/helptopics.h"
+#include "ui/helptopics.h"
 #include "app/mdichild.h"
 #include "app/mnemonics.h"
-#include "app/screen.h"
-#include "app/screens.h"
+#include "ui/screen.h"
+#include "ui/screens.h"
 #include "ui/command.h"
 #include "ui/dialogs.h"
 

@@ -1,34 +1,16 @@
 #include "app/startup.h"
 
 #include "app/aboutbox.h"
-#include "app/helptopics.h"
 #include "app/mainform.h"
-#include "app/screens.h"
 #include "data/error.h"
 #include "ui/command.h"
+#include "ui/helptopics.h"
+#include "ui/screens.h"
 
 #include <QGuiApplication>
 #include <QList>
 
 namespace tabi {
-
-namespace {
-
-struct StartupDialog {
-    QString className;
-    std::function<QWidget*(QWidget*)> factory;
-};
-
-QList<StartupDialog>& startupDialogs() {
-    static QList<StartupDialog> list;
-    return list;
-}
-
-} // namespace
-
-void registerStartupDialog(const QString& className, std::function<QWidget*(QWidget* mainForm)> factory) {
-    startupDialogs().append({className, std::move(factory)});
-}
 
 std::unique_ptr<TMainForm> startUp() {
     const QString title = QStringLiteral("タビロク");

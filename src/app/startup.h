@@ -11,10 +11,6 @@ namespace tabi {
 
 class TMainForm;
 
-// A dialog that the program creates hidden at start and keeps until the end (the jump-to-place dialog). It is
-// owned by the main window and found through latestScreen(className). Registered by its subsystem from main.
-void registerStartupDialog(const QString& className, std::function<QWidget*(QWidget* mainForm)> factory);
-
 // The start of the program up to the message loop: application title, help file, main window, version dialog,
 // then the start-up dialogs. An error while creating them (a reference database that cannot be opened) is shown
 // in the standard error box and gives null: the program ends before the main window appears.

@@ -1,6 +1,6 @@
 #include "routes/plandialog.h"
 
-#include "app/screens.h"
+#include "ui/screens.h"
 #include "routes/rasterview.h"
 #include "routes/screenparts.h"
 #include "ui/command.h"

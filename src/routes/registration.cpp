@@ -1,7 +1,6 @@
 #include "routes/registration.h"
 
-#include "app/screens.h"
-#include "app/startup.h"
+#include "ui/screens.h"
 #include "data/database.h"
 #include "routes/codejumpdialog.h"
 #include "routes/tjisseki.h"

@@ -1,6 +1,6 @@
 #include "routes/screenparts.h"
 
-#include "app/helptopics.h"
+#include "ui/helptopics.h"
 #include "routes/plandialog.h"
 #include "ui/dbcontrols.h"
 #include "ui/dbnavigator.h"

@@ -1,6 +1,6 @@
 #include "routes/stationdistancedialog.h"
 
-#include "app/screens.h"
+#include "ui/screens.h"
 #include "ui/command.h"
 #include "ui/dbgrid.h"
 #include "ui/dbkit.h"

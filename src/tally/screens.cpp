@@ -1,7 +1,7 @@
 #include "tally/screens.h"
 
-#include "app/helptopics.h"
-#include "app/screens.h"
+#include "ui/helptopics.h"
+#include "ui/screens.h"
 #include "data/settingsfile.h"
 #include "tally/chart.h"
 #include "tally/tally.h"

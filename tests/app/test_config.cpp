@@ -1,5 +1,5 @@
 #include "app/config.h"
-#include "app/helptopics.h"
+#include "ui/helptopics.h"
 #include "app/mainform.h"
 #include "data/settingsfile.h"
 #include "support/dialogseam.h"

@@ -1,4 +1,4 @@
-#include "app/screens.h"
+#include "ui/screens.h"
 #include "data/settingsfile.h"
 #include "support/dialogseam.h"
 #include "support/tempdatabases.h"

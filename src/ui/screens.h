@@ -48,4 +48,13 @@ template <class T> T* latestScreen(const QString& className) {
 }
 void setLatestScreen(const QString& className, QWidget* screen);
 
+// A dialog that the program creates hidden at start and keeps until the end (the jump-to-place dialog). It is
+// owned by the main window and found through latestScreen(className). Registered by its subsystem from main.
+struct StartupDialog {
+    QString className;
+    std::function<QWidget*(QWidget* mainForm)> factory;
+};
+void registerStartupDialog(const QString& className, std::function<QWidget*(QWidget* mainForm)> factory);
+const QList<StartupDialog>& startupDialogs();
+
 } // namespace tabi

@@ -1,4 +1,4 @@
-#include "app/screens.h"
+#include "ui/screens.h"
 
 #include <QGuiApplication>
 #include <QHash>
@@ -139,6 +139,21 @@ QWidget* latestScreen(const QString& className) {
 
 void setLatestScreen(const QString& className, QWidget* screen) {
     latest().insert(className, screen);
+}
+
+namespace {
+QList<StartupDialog>& startupDialogList() {
+    static QList<StartupDialog> list;
+    return list;
+}
+} // namespace
+
+void registerStartupDialog(const QString& className, std::function<QWidget*(QWidget* mainForm)> factory) {
+    startupDialogList().append({className, std::move(factory)});
+}
+
+const QList<StartupDialog>& startupDialogs() {
+    return startupDialogList();
 }
 
 } // namespace tabi

@@ -1,0 +1,7 @@
+#include "photos/registration.h"
+
+namespace tabi::photos {
+
+void registerScreens() {}
+
+} // namespace tabi::photos

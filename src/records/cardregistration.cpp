@@ -1,0 +1,7 @@
+#include "records/registration.h"
+
+namespace tabi::records {
+
+void registerCardScreens() {}
+
+} // namespace tabi::records

@@ -1,0 +1,7 @@
+#include "records/registration.h"
+
+namespace tabi::records {
+
+void registerEditorScreens() {}
+
+} // namespace tabi::records

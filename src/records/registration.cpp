@@ -1,0 +1,10 @@
+#include "records/registration.h"
+
+namespace tabi::records {
+
+void registerScreens() {
+    registerCardScreens();
+    registerEditorScreens();
+}
+
+} // namespace tabi::records

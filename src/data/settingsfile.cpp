@@ -1,5 +1,6 @@
 #include "data/settingsfile.h"
 
+#include "data/atomicfile.h"
 #include "data/error.h"
 #include "data/textcodec.h"
 
@@ -8,7 +9,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QList>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 // The file is kept as its raw lines. A write re-encodes only the line it changes or adds, so every other
@@ -30,49 +30,27 @@ struct RawLine {
 
 struct IniFile {
     Encoding encoding = Encoding::Utf8;
+    bool known = true; // false: the encoding cannot be told; nothing is read and nothing written
     QByteArray bom;
     QString newline = QStringLiteral("\n");
     QList<RawLine> lines;
 
     int unitSize() const { return encoding == Encoding::Utf16LE || encoding == Encoding::Utf16BE ? 2 : 1; }
 
-    QString decode(const QByteArray& bytes) const {
-        switch (encoding) {
-        case Encoding::Cp932:
-            return text::fromCp932(bytes);
-        case Encoding::Utf8:
-            return QString::fromUtf8(bytes);
-        case Encoding::Utf16LE:
-            return QStringDecoder(QStringConverter::Utf16LE, QStringConverter::Flag::Stateless).decode(bytes);
-        case Encoding::Utf16BE:
-            return QStringDecoder(QStringConverter::Utf16BE, QStringConverter::Flag::Stateless).decode(bytes);
-        }
-        return QString();
-    }
+    QString decode(const QByteArray& bytes) const { return text::decodeAs(bytes, encoding); }
     QByteArray encode(const QString& s) const { return text::encode(s, encoding, false); }
 };
 
-bool isValidUtf8(QByteArrayView bytes) {
-    // decode() converts lazily: only taking its result makes hasError() meaningful.
-    QStringDecoder decoder(QStringConverter::Utf8);
-    const QString decoded = decoder.decode(bytes);
-    return !decoder.hasError();
-}
-
 IniFile parseBytes(const QByteArray& bytes) {
     IniFile file;
-    if (bytes.startsWith("\xEF\xBB\xBF")) {
-        file.bom = bytes.left(3);
-    } else if (bytes.startsWith("\xFF\xFE")) {
-        file.encoding = Encoding::Utf16LE;
-        file.bom = bytes.left(2);
-    } else if (bytes.startsWith("\xFE\xFF")) {
-        file.encoding = Encoding::Utf16BE;
-        file.bom = bytes.left(2);
-    } else if (!isValidUtf8(bytes)) {
-        // Files written on Windows are in the ANSI code page.
-        file.encoding = Encoding::Cp932;
-    }
+    // Files written on Windows are in the ANSI code page (CP932), files written here in UTF-8, with or without a
+    // byte-order mark; an ASCII-only file takes new text in UTF-8.
+    const text::Detection detected = text::detectEncoding(bytes, Encoding::Utf8);
+    file.encoding = detected.encoding;
+    file.known = detected.known;
+    file.bom = bytes.left(detected.bomSize);
+    if (!file.known)
+        return file;
 
     // Split on LF code units. In CP932 and UTF-8 neither CR nor LF can occur inside a multi-byte character.
     const int unit = file.unitSize();
@@ -183,6 +161,8 @@ bool readValue(const QString& section, const QString& key, QString* value) {
     if (!f.open(QIODevice::ReadOnly))
         return false;
     const IniFile file = parseBytes(f.readAll());
+    if (!file.known)
+        return false;
     const Location loc = locate(file, section, key);
     if (loc.keyLine < 0)
         return false;
@@ -223,22 +203,27 @@ int readInteger(const QString& section, const QString& key, int defaultValue) {
 }
 
 void writeString(const QString& section, const QString& key, const QString& value) {
+    writeStrings({{section, key, value}});
+}
+
+void writeStrings(const QList<Entry>& entries) {
     const QString path = filePath();
 
     IniFile file;
+    QByteArray before;
     QFile existing(path);
-    if (existing.exists()) {
+    const bool existed = existing.exists();
+    if (existed) {
         // Never replace a file whose contents could not be read: they would be lost.
         if (!existing.open(QIODevice::ReadOnly))
             throwWriteError(path, existing.errorString());
-        file = parseBytes(existing.readAll());
+        before = existing.readAll();
         existing.close();
+        file = parseBytes(before);
+        // New lines in a guessed encoding would make a file of two encodings.
+        if (!file.known)
+            throwWriteError(path, QStringLiteral("ファイルの文字コードを判別できないため、書き換えずにおきます。"));
     }
-
-    // A value is one line; a line break in it would start a new key.
-    QString oneLine = value;
-    oneLine.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
-    oneLine.replace(u'\r', u' ').replace(u'\n', u' ');
 
     const QByteArray eol = file.encode(file.newline);
     auto lineEnded = [&](qsizetype i) {
@@ -246,41 +231,43 @@ void writeString(const QString& section, const QString& key, const QString& valu
             file.lines[i].eol = eol;
     };
 
-    const Location loc = locate(file, section, key);
-    if (loc.keyLine >= 0) {
-        const QString old = file.decode(file.lines.at(loc.keyLine).content);
-        file.lines[loc.keyLine].content = file.encode(old.left(loc.key.valueStart) + oneLine);
-    } else {
-        const RawLine keyLine{file.encode(key + u'=' + oneLine), eol};
-        if (loc.sectionLine >= 0) {
-            const qsizetype after = loc.lastKeyLine >= 0 ? loc.lastKeyLine : loc.sectionLine;
-            lineEnded(after);
-            file.lines.insert(after + 1, keyLine);
+    for (const Entry& entry : entries) {
+        // A value is one line; a line break in it would start a new key.
+        QString oneLine = entry.value;
+        oneLine.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+        oneLine.replace(u'\r', u' ').replace(u'\n', u' ');
+
+        const Location loc = locate(file, entry.section, entry.key);
+        if (loc.keyLine >= 0) {
+            // The same value as read keeps its line as it is: bytes that do not survive decoding, the spacing.
+            if (oneLine.trimmed() == loc.key.value)
+                continue;
+            const QString old = file.decode(file.lines.at(loc.keyLine).content);
+            file.lines[loc.keyLine].content = file.encode(old.left(loc.key.valueStart) + oneLine);
         } else {
-            if (!file.lines.isEmpty()) {
-                lineEnded(file.lines.size() - 1);
-                if (!file.decode(file.lines.constLast().content).trimmed().isEmpty())
-                    file.lines.append({QByteArray(), eol});
+            const RawLine keyLine{file.encode(entry.key + u'=' + oneLine), eol};
+            if (loc.sectionLine >= 0) {
+                const qsizetype after = loc.lastKeyLine >= 0 ? loc.lastKeyLine : loc.sectionLine;
+                lineEnded(after);
+                file.lines.insert(after + 1, keyLine);
+            } else {
+                if (!file.lines.isEmpty()) {
+                    lineEnded(file.lines.size() - 1);
+                    if (!file.decode(file.lines.constLast().content).trimmed().isEmpty())
+                        file.lines.append({QByteArray(), eol});
+                }
+                file.lines.append({file.encode(u'[' + entry.section + u']'), eol});
+                file.lines.append(keyLine);
             }
-            file.lines.append({file.encode(u'[' + section + u']'), eol});
-            file.lines.append(keyLine);
         }
     }
 
     QByteArray bytes = file.bom;
     for (const RawLine& line : std::as_const(file.lines))
         bytes += line.content + line.eol;
-
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly))
-        throwWriteError(path, out.errorString());
-    if (out.write(bytes) != bytes.size()) {
-        const QString reason = out.errorString();
-        out.cancelWriting();
-        throwWriteError(path, reason);
-    }
-    if (!out.commit())
-        throwWriteError(path, out.errorString());
+    if (existed && bytes == before)
+        return; // nothing to change: the file is not touched
+    files::replaceFile(path, bytes, QStringLiteral("設定ファイル"));
 }
 
 void writeInteger(const QString& section, const QString& key, int value) {

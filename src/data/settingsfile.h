@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 // The INI settings file: opened afresh for every read and write, never cached.
@@ -16,8 +17,18 @@ QString readString(const QString& section, const QString& key, const QString& de
 int readInteger(const QString& section, const QString& key, int defaultValue);
 
 // Change only this key, keeping every other line, comment and the file's encoding; replace the file atomically.
-// Throws tabi::Error with the system's message when the file cannot be written.
+// A value equal to the one stored (as readString gives it) leaves its line byte for byte as it was.
+// Throws tabi::Error naming the file and the reason when it cannot be written (the file then stays as it was),
+// or when its encoding cannot be told (it is then left alone rather than made a file of mixed encodings).
 void writeString(const QString& section, const QString& key, const QString& value);
 void writeInteger(const QString& section, const QString& key, int value);
+
+struct Entry {
+    QString section;
+    QString key;
+    QString value;
+};
+// Several keys in one replacement of the file: on failure none of them is written.
+void writeStrings(const QList<Entry>& entries);
 
 } // namespace tabi::settings

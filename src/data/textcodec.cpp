@@ -2,6 +2,9 @@
 
 #include <QStringDecoder>
 
+#include <algorithm>
+#include <iterator>
+
 #include <cerrno>
 #include <iconv.h>
 
@@ -62,15 +65,68 @@ int utf8SequenceLength(unsigned char c) {
     return 1;
 }
 
+// The single bytes that glibc's CP932 leaves undefined, and the characters Windows reads them as.
+constexpr struct {
+    unsigned char byte;
+    char16_t ch;
+} kSingleBytes[] = {{0x80, 0x0080}, {0xA0, 0xF8F0}, {0xFD, 0xF8F1}, {0xFE, 0xF8F2}, {0xFF, 0xF8F3}};
+
+int singleByteOf(char32_t ch) {
+    for (const auto& m : kSingleBytes)
+        if (m.ch == ch)
+            return m.byte;
+    return -1;
+}
+
+// The code point of the UTF-8 sequence at in (which iconv just refused).
+char32_t codePointAt(const char* in, size_t left) {
+    const auto* p = reinterpret_cast<const unsigned char*>(in);
+    const int len = utf8SequenceLength(p[0]);
+    if (size_t(len) > left)
+        return 0xFFFD;
+    char32_t cp = len == 1 ? p[0] : p[0] & (0x7F >> len);
+    for (int k = 1; k < len; ++k)
+        cp = cp << 6 | (p[k] & 0x3F);
+    return cp;
+}
+
 // CP932 bytes of one character (one code point, given as its UTF-16 units); "?" when CP932 has no form for it.
 QByteArray encodeOne(Iconv& cd, QStringView ch) {
     const QByteArray utf8 = ch.toUtf8();
     const char* in = utf8.constData();
     size_t inLeft = size_t(utf8.size());
     QByteArray out;
-    if (cd.convert(in, inLeft, out) == size_t(-1) || out.isEmpty())
-        return QByteArrayLiteral("?");
+    if (cd.convert(in, inLeft, out) == size_t(-1) || out.isEmpty()) {
+        const int single = singleByteOf(ch.size() == 1 ? ch.at(0).unicode() : 0);
+        return single >= 0 ? QByteArray(1, char(single)) : QByteArrayLiteral("?");
+    }
     return out;
+}
+
+// Length of the well-formed UTF-8 sequence at p (2 to 4), 0 when there is none; *latin: it is U+00C0-U+00FF
+// but not the signs U+00D7 and U+00F7.
+int utf8Sequence(const unsigned char* p, qsizetype left, bool* latin) {
+    auto cont = [&](int k) { return k < left && (p[k] & 0xC0) == 0x80; };
+    const unsigned char c = p[0];
+    *latin = false;
+    if (c >= 0xC2 && c <= 0xDF) {
+        if (!cont(1))
+            return 0;
+        const unsigned cp = unsigned(c & 0x1F) << 6 | (p[1] & 0x3F);
+        *latin = cp >= 0xC0 && cp <= 0xFF && cp != 0xD7 && cp != 0xF7;
+        return 2;
+    }
+    if (c >= 0xE0 && c <= 0xEF) {
+        if (!cont(1) || !cont(2) || (c == 0xE0 && p[1] < 0xA0) || (c == 0xED && p[1] >= 0xA0))
+            return 0;
+        return 3;
+    }
+    if (c >= 0xF0 && c <= 0xF4) {
+        if (!cont(1) || !cont(2) || !cont(3) || (c == 0xF0 && p[1] < 0x90) || (c == 0xF4 && p[1] >= 0x90))
+            return 0;
+        return 4;
+    }
+    return 0;
 }
 
 } // namespace
@@ -90,7 +146,8 @@ QByteArray toCp932(const QString& text) {
             break;
         // Not //TRANSLIT: its result depends on the locale (an "é" may turn into "e" or "?").
         const size_t skip = qMin<size_t>(inLeft, size_t(utf8SequenceLength(static_cast<unsigned char>(*in))));
-        out.append('?');
+        const int single = singleByteOf(codePointAt(in, inLeft));
+        out.append(single >= 0 ? char(single) : '?');
         in += skip;
         inLeft -= skip;
     }
@@ -111,7 +168,15 @@ QString fromCp932(const QByteArray& bytes) {
             break;
         // An undefined byte, or a lead byte without its trail byte (also at the end): one U+FFFD, then go on
         // with the next byte, so a cut inside a double-byte character costs only that character.
-        utf16.append(replacement, 2);
+        const int byte = static_cast<unsigned char>(*in);
+        const auto single = std::find_if(std::begin(kSingleBytes), std::end(kSingleBytes),
+                                         [&](const auto& m) { return m.byte == byte; });
+        if (single != std::end(kSingleBytes)) {
+            const char le[2] = {char(single->ch & 0xFF), char(single->ch >> 8)};
+            utf16.append(le, 2);
+        } else {
+            utf16.append(replacement, 2);
+        }
         ++in;
         --inLeft;
     }
@@ -140,24 +205,78 @@ QString cutToCp932Bytes(const QString& text, int maxBytes) {
     return text.left(pos);
 }
 
-DecodedText decode(const QByteArray& bytes) {
-    DecodedText result;
-    auto decodeWith = [&](QStringConverter::Encoding enc, qsizetype bomSize, Encoding kind) {
-        // The BOM is cut off here; a second one right after it is content and stays.
-        QStringDecoder decoder(enc, QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
-        result.text = decoder.decode(QByteArrayView(bytes).sliced(bomSize));
-        result.encoding = kind;
-        result.hadBom = true;
-    };
+Detection detectEncoding(QByteArrayView bytes, Encoding plainDefault) {
     if (bytes.startsWith("\xEF\xBB\xBF"))
-        decodeWith(QStringConverter::Utf8, 3, Encoding::Utf8);
-    else if (bytes.startsWith("\xFF\xFE"))
-        decodeWith(QStringConverter::Utf16LE, 2, Encoding::Utf16LE);
-    else if (bytes.startsWith("\xFE\xFF"))
-        decodeWith(QStringConverter::Utf16BE, 2, Encoding::Utf16BE);
-    else
-        result.text = fromCp932(bytes);
-    return result;
+        return {Encoding::Utf8, 3};
+    if (bytes.startsWith("\xFF\xFE"))
+        return {Encoding::Utf16LE, 2};
+    if (bytes.startsWith("\xFE\xFF"))
+        return {Encoding::Utf16BE, 2};
+
+    // No text in CP932 or UTF-8 holds a zero byte; UTF-16 holds one in every ASCII character.
+    qsizetype evenZeros = 0, oddZeros = 0;
+    for (qsizetype i = 0; i < bytes.size(); ++i)
+        if (bytes[i] == 0)
+            ++(i % 2 ? oddZeros : evenZeros);
+    if (evenZeros + oddZeros > 0) {
+        if (oddZeros > 3 * evenZeros)
+            return {Encoding::Utf16LE};
+        if (evenZeros > 3 * oddZeros)
+            return {Encoding::Utf16BE};
+        return {plainDefault, 0, false};
+    }
+
+    qsizetype twoByte = 0, longer = 0, invalid = 0;
+    bool latinOnly = true;
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    for (qsizetype i = 0; i < bytes.size();) {
+        if (p[i] < 0x80) {
+            ++i;
+            continue;
+        }
+        bool latin = false;
+        const int len = utf8Sequence(p + i, bytes.size() - i, &latin);
+        if (len == 0) {
+            ++invalid;
+            ++i;
+            continue;
+        }
+        ++(len == 2 ? twoByte : longer);
+        latinOnly = latinOnly && (len != 2 || latin);
+        i += len;
+    }
+    if (twoByte + longer + invalid == 0)
+        return {plainDefault};
+    if (longer > 0 && invalid <= longer)
+        return {Encoding::Utf8};
+    if (invalid == 0 && longer == 0 && latinOnly)
+        return {Encoding::Utf8};
+    return {Encoding::Cp932};
+}
+
+QString decodeAs(QByteArrayView bytes, Encoding encoding) {
+    switch (encoding) {
+    case Encoding::Cp932:
+        return fromCp932(bytes.toByteArray());
+    case Encoding::Utf8:
+    case Encoding::Utf16LE:
+    case Encoding::Utf16BE: {
+        const auto enc = encoding == Encoding::Utf8      ? QStringConverter::Utf8
+                         : encoding == Encoding::Utf16LE ? QStringConverter::Utf16LE
+                                                         : QStringConverter::Utf16BE;
+        // A byte-order mark here is content: the caller has cut off the one that marked the encoding.
+        QStringDecoder decoder(enc, QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+        return decoder.decode(bytes);
+    }
+    }
+    return QString();
+}
+
+DecodedText decode(const QByteArray& bytes) {
+    const Detection detected = detectEncoding(bytes, Encoding::Cp932);
+    // The BOM is cut off here; a second one right after it is content and stays.
+    return {decodeAs(QByteArrayView(bytes).sliced(detected.bomSize), detected.encoding), detected.encoding,
+            detected.bomSize > 0};
 }
 
 QByteArray encode(const QString& text, Encoding encoding, bool withBom) {

@@ -1,5 +1,7 @@
+#include "data/atomicfile.h"
 #include "data/error.h"
 #include "data/settingsfile.h"
+#include "support/smalldisk.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -9,10 +11,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
+#include <cstring>
 #include <memory>
 #include <unistd.h>
 
 using namespace tabi;
+
+Q_DECLARE_METATYPE(tabi::files::WriteStep)
 
 namespace {
 
@@ -74,6 +80,12 @@ private slots:
     void writeThenRead();
     void unwritableLocationThrows_data();
     void unwritableLocationThrows();
+    void unchangedValueKeepsItsBytes_data();
+    void unchangedValueKeepsItsBytes();
+    void unknownEncodingIsRefused();
+    void failedStepLeavesTheFileWhole_data();
+    void failedStepLeavesTheFileWhole();
+    void fullDiskLeavesTheFileWhole();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -366,6 +378,102 @@ void TestSettingsFile::unwritableLocationThrows() {
                  QStringLiteral("A01001"));
         QFile::setPermissions(QFileInfo(path).path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
+}
+
+// clang-format off
+void TestSettingsFile::unchangedValueKeepsItsBytes_data() {
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value"); // as read, written back
+
+    // A value that does not survive decoding is written back as it was read: the bytes stay.
+    QTest::newRow("utf-8 with a stray byte") << utf8("[Path]\nPhotoPath=/\xE5\x86\x99\xFF/ \nDocPath=/d/\n")
+                                             << "PhotoPath" << QStringLiteral("/写\uFFFD/");
+    QTest::newRow("cp932 undecodable pair") << QByteArray("[Path]\r\nPhotoPath=\x85\x40\x8E\xCA\r\n")
+                                            << "PhotoPath" << (QString(QChar(0xFFFD)) + QStringLiteral("@写"));
+    QTest::newRow("cp932 0x80 and 0xFD") << QByteArray("[Path]\r\nPhotoPath=\x80\xFD\x8E\xCA\r\n")
+                                         << "PhotoPath" << QStringLiteral("\u0080\uF8F1写");
+    QTest::newRow("spacing around the value") << utf8("[Path]\nPhotoPath =  /p/  \n") << "PhotoPath" << QStringLiteral("/p/");
+}
+// clang-format on
+
+void TestSettingsFile::unchangedValueKeepsItsBytes() {
+    QFETCH(QByteArray, file);
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+    writeAll(m_path, file);
+    QCOMPARE(settings::readString(QStringLiteral("Path"), key, QString()), value);
+    settings::writeString(QStringLiteral("Path"), key, value);
+    QCOMPARE(readAll(m_path), file);
+    // A changed value is written in the file's own encoding; the rest stays.
+    settings::writeString(QStringLiteral("Path"), QStringLiteral("Other"), QStringLiteral("写"));
+    QCOMPARE(settings::readString(QStringLiteral("Path"), key, QString()), value);
+    QVERIFY(readAll(m_path).startsWith(file));
+}
+
+// Zero bytes that follow no UTF-16 pattern: the file is not text this program can tell; it is left alone.
+void TestSettingsFile::unknownEncodingIsRefused() {
+    const char raw[] = "[Path]\0\0\0\0\nPhotoPath=\0\0/p/\n";
+    const QByteArray file(raw, sizeof raw - 1);
+    writeAll(m_path, file);
+    bool thrown = false;
+    try {
+        settings::writeString(QStringLiteral("Path"), QStringLiteral("DocPath"), QStringLiteral("/d/"));
+    } catch (const Error& e) {
+        thrown = true;
+        QVERIFY2(e.message().contains(QDir::toNativeSeparators(m_path)), qPrintable(e.message()));
+        QVERIFY2(e.message().contains(QStringLiteral("文字コード")), qPrintable(e.message()));
+    }
+    QVERIFY(thrown);
+    QCOMPARE(readAll(m_path), file);
+}
+
+void TestSettingsFile::failedStepLeavesTheFileWhole_data() {
+    QTest::addColumn<files::WriteStep>("step");
+    QTest::newRow("create") << files::WriteStep::Create;
+    QTest::newRow("write") << files::WriteStep::Write;
+    QTest::newRow("sync") << files::WriteStep::Sync;
+    QTest::newRow("close") << files::WriteStep::Close;
+    QTest::newRow("rename") << files::WriteStep::Rename;
+}
+
+void TestSettingsFile::failedStepLeavesTheFileWhole() {
+    QFETCH(files::WriteStep, step);
+    const QByteArray old = "[Form]\nCodeForMove=A01001\n";
+    writeAll(m_path, old);
+    files::injectFailure(step, ENOSPC);
+    QString message;
+    try {
+        settings::writeString(QStringLiteral("Form"), QStringLiteral("CodeForMove"), QStringLiteral("B02002"));
+    } catch (const Error& e) {
+        message = e.message();
+    }
+    files::injectFailure(std::nullopt);
+    QVERIFY2(message.contains(QDir::toNativeSeparators(m_path)), qPrintable(message));
+    QVERIFY2(message.contains(QString::fromLocal8Bit(strerror(ENOSPC))), qPrintable(message));
+    QCOMPARE(readAll(m_path), old);
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("tabiroku.ini")});
+}
+
+void TestSettingsFile::fullDiskLeavesTheFileWhole() {
+    test::SmallDisk disk;
+    if (!disk.mounted())
+        QSKIP("a small file system can be mounted only by the superuser");
+    const QString path = disk.file(QStringLiteral("tabiroku.ini"));
+    const QByteArray old = "[Form]\nCodeForMove=A01001\n[Path]\nPhotoPath=" + QByteArray(3000, 'p') + "\n";
+    writeAll(path, old);
+    disk.fill();
+    settings::setFilePath(path);
+    QString message;
+    try {
+        settings::writeString(QStringLiteral("Form"), QStringLiteral("CodeForMove"), QStringLiteral("B02002"));
+    } catch (const Error& e) {
+        message = e.message();
+    }
+    QVERIFY2(message.contains(QDir::toNativeSeparators(path)), qPrintable(message));
+    QVERIFY2(message.contains(QString::fromLocal8Bit(strerror(ENOSPC))), qPrintable(message));
+    QCOMPARE(readAll(path), old);
+    QCOMPARE(disk.names(), QStringList{QStringLiteral("tabiroku.ini")});
 }
 
 QTEST_GUILESS_MAIN(TestSettingsFile)

@@ -38,6 +38,8 @@ void TestTextCodec::toCp932_data() {
     QTest::newRow("hiragana and kanji") << QStringLiteral("あ写真") << QByteArray("\x82\xA0\x8E\xCA\x90\x5E") << true;
     QTest::newRow("half-width katakana are single bytes")
         << QStringLiteral("ｱﾃｽﾄﾞ") << QByteArray("\xB1\xC3\xBD\xC4\xDE") << true;
+    QTest::newRow("the characters of the undefined single bytes")
+        << QStringLiteral("\u0080\uF8F0\uF8F1\uF8F2\uF8F3") << QByteArray("\x80\xA0\xFD\xFE\xFF") << true;
     QTest::newRow("NEC circled digit") << QStringLiteral("①") << QByteArray("\x87\x40") << true;
     QTest::newRow("emoji becomes one ?") << QStringLiteral("a😀b") << QByteArray("a?b") << false;
     QTest::newRow("kanji outside CP932 (surrogate pair)")
@@ -69,8 +71,11 @@ void TestTextCodec::fromCp932_data() {
     QTest::newRow("0x5C is a backslash") << QByteArray("C:\\") << QStringLiteral("C:\\");
     QTest::newRow("IBM extension") << QByteArray("\xFA\x5C") << QString(QChar(0x7E8A));
     QTest::newRow("lead byte cut off at the end") << QByteArray("a\x82") << (QStringLiteral("a") + replacement);
-    QTest::newRow("undefined bytes, text goes on")
-        << QByteArray("\x80x\xA0y\xFD") << (QString(replacement) + u'x' + replacement + u'y' + replacement);
+    // The single bytes CP932 leaves undefined are kept as the characters Windows gives them, so that they
+    // survive a rewrite; what is still undecodable becomes U+FFFD and the text goes on.
+    QTest::newRow("undefined single bytes")
+        << QByteArray("\x80x\xA0y\xFD\xFE\xFF") << QStringLiteral("\u0080x\uF8F0y\uF8F1\uF8F2\uF8F3");
+    QTest::newRow("undecodable pair, text goes on") << QByteArray("\x85\x40z") << (QString(replacement) + u'@' + u'z');
 }
 // clang-format on
 
@@ -133,6 +138,24 @@ void TestTextCodec::decode_data() {
     QTest::newRow("second bom is content") << QByteArray("\xEF\xBB\xBF\xEF\xBB\xBF" "a") << (QString(QChar(0xFEFF)) + u'a')
                                            << Encoding::Utf8 << true;
     QTest::newRow("bom only") << QByteArray("\xEF\xBB\xBF") << QString() << Encoding::Utf8 << true;
+
+    // Without a mark the bytes decide.
+    QTest::newRow("utf-8 without bom") << QByteArray("\xE5\x86\x99\xE7\x9C\x9F\n") << QStringLiteral("写真\n")
+                                       << Encoding::Utf8 << false;
+    QTest::newRow("utf-8 with one stray byte")
+        << QByteArray("\xE5\xB1\xB1\xE7\x94\xB0\x81\xE5\xA4\xAA\xE9\x83\x8E")
+        << (QStringLiteral("山田") + QChar(0xFFFD) + QStringLiteral("太郎")) << Encoding::Utf8 << false;
+    QTest::newRow("utf-8 latin letters") << QByteArray("Jos\xC3\xA9") << QStringLiteral("José") << Encoding::Utf8 << false;
+    QTest::newRow("cp932 half-width katakana that is also utf-8")
+        << QByteArray("\xC5\xB6\xDE\x80x") << QStringLiteral("ﾅｶﾞ\u0080x") << Encoding::Cp932 << false;
+    QTest::newRow("cp932 half-width katakana pair") << QByteArray("\xC5\xB6") << QStringLiteral("ﾅｶ") << Encoding::Cp932
+                                                    << false;
+    QTest::newRow("utf-16le without bom") << QByteArray("[\0A\0]\0\r\0\n\0\x99\x51", 12)
+                                          << QStringLiteral("[A]\r\n写") << Encoding::Utf16LE << false;
+    QTest::newRow("utf-16be without bom") << QByteArray("\0a\0b\0c\0=\x51\x99\x4E\x00", 12) << QStringLiteral("abc=写一")
+                                          << Encoding::Utf16BE << false;
+    QTest::newRow("ascii only is cp932") << QByteArray("a=b\r\n") << QStringLiteral("a=b\r\n") << Encoding::Cp932
+                                         << false;
 }
 // clang-format on
 

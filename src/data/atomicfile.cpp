@@ -1,0 +1,162 @@
+#include "data/atomicfile.h"
+
+#include "data/error.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tabi::files {
+
+namespace {
+
+std::optional<WriteStep> g_failStep;
+int g_failError = 0;
+
+// The injected failure for this step, if any: sets errno and reports true.
+bool injected(WriteStep step) {
+    if (g_failStep != step)
+        return false;
+    errno = g_failError;
+    return true;
+}
+
+// Closes and removes the temporary file on every way out that does not end in the rename.
+class TempFile {
+public:
+    ~TempFile() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        if (!m_name.isEmpty())
+            ::unlink(m_name.constData());
+    }
+    int m_fd = -1;
+    QByteArray m_name; // empty once renamed
+};
+
+[[noreturn]] void fail(const QString& what, const QString& path, int error) {
+    throw Error(
+        QStringLiteral("%1 %2 に書き込めません。\n%3").arg(what, QDir::toNativeSeparators(path), reasonText(error)));
+}
+
+} // namespace
+
+QString reasonText(int error) {
+    const QString system = QString::fromLocal8Bit(std::strerror(error));
+    QString reason;
+    switch (error) {
+    case ENOSPC:
+    case EDQUOT:
+        reason = QStringLiteral("ディスクの空き容量が足りません。");
+        break;
+    case EACCES:
+    case EPERM:
+        reason = QStringLiteral("書き込む権限がありません。");
+        break;
+    case EROFS:
+        reason = QStringLiteral("読み取り専用の場所です。");
+        break;
+    case ENOENT:
+        reason = QStringLiteral("フォルダーがありません。");
+        break;
+    case EISDIR:
+        reason = QStringLiteral("同じ名前のフォルダーがあります。");
+        break;
+    case ENOTDIR:
+        reason = QStringLiteral("フォルダーの名前が正しくありません。");
+        break;
+    case EIO:
+        reason = QStringLiteral("ディスクの読み書きに失敗しました。");
+        break;
+    default:
+        return system;
+    }
+    return QStringLiteral("%1(%2)").arg(reason, system);
+}
+
+void injectFailure(std::optional<WriteStep> step, int error) {
+    g_failStep = step;
+    g_failError = error;
+}
+
+void replaceFile(const QString& path, const QByteArray& bytes, const QString& what) {
+    // The file replaced is the link's target, so that the link stays a link.
+    QString target = path;
+    const QFileInfo info(path);
+    if (info.isSymLink())
+        target = info.symLinkTarget();
+    const QFileInfo targetInfo(target);
+    if (targetInfo.isDir())
+        fail(what, path, EISDIR);
+    const QByteArray finalName = QFile::encodeName(target);
+
+    struct stat old {};
+    const bool existed = ::stat(finalName.constData(), &old) == 0;
+
+    // A name of its own beside the file, so that the rename stays within one file system.
+    TempFile temp;
+    static std::atomic<unsigned> counter{0};
+    const QByteArray dir = QFile::encodeName(targetInfo.absolutePath());
+    const QByteArray base = QFile::encodeName(targetInfo.fileName());
+    for (int attempt = 0; temp.m_fd < 0; ++attempt) {
+        const QByteArray name =
+            dir + "/." + base + "." + QByteArray::number(::getpid()) + "-" + QByteArray::number(counter++) + ".tmp";
+        if (injected(WriteStep::Create))
+            fail(what, path, errno);
+        // Created with the usual mode less the umask, as any new file; an old file's mode is copied below.
+        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            temp.m_fd = fd;
+            temp.m_name = name;
+        } else if (errno != EEXIST || attempt > 100) {
+            fail(what, path, errno);
+        }
+    }
+    if (existed)
+        ::fchmod(temp.m_fd, old.st_mode & 07777); // best effort: the owner may differ and then it is refused
+
+    const char* data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = injected(WriteStep::Write) ? -1 : ::write(temp.m_fd, data, size_t(left));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            fail(what, path, errno);
+        }
+        data += n;
+        left -= n;
+    }
+    // The data must be on the disk before the name points at it; close() may report a deferred write error.
+    if (injected(WriteStep::Sync) || ::fsync(temp.m_fd) != 0)
+        fail(what, path, errno);
+    const int fd = temp.m_fd;
+    temp.m_fd = -1;
+    if (injected(WriteStep::Close)) {
+        const int error = errno;
+        ::close(fd);
+        fail(what, path, error);
+    }
+    if (::close(fd) != 0)
+        fail(what, path, errno);
+    if (injected(WriteStep::Rename) || ::rename(temp.m_name.constData(), finalName.constData()) != 0)
+        fail(what, path, errno);
+    temp.m_name.clear();
+
+    // Make the rename itself durable. The new contents are in place already, so a failure here is not one the
+    // user could act on.
+    const int dirFd = ::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+}
+
+} // namespace tabi::files

@@ -30,15 +30,26 @@ QString read(const char* section, const char* key) {
     return settings::readString(QString::fromLatin1(section), QString::fromLatin1(key), kFailure);
 }
 
-void write(const char* section, const char* key, const QString& value) {
-    settings::writeString(QString::fromLatin1(section), QString::fromLatin1(key), value);
+settings::Entry entry(const char* section, const char* key, const QString& value) {
+    return {QString::fromLatin1(section), QString::fromLatin1(key), value};
 }
 
-// Puts a stored text into a field; an absent key leaves the field as it was.
+// Puts a stored text into a field; an absent key leaves the field as it was. The field remembers the value, so
+// that a value it cannot show as stored (longer than the field takes) is written back unchanged when untouched.
 void fill(QLineEdit* edit, const char* section, const char* key) {
     const QString value = read(section, key);
-    if (value != kFailure)
-        edit->setText(value);
+    if (value == kFailure)
+        return;
+    edit->setText(value);
+    edit->setProperty("storedValue", value);
+    edit->setProperty("shownValue", edit->text());
+}
+
+// What a field writes: what it shows, or the stored value it was filled with while it still shows that.
+QString fieldValue(const QLineEdit* edit) {
+    const QVariant shown = edit->property("shownValue");
+    return shown.isValid() && shown.toString() == edit->text() ? edit->property("storedValue").toString()
+                                                               : edit->text();
 }
 
 QLineEdit* folderField(const char* name, QWidget* parent) {
@@ -204,14 +215,17 @@ void TConfig::activated() {
 }
 
 void TConfig::accept() {
-    write("Form", "PositionSave", m_radioButton1->isChecked() ? QStringLiteral("ON") : QStringLiteral("OFF"));
-    write("Path", "DocPath", m_editDocPath->text());
-    write("Path", "PhotoPath", m_editPhotoPath->text());
-    write("Path", "OthersDocPath", m_editDocPath2->text());
-    write("Path", "OthersPhotoPath", m_editPhotoPath2->text());
-    write("Tabiroku", "UserName", m_editUserName->text());
-    settings::writeInteger(QStringLiteral("CalcOption"), QStringLiteral("StartMonth"),
-                           m_radioButtonM1->isChecked() ? 1 : 4);
+    // One replacement of the file: when it fails (a full disk) the message names the file and the reason, the
+    // file stays as it was and the dialog stays open with what was typed.
+    settings::writeStrings({
+        entry("Form", "PositionSave", m_radioButton1->isChecked() ? QStringLiteral("ON") : QStringLiteral("OFF")),
+        entry("Path", "DocPath", fieldValue(m_editDocPath)),
+        entry("Path", "PhotoPath", fieldValue(m_editPhotoPath)),
+        entry("Path", "OthersDocPath", fieldValue(m_editDocPath2)),
+        entry("Path", "OthersPhotoPath", fieldValue(m_editPhotoPath2)),
+        entry("Tabiroku", "UserName", fieldValue(m_editUserName)),
+        entry("CalcOption", "StartMonth", QString::number(m_radioButtonM1->isChecked() ? 1 : 4)),
+    });
     closeScreen();
 }
 

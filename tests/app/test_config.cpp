@@ -2,7 +2,9 @@
 #include "ui/helptopics.h"
 #include "app/mainform.h"
 #include "data/settingsfile.h"
+#include "data/textcodec.h"
 #include "support/dialogseam.h"
+#include "support/smalldisk.h"
 #include "support/tempenv.h"
 
 #include <QAction>
@@ -16,6 +18,8 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QtTest>
+#include <cerrno>
+#include <cstring>
 #include <memory>
 
 using namespace tabi;
@@ -265,6 +269,10 @@ private slots:
         QVERIFY(child<QRadioButton>(c, "RadioButtonM4")->isChecked());
     }
 
+    void dialogWriteKeepsBytes_data();
+    void dialogWriteKeepsBytes();
+    void fullDisk();
+
     // A settings file that cannot be written: the error is shown, the dialog stays open.
     void unwritableSettingsFile() {
         QFile blocker(m_env->file(QStringLiteral("blocker")));
@@ -282,6 +290,89 @@ private slots:
         QCOMPARE(m_form->mdiArea()->subWindowList().size(), 1);
     }
 };
+
+void TestConfig::dialogWriteKeepsBytes_data() {
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QString>("shownName"); // EditUserName as read
+    QTest::addColumn<QString>("field");     // the one field typed into, or none
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QByteArray>("after");
+
+    // Every key the dialog writes is present, so an untouched dialog must give back the file byte for byte.
+    const QString text = QStringLiteral("[Form]\r\nPositionSave=OFF\r\n[Path]\r\nPhotoPath=/写真/\r\nDocPath=/説明/\r\n"
+                                        "OthersPhotoPath=/他/\r\nOthersDocPath=/他説明/\r\n[Tabiroku]\r\n"
+                                        "UserName=山田 太郎\r\n[CalcOption]\r\nStartMonth=1\r\n");
+    const QByteArray utf8 = QByteArray(text.toUtf8()).replace("\xE6\x98\x8E/", "\xE6\x98\x8E\xFF/");
+    QTest::newRow("utf-8 with a stray byte, untouched")
+        << utf8 << QStringLiteral("山田 太郎") << QString() << QString() << utf8;
+    QTest::newRow("utf-8 with a stray byte, one field typed")
+        << utf8 << QStringLiteral("山田 太郎") << QStringLiteral("EditPhotoPath2") << QStringLiteral("/新/")
+        << QByteArray(utf8).replace("/\xE4\xBB\x96/", "/\xE6\x96\xB0/");
+
+    const QByteArray cp932 =
+        QByteArray(tabi::text::toCp932(text)).replace("UserName=\x8E\x52\x93\x63", "UserName=\x8E\x52\x93\x63\x80\xFD");
+    QTest::newRow("cp932 with 0x80 and 0xFD, one field typed")
+        << cp932 << QStringLiteral("山田\u0080\uF8F1 太郎") << QStringLiteral("EditDocPath") << QStringLiteral("/文書/")
+        << QByteArray(cp932).replace("DocPath=/\x90\xE0\x96\xBE/", "DocPath=/\x95\xB6\x8F\x91/");
+
+    const QByteArray kana = "[Form]\r\nPositionSave=OFF\r\n[Path]\r\nPhotoPath=/\xC5\xB6/\r\nDocPath=/d/\r\n"
+                            "OthersPhotoPath=/o/\r\nOthersDocPath=/od/\r\n[Tabiroku]\r\nUserName=\xC5\xB6\r\n"
+                            "[CalcOption]\r\nStartMonth=1\r\n";
+    QTest::newRow("cp932 half-width katakana, one field typed")
+        << kana << QStringLiteral("ﾅｶ") << QStringLiteral("EditDocPath2") << QStringLiteral("/写真/")
+        << QByteArray(kana).replace("OthersDocPath=/od/", "OthersDocPath=/\x8E\xCA\x90\x5E/");
+
+    const QString longName = QString(40, QChar(0x9244)); // 鉄 x 40: more than the field takes
+    const QByteArray tooLong = QString(text).replace(QStringLiteral("山田 太郎"), longName).toUtf8();
+    QTest::newRow("a name longer than the field, untouched")
+        << tooLong << longName.left(30) << QString() << QString() << tooLong;
+
+    auto utf16le = [](const QString& s) { return QByteArray(reinterpret_cast<const char*>(s.utf16()), s.size() * 2); };
+    QTest::newRow("utf-16le without bom, one field typed")
+        << utf16le(text) << QStringLiteral("山田 太郎") << QStringLiteral("EditPhotoPath") << QStringLiteral("/写/")
+        << utf16le(QString(text).replace(QStringLiteral("/写真/"), QStringLiteral("/写/")));
+}
+
+void TestConfig::dialogWriteKeepsBytes() {
+    QFETCH(QByteArray, before);
+    QFETCH(QString, shownName);
+    QFETCH(QString, field);
+    QFETCH(QString, typed);
+    QFETCH(QByteArray, after);
+    writeIni(before);
+    TConfig* c = open();
+    QCOMPARE(text(c, "EditUserName"), shownName);
+    if (!field.isEmpty())
+        c->findChild<QLineEdit*>(field)->setText(typed);
+    test::DialogAnswerer answers;
+    child<QPushButton>(c, "BitBtnOK")->click();
+    QCOMPARE(answers.count(ui::DialogKind::Critical), 0);
+    QCOMPARE(iniText(), after);
+}
+
+// A full disk: the message names the file and the reason, the file stays whole, the dialog stays open.
+void TestConfig::fullDisk() {
+    test::SmallDisk disk;
+    if (!disk.mounted())
+        QSKIP("a small file system can be mounted only by the superuser");
+    settings::setFilePath(disk.file(QStringLiteral("tabiroku.ini")));
+    writeIni("[Path]\nPhotoPath=/photos/\n[Tabiroku]\nUserName=" + QByteArray(3000, 'n') + "\n");
+    const QByteArray before = iniText();
+    disk.fill();
+    test::DialogAnswerer answers;
+    TConfig* c = open();
+    QPointer<TConfig> guard(c);
+    child<QLineEdit>(c, "EditPhotoPath")->setText(QStringLiteral("/other/"));
+    child<QPushButton>(c, "BitBtnOK")->click();
+    QCOMPARE(answers.count(ui::DialogKind::Critical), 1);
+    const QString message = answers.requests(ui::DialogKind::Critical).first().text;
+    QVERIFY2(message.contains(settings::filePath()), qPrintable(message));
+    QVERIFY2(message.contains(QString::fromLocal8Bit(strerror(ENOSPC))), qPrintable(message));
+    QCOMPARE(iniText(), before);
+    QCOMPARE(disk.names(), QStringList{QStringLiteral("tabiroku.ini")});
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(!guard.isNull());
+}
 
 QTEST_MAIN(TestConfig)
 #include "test_config.moc"

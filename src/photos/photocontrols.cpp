@@ -65,7 +65,10 @@ void PhotoControls::plus5() {
 }
 
 void PhotoControls::save() {
-    ui::runCommand(m_host, [this] { m_series.save(m_memo->toPlainText()); });
+    // The text area may not hold a description exactly as read (a lone CR, for one); while it still shows what
+    // it was given, the description as read is what is saved.
+    const QString text = m_memo->toPlainText();
+    ui::runCommand(m_host, [this, &text] { m_series.save(text == m_shownText ? m_series.description() : text); });
 }
 
 void PhotoControls::showState() {
@@ -79,6 +82,7 @@ void PhotoControls::showState() {
     pal.setColor(QPalette::Base, Qt::white);
     m_memo->setPalette(pal);
     m_memo->setPlainText(m_series.description());
+    m_shownText = m_memo->toPlainText();
     const PhotoButtons& b = m_series.buttons();
     const bool enabled[] = {b.first, b.prior, b.next, b.plus5, b.save};
     for (std::size_t i = 0; i < m_buttons.size(); ++i)

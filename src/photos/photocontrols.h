@@ -59,6 +59,7 @@ private:
     QWidget* m_host;
     PhotoSeries m_series;
     std::array<QPushButton*, 5> m_buttons{};
+    QString m_shownText; // the text area's text as last filled from the series
 };
 
 } // namespace tabi::photos

@@ -1,5 +1,6 @@
 #include "photos/photoseries.h"
 
+#include "data/atomicfile.h"
 #include "data/error.h"
 #include "data/settingsfile.h"
 #include "photos/jpegdecoder.h"
@@ -73,8 +74,31 @@ QString existingFile(const QString& path) {
 void PhotoSeries::start(const QString& code) {
     m_code = code;
     m_number = kFirst;
-    loadPhotoFile();
+    show();
+}
+
+void PhotoSeries::show() {
+    try {
+        loadPhotoFile();
+    } catch (const Error&) {
+        changeButtonProperty();
+        throw;
+    }
     changeButtonProperty();
+}
+
+void PhotoSeries::showAsMissing(const QString& photoFolder, const QString& infoLine) {
+    m_image = QImage();
+    m_infoLine = infoLine;
+    m_buttons.save = m_buttons.next = m_buttons.prior = false;
+    if (m_placeholders) {
+        const QString placeholder = photoFolder + kPlaceholderName + QStringLiteral(".JPG");
+        const QByteArray bytes = readPlaceholder(placeholder);
+        m_image = m_stretched ? decodeJpegToFill(bytes, placeholder, m_area).image
+                              : decodeJpegTopLeft(bytes, placeholder, m_area).image;
+    } else {
+        m_imageVisible = false;
+    }
 }
 
 void PhotoSeries::loadPhotoFile() {
@@ -85,40 +109,69 @@ void PhotoSeries::loadPhotoFile() {
     m_imageVisible = true;
     m_image = QImage();
 
+    // The photo first; whatever goes wrong with it, the description of this number is still loaded, so the page
+    // never shows one number with another's text. The first error is raised at the end.
+    std::optional<Error> failure;
     const QString photoPath = existingFile(photoFileName(photoFolder, m_code, m_number));
-    if (const auto bytes = readIfPresent(photoPath)) {
-        m_image = decodeJpeg(*bytes, photoPath);
-        m_infoLine = QStringLiteral("File name: %1  Width: %2  Height: %3")
-                         .arg(QFileInfo(photoPath).fileName())
-                         .arg(m_image.width())
-                         .arg(m_image.height());
-    } else if (m_placeholders) {
-        const QString placeholder = photoFolder + kPlaceholderName + QStringLiteral(".JPG");
-        m_image = decodeJpeg(readPlaceholder(placeholder), placeholder);
-        m_infoLine = kImageNotFound;
-        m_buttons.save = m_buttons.next = m_buttons.prior = false;
-    } else {
-        m_imageVisible = false;
-        m_infoLine = kImageNotFound;
-        m_buttons.save = m_buttons.next = m_buttons.prior = false;
+    try {
+        if (photoPath.isEmpty() || !QFileInfo(photoPath).isReadable()) {
+            showAsMissing(photoFolder, kImageNotFound);
+        } else {
+            try {
+                const QByteArray bytes = readJpegFile(photoPath);
+                const DecodedJpeg decoded = m_stretched ? decodeJpegToFill(bytes, photoPath, m_area)
+                                                        : decodeJpegTopLeft(bytes, photoPath, m_area);
+                m_image = decoded.image;
+                m_infoLine = QStringLiteral("File name: %1  Width: %2  Height: %3")
+                                 .arg(QFileInfo(photoPath).fileName())
+                                 .arg(decoded.size.width())
+                                 .arg(decoded.size.height());
+            } catch (const Error& e) {
+                failure = e;
+                // The information line names the file without its folder, as for a photo shown.
+                QString problem = e.message();
+                if (problem.startsWith(photoPath))
+                    problem = QFileInfo(photoPath).fileName() + problem.mid(photoPath.size());
+                showAsMissing(photoFolder, problem);
+            }
+        }
+    } catch (const Error& e) {
+        if (!failure)
+            failure = e; // the viewer's placeholder image could not be shown either
     }
 
     m_descriptionMissing = false;
+    m_readBytes.reset();
     std::optional<QByteArray> description =
         readIfPresent(existingFile(descriptionFileName(docFolder, m_code, m_number)));
-    if (!description) {
+    if (description) {
+        m_readBytes = description;
+    } else {
         m_descriptionMissing = true;
+        m_description = kNoDescription;
         if (m_placeholders) {
-            description = readPlaceholder(docFolder + kPlaceholderName + QStringLiteral(".TXT"));
-        } else {
-            m_description = kNoDescription;
-            return;
+            try {
+                description = readPlaceholder(docFolder + kPlaceholderName + QStringLiteral(".TXT"));
+            } catch (const Error& e) {
+                if (!failure)
+                    failure = e;
+            }
         }
     }
-    const text::DecodedText decoded = text::decode(*description);
-    m_readEncoding = decoded.encoding;
-    // Lines are CR LF in the file and plain line feeds in the text area.
-    m_description = QString(decoded.text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    if (description) {
+        const text::DecodedText decoded = text::decode(*description);
+        m_readEncoding = decoded.encoding;
+        m_readBom = decoded.hadBom;
+        // A file without a line break keeps the line ending in use.
+        if (decoded.text.contains(QLatin1String("\r\n")))
+            m_readNewline = QStringLiteral("\r\n");
+        else if (decoded.text.contains(QLatin1Char('\n')))
+            m_readNewline = QStringLiteral("\n");
+        // Lines are CR LF in the file and plain line feeds in the text area.
+        m_description = QString(decoded.text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    }
+    if (failure)
+        throw *failure;
 }
 
 void PhotoSeries::changeButtonProperty() {
@@ -135,8 +188,7 @@ void PhotoSeries::changeButtonProperty() {
 
 void PhotoSeries::moveTo(const QString& number) {
     m_number = number;
-    loadPhotoFile();
-    changeButtonProperty();
+    show();
 }
 
 void PhotoSeries::first() {
@@ -164,16 +216,21 @@ void PhotoSeries::save(const QString& description) {
     const QString named = descriptionFileName(docFolder, m_code, m_number);
     const QString existing = existingFile(named);
     const QString path = existing.isEmpty() ? named : existing;
-    const text::Encoding encoding = m_readEncoding.value_or(text::Encoding::Cp932);
-    QString crlf = description;
-    crlf.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-    const QByteArray bytes = text::encode(crlf, encoding, encoding != text::Encoding::Cp932);
 
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw Error(QStringLiteral("%1: %2").arg(path, file.errorString()));
-    if (file.write(bytes) != bytes.size() || !file.flush())
-        throw Error(QStringLiteral("%1: %2").arg(path, file.errorString()));
+    QByteArray bytes;
+    if (m_readBytes && description == m_description) {
+        // Unedited: the bytes as read, including any the text could not hold.
+        bytes = *m_readBytes;
+    } else {
+        const text::Encoding encoding = m_readEncoding.value_or(text::Encoding::Cp932);
+        QString lines = description;
+        lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        if (m_readNewline != QLatin1String("\n"))
+            lines.replace(QLatin1Char('\n'), m_readNewline);
+        const bool bom = m_readEncoding ? m_readBom : false;
+        bytes = text::encode(lines, encoding, bom);
+    }
+    files::replaceFile(path, bytes, QStringLiteral("説明ファイル"));
 }
 
 } // namespace tabi::photos

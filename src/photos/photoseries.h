@@ -3,6 +3,7 @@
 #include "data/textcodec.h"
 
 #include <QImage>
+#include <QSize>
 #include <QString>
 #include <optional>
 
@@ -55,10 +56,18 @@ public:
     explicit PhotoSeries(PhotoKeys keys = PhotoKeys::routes(), bool placeholders = false)
         : m_keys(std::move(keys)), m_placeholders(placeholders) {}
 
+    // The area the photo is shown in: stretched to it (the page, 420 x 280), or drawn at its own size from the
+    // top-left corner and clipped (the viewer). The photo is decoded only as far as the area needs.
+    void setImageArea(QSize area, bool stretched) {
+        m_area = area;
+        m_stretched = stretched;
+    }
+
     // Page shown: the code of the host's current record, number "00", then load and set the buttons.
     void start(const QString& code);
-    // Shows the photo and description of the current number. Throws tabi::Error naming the file when a photo
-    // opens but does not decode; the description is then left as it was.
+    // Shows the photo and description of the current number. A photo that opens but cannot be shown (it does
+    // not decode, or it is too large) is shown as a missing one, with the problem in the information line and
+    // the number's own description, and then raised as tabi::Error naming the file.
     void loadPhotoFile();
     // Enables next and +5 by the existence of their photo files; first and prior stay off at "00".
     void changeButtonProperty();
@@ -67,8 +76,9 @@ public:
     void prior(); // BitBtnP
     void next();  // BitBtnN
     void plus5(); // BitBtn5
-    // BitBtnS: the text as the description of the current photo, in the encoding last read (CP932 when none).
-    // Throws tabi::Error when the file cannot be written.
+    // BitBtnS: the text as the description of the current photo, in the form last read (encoding, byte-order
+    // mark, line ending; CP932 with CR LF when none). The text as read, unedited, is written back as the very
+    // bytes read. The file is replaced whole or not at all; throws tabi::Error naming it and the reason.
     void save(const QString& text);
 
     const QString& code() const { return m_code; }
@@ -83,6 +93,9 @@ public:
 
 private:
     void moveTo(const QString& number);
+    // LoadPhotoFile then ChangeButtonProperty; an error of the first is raised after the second has run.
+    void show();
+    void showAsMissing(const QString& photoFolder, const QString& infoLine);
 
     PhotoKeys m_keys;
     bool m_placeholders = false;
@@ -95,6 +108,11 @@ private:
     bool m_descriptionMissing = false;
     PhotoButtons m_buttons;
     std::optional<text::Encoding> m_readEncoding;
+    bool m_readBom = false;
+    QString m_readNewline = QStringLiteral("\r\n");
+    std::optional<QByteArray> m_readBytes; // the current number's description file as read
+    QSize m_area{420, 280};
+    bool m_stretched = true;
 };
 
 } // namespace tabi::photos

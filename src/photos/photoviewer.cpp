@@ -40,6 +40,7 @@ TPhoto::TPhoto(QWidget* parent) : QDialog(parent), PhotoControls(this, PhotoKeys
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
 
     createCodeField();
+    series().setImageArea(QSize(320, 220), false);
     // Fixed client area, centred on the desktop. (The shell's layout table lives above this library.)
     setFixedSize(333, 417);
     if (QScreen* screen = QGuiApplication::primaryScreen())

@@ -61,7 +61,7 @@ private Q_SLOTS:
         page.pageShown(kCode);
         QCOMPARE(enabled(page), QStringLiteral("--N-S"));
         QVERIFY(page.imageArea()->isVisible());
-        QCOMPARE(page.imageArea()->pixmap().size(), QSize(1024, 768)); // shown stretched into 420 x 280
+        QCOMPARE(page.imageArea()->pixmap().size(), QSize(512, 384)); // decoded at 1/2, stretched into 420 x 280
         QCOMPARE(page.infoLine()->text(), QStringLiteral("File name: X1234500.JPG  Width: 1024  Height: 768"));
         QCOMPARE(page.memo()->toPlainText(), QStringLiteral("駅前"));
         QCOMPARE(page.memo()->palette().color(QPalette::Text), QColor(Qt::black));
@@ -111,6 +111,50 @@ private Q_SLOTS:
         QVERIFY(answerer.requests(ui::DialogKind::Critical).last().text.contains(kCode + QStringLiteral("01.TXT")));
     }
 
+    // After the error box for an undecodable photo the page stands on the new number as for a missing photo, with
+    // that number's own description: saving can never put another photo's text into it.
+    void undecodablePhotoLeavesNoStaleState() {
+        writeJpeg(m_photos + kCode + QStringLiteral("00.JPG"));
+        writeBytes(m_photos + kCode + QStringLiteral("01.JPG"), QByteArray());
+        writeBytes(m_docs + kCode + QStringLiteral("00.TXT"), text::toCp932(QStringLiteral("零番の説明")));
+        const QString doc01 = m_docs + kCode + QStringLiteral("01.TXT");
+        const QByteArray bytes01 = text::toCp932(QStringLiteral("一番の説明"));
+        writeBytes(doc01, bytes01);
+        PhotoPage page(PhotoKeys::routes());
+        page.show();
+        test::DialogAnswerer answerer;
+        page.pageShown(kCode);
+        page.button(QStringLiteral("BitBtnN"))->click();
+        QCOMPARE(answerer.count(ui::DialogKind::Critical), 1);
+        QVERIFY(answerer.requests(ui::DialogKind::Critical).first().text.contains(kCode + QStringLiteral("01.JPG")));
+        QCOMPARE(page.series().number(), QStringLiteral("01"));
+        QVERIFY(!page.imageArea()->isVisible());
+        QVERIFY(page.noImageCaption()->isVisible());
+        QVERIFY2(page.infoLine()->text().contains(kCode + QStringLiteral("01.JPG")),
+                 qPrintable(page.infoLine()->text()));
+        QCOMPARE(page.memo()->toPlainText(), QStringLiteral("一番の説明"));
+        QCOMPARE(enabled(page), QStringLiteral("T----"));
+        page.button(QStringLiteral("BitBtnS"))->click();
+        page.save();
+        QFile f(doc01);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), bytes01);
+    }
+
+    // "保存(&S)" without editing writes back the bytes read, even those the text area cannot hold as they were.
+    void unchangedTextAreaSavesTheSameBytes() {
+        writeJpeg(m_photos + kCode + QStringLiteral("00.JPG"));
+        const QString path = m_docs + kCode + QStringLiteral("00.TXT");
+        const QByteArray bytes("\xE4\xB8\x80\rlone CR\xFF\n\tend  \r\n");
+        writeBytes(path, bytes);
+        PhotoPage page(PhotoKeys::routes());
+        page.pageShown(kCode);
+        page.button(QStringLiteral("BitBtnS"))->click();
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), bytes);
+    }
+
     void viewerShowsPlaceholders() {
         writeJpeg(m_photos + QStringLiteral("NOPHOTO.JPG"), QSize(320, 220));
         writeBytes(m_docs + QStringLiteral("NOPHOTO.TXT"),
@@ -123,8 +167,8 @@ private Q_SLOTS:
         test::DialogAnswerer answerer;
         answerer.onExec([&](QDialog& d) {
             [&] {
-                // Photo 00 at its own size (clipped by the 320 x 220 area); its description is the placeholder.
-                QCOMPARE(viewer.imageArea()->pixmap().size(), QSize(1024, 768));
+                // Photo 00 at its own size, as much as the 320 x 220 area shows; its description is the placeholder.
+                QCOMPARE(viewer.imageArea()->pixmap().size(), QSize(320, 220));
                 QCOMPARE(viewer.memo()->toPlainText(), QStringLiteral("写真なし"));
                 QCOMPARE(viewer.memo()->palette().color(QPalette::Text), QColor(0xFF, 0x00, 0x00));
                 QCOMPARE(enabled(viewer), QStringLiteral("----S"));

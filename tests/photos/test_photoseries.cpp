@@ -4,11 +4,14 @@
 #include "photos/photoseries.h"
 #include "support/errorof.h"
 #include "support/photofiles.h"
+#include "support/smalldisk.h"
 #include "support/tempenv.h"
 
 #include <QDir>
 #include <QFile>
 #include <QtTest>
+#include <cerrno>
+#include <cstring>
 #include <unistd.h>
 
 using namespace tabi;
@@ -152,6 +155,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("line");
         QTest::newRow("designed size") << QSize(420, 280) << "File name: X1234503.JPG  Width: 420  Height: 280";
         QTest::newRow("larger") << QSize(1024, 768) << "File name: X1234503.JPG  Width: 1024  Height: 768";
+        QTest::newRow("large") << QSize(4000, 3000) << "File name: X1234503.JPG  Width: 4000  Height: 3000";
     }
     void infoLineReportsOwnSize() {
         QFETCH(QSize, size);
@@ -166,7 +170,9 @@ private Q_SLOTS:
         s.next();
         QCOMPARE(s.number(), QStringLiteral("03"));
         QCOMPARE(s.infoLine(), line);
-        QCOMPARE(s.image().size(), size);
+        // Decoded no larger than needed to fill the 420 x 280 area.
+        QVERIFY(s.image().width() >= 420 && s.image().height() >= 280);
+        QVERIFY(s.image().width() < 840 || s.image().width() == size.width());
     }
 
     void descriptions() {
@@ -284,14 +290,80 @@ private Q_SLOTS:
         PhotoSeries s;
         const QString message = errorOf([&] { s.start(kCode); });
         QVERIFY2(message.startsWith(bad + QStringLiteral(": ")), qPrintable(message));
-        // The command stopped: the description was not read.
-        QVERIFY(s.description().isEmpty());
+        // The series stands on the number as for a missing photo, with that number's own description.
+        QVERIFY(!s.imageVisible());
+        QVERIFY(s.infoLine().contains(kCode + QStringLiteral("00.JPG")));
+        QCOMPARE(s.description(), QStringLiteral("kept"));
+        QCOMPARE(buttons(s), QStringLiteral("-----"));
         // A file that merely exists enables the buttons leading to it; decoding is found out on arrival.
         writeJpeg(bad);
         writeBytes(m_photos + kCode + QStringLiteral("01.JPG"), "junk");
         s.start(kCode);
         QCOMPARE(buttons(s), QStringLiteral("--N-S"));
         QVERIFY(errorOf([&] { s.next(); }).contains(QStringLiteral("01.JPG")));
+        QCOMPARE(s.number(), QStringLiteral("01"));
+        QCOMPARE(buttons(s), QStringLiteral("T----"));
+        QVERIFY(s.descriptionMissing());
+    }
+
+    // Saving what was read, unedited, gives back the very bytes; an edited text keeps the file's form
+    // (encoding, byte-order mark, line ending).
+    void savingKeepsTheFileForm_data() {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("edited"); // null: saved as shown
+        QTest::addColumn<QByteArray>("saved");
+        const QString none;
+        QTest::newRow("utf-8 without bom, LF") << QByteArray("\xE4\xB8\x80\n\xE4\xBA\x8C\n") << "一\n二\n"
+                                               << none << QByteArray("\xE4\xB8\x80\n\xE4\xBA\x8C\n");
+        QTest::newRow("utf-8 without bom, edited")
+            << QByteArray("\xE4\xB8\x80\n\xE4\xBA\x8C\n") << "一\n二\n"
+            << QStringLiteral("三\n四") << QByteArray("\xE4\xB8\x89\n\xE5\x9B\x9B");
+        QTest::newRow("utf-8 with a stray byte") << QByteArray("\xE4\xB8\x80\xFF\r\n") << "一\uFFFD\n"
+                                                 << none << QByteArray("\xE4\xB8\x80\xFF\r\n");
+        QTest::newRow("cp932 0x80 and 0xFD") << QByteArray("\x88\xEA\x80\xFD\r\n") << "一\u0080\uF8F1\n"
+                                             << none << QByteArray("\x88\xEA\x80\xFD\r\n");
+        QTest::newRow("cp932 edited keeps CR LF") << QByteArray("\x88\xEA\r\n") << "一\n"
+                                                  << QStringLiteral("二\n三") << QByteArray("\x93\xF1\r\n\x8E\x4F");
+        QTest::newRow("mixed line endings")
+            << QByteArray("a\r\nb\nc\rd") << "a\nb\nc\rd" << none << QByteArray("a\r\nb\nc\rd");
+        QTest::newRow("utf-16le bom") << QByteArray("\xFF\xFE\x00\x4E\x0A\x00", 6) << "一\n"
+                                      << none << QByteArray("\xFF\xFE\x00\x4E\x0A\x00", 6);
+    }
+    void savingKeepsTheFileForm() {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, shown);
+        QFETCH(QString, edited);
+        QFETCH(QByteArray, saved);
+        writeJpeg(m_photos + kCode + QStringLiteral("00.JPG"));
+        const QString path = m_docs + kCode + QStringLiteral("00.TXT");
+        writeBytes(path, file);
+        PhotoSeries s;
+        s.start(kCode);
+        QCOMPARE(s.description(), shown);
+        s.save(edited.isNull() ? s.description() : edited);
+        QCOMPARE(readBytes(path), saved);
+    }
+
+    // A full disk: the old description stays whole, nothing is left beside it, the message names the file and
+    // the reason.
+    void fullDiskKeepsTheOldDescription() {
+        test::SmallDisk disk;
+        if (!disk.mounted())
+            QSKIP("a small file system can be mounted only by the superuser");
+        settings::writeString(QStringLiteral("Path"), QStringLiteral("DocPath"), disk.path() + QLatin1Char('/'));
+        writeJpeg(m_photos + kCode + QStringLiteral("00.JPG"));
+        const QString path = disk.file(kCode + QStringLiteral("00.TXT"));
+        const QByteArray old = text::toCp932(QStringLiteral("古い説明\r\n")).repeated(400);
+        writeBytes(path, old);
+        disk.fill();
+        PhotoSeries s;
+        s.start(kCode);
+        const QString message = errorOf([&] { s.save(QStringLiteral("新しい説明").repeated(500)); });
+        QVERIFY2(message.contains(path), qPrintable(message));
+        QVERIFY2(message.contains(QString::fromLocal8Bit(strerror(ENOSPC))), qPrintable(message));
+        QCOMPARE(readBytes(path), old);
+        QCOMPARE(disk.names(), QStringList{kCode + QStringLiteral("00.TXT")});
     }
 
     void unwritableDescriptionIsAnError() {

@@ -99,6 +99,9 @@ void replaceFile(const QString& path, const QByteArray& bytes, const QString& wh
 
     struct stat old {};
     const bool existed = ::stat(finalName.constData(), &old) == 0;
+    // A file made read-only is not to be replaced, though the rename would be allowed by its folder.
+    if (existed && ::access(finalName.constData(), W_OK) != 0)
+        fail(what, path, errno);
 
     // A name of its own beside the file, so that the rename stays within one file system.
     TempFile temp;

@@ -40,8 +40,16 @@ void PhotoControls::createCodeField() {
 }
 
 template <class F> void PhotoControls::command(F&& f) {
-    ui::runCommand(m_host, std::forward<F>(f));
-    showState(); // whatever the command got to, the controls show it
+    // Whatever the command got to, the controls show it, and before an error box is up, so that the box stands
+    // over the page as it now is.
+    struct ShowStateAfter {
+        PhotoControls* controls;
+        ~ShowStateAfter() { controls->showState(); }
+    };
+    ui::runCommand(m_host, [this, &f] {
+        ShowStateAfter show{this};
+        f();
+    });
 }
 
 void PhotoControls::start() {
@@ -75,8 +83,10 @@ void PhotoControls::showState() {
     if (m_hideImageWithoutPhoto)
         m_image->setVisible(m_series.imageVisible());
     m_image->setPixmap(m_series.image().isNull() ? QPixmap() : QPixmap::fromImage(m_series.image()));
-    if (m_info)
+    if (m_info) {
         m_info->setText(m_series.infoLine());
+        m_info->setCursorPosition(0); // a long line shows its start, the file's name
+    }
     QPalette pal = m_memo->palette();
     pal.setColor(QPalette::Text, m_series.descriptionMissing() ? QColor(0xFF, 0x00, 0x00) : QColor(Qt::black));
     pal.setColor(QPalette::Base, Qt::white);

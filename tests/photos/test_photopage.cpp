@@ -124,6 +124,16 @@ private Q_SLOTS:
         page.show();
         test::DialogAnswerer answerer;
         page.pageShown(kCode);
+        // The box comes up over the page as it now stands.
+        QString textUnderTheBox;
+        const ui::DialogHandler answering = ui::setDialogHandler([&](const ui::DialogRequest&) {
+            textUnderTheBox = page.memo()->toPlainText();
+            return ui::DialogReply{};
+        });
+        page.button(QStringLiteral("BitBtnN"))->click();
+        ui::setDialogHandler(answering);
+        QCOMPARE(textUnderTheBox, QStringLiteral("一番の説明"));
+        page.button(QStringLiteral("BitBtnT"))->click();
         page.button(QStringLiteral("BitBtnN"))->click();
         QCOMPARE(answerer.count(ui::DialogKind::Critical), 1);
         QVERIFY(answerer.requests(ui::DialogKind::Critical).first().text.contains(kCode + QStringLiteral("01.JPG")));

@@ -76,8 +76,10 @@ QWidget* makeControl(const RecordCard::Field& f, TableCursor& cursor, QWidget* p
 void setControlReadOnly(QWidget* w, bool readOnly) {
     if (auto* e = qobject_cast<ui::DBEdit*>(w))
         e->setReadOnly(readOnly);
-    else if (auto* c = qobject_cast<ui::DBComboBox*>(w))
+    else if (auto* c = qobject_cast<ui::DBComboBox*>(w)) {
         c->setReadOnly(readOnly);
+        ui::setButtonFaceLook(c, readOnly); // the box around the text shows the state too
+    }
 }
 
 } // namespace

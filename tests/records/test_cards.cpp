@@ -14,6 +14,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QtTest>
@@ -322,13 +323,27 @@ private Q_SLOTS:
         ropeway.showPage(RecordCard::PagePhoto);
         QCOMPARE(ropeway.photoPage()->series().image().size(), QSize(420, 280));
 
-        // The hidden "写真(&P)" opens the photo window on the current ropeway.
+        // The hidden "写真(&P)" opens the photo window on the current ropeway, from the routes' folders. Its
+        // missing description shows the placeholder description in red; a missing placeholder is an error naming it.
         test::DialogAnswerer answers;
         answers.onExec([](QDialog& d) { return qobject_cast<photos::TPhoto*>(&d) ? 7 : 0; });
         ropeway.showPage(RecordCard::PageBasic);
         ropeway.photoCommand();
         QCOMPARE(ropeway.photoViewer()->code(), shared);
         QCOMPARE(ropeway.photoViewer()->series().image().size(), QSize(420, 280));
+        QCOMPARE(answers.count(ui::DialogKind::Critical), 1);
+        QVERIFY(answers.requests(ui::DialogKind::Critical).first().text.contains(QStringLiteral("NOPHOTO.TXT")));
+
+        const QString docs = m_env->file(QStringLiteral("doc/"));
+        QDir().mkpath(docs);
+        settings::writeString(QStringLiteral("Path"), QStringLiteral("DocPath"), docs);
+        test::writeBytes(docs + QStringLiteral("NOPHOTO.TXT"),
+                         QByteArray("\xef\xbb\xbf") + QStringLiteral("説明なし").toUtf8());
+        answers.clear();
+        ropeway.photoCommand();
+        QCOMPARE(answers.count(ui::DialogKind::Critical), 0);
+        QCOMPARE(ropeway.photoViewer()->memo()->toPlainText(), QStringLiteral("説明なし"));
+        QCOMPARE(ropeway.photoViewer()->memo()->palette().color(QPalette::Text), QColor(0xFF, 0x00, 0x00));
     }
 
     // "移動(&M)": the ropeway jump gives back the code shown on cancel; the place jump keeps what was typed.

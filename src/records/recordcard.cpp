@@ -257,7 +257,13 @@ QString RecordCard::currentCode() {
 }
 
 void RecordCard::activated() {
-    ui::runCommand(this, [this] { routes::positionOnRemembered(m_records, *m_jump, m_config.rememberKey); });
+    ui::runCommand(this, [this] {
+        routes::positionOnRemembered(m_records, *m_jump, m_config.rememberKey);
+        // Coming back to the card can move it to another record while the photo page is up: the page then
+        // shows that record's photos rather than those of the record left behind.
+        if (m_pages->currentIndex() == PagePhoto && m_photoPage->series().code() != currentCode())
+            m_photoPage->pageShown(currentCode());
+    });
 }
 
 void RecordCard::positionOn(const QString& code) {

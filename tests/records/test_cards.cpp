@@ -317,6 +317,12 @@ private Q_SLOTS:
         place.showPage(RecordCard::PageBasic);
         place.showPage(RecordCard::PagePhoto);
         QCOMPARE(place.photoPage()->series().image().size(), QSize(100, 50));
+        // Coming back to the card while the photo page is up: the remembered place, and its photos with it.
+        settings::writeString(kForm, QStringLiteral("OthersForMove"), QStringLiteral("260001"));
+        place.activated();
+        QCOMPARE(place.currentCode(), QStringLiteral("260001"));
+        QCOMPARE(place.photoPage()->series().code(), QStringLiteral("260001"));
+        QVERIFY(!place.photoPage()->series().imageVisible());
 
         records::TFSAKUDO ropeway;
         ropeway.positionOn(shared);

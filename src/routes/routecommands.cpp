@@ -9,8 +9,9 @@ namespace tabi::routes {
 
 namespace {
 const QString kForm = QStringLiteral("Form");
-const QString kCodeForMove = QStringLiteral("CodeForMove");
-QString currentCode(TableCursor& routes) { return routes.asString(QStringLiteral("ROSEN_CD")); }
+QString currentCode(TableCursor& routes) {
+    return routes.asString(kRouteCode);
+}
 } // namespace
 
 void positionOnCode(TableCursor& routes, const QString& code) {
@@ -18,13 +19,13 @@ void positionOnCode(TableCursor& routes, const QString& code) {
     routes.findNearest({code});
 }
 
-void positionOnRemembered(TableCursor& routes, TCode_I2& jump) {
-    jump.setCode(settings::readString(kForm, kCodeForMove, QStringLiteral("Failure")));
+void positionOnRemembered(TableCursor& routes, CodeJumpDialog& jump, const QString& key) {
+    jump.setCode(settings::readString(kForm, key, QStringLiteral("Failure")));
     positionOnCode(routes, jump.code());
 }
 
-void moveWithJump(TableCursor& routes, TCode_I2& jump) {
-    jump.setCode(currentCode(routes));
+void moveWithJump(TableCursor& routes, CodeJumpDialog& jump, const QString& codeField) {
+    jump.setCode(routes.asString(codeField));
     jump.run();
     positionOnCode(routes, jump.code());
 }
@@ -42,6 +43,14 @@ bool recordRide(TableCursor& routes, TableCursor& rides, TEKI2& picker) {
     return true;
 }
 
-void rememberRoute(TableCursor& routes) { settings::writeString(kForm, kCodeForMove, currentCode(routes)); }
+void rememberRoute(TableCursor& routes) {
+    settings::writeString(kForm, kCodeForMove, currentCode(routes));
+}
+
+void rememberCode(TableCursor& records, const QString& codeField, const QString& key, CodeJumpDialog& jump) {
+    const QString code = records.asString(codeField);
+    settings::writeString(kForm, key, code);
+    jump.setCode(code);
+}
 
 } // namespace tabi::routes

@@ -114,10 +114,10 @@ void runChecklistsBench(const QString& dir) {
          joshaRows, 600},
         {"ride check R routes", QString(), [&] { tally::completeRideCheckList(ref); },
          QStringLiteral(
-             "UPDATE CFM_JOSHA SET SHOZOKU = ifnull(substr(m.SHOZOKU, 1, 30), '■■■■■■■■'), "
-             "JOSHA_KUKAN = substr(ifnull(m.ROSEN_KANJI, '■■■■') || '(' || ifnull(CFM_JOSHA.JOSHA_KUKAN, '') || ')', "
-             "1, 80), BIKO = CASE WHEN m.ROSEN_CD IS NULL THEN '当該鉄軌道路線なし' ELSE CFM_JOSHA.BIKO END "
-             "FROM CFM_JOSHA c LEFT JOIN MASTER m ON m.ROSEN_CD = c.ROSEN_CD WHERE c.rowid = CFM_JOSHA.rowid;"),
+             "UPDATE CFM_JOSHA SET (SHOZOKU, JOSHA_KUKAN, BIKO) = (SELECT ifnull(substr(m.SHOZOKU, 1, 30), "
+             "'■■■■■■■■'), substr(ifnull(m.ROSEN_KANJI, '■■■■') || '(' || ifnull(CFM_JOSHA.JOSHA_KUKAN, '') || ')', "
+             "1, 80), CASE WHEN m.ROSEN_CD IS NULL THEN '当該鉄軌道路線なし' ELSE CFM_JOSHA.BIKO END "
+             "FROM (SELECT 1) LEFT JOIN MASTER m ON m.ROSEN_CD = CFM_JOSHA.ROSEN_CD);"),
          joshaRows, 300},
     };
     const Step rideCheckClear{"ride check Z clear",
@@ -191,7 +191,7 @@ void runChecklistsBench(const QString& dir) {
             *ref,
             QStringLiteral("SELECT '\"' || ifnull(replace(substr(JOSHA_DATE, 1, 10), '-', '/'), '') || '\",\"' || "
                            "ifnull(ROSEN_CD, '') || '\",\"' || ifnull(SHOZOKU, '') || '\",\"' || "
-                           "ifnull(JOSHA_KUKAN, '') || '\",' || ifnull(printf('%!.15g', JOSHA_KILO), '') || "
+                           "ifnull(JOSHA_KUKAN, '') || '\",' || ifnull(printf('%.15g', JOSHA_KILO), '') || "
                            "',\"' || ifnull(BIKO, '') || '\"' || char(13, 10) FROM CFM_JOSHA "
                            "ORDER BY JOSHA_DATE, ROSEN_CD"));
         const double sqlMs = bestMs([] {},
@@ -211,8 +211,17 @@ void runChecklistsBench(const QString& dir) {
                                         f.commit();
                                     });
         const qint64 rows = ref->scalar(QStringLiteral("SELECT count(*) FROM CFM_JOSHA")).toLongLong();
-        line(qPrintable(QStringLiteral("CSV of %1 ride rows").arg(rows)), oursMs, sqlMs, 400,
-             fileBytes(ours) == fileBytes(plain));
+        const QByteArray a = fileBytes(ours), b = fileBytes(plain);
+        if (a != b) {
+            const QList<QByteArray> la = a.split('\n'), lb = b.split('\n');
+            for (int k = 0; k < std::min(la.size(), lb.size()); ++k)
+                if (la[k] != lb[k]) {
+                    std::printf("  first difference: ours %s / SQL %s\n", qPrintable(text::fromCp932(la[k])),
+                                qPrintable(text::fromCp932(lb[k])));
+                    break;
+                }
+        }
+        line(qPrintable(QStringLiteral("CSV of %1 ride rows").arg(rows)), oursMs, sqlMs, 400, a == b);
     } catch (const Error& e) {
         ++missed;
         std::printf("CSV failed: %s\n", qPrintable(e.message()));

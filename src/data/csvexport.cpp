@@ -17,43 +17,60 @@ QString floatText(double value) {
         return QStringLiteral("0");
     if (std::isinf(value))
         return value < 0 ? QStringLiteral("-INF") : QStringLiteral("INF");
-    // Fifteen significant digits, correctly rounded: "d.dddddddddddddde+XX".
-    char buf[64];
-    const auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::scientific, 14);
-    const std::string_view text(buf, res.ptr - buf);
-    const auto e = text.find('e');
-    QByteArray digits;
+    // Significant digits and decimal exponent: the shortest form that reads back as the value when it has at most
+    // 15 digits (it is then also the value rounded to 15 digits), else the value rounded to 15 digits.
+    char sci[40];
+    const double magnitude = std::fabs(value);
+    auto res = std::to_chars(sci, sci + sizeof sci, magnitude, std::chars_format::scientific);
+    std::string_view text(sci, res.ptr - sci); // "d.ddde+XX"
+    auto e = text.find('e');
+    if (e > 16) { // more than 15 digits besides the point
+        res = std::to_chars(sci, sci + sizeof sci, magnitude, std::chars_format::scientific, 14);
+        text = std::string_view(sci, res.ptr - sci);
+        e = text.find('e');
+    }
+    char digits[20];
+    int count = 0;
     for (char c : text.substr(0, e))
         if (c != '.')
-            digits.append(c);
-    while (digits.size() > 1 && digits.endsWith('0'))
-        digits.chop(1);
+            digits[count++] = c;
+    while (count > 1 && digits[count - 1] == '0')
+        --count;
     int exponent = 0;
     std::from_chars(text.data() + e + 1 + (text[e + 1] == '+'), text.data() + text.size(), exponent);
 
-    QByteArray out;
+    char out[48];
+    char* p = out;
     if (value < 0)
-        out.append('-');
+        *p++ = '-';
     if (exponent >= -5 && exponent < 15) {
         if (exponent < 0) {
-            out.append("0.");
-            out.append(QByteArray(-exponent - 1, '0'));
-            out.append(digits);
+            *p++ = '0';
+            *p++ = '.';
+            for (int z = 0; z < -exponent - 1; ++z)
+                *p++ = '0';
+            for (int d = 0; d < count; ++d)
+                *p++ = digits[d];
         } else {
-            const qsizetype intDigits = exponent + 1;
-            out.append(digits.left(intDigits));
-            if (digits.size() < intDigits)
-                out.append(QByteArray(intDigits - digits.size(), '0'));
-            else if (digits.size() > intDigits)
-                out.append('.').append(digits.mid(intDigits));
+            for (int d = 0; d <= exponent; ++d)
+                *p++ = d < count ? digits[d] : '0';
+            if (count > exponent + 1) {
+                *p++ = '.';
+                for (int d = exponent + 1; d < count; ++d)
+                    *p++ = digits[d];
+            }
         }
     } else {
-        out.append(digits.at(0));
-        if (digits.size() > 1)
-            out.append('.').append(digits.mid(1));
-        out.append('E').append(QByteArray::number(exponent));
+        *p++ = digits[0];
+        if (count > 1) {
+            *p++ = '.';
+            for (int d = 1; d < count; ++d)
+                *p++ = digits[d];
+        }
+        *p++ = 'E';
+        p = std::to_chars(p, out + sizeof out, exponent).ptr;
     }
-    return QString::fromLatin1(out);
+    return QString::fromLatin1(out, p - out);
 }
 
 QString timestampText(const QString& stored) {
@@ -99,8 +116,10 @@ void appendValue(QString& line, TableCursor& cursor, int field) {
 }
 
 [[noreturn]] void fail(const QString& fileName, const QString& reason) {
-    throw Error(QStringLiteral("CSVファイル %1 に書き出せませんでした: %2\n前からあったファイルは変わっていません。")
-                    .arg(fileName, reason));
+    QString message = QStringLiteral("CSVファイル %1 に書き出せませんでした: %2").arg(fileName, reason);
+    if (QFileInfo(fileName).isFile())
+        message += QStringLiteral("\n前からあったファイルは変わっていません。");
+    throw Error(message);
 }
 
 } // namespace

@@ -110,7 +110,7 @@ void runChecklistsBench(const QString& dir) {
          [&] { tally::copyRidesToCheckList(ref, per); },
          QStringLiteral("INSERT INTO CFM_JOSHA (JOSHA_DATE, ROSEN_CD, JOSHA_KUKAN, JOSHA_KILO, BIKO) SELECT "
                         "JOSHA_DATE, ROSEN_CD, JOSHA_KUKAN, JOSHA_KILO, CASE WHEN JOSHA_KILO < 0 THEN '乗車キロ＜０' "
-                        "END FROM p.JOSHA ORDER BY ROSEN_CD, JOSHA_DATE;"),
+                        "END FROM p.JOSHA ORDER BY JOSHA_DATE, ROSEN_CD;"),
          joshaRows, 600},
         {"ride check R routes", QString(), [&] { tally::completeRideCheckList(ref); },
          QStringLiteral(

@@ -154,7 +154,10 @@ void clearRideCheckList(const Db& ref) {
 void copyRidesToCheckList(const Db& ref, const Db& personal) {
     Transaction tx(*ref);
     StepCursor list(ref, kRideCheckList, kRideCheckOrder);
-    StepCursor rides(personal, QStringLiteral("JOSHA"), QStringLiteral("ROSEN_CD;JOSHA_DATE"),
+    // Rides are copied in the list's own order (date, then route code): the rows are appended at the end of the
+    // list's index and stored in that order, so that the later steps, which visit the list in this order, touch
+    // each stored page once instead of jumping about a large list.
+    StepCursor rides(personal, QStringLiteral("JOSHA"), kRideCheckOrder,
                      {QStringLiteral("ROSEN_CD"), QStringLiteral("JOSHA_DATE"), QStringLiteral("JOSHA_KUKAN"),
                       QStringLiteral("JOSHA_KILO")});
     const int rCode = rides.fieldIndex(QStringLiteral("ROSEN_CD"));

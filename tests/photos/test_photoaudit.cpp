@@ -117,6 +117,19 @@ private Q_SLOTS:
         QCOMPARE(row(name), completed.isEmpty() ? QString() : completed + QLatin1Char('\n'));
     }
 
+    // Large metadata before the frame header: the size is still found, past the first block read.
+    void longHeader() {
+        const QString folder = m_photos + QStringLiteral("long/");
+        QDir().mkpath(folder);
+        test::writeJpeg(folder + QStringLiteral("plain.JPG"), {421, 281});
+        const QByteArray jpeg = readAll(folder + QStringLiteral("plain.JPG"));
+        QFile::remove(folder + QStringLiteral("plain.JPG"));
+        const QByteArray comment = QByteArray("\xFF\xFE\xFF\xFF") + QByteArray(65533, 'c');
+        test::writeBytes(folder + QStringLiteral("LONG.JPG"), jpeg.left(2) + comment + comment + jpeg.mid(2));
+        scanPhotoFolder(m_ref, folder);
+        QCOMPARE(row(QStringLiteral("LONG.JPG")), QStringLiteral("LONG.JPG|421|281|LONG.J|||幅もしくは高さ確認|\n"));
+    }
+
     void missingFolderAddsNothing() {
         scanPhotoFolder(m_ref, m_photos + QStringLiteral("nothing/"));
         scanPhotoFolder(m_ref, QString());

@@ -124,13 +124,21 @@ void appendValue(QString& line, TableCursor& cursor, int field) {
 
 } // namespace
 
-QString lineOf(TableCursor& cursor) {
-    QString line;
+namespace {
+
+void appendLine(QString& out, TableCursor& cursor) {
     for (int f = 0; f < cursor.fieldCount(); ++f) {
         if (f > 0)
-            line += u',';
-        appendValue(line, cursor, f);
+            out += u',';
+        appendValue(out, cursor, f);
     }
+}
+
+} // namespace
+
+QString lineOf(TableCursor& cursor) {
+    QString line;
+    appendLine(line, cursor);
     return line;
 }
 
@@ -151,11 +159,11 @@ void writeFile(TableCursor& cursor, const QString& fileName) {
         const QByteArray bytes = text::toCp932(block);
         if (file.write(bytes) != bytes.size())
             fail(fileName, file.errorString());
-        block.clear();
+        block.truncate(0); // keeps the capacity for the next block
     };
     cursor.first();
     while (!cursor.eof()) {
-        block += lineOf(cursor);
+        appendLine(block, cursor);
         block += QLatin1String("\r\n");
         if (block.size() >= (1 << 15))
             flush();

@@ -17,6 +17,10 @@
 #include "tally_bench.h"
 #define HAVE_TALLY_BENCH 1
 #endif
+#if __has_include("checklists_bench.h")
+#include "checklists_bench.h"
+#define HAVE_CHECKLISTS_BENCH 1
+#endif
 #if __has_include("routes_bench.h")
 #include "routes_bench.h"
 #define HAVE_ROUTES_BENCH 1
@@ -251,6 +255,11 @@ int main(int argc, char* argv[]) {
     ref.reset();
     per.reset();
     runTallyBench(dir);
+#endif
+#ifdef HAVE_CHECKLISTS_BENCH
+    ref.reset();
+    per.reset();
+    runChecklistsBench(dir);
 #endif
 #ifdef HAVE_ROUTES_BENCH
     runRoutesBench(dir);

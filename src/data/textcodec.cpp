@@ -1,6 +1,7 @@
 #include "data/textcodec.h"
 
 #include <QStringDecoder>
+#include <QVector>
 
 #include <algorithm>
 #include <iterator>
@@ -54,17 +55,6 @@ private:
     iconv_t m_cd;
 };
 
-// Byte length of the UTF-8 sequence that starts with lead byte c (1 for a stray byte).
-int utf8SequenceLength(unsigned char c) {
-    if (c >= 0xF0)
-        return 4;
-    if (c >= 0xE0)
-        return 3;
-    if (c >= 0xC0)
-        return 2;
-    return 1;
-}
-
 // The single bytes that glibc's CP932 leaves undefined, and the characters Windows reads them as.
 constexpr struct {
     unsigned char byte;
@@ -76,18 +66,6 @@ int singleByteOf(char32_t ch) {
         if (m.ch == ch)
             return m.byte;
     return -1;
-}
-
-// The code point of the UTF-8 sequence at in (which iconv just refused).
-char32_t codePointAt(const char* in, size_t left) {
-    const auto* p = reinterpret_cast<const unsigned char*>(in);
-    const int len = utf8SequenceLength(p[0]);
-    if (size_t(len) > left)
-        return 0xFFFD;
-    char32_t cp = len == 1 ? p[0] : p[0] & (0x7F >> len);
-    for (int k = 1; k < len; ++k)
-        cp = cp << 6 | (p[k] & 0x3F);
-    return cp;
 }
 
 // CP932 bytes of one character (one code point, given as its UTF-16 units); "?" when CP932 has no form for it.
@@ -131,26 +109,61 @@ int utf8Sequence(const unsigned char* p, qsizetype left, bool* latin) {
 
 } // namespace
 
-QByteArray toCp932(const QString& text) {
-    // A lone surrogate becomes U+FFFD here, which CP932 lacks, so it ends up as "?" like any unmappable character.
-    const QByteArray utf8 = text.toUtf8();
-    Iconv cd(kCp932, "UTF-8");
+namespace {
+
+// The CP932 form of every UTF-16 unit outside the surrogates, asked of the converter once per unit on first use
+// (CP932 is stateless, so a character converts alike alone and in a text): long exports spend their time on table
+// look-ups instead of converter calls. kUnknown: not asked yet; below 0x100: one byte; else lead << 8 | trail.
+constexpr quint16 kUnknown = 0xFFFF;
+
+quint16 lookUpCp932(char16_t unit) {
+    // The single bytes glibc leaves undefined travel as the characters they were read as.
+    if (const int single = singleByteOf(unit); single >= 0)
+        return quint16(single);
+    static Iconv cd(kCp932, "UTF-8");
     if (!cd.valid())
-        return QByteArray(text.size(), '?');
-    QByteArray out;
-    out.reserve(utf8.size());
-    const char* in = utf8.constData();
-    size_t inLeft = size_t(utf8.size());
-    while (inLeft > 0) {
-        if (cd.convert(in, inLeft, out) != size_t(-1))
-            break;
-        // Not //TRANSLIT: its result depends on the locale (an "é" may turn into "e" or "?").
-        const size_t skip = qMin<size_t>(inLeft, size_t(utf8SequenceLength(static_cast<unsigned char>(*in))));
-        const int single = singleByteOf(codePointAt(in, inLeft));
-        out.append(single >= 0 ? char(single) : '?');
-        in += skip;
-        inLeft -= skip;
+        return '?';
+    const QByteArray bytes = encodeOne(cd, QStringView(&unit, 1));
+    if (bytes.size() == 1)
+        return quint16(uchar(bytes[0]));
+    if (bytes.size() == 2)
+        return quint16(uchar(bytes[0]) << 8 | uchar(bytes[1]));
+    return '?';
+}
+
+} // namespace
+
+QByteArray toCp932(const QString& text) {
+    static QVector<quint16> storage(0x10000, kUnknown);
+    quint16* table = storage.data();
+    QByteArray out(text.size() * 2, Qt::Uninitialized);
+    char* p = out.data();
+    const qsizetype n = text.size();
+    const QChar* in = text.constData();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t u = in[i].unicode();
+        if (u < 0x80) { // CP932 keeps ASCII as it is, backslash and tilde included
+            *p++ = char(u);
+            continue;
+        }
+        if (QChar::isSurrogate(u)) {
+            // CP932 has nothing outside the BMP: a pair (or a lone half) becomes one "?".
+            if (QChar::isHighSurrogate(u) && i + 1 < n && in[i + 1].isLowSurrogate())
+                ++i;
+            *p++ = '?';
+            continue;
+        }
+        quint16& code = table[u];
+        if (code == kUnknown)
+            code = lookUpCp932(u);
+        if (code < 0x100) {
+            *p++ = char(code);
+        } else {
+            *p++ = char(code >> 8);
+            *p++ = char(code & 0xFF);
+        }
     }
+    out.truncate(p - out.constData());
     return out;
 }
 

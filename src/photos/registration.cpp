@@ -1,7 +1,12 @@
 #include "photos/registration.h"
 
+#include "photos/tfiles.h"
+#include "ui/screens.h"
+
 namespace tabi::photos {
 
-void registerScreens() {}
+void registerScreens() {
+    registerScreen(QStringLiteral("ActionOmakeFiles"), [](QWidget* parent) { return new TFiles(parent); });
+}
 
 } // namespace tabi::photos

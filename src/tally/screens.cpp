@@ -4,12 +4,14 @@
 #include "ui/screens.h"
 #include "data/settingsfile.h"
 #include "tally/chart.h"
+#include "tally/checkscreens.h"
 #include "tally/tally.h"
 #include "ui/command.h"
 #include "ui/dbgrid.h"
 #include "ui/dbnavigator.h"
 #include "ui/dialogs.h"
 #include "ui/fonts.h"
+#include "ui/screenkit.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -22,6 +24,12 @@
 #include <vector>
 
 namespace tabi::tally {
+
+using ui::commandButton;
+using ui::HiddenWhile;
+using ui::ReopenOnExit;
+using ui::rootWithNavigator;
+using ui::runQuietly;
 
 namespace {
 
@@ -85,53 +93,6 @@ QLabel* calculatingPanel(QWidget* parent, QWidget* grid) {
     return panel;
 }
 
-// Shows the grid again however the scope ends.
-class HiddenWhile {
-public:
-    explicit HiddenWhile(QWidget* w) : m_w(w) { m_w->hide(); }
-    ~HiddenWhile() { m_w->show(); }
-    HiddenWhile(const HiddenWhile&) = delete;
-    HiddenWhile& operator=(const HiddenWhile&) = delete;
-
-private:
-    QWidget* m_w;
-};
-
-// Runs a command without the wait cursor, showing an error like every other command.
-template <class F> void runQuietly(QWidget* owner, F&& f) {
-    try {
-        f();
-    } catch (const Error& e) {
-        ui::showCommandError(owner, e.message());
-    } catch (const std::exception& e) {
-        ui::showCommandError(owner, QString::fromLocal8Bit(e.what()));
-    }
-}
-
-QPushButton* commandButton(QWidget* parent, QVBoxLayout* column, const char* name, const QString& caption) {
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setFixedSize(89, 33);
-    b->setFont(ui::uiFont(16));
-    column->addWidget(b);
-    return b;
-}
-
-// The screen's root layout, topped by a navigator over cursor with the move buttons only.
-QVBoxLayout* rootWithNavigator(QWidget* screen, TableCursor& cursor) {
-    auto* root = new QVBoxLayout(screen);
-    root->setContentsMargins(6, 4, 6, 6);
-    auto* navigator = new ui::DBNavigator(screen);
-    navigator->setObjectName(QStringLiteral("DBNavigator"));
-    navigator->setTableCursor(&cursor);
-    navigator->setVisibleButtons(ui::DBNavigator::MoveButtons);
-    auto* top = new QHBoxLayout;
-    top->addWidget(navigator);
-    top->addStretch();
-    root->addLayout(top);
-    return root;
-}
-
 // The foot of the command column: the help button and "終了(&E)", below a stretch.
 void finishColumn(Screen* screen, QVBoxLayout* column, const QString& screenClass) {
     column->addStretch();
@@ -141,31 +102,6 @@ void finishColumn(Screen* screen, QVBoxLayout* column, const QString& screenClas
     QObject::connect(commandButton(screen, column, "BitBtnE", QStringLiteral("終了(&E)")), &QPushButton::clicked,
                      screen, &Screen::closeScreen);
 }
-
-// A tally step works through cursors of its own; the screen's cursors show the stored tables again however the
-// step ends (completed or undone), from their first rows or, for toLast, from the last. A cursor that cannot be
-// reopened is left to the next command to report.
-class ReopenOnExit {
-public:
-    ReopenOnExit(std::initializer_list<TableCursor*> cursors, TableCursor* toLast = nullptr)
-        : m_cursors(cursors), m_toLast(toLast) {}
-    ~ReopenOnExit() {
-        try {
-            for (TableCursor* c : m_cursors) {
-                c->reopen();
-                if (c == m_toLast)
-                    c->last();
-            }
-        } catch (const Error&) {
-        }
-    }
-    ReopenOnExit(const ReopenOnExit&) = delete;
-    ReopenOnExit& operator=(const ReopenOnExit&) = delete;
-
-private:
-    std::vector<TableCursor*> m_cursors;
-    TableCursor* m_toLast;
-};
 
 } // namespace
 
@@ -454,6 +390,8 @@ void registerScreens() {
     registerScreen(QStringLiteral("ActionShukeiBunrui"), [](QWidget* parent) { return new THyoji(parent); });
     registerScreen(QStringLiteral("ActionShukeiKubun"), [](QWidget* parent) { return new THyojiU(parent); });
     registerScreen(QStringLiteral("ActionShukeiToshi"), [](QWidget* parent) { return new THYOJI2(parent); });
+    registerScreen(QStringLiteral("ActionShukeiMijo"), [](QWidget* parent) { return new TMijo(parent); });
+    registerScreen(QStringLiteral("ActionCheckJisseki"), [](QWidget* parent) { return new TCJosha(parent); });
 }
 
 } // namespace tabi::tally

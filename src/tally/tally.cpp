@@ -4,6 +4,7 @@
 #include "data/error.h"
 #include "data/rules.h"
 #include "data/statements.h"
+#include "data/stepcursor.h"
 
 #include <QStringView>
 #include <QVector>
@@ -51,20 +52,7 @@ const Tally& category() {
     return t;
 }
 
-// A cursor opened at construction, for the length of one step. Loops over the large tables declare only the
-// fields they read, so that rows are read and converted for those alone.
-class Cursor : public TableCursor {
-public:
-    Cursor(const Db& db, const QString& table, const QString& order, const QStringList& fields = {},
-           bool storedIndex = false)
-        : TableCursor(db, table, storedIndex ? QString() : order) {
-        if (!fields.isEmpty())
-            setFieldNames(fields);
-        if (storedIndex)
-            setIndexName(order);
-        open();
-    }
-};
+using Cursor = StepCursor;
 
 const QStringList& routeFields() {
     static const QStringList f{QStringLiteral("ROSEN_CD"), QStringLiteral("KBN_CD"), QStringLiteral("KILO"),
@@ -110,15 +98,6 @@ template <class F> void scanGroup(TableCursor& c, int codeField, const QString& 
     }
 }
 
-// Visits every record from the first to the last.
-template <class F> void forEach(TableCursor& c, F&& visit) {
-    c.first();
-    while (!c.eof()) {
-        visit();
-        c.next();
-    }
-}
-
 // "yyyy-mm-dd" of a stored timestamp field, empty for null.
 QString dayText(TableCursor& c, int field) {
     return rules::dateText(c.asString(field));
@@ -136,7 +115,7 @@ void setDay(TableCursor& c, int field, const QString& day) {
 void rollUp(const Db& ref, const Tally& tally, Results& r, int ResultFields::*field) {
     Cursor members(ref, tally.small, tally.code);
     const ResultFields m(members, tally.code);
-    forEach(r.large, [&] {
+    forEachRecord(r.large, [&] {
         double sum = 0;
         scanGroup(members, m.code, r.large.asString(r.l.code), 1, [&] { sum += members.asFloat(m.*field); });
         r.large.edit();
@@ -146,7 +125,7 @@ void rollUp(const Db& ref, const Tally& tally, Results& r, int ResultFields::*fi
     if (r.total.eof())
         return;
     double sum = 0;
-    forEach(r.large, [&] { sum += r.large.asFloat(r.l.*field); });
+    forEachRecord(r.large, [&] { sum += r.large.asFloat(r.l.*field); });
     r.total.edit();
     r.total.setFloat(r.t.*field, sum);
     r.total.post();
@@ -161,7 +140,7 @@ void positionFirst(Results& r) {
 // --- the steps shared by both group tallies ---------------------------------------------------------------------
 
 void clearResults(TableCursor& c, const ResultFields& f) {
-    forEach(c, [&] {
+    forEachRecord(c, [&] {
         c.edit();
         c.setFloat(f.kilo, 0);
         c.setFloat(f.ridden, 0);
@@ -189,7 +168,7 @@ void routeKiloStep(const Db& ref, const Tally& tally, bool resetRidden) {
     const int code = routes.fieldIndex(tally.routes.code);
     const int kilo = routes.fieldIndex(QStringLiteral("KILO"));
     const int abolished = routes.fieldIndex(QStringLiteral("HAISHI_DATE"));
-    forEach(r.small, [&] {
+    forEachRecord(r.small, [&] {
         double sum = 0;
         scanGroup(routes, code, r.small.asString(r.s.code), tally.routes.prefix, [&] {
             if (!rules::isAbolished(dayText(routes, abolished)))
@@ -210,7 +189,7 @@ void sumRides(const Db& rideDb, const Tally& tally, Results& r) {
     Cursor rides(rideDb, tally.rides.table, tally.rides.order, rideFields());
     const int code = rides.fieldIndex(tally.rides.code);
     const int kilo = rides.fieldIndex(QStringLiteral("JOSHA_KILO"));
-    forEach(r.small, [&] {
+    forEachRecord(r.small, [&] {
         double sum = 0;
         scanGroup(rides, code, r.small.asString(r.s.code), tally.rides.prefix, [&] { sum += rides.asFloat(kilo); });
         r.small.edit();
@@ -226,8 +205,8 @@ void setRatio(TableCursor& c, const ResultFields& f) {
 void ratioStep(const Db& ref, const Tally& tally) {
     Transaction tx(*ref);
     Results r(ref, tally);
-    forEach(r.small, [&] { setRatio(r.small, r.s); });
-    forEach(r.large, [&] { setRatio(r.large, r.l); });
+    forEachRecord(r.small, [&] { setRatio(r.small, r.s); });
+    forEachRecord(r.large, [&] { setRatio(r.large, r.l); });
     r.total.first();
     if (!r.total.eof()) {
         setRatio(r.total, r.t);
@@ -254,7 +233,7 @@ void datesStep(const Db& ref, const Db& rideDb, const Tally& tally) {
         const int code = rides.fieldIndex(tally.rides.code);
         const int kilo = rides.fieldIndex(QStringLiteral("JOSHA_KILO"));
         const int date = rides.fieldIndex(QStringLiteral("JOSHA_DATE"));
-        forEach(r.small, [&] {
+        forEachRecord(r.small, [&] {
             QString latest;
             if (rules::isComplete(r.small.asFloat(r.s.ratio)))
                 scanGroup(rides, code, r.small.asString(r.s.code), tally.rides.prefix, [&] {
@@ -272,7 +251,7 @@ void datesStep(const Db& ref, const Db& rideDb, const Tally& tally) {
     }
     Cursor members(ref, tally.small, tally.code);
     const ResultFields m(members, tally.code);
-    forEach(r.large, [&] {
+    forEachRecord(r.large, [&] {
         QString latest;
         if (rules::isComplete(r.large.asFloat(r.l.ratio)))
             scanGroup(members, m.code, r.large.asString(r.l.code), 1, [&] { noteLatest(members, m, latest); });
@@ -283,7 +262,7 @@ void datesStep(const Db& ref, const Db& rideDb, const Tally& tally) {
     if (!r.total.eof()) {
         QString latest;
         if (rules::isComplete(r.total.asFloat(r.t.ratio)))
-            forEach(r.large, [&] { noteLatest(r.large, r.l, latest); });
+            forEachRecord(r.large, [&] { noteLatest(r.large, r.l, latest); });
         r.total.edit();
         setDay(r.total, r.t.date, latest);
         r.total.post();
@@ -345,7 +324,7 @@ void riddenKiloByCategory(const Db& ref, const Db& personal) {
         const int tDate = tagged.fieldIndex(QStringLiteral("JOSHA_DATE"));
         const int tKilo = tagged.fieldIndex(QStringLiteral("JOSHA_KILO"));
         const QString untagged = QStringLiteral("00");
-        forEach(rides, [&] {
+        forEachRecord(rides, [&] {
             tagged.append();
             tagged.setValue(tKbn, untagged);
             tagged.setValue(tCode, rides.value(rCode));
@@ -425,7 +404,7 @@ void clearByYear(const Db& ref, const Db& personal) {
     Cursor years(personal, QStringLiteral("TOSHI"), QStringLiteral("NEN"));
     Cursor total(ref, QStringLiteral("TOSHI2"), QStringLiteral("NEN"));
     const CountFields fy(years), ft(total);
-    forEach(years, [&] { setCounts(years, fy, {}); });
+    forEachRecord(years, [&] { setCounts(years, fy, {}); });
     years.first();
     total.first();
     if (!total.eof()) {
@@ -450,7 +429,7 @@ void tallyByYear(const Db& ref, const Db& personal, int startMonth) {
         Counts counts;
     };
     QVector<Range> ranges;
-    forEach(years, [&] {
+    forEachRecord(years, [&] {
         const int y = int(years.asInteger(nen));
         ranges.append({yearRangeStart(y, startMonth), yearRangeEnd(y, startMonth), {}});
     });
@@ -464,7 +443,7 @@ void tallyByYear(const Db& ref, const Db& personal, int startMonth) {
         // Rides come in date order: the rows whose range holds a day are found once per day.
         QString lastDay;
         QVector<int> hits;
-        forEach(rides, [&] {
+        forEachRecord(rides, [&] {
             const QString stored = rides.asString(date);
             const QStringView day = QStringView(stored).left(10);
             if (day != lastDay) {
@@ -485,7 +464,7 @@ void tallyByYear(const Db& ref, const Db& personal, int startMonth) {
     }
 
     int i = 0;
-    forEach(years, [&] { setCounts(years, fy, ranges[i++].counts); });
+    forEachRecord(years, [&] { setCounts(years, fy, ranges[i++].counts); });
     years.last();
     total.first();
     if (!total.eof()) {

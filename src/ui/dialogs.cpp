@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QRegularExpression>
 
@@ -55,8 +56,9 @@ DialogReply showRealDialog(const DialogRequest& request) {
             QFileDialog::getOpenFileName(request.parent, request.title, request.text, platformFilter(request.filter));
         break;
     case DialogKind::SaveFile:
-        reply.fileName =
-            QFileDialog::getSaveFileName(request.parent, request.title, request.text, platformFilter(request.filter));
+        reply.fileName = QFileDialog::getSaveFileName(
+            request.parent, request.title, request.text, platformFilter(request.filter), nullptr,
+            request.confirmOverwrite ? QFileDialog::Options() : QFileDialog::DontConfirmOverwrite);
         break;
     case DialogKind::Exec:
         reply.result = request.dialog ? request.dialog->exec() : QDialog::Rejected;
@@ -83,6 +85,16 @@ QString getOpenFileName(QWidget* parent, const QString& caption, const QString& 
 
 QString getSaveFileName(QWidget* parent, const QString& caption, const QString& filter, const QString& proposedFile) {
     return dispatch({DialogKind::SaveFile, parent, caption, proposedFile, filter, nullptr, {}}).fileName;
+}
+
+QString getSaveFileNameReplacing(QWidget* parent, const QString& caption, const QString& filter,
+                                 const QString& defaultSuffix, const QString& proposedFile) {
+    DialogRequest request{DialogKind::SaveFile, parent, caption, proposedFile, filter, nullptr, {}};
+    request.confirmOverwrite = false;
+    QString name = dispatch(request).fileName;
+    if (!name.isEmpty() && !defaultSuffix.isEmpty() && QFileInfo(name).suffix().isEmpty())
+        name += u'.' + defaultSuffix;
+    return name;
 }
 
 int execDialog(QDialog& dialog) {

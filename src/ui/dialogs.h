@@ -21,6 +21,8 @@ struct DialogRequest {
     QString filter;            // file dialogs: "description (*.ext)" entries separated by ";;"
     QDialog* dialog = nullptr; // Exec: the dialog to run
     QString dialogClass;       // Exec: class name of the dialog
+    // SaveFile: ask before an existing file is replaced.
+    bool confirmOverwrite = true;
 };
 
 struct DialogReply {
@@ -44,6 +46,10 @@ QString getOpenFileName(QWidget* parent, const QString& caption, const QString& 
                         const QString& directory = QString());
 QString getSaveFileName(QWidget* parent, const QString& caption, const QString& filter,
                         const QString& proposedFile = QString());
+// A save dialog that replaces an existing file without asking and gives a name typed without an extension the
+// default suffix (appended after a dot).
+QString getSaveFileNameReplacing(QWidget* parent, const QString& caption, const QString& filter,
+                                 const QString& defaultSuffix, const QString& proposedFile = QString());
 // Runs a dialog modally and returns its result (QDialog::Accepted / Rejected or a done() code).
 int execDialog(QDialog& dialog);
 

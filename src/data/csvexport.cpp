@@ -1,0 +1,178 @@
+#include "data/csvexport.h"
+
+#include "data/cursor.h"
+#include "data/error.h"
+#include "data/textcodec.h"
+
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <charconv>
+#include <cmath>
+
+namespace tabi::csv {
+
+QString floatText(double value) {
+    if (value == 0.0 || std::isnan(value))
+        return QStringLiteral("0");
+    if (std::isinf(value))
+        return value < 0 ? QStringLiteral("-INF") : QStringLiteral("INF");
+    // Significant digits and decimal exponent: the shortest form that reads back as the value when it has at most
+    // 15 digits (it is then also the value rounded to 15 digits), else the value rounded to 15 digits.
+    char sci[40];
+    const double magnitude = std::fabs(value);
+    auto res = std::to_chars(sci, sci + sizeof sci, magnitude, std::chars_format::scientific);
+    std::string_view text(sci, res.ptr - sci); // "d.ddde+XX"
+    auto e = text.find('e');
+    if (e > 16) { // more than 15 digits besides the point
+        res = std::to_chars(sci, sci + sizeof sci, magnitude, std::chars_format::scientific, 14);
+        text = std::string_view(sci, res.ptr - sci);
+        e = text.find('e');
+    }
+    char digits[20];
+    int count = 0;
+    for (char c : text.substr(0, e))
+        if (c != '.')
+            digits[count++] = c;
+    while (count > 1 && digits[count - 1] == '0')
+        --count;
+    int exponent = 0;
+    std::from_chars(text.data() + e + 1 + (text[e + 1] == '+'), text.data() + text.size(), exponent);
+
+    char out[48];
+    char* p = out;
+    if (value < 0)
+        *p++ = '-';
+    if (exponent >= -5 && exponent < 15) {
+        if (exponent < 0) {
+            *p++ = '0';
+            *p++ = '.';
+            for (int z = 0; z < -exponent - 1; ++z)
+                *p++ = '0';
+            for (int d = 0; d < count; ++d)
+                *p++ = digits[d];
+        } else {
+            for (int d = 0; d <= exponent; ++d)
+                *p++ = d < count ? digits[d] : '0';
+            if (count > exponent + 1) {
+                *p++ = '.';
+                for (int d = exponent + 1; d < count; ++d)
+                    *p++ = digits[d];
+            }
+        }
+    } else {
+        *p++ = digits[0];
+        if (count > 1) {
+            *p++ = '.';
+            for (int d = 1; d < count; ++d)
+                *p++ = digits[d];
+        }
+        *p++ = 'E';
+        p = std::to_chars(p, out + sizeof out, exponent).ptr;
+    }
+    return QString::fromLatin1(out, p - out);
+}
+
+QString timestampText(const QString& stored) {
+    if (stored.size() < 10)
+        return stored;
+    QString out = stored.left(10);
+    out[4] = u'/';
+    out[7] = u'/';
+    const QStringView time = QStringView(stored).mid(11);
+    if (!time.isEmpty() && time != u"00:00:00") {
+        out += u' ';
+        // The long time form of a Japanese system: hours without a leading zero.
+        out += time.startsWith(u'0') ? time.mid(1) : time;
+    }
+    return out;
+}
+
+namespace {
+
+void appendValue(QString& line, TableCursor& cursor, int field) {
+    const QVariant v = cursor.value(field);
+    switch (cursor.fieldDef(field).type) {
+    case FieldType::Real:
+        if (!v.isNull())
+            line += floatText(v.toDouble());
+        return;
+    case FieldType::Integer:
+    case FieldType::SmallInt:
+        if (!v.isNull())
+            line += QString::number(v.toLongLong());
+        return;
+    case FieldType::Timestamp:
+        line += u'"';
+        line += timestampText(v.toString());
+        line += u'"';
+        return;
+    case FieldType::Text:
+        line += u'"';
+        line += v.toString();
+        line += u'"';
+        return;
+    }
+}
+
+[[noreturn]] void fail(const QString& fileName, const QString& reason) {
+    QString message = QStringLiteral("CSVファイル %1 に書き出せませんでした: %2").arg(fileName, reason);
+    if (QFileInfo(fileName).isFile())
+        message += QStringLiteral("\n前からあったファイルは変わっていません。");
+    throw Error(message);
+}
+
+} // namespace
+
+namespace {
+
+void appendLine(QString& out, TableCursor& cursor) {
+    for (int f = 0; f < cursor.fieldCount(); ++f) {
+        if (f > 0)
+            out += u',';
+        appendValue(out, cursor, f);
+    }
+}
+
+} // namespace
+
+QString lineOf(TableCursor& cursor) {
+    QString line;
+    appendLine(line, cursor);
+    return line;
+}
+
+void writeFile(TableCursor& cursor, const QString& fileName) {
+    const QFileInfo target(fileName);
+    if (target.isDir())
+        fail(fileName, QStringLiteral("同じ名前のフォルダーがあります。"));
+    // A rename would replace a file the user protected; refuse it as a direct write would be refused.
+    if (target.exists() && !target.isWritable())
+        fail(fileName, QStringLiteral("ファイルが読み取り専用です。"));
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        fail(fileName, file.errorString());
+    // Lines are converted in blocks: one conversion call per block instead of per line.
+    QString block;
+    block.reserve(1 << 16);
+    auto flush = [&] {
+        const QByteArray bytes = text::toCp932(block);
+        if (file.write(bytes) != bytes.size())
+            fail(fileName, file.errorString());
+        block.truncate(0); // keeps the capacity for the next block
+    };
+    cursor.first();
+    while (!cursor.eof()) {
+        appendLine(block, cursor);
+        block += QLatin1String("\r\n");
+        if (block.size() >= (1 << 15))
+            flush();
+        cursor.next();
+    }
+    flush();
+    cursor.first();
+    if (!file.commit())
+        fail(fileName, file.errorString());
+}
+
+} // namespace tabi::csv

@@ -37,8 +37,10 @@ void write(const char* section, const char* key, const QString& value) {
 // Puts a stored text into a field; an absent key leaves the field as it was.
 void fill(QLineEdit* edit, const char* section, const char* key) {
     const QString value = read(section, key);
-    if (value != kFailure)
+    if (value != kFailure) {
         edit->setText(value);
+        edit->setCursorPosition(0); // a long text shows its start
+    }
 }
 
 QLineEdit* folderField(const char* name, QWidget* parent) {
@@ -183,6 +185,8 @@ void TConfig::activated() {
 
     m_editExePath->setText(QCoreApplication::applicationDirPath() + QLatin1Char('/'));
     m_editHelpFile->setText(applicationHelpFile());
+    m_editExePath->setCursorPosition(0);
+    m_editHelpFile->setCursorPosition(0);
 
     fill(m_editDocPath, "Path", "DocPath");
     fill(m_editPhotoPath, "Path", "PhotoPath");

@@ -328,6 +328,7 @@ THYOJI2::THYOJI2(QWidget* parent)
     auto* column = new QVBoxLayout;
     auto* range = new QGroupBox(QStringLiteral("集計範囲"), this);
     range->setObjectName(QStringLiteral("GroupBoxS"));
+    range->setFont(ui::uiFont(16)); // the size of the buttons beside it
     auto* radios = new QVBoxLayout(range);
     m_m1 = new QRadioButton(QStringLiteral("1～12月"), range);
     m_m1->setObjectName(QStringLiteral("RadioButtonM1"));

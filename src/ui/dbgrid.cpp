@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QScopedValueRollback>
+#include <QScrollBar>
 #include <QStyledItemDelegate>
 
 namespace tabi::ui {
@@ -215,7 +216,9 @@ void DBGrid::applyOptions() {
 
 // A width in characters counts the digit "0", as the layouts' widths mean it. The average character width
 // of a Japanese face is that of a full-width character, which would make every column twice as wide.
-int DBGrid::charWidth() const { return fontMetrics().horizontalAdvance(QLatin1Char('0')); }
+int DBGrid::charWidth() const {
+    return fontMetrics().horizontalAdvance(QLatin1Char('0'));
+}
 
 void DBGrid::resetColumnWidths() {
     TableCursor* cursor = tableCursor();
@@ -229,6 +232,29 @@ void DBGrid::resetColumnWidths() {
             width = std::max(width, titleMetrics.horizontalAdvance(def.displayLabel()) + 10);
         setColumnWidth(column, width);
     }
+}
+
+// Scrolled to its end, a table view would put the last row against the bottom edge and show a cut row under
+// the titles; the grid keeps the top row whole instead (the last row is then whole too, with room below it).
+void DBGrid::alignTopRow() {
+    QScrollBar* bar = verticalScrollBar();
+    if (verticalScrollMode() != ScrollPerItem || bar->maximum() <= 0 || bar->value() != bar->maximum())
+        return;
+    const int aligned = verticalHeader()->sectionPosition(verticalHeader()->logicalIndex(bar->value()));
+    if (verticalHeader()->offset() != aligned) {
+        verticalHeader()->setOffset(aligned);
+        viewport()->update();
+    }
+}
+
+void DBGrid::scrollContentsBy(int dx, int dy) {
+    QTableView::scrollContentsBy(dx, dy);
+    alignTopRow();
+}
+
+void DBGrid::updateGeometries() {
+    QTableView::updateGeometries();
+    alignTopRow();
 }
 
 void DBGrid::followCursor() {

@@ -62,9 +62,12 @@ protected:
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     void focusOutEvent(QFocusEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void updateGeometries() override;
 
 private:
     void applyOptions();
+    void alignTopRow();
     void showCursorRow(int row);
     void startEdit();
     friend class GridDelegate;

@@ -1,13 +1,13 @@
 #include "app/mainform.h"
 
 #include "app/config.h"
-#include "ui/helptopics.h"
 #include "app/mdichild.h"
 #include "app/mnemonics.h"
-#include "ui/screen.h"
-#include "ui/screens.h"
 #include "ui/command.h"
 #include "ui/dialogs.h"
+#include "ui/helptopics.h"
+#include "ui/screen.h"
+#include "ui/screens.h"
 
 #include <QAbstractSpinBox>
 #include <QAction>
@@ -496,6 +496,9 @@ QMdiSubWindow* TMainForm::addDocument(QWidget* widget, const WindowLayout* layou
     frame->move(documentPosition(frame, layout));
     connect(frame, &QObject::destroyed, this, [this] { updateWindowCommands(); });
     connect(widget, &QWidget::windowTitleChanged, frame, &QWidget::setWindowTitle);
+    // The control the window gives the focus to when it becomes active: the first one that Tab reaches (left to
+    // itself the frame would take the first that a click can focus, a read-only grid for instance).
+    focusFirstControl(widget);
     frame->show();
     m_mdiArea->setActiveSubWindow(frame);
     // A screen opens ready for the keyboard: unless it chose a control itself when it was activated, the focus

@@ -1,12 +1,12 @@
 #include "routes/stationdistancedialog.h"
 
-#include "ui/screens.h"
 #include "ui/command.h"
 #include "ui/dbgrid.h"
 #include "ui/dbkit.h"
 #include "ui/dbnavigator.h"
 #include "ui/dialogs.h"
 #include "ui/fonts.h"
+#include "ui/screens.h"
 
 #include <QCalendarWidget>
 #include <QHeaderView>
@@ -99,8 +99,7 @@ TEKI2::TEKI2(std::shared_ptr<Database> reference, QWidget* parent)
     // The station list is where the keyboard works: Tab reaches it and it has the focus at each opening.
     m_grid->setFocusPolicy(Qt::StrongFocus);
     // The names fill the rest of the grid's width, so nothing ever scrolls sideways out of sight.
-    m_grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_grid->horizontalHeader()->setStretchLastSection(true);
+    m_grid->setLastColumnFills(true);
 
     // Calendar column.
     const int cx = 441;

@@ -158,6 +158,7 @@ DBGrid::DBGrid(QWidget* parent)
         }
         for (int c = 0; c < m_widths.size(); ++c)
             setColumnWidth(c, m_widths[c]);
+        fillLastColumn();
     });
     applyOptions();
 }
@@ -232,6 +233,7 @@ void DBGrid::resetColumnWidths() {
             width = std::max(width, titleMetrics.horizontalAdvance(def.displayLabel()) + 10);
         setColumnWidth(column, width);
     }
+    fillLastColumn();
 }
 
 // Scrolled to its end, a table view would put the last row against the bottom edge and show a cut row under
@@ -247,6 +249,25 @@ void DBGrid::alignTopRow() {
     }
 }
 
+void DBGrid::setLastColumnFills(bool fills) {
+    m_lastColumnFills = fills;
+    setHorizontalScrollBarPolicy(fills ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded);
+    fillLastColumn();
+}
+
+void DBGrid::fillLastColumn() {
+    const int last = m_model->columnCount() - 1;
+    if (!m_lastColumnFills || last < 0)
+        return;
+    int others = 0;
+    for (int c = 0; c < last; ++c)
+        others += columnWidth(c);
+    const int width = std::max(horizontalHeader()->minimumSectionSize(), viewport()->width() - others);
+    if (columnWidth(last) != width)
+        setColumnWidth(last, width);
+    horizontalScrollBar()->setValue(0);
+}
+
 void DBGrid::scrollContentsBy(int dx, int dy) {
     QTableView::scrollContentsBy(dx, dy);
     alignTopRow();
@@ -254,6 +275,7 @@ void DBGrid::scrollContentsBy(int dx, int dy) {
 
 void DBGrid::updateGeometries() {
     QTableView::updateGeometries();
+    fillLastColumn();
     alignTopRow();
 }
 

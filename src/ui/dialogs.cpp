@@ -8,10 +8,12 @@
 #include <QFileSystemModel>
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMessageBox>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QTreeView>
 
 namespace tabi::ui {
 
@@ -156,6 +158,11 @@ void prepareFileDialog(QFileDialog& dialog, const QString& filter) {
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     static JapaneseIconProvider icons;
     dialog.setIconProvider(&icons);
+    // Sizes, types and dates in a Japanese face need more room than Qt's default columns give them.
+    dialog.resize(dialog.size().expandedTo(QSize(820, 480)));
+    if (auto* details = dialog.findChild<QTreeView*>(QStringLiteral("treeView")))
+        for (int column = 1; column < details->header()->count(); ++column)
+            details->header()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
     if (!filter.isEmpty())
         dialog.setNameFilter(filter);
     auto* model = dialog.findChild<QFileSystemModel*>();

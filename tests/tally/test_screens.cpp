@@ -272,6 +272,11 @@ private Q_SLOTS:
              {static_cast<QWidget*>(screen.findChild<QGroupBox*>(QStringLiteral("GroupBoxS"))),
               static_cast<QWidget*>(screen.calendarButton()), static_cast<QWidget*>(screen.fiscalButton())})
             QCOMPARE(w->font().pixelSize(), 16);
+        screen.resize(900, 570);
+        screen.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&screen));
+        for (QRadioButton* r : {screen.calendarButton(), screen.fiscalButton()}) // captions not cut off
+            QVERIFY2(r->width() >= r->sizeHint().width(), qPrintable(r->text()));
         QCOMPARE(screen.grid(1)->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("年(度)"));
         screen.activated();
         screen.fiscalButton()->setChecked(true);

@@ -1,3 +1,4 @@
+#include "app/locale.h"
 #include "app/mainform.h"
 #include "app/startup.h"
 #include "photos/registration.h"
@@ -7,20 +8,13 @@
 #include "ui/fonts.h"
 
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QLocale>
-#include <QTranslator>
 
 int main(int argc, char* argv[]) {
+    tabi::prepareJapaneseLocale();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tabiroku"));
     QApplication::setFont(tabi::ui::uiFont(13));
-
-    // Qt's own dialogs (file dialogs, message box buttons) speak the user's language.
-    QTranslator qtTranslator;
-    if (qtTranslator.load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"), QStringLiteral("_"),
-                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&qtTranslator);
+    tabi::installJapaneseTranslations(app);
 
     // Each subsystem registers the screens of its commands here (tabi::registerScreen) and its start-up
     // dialogs (tabi::registerStartupDialog); the settings dialog is the shell's own.

@@ -106,8 +106,10 @@ void TAboutBox::refresh() {
         {"Comment1", m_comment1}, {"Comment2", m_comment2}, {"UserName", m_userName}};
     for (const auto& [key, field] : keys) {
         const QString value = settings::readString(QStringLiteral("Tabiroku"), QString::fromLatin1(key), kFailure);
-        if (value != kFailure)
+        if (value != kFailure) {
             field->setText(value);
+            field->setCursorPosition(0); // a long text shows its start
+        }
     }
 }
 

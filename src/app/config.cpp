@@ -41,6 +41,7 @@ void fill(QLineEdit* edit, const char* section, const char* key) {
     if (value == kFailure)
         return;
     edit->setText(value);
+    edit->setCursorPosition(0); // a long text shows its start
     edit->setProperty("storedValue", value);
     edit->setProperty("shownValue", edit->text());
 }
@@ -194,6 +195,8 @@ void TConfig::activated() {
 
     m_editExePath->setText(QCoreApplication::applicationDirPath() + QLatin1Char('/'));
     m_editHelpFile->setText(applicationHelpFile());
+    m_editExePath->setCursorPosition(0);
+    m_editHelpFile->setCursorPosition(0);
 
     fill(m_editDocPath, "Path", "DocPath");
     fill(m_editPhotoPath, "Path", "PhotoPath");

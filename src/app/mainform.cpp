@@ -1,13 +1,13 @@
 #include "app/mainform.h"
 
 #include "app/config.h"
-#include "ui/helptopics.h"
 #include "app/mdichild.h"
 #include "app/mnemonics.h"
-#include "ui/screen.h"
-#include "ui/screens.h"
 #include "ui/command.h"
 #include "ui/dialogs.h"
+#include "ui/helptopics.h"
+#include "ui/screen.h"
+#include "ui/screens.h"
 
 #include <QAbstractSpinBox>
 #include <QAction>
@@ -24,6 +24,7 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTextEdit>
 #include <QToolBar>
 #include <QToolButton>
@@ -277,13 +278,15 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), m_mdiArea(new QMdiA
     initShellResources();
     registerShellScreens();
     setObjectName(QStringLiteral("MainForm"));
-    setWindowTitle(QStringLiteral("タビロク"));
+    setWindowTitle(ui::applicationTitle());
     // The program's icon, which every document window shows too.
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/tabiroku/icons/tabiroku.png")));
     resize(1184, 825);
 
     m_mdiArea->setObjectName(QStringLiteral("ClientArea"));
     m_mdiArea->setBackground(palette().brush(QPalette::Dark));
+    // Closing the active document window activates the one used just before it.
+    m_mdiArea->setActivationOrder(QMdiArea::ActivationHistoryOrder);
     setCentralWidget(m_mdiArea);
 
     auto* status = new QStatusBar(this);
@@ -490,14 +493,41 @@ QMdiSubWindow* TMainForm::addDocument(QWidget* widget, const WindowLayout* layou
     } else {
         frame->resize(layout ? layout->size : QSize(1098, 562));
     }
-    if (layout && layout->position)
-        frame->move(*layout->position);
+    frame->move(documentPosition(frame, layout));
     connect(frame, &QObject::destroyed, this, [this] { updateWindowCommands(); });
     connect(widget, &QWidget::windowTitleChanged, frame, &QWidget::setWindowTitle);
+    // The control the window gives the focus to when it becomes active: the first one that Tab reaches (left to
+    // itself the frame would take the first that a click can focus, a read-only grid for instance).
+    focusFirstControl(widget);
     frame->show();
     m_mdiArea->setActiveSubWindow(frame);
+    // A screen opens ready for the keyboard: unless it chose a control itself when it was activated, the focus
+    // goes to its first control in Tab order (the screen widget itself takes no keys).
+    QWidget* focused = frame->focusWidget();
+    if (!focused || focused == widget || !widget->isAncestorOf(focused))
+        focusFirstControl(widget);
     updateWindowCommands();
     return frame;
+}
+
+QPoint TMainForm::documentPosition(QMdiSubWindow* frame, const WindowLayout* layout) {
+    // Before the frame is first shown its document area has no size yet: nothing to fit into.
+    const bool laidOut = m_mdiArea->isVisible();
+    const QSize area = laidOut ? m_mdiArea->viewport()->size() : QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    const int caption = frame->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, frame);
+    QPoint pos;
+    if (layout && layout->position) {
+        pos = *layout->position;
+    } else {
+        pos = cascadePosition(m_lastCascade, frame->size(), area, caption);
+        m_lastCascade = pos;
+    }
+    // Whatever the area's size, the caption stays inside it, where it can be reached.
+    if (laidOut) {
+        pos.setX(std::max(0, std::min(pos.x(), area.width() - 2 * caption)));
+        pos.setY(std::max(0, std::min(pos.y(), area.height() - caption)));
+    }
+    return pos;
 }
 
 QMdiSubWindow* TMainForm::newTextDocument(const QString& caption) {
@@ -520,7 +550,7 @@ void TMainForm::setAboutBox(QDialog* aboutBox) {
 }
 
 void TMainForm::helpIndex() {
-    ui::information(this, QGuiApplication::applicationDisplayName(), helpNoticeText());
+    ui::information(this, ui::applicationTitle(), helpNoticeText());
 }
 
 void TMainForm::helpAbout() {

@@ -2,7 +2,9 @@
 
 #include <QMainWindow>
 #include <QMetaObject>
+#include <QPoint>
 #include <QPointer>
+#include <optional>
 
 class QAction;
 class QDialog;
@@ -49,6 +51,7 @@ private:
     QAction* addCommand(const char* name, const char* hint, const QString& shortcut = {}, const QString& icon = {});
     void connectCommands();
 
+    QPoint documentPosition(QMdiSubWindow* frame, const WindowLayout* layout);
     void onSubWindowActivated(QMdiSubWindow* window);
     void updateWindowCommands();
     void updateEditCommands();
@@ -67,6 +70,7 @@ private:
     QMenu* m_windowMenu = nullptr;
     QList<QAction*> m_windowListActions;
     QPointer<QMdiSubWindow> m_lastActive;
+    std::optional<QPoint> m_lastCascade; // where the last document window placed by the system went
     QPointer<QDialog> m_aboutBox;
     QPointer<QWidget> m_editTarget;
     QMetaObject::Connection m_editTargetConnection;

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QKeySequence>
+#include <QMenu>
 
 namespace tabi {
 
@@ -18,6 +19,36 @@ QAbstractButton* findMnemonicButton(QWidget* root, int key) {
             return button;
     }
     return nullptr;
+}
+
+bool chooseMenuLetter(QMenu* menu, const QKeyEvent* event) {
+    if (!menu || (event->modifiers() & ~(Qt::ShiftModifier | Qt::AltModifier | Qt::KeypadModifier)))
+        return false;
+    const QString text = event->text();
+    if (text.size() != 1 || !text.at(0).isLetterOrNumber())
+        return false;
+    const QKeySequence wanted(QKeyCombination(Qt::AltModifier, Qt::Key(text.at(0).toUpper().unicode())));
+    bool carried = false;
+    QList<QAction*> enabled;
+    for (QAction* a : menu->actions()) {
+        if (a->isSeparator() || !a->isVisible() || QKeySequence::mnemonic(a->text()) != wanted)
+            continue;
+        carried = true;
+        if (a->isEnabled())
+            enabled << a;
+    }
+    if (!carried)
+        return false;
+    if (enabled.size() == 1) {
+        // Chosen as Enter chooses the highlighted item: the menus close first, a submenu opens instead.
+        menu->setActiveAction(enabled.first());
+        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QCoreApplication::sendEvent(menu, &enter);
+    } else if (!enabled.isEmpty()) {
+        const qsizetype current = enabled.indexOf(menu->activeAction());
+        menu->setActiveAction(enabled.at((current + 1) % enabled.size()));
+    }
+    return true;
 }
 
 MnemonicRouter::MnemonicRouter(QWidget* frame, std::function<QWidget*()> activeScreen)
@@ -45,6 +76,8 @@ bool MnemonicRouter::eventFilter(QObject* watched, QEvent* event) {
         }
     } else if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
         auto* key = static_cast<QKeyEvent*>(event);
+        if (auto* menu = qobject_cast<QMenu*>(watched))
+            return chooseMenuLetter(menu, key) || QObject::eventFilter(watched, event);
         if (key->key() == Qt::Key_F10 && key->modifiers() == Qt::NoModifier &&
             QApplication::activeWindow() == m_frame && !QApplication::activePopupWidget()) {
             // F10 selects the menu bar as a lone Alt does; the menu bar's own Alt handling does the work.

@@ -7,14 +7,11 @@
 #include "ui/helptopics.h"
 #include "ui/screens.h"
 
-#include <QGuiApplication>
 #include <QList>
 
 namespace tabi {
 
 std::unique_ptr<TMainForm> startUp() {
-    const QString title = QStringLiteral("タビロク");
-    QGuiApplication::setApplicationDisplayName(title);
     setApplicationHelpFile(QString::fromUtf16(kApplicationHelpFile));
 
     auto mainForm = std::make_unique<TMainForm>();

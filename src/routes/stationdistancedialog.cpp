@@ -1,12 +1,12 @@
 #include "routes/stationdistancedialog.h"
 
-#include "ui/screens.h"
 #include "ui/command.h"
 #include "ui/dbgrid.h"
 #include "ui/dbkit.h"
 #include "ui/dbnavigator.h"
 #include "ui/dialogs.h"
 #include "ui/fonts.h"
+#include "ui/screens.h"
 
 #include <QCalendarWidget>
 #include <QHeaderView>
@@ -96,6 +96,10 @@ TEKI2::TEKI2(std::shared_ptr<Database> reference, QWidget* parent)
     m_grid->setReadOnly(true);
     m_grid->setTableCursor(&m_stations);
     m_grid->setGeometry(0, 73, 439, 400);
+    // The station list is where the keyboard works: Tab reaches it and it has the focus at each opening.
+    m_grid->setFocusPolicy(Qt::StrongFocus);
+    // The names fill the rest of the grid's width, so nothing ever scrolls sideways out of sight.
+    m_grid->setLastColumnFills(true);
 
     // Calendar column.
     const int cx = 441;
@@ -154,6 +158,16 @@ TEKI2::TEKI2(std::shared_ptr<Database> reference, QWidget* parent)
     connect(m_calendarWidget, &QCalendarWidget::selectionChanged, this,
             [this] { selectDate(m_calendarWidget->selectedDate()); });
 
+    // Tab order: the station list first, then the date and the buttons; the read-only fields take the focus by
+    // a click only.
+    for (QLineEdit* readOnly : {m_editKilo, m_editKiten, m_editShuten})
+        readOnly->setFocusPolicy(Qt::ClickFocus);
+    QList<QWidget*> order{m_grid, m_editYMD, m_calendarWidget};
+    for (QPushButton* b : findChildren<QPushButton*>(Qt::FindDirectChildrenOnly))
+        order << b;
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order.at(i - 1), order.at(i));
+
     placeDialog(this, QStringLiteral("TEKI2"));
     selectDate(m_calendar.date()); // the calendar starts on the day the dialog was created
     showPick();
@@ -178,6 +192,7 @@ void TEKI2::activate() {
     m_routes.findNearest({m_editC->text()});
     m_grid->followCursor();
     showDate();
+    m_grid->setFocus(Qt::OtherFocusReason);
 }
 
 int TEKI2::run() {

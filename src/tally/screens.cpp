@@ -264,7 +264,9 @@ THYOJI2::THYOJI2(QWidget* parent)
     auto* column = new QVBoxLayout;
     auto* range = new QGroupBox(QStringLiteral("集計範囲"), this);
     range->setObjectName(QStringLiteral("GroupBoxS"));
+    range->setFont(ui::uiFont(16)); // the size of the buttons beside it
     auto* radios = new QVBoxLayout(range);
+    radios->setContentsMargins(1, 2, 0, 2); // room for the captions in a box as wide as a button
     m_m1 = new QRadioButton(QStringLiteral("1～12月"), range);
     m_m1->setObjectName(QStringLiteral("RadioButtonM1"));
     m_m4 = new QRadioButton(QStringLiteral("4～3月"), range);
@@ -272,7 +274,7 @@ THYOJI2::THYOJI2(QWidget* parent)
     radios->addWidget(m_m1);
     radios->addWidget(m_m4);
     m_m1->setChecked(true);
-    range->setFixedWidth(89);
+    range->setFixedWidth(std::max(89, range->sizeHint().width())); // as wide as a button, unless the captions need more
     column->addWidget(range);
     connect(commandButton(this, column, "BitBtnZ", QStringLiteral("全零(&Z)")), &QPushButton::clicked, this,
             [this] { runQuietly(this, [this] { clearCommand(); }); });

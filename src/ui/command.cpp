@@ -6,12 +6,16 @@
 
 namespace tabi::ui {
 
+QString applicationTitle() {
+    return QStringLiteral("タビロク");
+}
+
 void showCommandError(QWidget* owner, const QString& text) {
     // The wait cursor must not stay up over the box.
     const bool waiting = QGuiApplication::overrideCursor() != nullptr;
     if (waiting)
         QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
-    critical(owner, QGuiApplication::applicationDisplayName(), text);
+    critical(owner, applicationTitle(), text);
     if (waiting)
         QGuiApplication::restoreOverrideCursor();
 }

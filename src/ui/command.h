@@ -15,6 +15,10 @@ class QWidget;
 // The screen stays open; whatever the command wrote before the error stays written.
 namespace tabi::ui {
 
+// The application title "タビロク": the main window's caption and the caption of the program's message boxes.
+// Windows carry their own captions only: no application name is appended to them.
+QString applicationTitle();
+
 // Shows the standard critical box for a failed command, captioned with the application title.
 void showCommandError(QWidget* owner, const QString& text);
 

@@ -189,8 +189,10 @@ void DBEdit::showField() {
     if (const FieldDef* def = m_link.fieldDef(); def && def->type == FieldType::Text && def->size > 0)
         setMaxLength(def->size);
     const QString t = m_link.displayText();
-    if (text() != t)
+    if (text() != t) {
         setText(t);
+        setCursorPosition(0); // a text longer than the field shows its start
+    }
     setModified(false);
 }
 
@@ -310,6 +312,9 @@ DBLookupComboBox::DBLookupComboBox(QWidget* parent)
       m_items(new QStandardItemModel(this)), m_view(new QTableView(this)) {
     setModel(m_items);
     setView(m_view);
+    // The list drops down below the box with the rows asked for (setDropDown), where some styles would lay the
+    // whole list over the box instead and ignore the row count.
+    setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
     m_view->horizontalHeader()->hide();
     m_view->verticalHeader()->hide();
     m_view->setShowGrid(false);

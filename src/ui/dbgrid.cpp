@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QScopedValueRollback>
+#include <QScrollBar>
 #include <QStyledItemDelegate>
 
 namespace tabi::ui {
@@ -157,6 +158,7 @@ DBGrid::DBGrid(QWidget* parent)
         }
         for (int c = 0; c < m_widths.size(); ++c)
             setColumnWidth(c, m_widths[c]);
+        fillLastColumn();
     });
     applyOptions();
 }
@@ -215,7 +217,9 @@ void DBGrid::applyOptions() {
 
 // A width in characters counts the digit "0", as the layouts' widths mean it. The average character width
 // of a Japanese face is that of a full-width character, which would make every column twice as wide.
-int DBGrid::charWidth() const { return fontMetrics().horizontalAdvance(QLatin1Char('0')); }
+int DBGrid::charWidth() const {
+    return fontMetrics().horizontalAdvance(QLatin1Char('0'));
+}
 
 void DBGrid::resetColumnWidths() {
     TableCursor* cursor = tableCursor();
@@ -229,6 +233,50 @@ void DBGrid::resetColumnWidths() {
             width = std::max(width, titleMetrics.horizontalAdvance(def.displayLabel()) + 10);
         setColumnWidth(column, width);
     }
+    fillLastColumn();
+}
+
+// Scrolled to its end, a table view would put the last row against the bottom edge and show a cut row under
+// the titles; the grid keeps the top row whole instead (the last row is then whole too, with room below it).
+void DBGrid::alignTopRow() {
+    QScrollBar* bar = verticalScrollBar();
+    if (verticalScrollMode() != ScrollPerItem || bar->maximum() <= 0 || bar->value() != bar->maximum())
+        return;
+    const int aligned = verticalHeader()->sectionPosition(verticalHeader()->logicalIndex(bar->value()));
+    if (verticalHeader()->offset() != aligned) {
+        verticalHeader()->setOffset(aligned);
+        viewport()->update();
+    }
+}
+
+void DBGrid::setLastColumnFills(bool fills) {
+    m_lastColumnFills = fills;
+    setHorizontalScrollBarPolicy(fills ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded);
+    fillLastColumn();
+}
+
+void DBGrid::fillLastColumn() {
+    const int last = m_model->columnCount() - 1;
+    if (!m_lastColumnFills || last < 0)
+        return;
+    int others = 0;
+    for (int c = 0; c < last; ++c)
+        others += columnWidth(c);
+    const int width = std::max(horizontalHeader()->minimumSectionSize(), viewport()->width() - others);
+    if (columnWidth(last) != width)
+        setColumnWidth(last, width);
+    horizontalScrollBar()->setValue(0);
+}
+
+void DBGrid::scrollContentsBy(int dx, int dy) {
+    QTableView::scrollContentsBy(dx, dy);
+    alignTopRow();
+}
+
+void DBGrid::updateGeometries() {
+    QTableView::updateGeometries();
+    fillLastColumn();
+    alignTopRow();
 }
 
 void DBGrid::followCursor() {

@@ -51,6 +51,10 @@ public:
     void resetColumnWidths();
     int charWidth() const;
 
+    // The last column takes the width the others leave, so the columns fill the grid exactly and nothing scrolls
+    // sideways.
+    void setLastColumnFills(bool fills);
+
     // Makes the grid's current row the cursor's (after the cursor moved while the grid was not told).
     void followCursor();
 
@@ -62,9 +66,13 @@ protected:
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     void focusOutEvent(QFocusEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void updateGeometries() override;
 
 private:
     void applyOptions();
+    void alignTopRow();
+    void fillLastColumn();
     void showCursorRow(int row);
     void startEdit();
     friend class GridDelegate;
@@ -74,6 +82,7 @@ private:
     Options m_options = Options(kDefaultOptions);
     bool m_readOnly = false;
     bool m_following = false;
+    bool m_lastColumnFills = false;
     int m_column = 0;
     QList<int> m_widths;
 };

@@ -1,6 +1,7 @@
 #include "ui/dbkit.h"
 
 #include "data/formats.h"
+#include "ui/command.h"
 #include "ui/dialogs.h"
 
 #include <QApplication>
@@ -106,7 +107,7 @@ void detachControls(TableCursor& cursor) {
 }
 
 bool confirmDelete(QWidget* parent) {
-    return question(parent, QApplication::applicationDisplayName(), QStringLiteral("レコードを削除しますか?"));
+    return question(parent, applicationTitle(), QStringLiteral("レコードを削除しますか?"));
 }
 
 void setButtonFaceLook(QWidget* widget, bool buttonFace) {

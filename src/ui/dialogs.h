@@ -5,6 +5,8 @@
 
 class QWidget;
 class QDialog;
+class QFileDialog;
+class QMessageBox;
 
 // Every modal wait of the program (message boxes, file dialogs, the screens' own modal dialogs) goes through
 // these functions, so that one replaceable handler decides how it is answered: the real dialogs in the program,
@@ -50,6 +52,16 @@ QString getSaveFileName(QWidget* parent, const QString& caption, const QString& 
 // default suffix (appended after a dot).
 QString getSaveFileNameReplacing(QWidget* parent, const QString& caption, const QString& filter,
                                  const QString& defaultSuffix, const QString& proposedFile = QString());
+// How the real dialogs are set up (also for tests that look at them without running them):
+// a message box is wide enough for each line of its text up to a limit of the screen, and breaks longer lines
+// between words or characters but never inside a quoted name (「乗車年月日」, "...").
+void prepareMessageBox(QMessageBox& box);
+// The text a message box shows for a message: quoted names are bound together so no line break falls inside.
+QString keepQuotedWhole(const QString& text);
+// The program's own file dialog, translated like the rest of Qt, showing the filters as written; a filter
+// "*.*" lists every file, those without an extension included.
+void prepareFileDialog(QFileDialog& dialog, const QString& filter);
+
 // Runs a dialog modally and returns its result (QDialog::Accepted / Rejected or a done() code).
 int execDialog(QDialog& dialog);
 

@@ -107,6 +107,14 @@ void placeDialog(QWidget* dialog, const QString& className) {
     const WindowLayout* l = layoutForClass(className);
     if (!dialog || !l || !l->dialog)
         return;
+    if (!l->caption.isEmpty())
+        dialog->setWindowTitle(l->caption);
+    if (l->fixedSize) {
+        // Nothing to minimise or maximise: a caption, the system menu and the close box only.
+        Qt::WindowFlags flags = (dialog->windowFlags() & Qt::WindowType_Mask) | Qt::CustomizeWindowHint |
+                                Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+        dialog->setWindowFlags(flags);
+    }
     // Qt sizes a top-level window by its client area; an outer size (TPhoto) is applied the same way, the
     // frame being known only after the window is shown.
     dialog->resize(l->size);
@@ -120,6 +128,29 @@ void placeDialog(QWidget* dialog, const QString& className) {
             dialog->move(desk.center() - QPoint(l->size.width() / 2, l->size.height() / 2));
         }
     }
+}
+
+QWidget* focusFirstControl(QWidget* root) {
+    if (!root)
+        return nullptr;
+    for (QWidget* w = root->nextInFocusChain(); w && w != root; w = w->nextInFocusChain()) {
+        if (!root->isAncestorOf(w) || !w->isEnabled() || !w->isVisibleTo(root) || !(w->focusPolicy() & Qt::TabFocus))
+            continue;
+        // A widget standing in for another (the line edit of a spin box) passes the focus on to it.
+        w->setFocus(Qt::TabFocusReason);
+        return w;
+    }
+    return nullptr;
+}
+
+QPoint cascadePosition(const std::optional<QPoint>& previous, const QSize& window, const QSize& area, int caption) {
+    const QPoint start(0, 0);
+    if (!previous)
+        return start;
+    const QPoint next = *previous + QPoint(caption, caption);
+    if (next.x() + window.width() > area.width() || next.y() + window.height() > area.height())
+        return start;
+    return next;
 }
 
 void registerScreen(const QString& command, ScreenFactory factory) {

@@ -29,8 +29,18 @@ const QList<WindowLayout>& windowLayouts();
 const WindowLayout* layoutForCommand(const QString& command);
 const WindowLayout* layoutForClass(const QString& className);
 
-// Gives a modal dialog its designed client size and desktop position; does nothing for an unknown class.
+// Gives a modal dialog its designed caption, client size and desktop position; a fixed-size dialog offers no
+// minimise or maximise button. Does nothing for an unknown class. Call it before the dialog is first shown.
 void placeDialog(QWidget* dialog, const QString& className);
+
+// Gives the keyboard focus to the first control below root in Tab order (visible, enabled, taking the focus by
+// Tab); returns it, or null when there is none.
+QWidget* focusFirstControl(QWidget* root);
+
+// Where a document window of that size goes when its place is left to the system: one caption height right of
+// and below the previous such window, back to the top-left corner when it would not fit into the area.
+// previous: the place given last (nullopt: none yet); caption: the height of a window caption.
+QPoint cascadePosition(const std::optional<QPoint>& previous, const QSize& window, const QSize& area, int caption);
 
 // Creates a new instance of a screen. parent is the main window, the owner; the shell moves the widget into a
 // document window. A factory may throw tabi::Error (a table that cannot be opened): the screen then does not open.

@@ -96,6 +96,14 @@ private slots:
         QCOMPARE(field(&box, "Comment1"), QString());                // stored empty
         QCOMPARE(field(&box, "Comment2"), QStringLiteral("二行目")); // absent: kept
         QCOMPARE(field(&box, "UserName"), QStringLiteral("鉄道 花子"));
+        box.hide();
+
+        // A text longer than its field shows its start.
+        const QByteArray longText = QByteArray("始まり") + QByteArray(200, 'x');
+        writeIni("[Tabiroku]\nComment1=" + longText + "\nComment2=" + longText + "\nUserName=" + longText + "\n");
+        box.show();
+        for (const char* name : {"Comment1", "Comment2", "UserName"})
+            QCOMPARE(box.findChild<QLineEdit*>(QString::fromLatin1(name))->cursorPosition(), 0);
     }
 
     // The menu command runs the one version dialog created at start.

@@ -1,11 +1,11 @@
 #include "app/config.h"
-#include "ui/helptopics.h"
 #include "app/mainform.h"
 #include "data/settingsfile.h"
 #include "data/textcodec.h"
 #include "support/dialogseam.h"
 #include "support/smalldisk.h"
 #include "support/tempenv.h"
+#include "ui/helptopics.h"
 
 #include <QAction>
 #include <QFile>
@@ -267,6 +267,14 @@ private slots:
         QCOMPARE(text(c, "EditPhotoPath"), QStringLiteral("/photos/"));
         QCOMPARE(text(c, "EditDocPath"), QStringLiteral("typed too"));
         QVERIFY(child<QRadioButton>(c, "RadioButtonM4")->isChecked());
+
+        // A long stored name shows its start when the dialog comes back to the front; so do the long paths.
+        writeIni("[Tabiroku]\nUserName=" + QByteArray(30, 'n') + "\n");
+        child<QLineEdit>(c, "EditUserName")->setCursorPosition(10);
+        m_form->command(QStringLiteral("FileNew1"))->trigger();
+        m_form->mdiArea()->setActiveSubWindow(configFrame);
+        for (const char* name : {"EditUserName", "EditExePath", "EditHelpFile"})
+            QCOMPARE(child<QLineEdit>(c, name)->cursorPosition(), 0);
     }
 
     void dialogWriteKeepsBytes_data();

@@ -1,11 +1,12 @@
-#include "ui/helptopics.h"
 #include "app/mainform.h"
 #include "app/mdichild.h"
-#include "ui/screen.h"
-#include "ui/screens.h"
+#include "data/settingsfile.h"
 #include "support/dialogseam.h"
 #include "support/tempenv.h"
 #include "ui/command.h"
+#include "ui/helptopics.h"
+#include "ui/screen.h"
+#include "ui/screens.h"
 
 #include <QAction>
 #include <QApplication>
@@ -455,6 +456,120 @@ private slots:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(latest.isNull()); // destroyed with its window
         QCOMPARE(latestScreen(className), nullptr);
+    }
+
+    // Documents placed by the system cascade from the top-left corner by a caption's height and start again
+    // there when the next would not fit: every one lies wholly inside the document area.
+    void newDocumentsCascade() {
+        showForm();
+        const QRect room = area()->viewport()->rect();
+        QList<QPoint> places;
+        for (int i = 0; i < 12; ++i) {
+            QTest::keyClick(m_form.get(), Qt::Key_N, Qt::ControlModifier);
+            QMdiSubWindow* f = area()->currentSubWindow();
+            QVERIFY2(room.contains(f->geometry()), qPrintable(QStringLiteral("window %1").arg(i + 1)));
+            places << f->pos();
+        }
+        QCOMPARE(places.first(), QPoint(0, 0));
+        const int step = places.at(1).x();
+        QVERIFY(step > 10 && step < 60);
+        int wraps = 0;
+        for (int i = 1; i < places.size(); ++i) {
+            if (places.at(i) == QPoint(0, 0)) {
+                ++wraps;
+                QVERIFY(places.at(i - 1).y() + step + 562 > room.height()); // the next would not have fitted
+            } else {
+                QCOMPARE(places.at(i), places.at(i - 1) + QPoint(step, step));
+            }
+        }
+        QVERIFY(wraps >= 1);
+    }
+
+    // Closing the active document window activates the one used just before it, not the oldest.
+    void closingActivatesThePreviousWindow() {
+        showForm();
+        for (int i = 0; i < 4; ++i)
+            cmd("FileNew1")->trigger();
+        const QList<QMdiSubWindow*> w = area()->subWindowList();
+        area()->setActiveSubWindow(w[1]);
+        area()->setActiveSubWindow(w[3]);
+        cmd("FileClose1")->trigger();
+        QCOMPARE(area()->currentSubWindow(), w[1]); // not a neighbour by creation, w[2] or w[0]
+        cmd("FileClose1")->trigger();
+        QCOMPARE(area()->currentSubWindow(), w[2]); // active before w[1] was chosen again
+    }
+
+    // A screen opens with the keyboard focus on its first control in Tab order; the settings dialog then
+    // answers Esc and Enter at once.
+    void screensOpenWithTheFocus() {
+        showForm();
+        registerScreen(QStringLiteral("ActionMasterOthers"), [](QWidget* p) { return new ProbeScreen(p); });
+        ProbeScreen* probe = openProbe("ActionMasterOthers");
+        QTRY_COMPARE(QApplication::focusWidget(), probe->ratio);
+        QMdiSubWindow* text = m_form->newTextDocument(QStringLiteral("memo"));
+        QTRY_COMPARE(QApplication::focusWidget(), text->findChild<QPlainTextEdit*>(QStringLiteral("Memo1")));
+
+        QWidget* config = m_form->openScreen(QStringLiteral("ActionConfig"));
+        QVERIFY(config);
+        QWidget* first = config;
+        do
+            first = first->nextInFocusChain();
+        while (!(first->focusPolicy() & Qt::TabFocus) || !first->isEnabled() || !first->isVisible());
+        QTRY_COMPARE(QApplication::focusWidget(), first);
+        QPointer<QWidget> guard(config);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(guard.isNull());
+
+        config = m_form->openScreen(QStringLiteral("ActionConfig"));
+        guard = config;
+        auto* name = config->findChild<QLineEdit*>(QStringLiteral("EditUserName"));
+        name->setFocus();
+        QTRY_VERIFY(name->hasFocus());
+        QTest::keyClicks(name, QStringLiteral("abc"));
+        QTest::keyClick(name, Qt::Key_Return);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(guard.isNull());
+        QCOMPARE(settings::readString(QStringLiteral("Tabiroku"), QStringLiteral("UserName"), QString()),
+                 QStringLiteral("abc"));
+    }
+
+    // In an open menu a letter counts only enabled items: one is chosen at once, several are highlighted in
+    // turn and Enter chooses; a letter of disabled items only does nothing.
+    void menuLetterWithADisabledTwin() {
+        showForm();
+        QMenu* file = menu("File1");
+        auto openFile = [&] {
+            file->popup(m_form->mapToGlobal(QPoint(0, 0)));
+            QTRY_COMPARE(QApplication::activePopupWidget(), file);
+        };
+        // 閉じる(&C) is disabled without a document window: C opens the settings dialog.
+        openFile();
+        QTest::keyClick(file, Qt::Key_C);
+        QTRY_COMPARE(QApplication::activePopupWidget(), nullptr);
+        QCOMPARE(area()->subWindowList().size(), 1);
+        QCOMPARE(area()->currentSubWindow()->windowTitle(), QStringLiteral("環境設定"));
+
+        // Now both are enabled: C moves between them and Enter chooses 閉じる.
+        openFile();
+        QTest::keyClick(file, Qt::Key_C);
+        QCOMPARE(file->activeAction(), item(QStringLiteral("FileCloseItem")));
+        QTest::keyClick(file, Qt::Key_C);
+        QCOMPARE(file->activeAction(), item(QStringLiteral("Action11")));
+        QTest::keyClick(file, Qt::Key_C);
+        QCOMPARE(file->activeAction(), item(QStringLiteral("FileCloseItem")));
+        QCOMPARE(area()->subWindowList().size(), 1);
+        QTest::keyClick(file, Qt::Key_Return);
+        QTRY_COMPARE(QApplication::activePopupWidget(), nullptr);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(area()->subWindowList().size(), 0);
+
+        // 保存(&S) is always disabled: S does nothing and the menu stays open.
+        openFile();
+        QTest::keyClick(file, Qt::Key_S);
+        QCOMPARE(QApplication::activePopupWidget(), file);
+        QCOMPARE(area()->subWindowList().size(), 0);
+        file->close();
     }
 
     // However a screen is closed (its own close(), its frame's close box, the close command), the document

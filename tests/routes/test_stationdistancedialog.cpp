@@ -3,9 +3,11 @@
 #include "support/tempdatabases.h"
 #include "ui/dbgrid.h"
 
+#include <QApplication>
 #include <QCalendarWidget>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QtTest>
 
 using namespace tabi;
@@ -65,6 +67,40 @@ private Q_SLOTS:
         d.setRouteCode(QStringLiteral("A9"));
         d.activate();
         QCOMPARE(d.grid()->model()->index(0, 1).data().toString(), QStringLiteral("別起点"));
+    }
+
+    // The columns fit the grid: a long name never scrolls the list sideways, and the list has the keyboard
+    // focus at each opening.
+    void stationListFitsAndHasTheFocus() {
+        m_ref->exec(QStringLiteral("INSERT INTO EKI (ROSEN_CD, KILO, EKI_KANJI) VALUES ('A00001', 2000, "
+                                   "'とても長い名前の駅とても長い名前の駅とても長い名前の駅とても長い名前の駅')"));
+        TEKI2 d(m_ref);
+        d.setRouteCode(QStringLiteral("A00001"));
+        d.activate();
+        d.show();
+        QApplication::setActiveWindow(&d);
+        QVERIFY(QTest::qWaitForWindowActive(&d));
+        ui::DBGrid* grid = d.grid();
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(grid));
+        auto fits = [grid] {
+            return grid->columnWidth(0) + grid->columnWidth(1) == grid->viewport()->width() &&
+                   grid->horizontalScrollBar()->maximum() == 0 && grid->columnViewportPosition(0) == 0;
+        };
+        QVERIFY(fits());
+        QTest::keyClick(grid, Qt::Key_End, Qt::ControlModifier);
+        QCOMPARE(grid->currentIndex().row(), 5);
+        QVERIFY(fits());
+        grid->setCurrentIndex(grid->model()->index(5, 1)); // as a click on the long name
+        QVERIFY(fits());
+
+        // Each opening starts in the list again; Tab skips the read-only fields.
+        d.hide();
+        d.findChild<QPushButton*>(QStringLiteral("BitBtnZ"))->setFocus();
+        d.activate();
+        d.show();
+        QApplication::setActiveWindow(&d);
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(grid));
+        QVERIFY(!(d.distanceField()->focusPolicy() & Qt::TabFocus));
     }
 
     void recordsAPick_data() {

@@ -1,12 +1,13 @@
-#include "ui/screens.h"
 #include "data/settingsfile.h"
 #include "support/dialogseam.h"
 #include "support/tempdatabases.h"
 #include "tally/screens.h"
 #include "ui/dbgrid.h"
 #include "ui/dbnavigator.h"
+#include "ui/screens.h"
 
 #include <QApplication>
+#include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -266,6 +267,16 @@ private Q_SLOTS:
                  QStringList({"BitBtnZ=全零(&Z)", "BitBtnC=集計(&C)", "BitBtnH=ﾍﾙﾌﾟ(&H)(hidden)", "BitBtnE=終了(&E)"}));
         QCOMPARE(screen.calendarButton()->text(), QStringLiteral("1～12月"));
         QCOMPARE(screen.fiscalButton()->text(), QStringLiteral("4～3月"));
+        // The range and its choices are in the size of the buttons beside them.
+        for (QWidget* w :
+             {static_cast<QWidget*>(screen.findChild<QGroupBox*>(QStringLiteral("GroupBoxS"))),
+              static_cast<QWidget*>(screen.calendarButton()), static_cast<QWidget*>(screen.fiscalButton())})
+            QCOMPARE(w->font().pixelSize(), 16);
+        screen.resize(900, 570);
+        screen.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&screen));
+        for (QRadioButton* r : {screen.calendarButton(), screen.fiscalButton()}) // captions not cut off
+            QVERIFY2(r->width() >= r->sizeHint().width(), qPrintable(r->text()));
         QCOMPARE(screen.grid(1)->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("年(度)"));
         screen.activated();
         screen.fiscalButton()->setChecked(true);

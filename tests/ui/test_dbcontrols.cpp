@@ -191,6 +191,20 @@ private Q_SLOTS:
         box.showPopup();
         QVERIFY(box.view()->parentWidget()->width() >= 280);
         box.hidePopup();
+
+        // With more rows than that, the list shows exactly eight of them.
+        while (kubun.recordCount() < 12) {
+            kubun.append();
+            kubun.setText(QStringLiteral("KBN_CD"), QStringLiteral("Z") + QChar(u'A' + kubun.recordCount()));
+            kubun.post();
+        }
+        box.show();
+        box.showPopup();
+        auto* view = qobject_cast<QTableView*>(box.view());
+        QTRY_VERIFY(view->isVisible());
+        const int rowHeight = view->rowHeight(0);
+        QCOMPARE(view->viewport()->height() / rowHeight, 8);
+        box.hidePopup();
     }
 
     void busyLoopShowsTheWaitCursorAndHoldsControls() {

@@ -56,6 +56,37 @@ private Q_SLOTS:
         QCOMPARE(grid.currentIndex().row(), 0);
     }
 
+    // Scrolled to the end (the last record made current), the top row stays whole under the titles and the
+    // last row is whole too, whatever the grid's height.
+    void lastRowShowsWholeRows_data() {
+        QTest::addColumn<int>("height");
+        for (int h : {200, 213, 227})
+            QTest::newRow(qPrintable(QString::number(h))) << h;
+    }
+    void lastRowShowsWholeRows() {
+        QFETCH(int, height);
+        RideTable t(60);
+        DBGrid grid;
+        grid.setTableCursor(t.cursor.get());
+        grid.resize(400, height);
+        grid.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        for (int pass = 0; pass < 2; ++pass) { // reached by the cursor, then by Ctrl+End after going home
+            if (pass == 0) {
+                t.cursor->last();
+            } else {
+                QTest::keyClick(&grid, Qt::Key_Home, Qt::ControlModifier);
+                QTest::keyClick(&grid, Qt::Key_End, Qt::ControlModifier);
+            }
+            QCOMPARE(grid.currentIndex().row(), 59);
+            QCOMPARE(grid.rowViewportPosition(grid.rowAt(0)), 0);
+            const QRect last = grid.visualRect(grid.currentIndex());
+            QVERIFY(last.top() >= 0 && last.bottom() <= grid.viewport()->rect().bottom());
+        }
+        grid.resize(400, height + 9); // a resize keeps the rows whole as well
+        QCOMPARE(grid.rowViewportPosition(grid.rowAt(0)), 0);
+    }
+
     void unchangedNewRowIsDroppedOnLeaving() {
         RideTable t(3);
         DBGrid grid;

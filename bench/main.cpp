@@ -17,6 +17,10 @@
 #include "tally_bench.h"
 #define HAVE_TALLY_BENCH 1
 #endif
+#if __has_include("backup_bench.h")
+#include "backup_bench.h"
+#define HAVE_BACKUP_BENCH 1
+#endif
 #if __has_include("routes_bench.h")
 #include "routes_bench.h"
 #define HAVE_ROUTES_BENCH 1
@@ -243,6 +247,9 @@ int main(int argc, char* argv[]) {
         report("edit + next (auto-post, autocommit each)", n, c, p, 1.5);
     }
 
+#ifdef HAVE_BACKUP_BENCH
+    runBackupBench(dir);
+#endif
 #ifdef HAVE_TALLY_BENCH
     ref.reset();
     per.reset();

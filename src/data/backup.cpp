@@ -30,7 +30,9 @@ void copyDatabase(const QString& source, const QString& part, const QString& tar
         sqlite3_close_v2(to);
         sqlite3_close_v2(from);
     };
-    int rc = sqlite3_open_v2(QFile::encodeName(source).constData(), &from, SQLITE_OPEN_READONLY, nullptr);
+    // Read and write (never create), though nothing is written: as the last connection it removes the journal files
+    // its reading made, which a read-only one would leave behind. A file that cannot be written is opened read-only.
+    int rc = sqlite3_open_v2(QFile::encodeName(source).constData(), &from, SQLITE_OPEN_READWRITE, nullptr);
     if (rc == SQLITE_OK)
         rc = sqlite3_open_v2(QFile::encodeName(part).constData(), &to, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
                              nullptr);

@@ -66,6 +66,15 @@ private Q_SLOTS:
         QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 8); // no temporary files left behind
     }
 
+    // The copy is taken before any screen opens the record: it leaves no journal files beside it.
+    void leavesNoFilesBesideTheRecord() {
+        const QString path = m_per->path();
+        m_per.reset();
+        QCOMPARE(QDir(m_env->path()).entryList({QStringLiteral("JJ.db*")}, QDir::Files), QStringList{QStringLiteral("JJ.db")});
+        QVERIFY(!backup::dailyCopy(path, QDate(2024, 3, 1)).isEmpty());
+        QCOMPARE(QDir(m_env->path()).entryList({QStringLiteral("JJ.db*")}, QDir::Files), QStringList{QStringLiteral("JJ.db")});
+    }
+
     void nothingToCopyBeforeTheFirstRecord() {
         const QString missing = m_env->file(QStringLiteral("none/JJ.db"));
         QCOMPARE(backup::dailyCopy(missing, QDate(2024, 3, 1)), QString());

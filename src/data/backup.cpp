@@ -92,16 +92,23 @@ QString dailyCopy(const QString& databasePath, const QDate& day, int keep) {
     const QString target = QStringLiteral("%1/%2-%3.db").arg(folder, base, day.toString(QStringLiteral("yyyy-MM-dd")));
     QString written;
     if (!QFileInfo::exists(target)) {
+        const bool newFolder = !QFileInfo::exists(folder);
         if (!QDir().mkpath(folder))
             refuse(target, QStringLiteral("フォルダー %1 を作成できません").arg(folder), ErrorKind::CannotOpen);
         const QString part = target + QStringLiteral(".part");
         QFile::remove(part);
+        const QStringList created = absentDatabaseFiles(databasePath);
         try {
             copyDatabase(databasePath, part, target);
             if (!QFile::rename(part, target))
                 refuse(target, QStringLiteral("名前を付けられません"), ErrorKind::Other);
         } catch (const Error&) {
+            // Nothing of the attempt stays: the part, journal files the reading made, a folder made for it.
             QFile::remove(part);
+            for (const QString& f : created)
+                QFile::remove(f);
+            if (newFolder)
+                QDir().rmdir(folder);
             throw;
         }
         written = target;

@@ -35,6 +35,14 @@ QString databaseFile(DbKind db) {
 }
 } // namespace paths
 
+QStringList absentDatabaseFiles(const QString& path) {
+    QStringList absent;
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"})
+        if (!QFileInfo::exists(path + QLatin1String(suffix)))
+            absent << path + QLatin1String(suffix);
+    return absent;
+}
+
 // ---------------------------------------------------------------------------------------------------------------
 
 Statement::Statement(Database& db, const QString& sql) : m_db(db) {
@@ -132,10 +140,7 @@ std::shared_ptr<Database> Database::openFile(const QString& path, DbKind db) {
     std::shared_ptr<Database> d(new Database(path, db));
     const QFileInfo info(path);
     // Whatever this attempt creates (the file itself, its journal files) goes again when the attempt fails.
-    QStringList created;
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"})
-        if (!QFileInfo::exists(path + QLatin1String(suffix)))
-            created << path + QLatin1String(suffix);
+    const QStringList created = absentDatabaseFiles(path);
     if (!info.exists() && !QDir().mkpath(info.absolutePath()))
         throw Error(QStringLiteral("データベースのフォルダー %1 を作成できません。").arg(info.absolutePath()),
                     ErrorKind::CannotOpen);

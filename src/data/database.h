@@ -21,6 +21,10 @@ void setDataDir(const QString& dir); // empty restores the default
 QString databaseFile(DbKind db);     // Tabiroku.db / JJ.db in dataDir()
 } // namespace paths
 
+// The files an attempt to open the database at path may create that do not exist yet (the file itself and its
+// journal files), so that a failed attempt can take them away again.
+QStringList absentDatabaseFiles(const QString& path);
+
 class Database;
 
 // A prepared statement owned by its connection. Reset after every use so that no read transaction

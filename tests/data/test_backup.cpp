@@ -106,9 +106,23 @@ private Q_SLOTS:
         original.close();
 
         QCOMPARE(test::kindOf([&] { backup::dailyCopy(path, QDate(2024, 3, 1)); }), ErrorKind::DiskFull);
-        QVERIFY(QDir(backup::folderFor(path)).entryList(QDir::Files | QDir::Hidden).isEmpty());
+        QCOMPARE(QDir(mount).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{QStringLiteral("JJ.db")});
         QVERIFY(original.open(QIODevice::ReadOnly));
         QCOMPARE(original.readAll(), bytes);
+        original.close();
+
+        // No room at all, not even for the engine's shared-memory file while reading.
+        {
+            QFile fill(mount + QStringLiteral("/fill"));
+            QVERIFY(fill.open(QIODevice::WriteOnly));
+            const QByteArray block(4096, 'f');
+            while (fill.write(block) == block.size() && fill.flush()) {
+            }
+        }
+        QCOMPARE(test::kindOf([&] { backup::dailyCopy(path, QDate(2024, 3, 1)); }), ErrorKind::DiskFull);
+        QStringList left = QDir(mount).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        left.sort();
+        QCOMPARE(left, QStringList({QStringLiteral("JJ.db"), QStringLiteral("fill")}));
     }
 };
 

@@ -296,7 +296,10 @@ void TableCursor::resolveOrder(const QStringList& fields) {
 }
 
 int TableCursor::orderColumnsOf(int fieldCount) const {
-    return fieldCount < m_orderFieldCols.size() ? m_orderFieldCols[fieldCount] : int(m_orderColumns.size());
+    if (fieldCount < m_orderFieldCols.size())
+        return m_orderFieldCols[fieldCount];
+    // Every field's columns, without the rowid that breaks ties.
+    return int(m_orderColumns.size()) - (!m_orderForm.isEmpty() && m_orderForm.last() == KeyForm::Rowid ? 1 : 0);
 }
 
 void TableCursor::buildQueries() {

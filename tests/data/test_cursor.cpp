@@ -540,6 +540,22 @@ private Q_SLOTS:
         QCOMPARE(d.recordCount(), 2);
     }
 
+    // A detail of a table without a key, led by its link, pages by rowid across several windows.
+    void keylessDetailPagesThroughEveryRow() {
+        m_per->exec(QStringLiteral("INSERT INTO RYOTEIM (RYOTEI_CD) VALUES ('A'), ('B');"
+                                   "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 79) "
+                                   "INSERT INTO RYOTEID (RYOTEI_CD, HATSU_EKI) SELECT 'A', printf('%02d', i) FROM n"));
+        TableCursor m(m_per, QStringLiteral("RYOTEIM"), QStringLiteral("RYOTEI_CD"));
+        TableCursor d(m_per, QStringLiteral("RYOTEID"), QStringLiteral("RYOTEI_CD"));
+        d.setMasterSource(&m, QStringLiteral("RYOTEI_CD"));
+        m.open();
+        d.open();
+        const QStringList rows = walk(d, QStringLiteral("HATSU_EKI"));
+        QCOMPARE(rows.size(), 80);
+        QCOMPARE(rows.last(), QStringLiteral("79"));
+        QVERIFY(d.findKey({QStringLiteral("A")}));
+    }
+
     void failedDeleteKeepsTheEdit() {
         TableCursor t(m_per, QStringLiteral("TOSHI"), QStringLiteral("NEN"));
         t.open();

@@ -21,6 +21,10 @@
 #include "checklists_bench.h"
 #define HAVE_CHECKLISTS_BENCH 1
 #endif
+#if __has_include("backup_bench.h")
+#include "backup_bench.h"
+#define HAVE_BACKUP_BENCH 1
+#endif
 #if __has_include("routes_bench.h")
 #include "routes_bench.h"
 #define HAVE_ROUTES_BENCH 1
@@ -251,6 +255,9 @@ int main(int argc, char* argv[]) {
         report("edit + next (auto-post, autocommit each)", n, c, p, 1.5);
     }
 
+#ifdef HAVE_BACKUP_BENCH
+    runBackupBench(dir);
+#endif
 #ifdef HAVE_TALLY_BENCH
     ref.reset();
     per.reset();

@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QLocale>
 #include <algorithm>
+#include <cmath>
 #include <sqlite3.h>
 
 namespace tabi {
@@ -76,15 +77,21 @@ void TableCursor::setFieldNames(const QStringList& names) {
 }
 
 void TableCursor::setIndexFieldNames(const QString& names) {
+    const QStringList fields = names.split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    if (!isOpen()) {
+        // Checked at open(): the table name may still change before then.
+        m_indexNames = names;
+        m_indexIsStored = false;
+        return;
+    }
+    ensureFresh();
+    checkBrowse();
+    const CursorRow current = m_pos >= 0 ? m_buf[m_pos] : CursorRow{};
+    resolveOrder(fields); // throws before changing anything when a name is wrong
     m_indexNames = names;
     m_indexIsStored = false;
-    if (!isOpen())
-        return;
-    checkBrowse();
-    const qint64 rowid = m_pos >= 0 ? m_buf[m_pos].rowid : 0;
-    resolveOrder(names.split(QLatin1Char(';'), Qt::SkipEmptyParts));
     buildQueries();
-    if (!(rowid && rereadCurrent(rowid)))
+    if (!(current.rowid && rereadCurrent(current.rowid, &current)))
         loadFirst();
     ++m_generation;
     notify(CursorEvent::DataChanged);
@@ -105,6 +112,8 @@ QString TableCursor::indexFieldNames() const {
 }
 
 void TableCursor::setMasterSource(TableCursor* master, const QString& linkField) {
+    if (isOpen())
+        throw Error(QStringLiteral("表 %1 を開いたまま主表との関係は変えられません。").arg(m_tableName));
     if (m_master)
         m_master->m_details.removeAll(this);
     m_master = master;
@@ -143,6 +152,17 @@ void TableCursor::open() {
     }
     resolveOrder(order);
     buildQueries();
+    // A row is the same record while its rowid and its key are: SQLite hands the rowid of a deleted last row to
+    // the next new one, so the rowid alone may name another record by now.
+    m_identityFields.clear();
+    for (const QString& k : m_def->key)
+        m_identityFields << fieldIndex(k);
+    if (m_identityFields.isEmpty())
+        for (int i = 0; i < m_fields.size(); ++i)
+            m_identityFields << i;
+    m_identityWhere.clear();
+    for (int f : std::as_const(m_identityFields))
+        m_identityWhere += QStringLiteral(" AND %1 IS ?").arg(quoted(m_fields[f].name));
     m_insertStatements.clear();
     m_updateStatements.clear();
     if (m_fields.size() > 64)
@@ -208,7 +228,7 @@ void TableCursor::refresh() {
     beginMove();
     if (m_pos >= 0) {
         const CursorRow current = m_buf[m_pos];
-        if (!rereadCurrent(current.rowid)) {
+        if (!rereadCurrent(current.rowid, &current)) {
             // The record went away through another connection: stand on its successor.
             if (!fetchBeside(current, -1, true) && !loadLast())
                 setEmpty();
@@ -228,34 +248,58 @@ void TableCursor::requireOpen() const {
 // order and queries
 
 void TableCursor::resolveOrder(const QStringList& fields) {
-    m_orderFields.clear();
+    QVector<int> orderFields;
     for (const QString& name : fields)
-        m_orderFields << fieldIndex(name.trimmed());
+        orderFields << fieldIndex(name.trimmed()); // throws before anything changes
     // Equal index values come in key order; without a unique key, in rowid order.
     const bool uniqueKey = m_def->keyUnique && !m_def->key.isEmpty();
     if (uniqueKey) {
         for (const QString& k : m_def->key) {
             const int f = fieldIndex(k);
-            if (!m_orderFields.contains(f))
-                m_orderFields << f;
+            if (!orderFields.contains(f))
+                orderFields << f;
         }
     }
+    m_orderFields = std::move(orderFields);
+    m_orderFieldCols.clear();
     m_orderColumns.clear();
-    m_orderNullSafe.clear();
+    m_orderColField.clear();
+    m_orderForm.clear();
+    auto add = [&](int field, const QString& sql, KeyForm form) {
+        m_orderColumns << sql;
+        m_orderColField << field;
+        m_orderForm << form;
+    };
     for (int f : std::as_const(m_orderFields)) {
         const FieldDef& def = m_def->field(m_fields[f].name);
-        // Only a nullable field with a generated order column compares through ifnull().
-        const bool generated = !def.notNull && std::any_of(m_def->indexes.begin(), m_def->indexes.end(), [&](const IndexDef& ix) {
-            return ix.fields.contains(def.name);
-        });
-        m_orderColumns << quoted(generated ? orderColumn(*m_def, def.name) : def.name);
-        m_orderNullSafe << generated;
+        m_orderFieldCols << int(m_orderColumns.size());
+        const bool textual = def.type == FieldType::Text || def.type == FieldType::Timestamp;
+        // A text field with a generated order column (ifnull(value, '')) sorts through its index; any other field
+        // that may be empty sorts by (is not null, ifnull(value, 0 or '')), so that empty values come first as the
+        // engine sorts them and keyset positioning never compares with a NULL.
+        const bool generated = textual && !def.notNull &&
+                               std::any_of(m_def->indexes.begin(), m_def->indexes.end(),
+                                           [&](const IndexDef& ix) { return ix.fields.contains(def.name); });
+        if (def.notNull) {
+            add(f, quoted(def.name), KeyForm::Plain);
+        } else if (generated) {
+            add(f, quoted(orderColumn(*m_def, def.name)), KeyForm::EmptyForNull);
+        } else {
+            add(f, QStringLiteral("(%1 IS NOT NULL)").arg(quoted(def.name)), KeyForm::NullFlag);
+            add(f, QStringLiteral("ifnull(%1, %2)").arg(quoted(def.name), textual ? QStringLiteral("''") : QStringLiteral("0")),
+                KeyForm::ZeroForNull);
+        }
     }
-    if (!uniqueKey) {
-        m_orderColumns << QStringLiteral("rowid");
-        m_orderNullSafe << false;
-    }
-    m_keysetStart = (m_linkField >= 0 && !m_orderFields.isEmpty() && m_orderFields[0] == m_linkField) ? 1 : 0;
+    if (!uniqueKey)
+        add(-1, QStringLiteral("rowid"), KeyForm::Rowid);
+    m_keysetStart = (m_linkField >= 0 && !m_orderFields.isEmpty() && m_orderFields[0] == m_linkField) ? orderColumnsOf(1) : 0;
+}
+
+int TableCursor::orderColumnsOf(int fieldCount) const {
+    if (fieldCount < m_orderFieldCols.size())
+        return m_orderFieldCols[fieldCount];
+    // Every field's columns, without the rowid that breaks ties.
+    return int(m_orderColumns.size()) - (!m_orderForm.isEmpty() && m_orderForm.last() == KeyForm::Rowid ? 1 : 0);
 }
 
 void TableCursor::buildQueries() {
@@ -295,12 +339,36 @@ int TableCursor::bindFilter(Statement& s) const {
 }
 
 QVariant TableCursor::keyValue(const CursorRow& row, int orderPos) const {
-    if (orderPos >= m_orderFields.size())
+    const int field = m_orderColField[orderPos];
+    const KeyForm form = m_orderForm[orderPos];
+    if (form == KeyForm::Rowid)
         return row.rowid;
-    const QVariant& v = row.values[m_orderFields[orderPos]];
-    if (v.isNull() && m_orderNullSafe[orderPos])
-        return QString(QLatin1String(""));
-    return v;
+    const QVariant& v = row.values[field];
+    switch (form) {
+    case KeyForm::EmptyForNull:
+        return v.isNull() ? QVariant(QString(QLatin1String(""))) : v;
+    case KeyForm::NullFlag:
+        return qint64(v.isNull() ? 0 : 1);
+    case KeyForm::ZeroForNull:
+        if (!v.isNull())
+            return v;
+        return m_fields[field].type == FieldType::Text || m_fields[field].type == FieldType::Timestamp
+                   ? QVariant(QString(QLatin1String("")))
+                   : QVariant(qint64(0));
+    default:
+        return v;
+    }
+}
+
+// Binds the key columns of the first `count` index fields for the given values (a find); returns the next index.
+int TableCursor::bindFieldKeys(Statement& s, int p, const QVariantList& values, int count) const {
+    CursorRow probe;
+    probe.values.resize(m_fields.size());
+    for (int i = 0; i < count; ++i)
+        probe.values[m_orderFields[i]] = toStorage(m_orderFields[i], values[i]);
+    for (int c = 0; c < orderColumnsOf(count); ++c)
+        s.bind(p++, keyValue(probe, c));
+    return p;
 }
 
 void TableCursor::bindKeyset(Statement& s, int first, const CursorRow& row) const {
@@ -427,11 +495,14 @@ bool TableCursor::fetchBeside(const CursorRow& row, qint64 rowIndex, bool forwar
 
 qint64 TableCursor::indexInWindow(int pos) const { return m_bufStartIndex >= 0 ? m_bufStartIndex + pos : -1; }
 
-bool TableCursor::rereadCurrent(qint64 rowid) {
+// Stands on the stored row with this rowid; when `expected` is given, only if it is still that record.
+bool TableCursor::rereadCurrent(qint64 rowid, const CursorRow* expected) {
     Statement& s = m_db->cached(m_selectList + QStringLiteral(" WHERE rowid = ?"));
     s.bindInt(1, rowid);
     QVector<CursorRow> rows;
     if (readRows(s, rows, 1) == 0)
+        return false;
+    if (expected && !sameRecord(rows[0], *expected))
         return false;
     // A re-read row may have left the linked set (its link field changed): then the set starts over.
     if (m_master && rows[0].values[m_linkField] != masterValue())
@@ -442,6 +513,29 @@ bool TableCursor::rereadCurrent(qint64 rowid) {
     m_bufStartIndex = -1;
     m_bof = m_eof = false;
     return true;
+}
+
+bool TableCursor::sameRecord(const CursorRow& a, const CursorRow& b) const {
+    if (a.rowid != b.rowid)
+        return false;
+    for (int f : m_identityFields)
+        if (a.values[f] != b.values[f])
+            return false;
+    return true;
+}
+
+int TableCursor::bindIdentity(Statement& s, int p, const CursorRow& row) const {
+    s.bindInt(p++, row.rowid);
+    for (int f : m_identityFields)
+        s.bind(p++, row.values[f]);
+    return p;
+}
+
+void TableCursor::raiseChangedByOther(bool deleting) const {
+    throw Error(QStringLiteral("表 %1 の行は、この画面で読んだ後にほかの画面で変更または削除されたため、%2できません。"
+                               "編集を取り消してから「データ更新」で今の内容を表示してください。")
+                    .arg(m_tableName, deleting ? QStringLiteral("削除") : QStringLiteral("更新")),
+                ErrorKind::ChangedByOther);
 }
 
 // ---------------------------------------------------------------------------------------------------------------
@@ -461,10 +555,14 @@ void TableCursor::checkBrowse() {
         if (m_modified) {
             post();
         } else {
+            const bool inserting = m_state == CursorState::Insert;
             m_state = CursorState::Browse;
             m_insertPos = -1;
             notify(CursorEvent::StateChanged);
             notify(CursorEvent::DataChanged);
+            if (inserting)
+                for (TableCursor* d : std::as_const(m_details))
+                    d->masterMoved();
         }
     }
 }
@@ -582,14 +680,9 @@ bool TableCursor::findNearest(const QVariantList& values) {
     const int k = std::min<int>(values.size(), m_orderFields.size());
     // One row only: a look-up is often followed by no move at all; the first next() reads a window.
     m_batch = 1;
-    Statement& s = m_db->cached(m_selectList + whereClause(QStringLiteral("^>="), k) + m_orderAsc + QStringLiteral(" LIMIT ?"));
-    int p = bindFilter(s);
-    for (int i = 0; i < k; ++i) {
-        QVariant v = toStorage(m_orderFields[i], values[i]);
-        if (v.isNull() && m_orderNullSafe[i])
-            v = QString(QLatin1String(""));
-        s.bind(p++, v);
-    }
+    Statement& s = m_db->cached(m_selectList + whereClause(QStringLiteral("^>="), orderColumnsOf(k)) + m_orderAsc +
+                                QStringLiteral(" LIMIT ?"));
+    const int p = bindFieldKeys(s, bindFilter(s), values, k);
     s.bindInt(p, m_batch);
     QVector<CursorRow> rows;
     const int n = readRows(s, rows, m_batch);
@@ -614,14 +707,9 @@ bool TableCursor::findKey(const QVariantList& values) {
     requireOpen();
     ensureFresh();
     const int k = std::min<int>(values.size(), m_orderFields.size());
-    Statement& s = m_db->cached(m_selectList + whereClause(QStringLiteral("^="), k) + m_orderAsc + QStringLiteral(" LIMIT 1"));
-    int p = bindFilter(s);
-    for (int i = 0; i < k; ++i) {
-        QVariant v = toStorage(m_orderFields[i], values[i]);
-        if (v.isNull() && m_orderNullSafe[i])
-            v = QString(QLatin1String(""));
-        s.bind(p++, v);
-    }
+    Statement& s = m_db->cached(m_selectList + whereClause(QStringLiteral("^="), orderColumnsOf(k)) + m_orderAsc +
+                                QStringLiteral(" LIMIT 1"));
+    bindFieldKeys(s, bindFilter(s), values, k);
     QVector<CursorRow> rows;
     if (readRows(s, rows, 1) == 0)
         return false;
@@ -661,6 +749,9 @@ void TableCursor::beginInsert(bool atEnd) {
     m_state = CursorState::Insert;
     notify(CursorEvent::StateChanged);
     notify(CursorEvent::DataChanged);
+    // A new record has no details yet: linked cursors show none until it is posted or dropped.
+    for (TableCursor* d : std::as_const(m_details))
+        d->masterMoved();
 }
 
 void TableCursor::edit() {
@@ -673,6 +764,7 @@ void TableCursor::edit() {
         return;
     }
     m_edit = m_buf[m_pos];
+    m_editOrigin = m_buf[m_pos];
     m_changed = QVector<bool>(m_fields.size(), false);
     m_modified = false;
     m_state = CursorState::Edit;
@@ -705,7 +797,8 @@ void TableCursor::post() {
         // Fields left empty are not named, so the database's own defaults apply to them.
         QString sql;
         if (!inserting)
-            sql = QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?").arg(quoted(m_tableName), cols.join(QStringLiteral(", ")));
+            sql = QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?%3")
+                      .arg(quoted(m_tableName), cols.join(QStringLiteral(", ")), m_identityWhere);
         else if (cols.isEmpty())
             sql = QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoted(m_tableName));
         else
@@ -721,7 +814,7 @@ void TableCursor::post() {
             if (mask & (quint64(1) << i))
                 st->bind(p++, m_edit.values[i]);
         if (!inserting)
-            st->bindInt(p, m_edit.rowid);
+            bindIdentity(*st, p, m_editOrigin);
         st->step();
     }
     if (inserting) {
@@ -729,7 +822,7 @@ void TableCursor::post() {
     } else {
         rowid = m_edit.rowid;
         if (sqlite3_changes(m_db->handle()) == 0)
-            throw Error(QStringLiteral("表 %1 の行は、ほかの画面で削除されたため更新できません。").arg(m_tableName));
+            raiseChangedByOther(false);
     }
     m_db->noteWrite();
     m_state = CursorState::Browse;
@@ -772,7 +865,8 @@ void TableCursor::post() {
 void TableCursor::cancel() {
     if (m_state != CursorState::Edit && m_state != CursorState::Insert)
         return;
-    const bool linkChanged = std::any_of(m_details.begin(), m_details.end(),
+    const bool linkChanged = m_state == CursorState::Insert ||
+                             std::any_of(m_details.begin(), m_details.end(),
                                          [&](TableCursor* d) { return m_changed.value(d->m_masterLinkField); });
     m_state = CursorState::Browse;
     m_modified = false;
@@ -791,19 +885,21 @@ void TableCursor::remove() {
         cancel();
         return;
     }
+    if (m_buf.isEmpty())
+        throw Error(QStringLiteral("表 %1 に削除する行がありません。").arg(m_tableName));
+    const CursorRow gone = m_state == CursorState::Edit ? m_editOrigin : m_buf[m_pos];
+    Statement& s = m_db->cached(QStringLiteral("DELETE FROM %1 WHERE rowid = ?%2").arg(quoted(m_tableName), m_identityWhere));
+    {
+        StatementScope scope(s);
+        bindIdentity(s, 1, gone);
+        s.step(); // a failure leaves an edit pending, with what was typed
+    }
+    if (sqlite3_changes(m_db->handle()) == 0)
+        raiseChangedByOther(true);
     if (m_state == CursorState::Edit) {
         m_state = CursorState::Browse;
         m_modified = false;
         notify(CursorEvent::StateChanged);
-    }
-    if (m_buf.isEmpty())
-        throw Error(QStringLiteral("表 %1 に削除する行がありません。").arg(m_tableName));
-    const CursorRow gone = m_buf[m_pos];
-    Statement& s = m_db->cached(QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(quoted(m_tableName)));
-    {
-        StatementScope scope(s);
-        s.bindInt(1, gone.rowid);
-        s.step();
     }
     m_db->noteWrite();
     invalidateCounts();
@@ -879,7 +975,7 @@ QString TableCursor::asString(int field) {
     if (v.isNull())
         return QString();
     if (v.typeId() == QMetaType::Double)
-        return QString::number(v.toDouble(), 'g', QLocale::FloatingPointShortest);
+        return fmt::formatNumber(v.toDouble(), {});
     return v.toString();
 }
 
@@ -890,8 +986,7 @@ QString TableCursor::displayText(int field) {
     const FieldDef& f = m_fields[field];
     switch (f.type) {
     case FieldType::Real:
-        return f.format.isEmpty() ? QString::number(v.toDouble(), 'g', QLocale::FloatingPointShortest)
-                                  : fmt::formatNumber(v.toDouble(), f.format);
+        return fmt::formatNumber(v.toDouble(), f.format); // an empty format gives plain digits, never an exponent
     case FieldType::Integer:
     case FieldType::SmallInt:
         return f.format.isEmpty() ? QString::number(v.toLongLong()) : fmt::formatNumber(double(v.toLongLong()), f.format);
@@ -933,36 +1028,46 @@ QVariant TableCursor::toStorage(int field, const QVariant& value) const {
     case FieldType::Text:
         return value.toString();
     case FieldType::Real: {
-        if (!isText)
-            return value.toDouble();
-        QString t = value.toString().trimmed();
+        if (!isText) {
+            const double d = value.toDouble();
+            if (!std::isfinite(d))
+                throw Error(QStringLiteral("表 %1 のフィールド %2 には有限の数値しか入りません（「%3」）。")
+                                .arg(m_tableName, fieldTitle(f), value.toString()),
+                            ErrorKind::NotANumber);
+            return d;
+        }
+        const QString t = value.toString().trimmed();
         if (t.isEmpty())
             return QVariant();
-        t.remove(QLatin1Char(','));
-        bool ok = false;
-        const double d = QLocale::c().toDouble(t, &ok);
-        if (!ok)
+        const std::optional<double> d = fmt::parseNumber(t);
+        if (!d)
             throw Error(QStringLiteral("表 %1 のフィールド %2 には数値を入力してください（「%3」は数値ではありません）。")
-                            .arg(m_tableName, fieldTitle(f), value.toString()));
-        return d;
+                            .arg(m_tableName, fieldTitle(f), value.toString()),
+                        ErrorKind::NotANumber);
+        return *d;
     }
     case FieldType::Integer:
     case FieldType::SmallInt: {
         if (!isText) {
-            if (value.typeId() == QMetaType::Double)
-                return qint64(std::llround(value.toDouble()));
+            if (value.typeId() == QMetaType::Double) {
+                const double d = value.toDouble();
+                if (!std::isfinite(d))
+                    throw Error(QStringLiteral("表 %1 のフィールド %2 には整数しか入りません（「%3」）。")
+                                    .arg(m_tableName, fieldTitle(f), value.toString()),
+                                ErrorKind::NotANumber);
+                return qint64(std::llround(d));
+            }
             return value.toLongLong();
         }
-        QString t = value.toString().trimmed();
+        const QString t = value.toString().trimmed();
         if (t.isEmpty())
             return QVariant();
-        t.remove(QLatin1Char(','));
-        bool ok = false;
-        const qint64 n = t.toLongLong(&ok);
-        if (!ok)
+        const std::optional<qint64> n = fmt::parseInteger(t);
+        if (!n)
             throw Error(QStringLiteral("表 %1 のフィールド %2 には整数を入力してください（「%3」は整数ではありません）。")
-                            .arg(m_tableName, fieldTitle(f), value.toString()));
-        return n;
+                            .arg(m_tableName, fieldTitle(f), value.toString()),
+                        ErrorKind::NotANumber);
+        return *n;
     }
     case FieldType::Timestamp: {
         switch (value.typeId()) {
@@ -993,7 +1098,8 @@ QVariant TableCursor::toStorage(int field, const QVariant& value) const {
         if (time.isValid() && f.format.startsWith(QLatin1String("HH")))
             return QStringLiteral("1899-12-30 ") + time.toString(QStringLiteral("HH:mm:ss"));
         throw Error(QStringLiteral("表 %1 のフィールド %2 には実在する日付を yyyy-mm-dd の形で入力してください（「%3」は日付として読めません）。")
-                        .arg(m_tableName, fieldTitle(f), t));
+                        .arg(m_tableName, fieldTitle(f), t),
+                    ErrorKind::NotADate);
     }
     }
     return value;

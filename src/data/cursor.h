@@ -49,12 +49,14 @@ public:
     // Fields the index order, the key or the master link need are added, hidden, when missing. A loop that reads
     // a few fields of a wide table declares just those, so rows are read and converted for them alone.
     void setFieldNames(const QStringList& names);
-    // "A;B": ascending by A, then B. On an open cursor the current record stays current.
+    // "A;B": ascending by A, then B; empty values of a field that may be empty come first. On an open cursor
+    // the current record stays current. A name the table lacks is refused and the previous order stays.
     void setIndexFieldNames(const QString& names);
     // An index stored in the database under this name (e.g. "BUNRUI_CD").
     void setIndexName(const QString& name);
     QString indexFieldNames() const;
-    // Master-detail link: only the rows whose link field equals the master's current value, following every move.
+    // Master-detail link: only the rows whose link field equals the master's current value, following every move
+    // (none while the master stands on a new record). Only while closed.
     void setMasterSource(TableCursor* master, const QString& linkField);
     TableCursor* masterSource() const { return m_master; }
     Database& database() const { return *m_db; }
@@ -64,7 +66,7 @@ public:
     void open();
     void close();  // an unposted insert or edit is dropped
     void reopen(); // close, open: first record, every committed change visible
-    void refresh(); // re-read keeping the current record where it still exists
+    void refresh(); // re-read keeping the current record where it still exists (the same key), else its successor
     bool isOpen() const { return m_state != CursorState::Inactive; }
     CursorState state() const { return m_state; }
 
@@ -86,9 +88,12 @@ public:
     void insert(); // a new empty record before the current one
     void append(); // a new empty record at the end
     void edit();   // no effect when already editing or inserting
-    void post();   // write the new or changed record; the cursor stays on it
+    // Write the new or changed record; the cursor stays on it. Posts and deletes find the stored row by its rowid
+    // and key as read: when another connection changed its key or deleted it meanwhile, they throw
+    // (ErrorKind::ChangedByOther) and the record stays in edit.
+    void post();
     void cancel();
-    void remove(); // delete the current record, then stand on the next
+    void remove(); // delete the current record, then stand on the next; on failure an edit stays pending
     bool isModified() const { return m_modified; }
 
     // --- fields ---
@@ -153,6 +158,11 @@ private:
     void ensureFresh();
     void buildQueries();
     void resolveOrder(const QStringList& fields);
+    int orderColumnsOf(int fieldCount) const; // order columns of the leading index fields
+    int bindFieldKeys(Statement& s, int p, const QVariantList& values, int count) const;
+    bool sameRecord(const CursorRow& a, const CursorRow& b) const;
+    int bindIdentity(Statement& s, int p, const CursorRow& row) const;
+    [[noreturn]] void raiseChangedByOther(bool deleting) const;
     QString whereClause(const QString& keysetOp, int keysetCols) const;
     int bindFilter(Statement& s) const;
     void bindKeyset(Statement& s, int first, const CursorRow& row) const;
@@ -163,7 +173,7 @@ private:
     bool loadLast();
     bool fetchBeside(const CursorRow& row, qint64 rowIndex, bool forward);
     qint64 indexInWindow(int pos) const;
-    bool rereadCurrent(qint64 rowid);
+    bool rereadCurrent(qint64 rowid, const CursorRow* expected = nullptr);
     void setEmpty();
     void checkBrowse();
     QVariant masterValue();
@@ -182,10 +192,16 @@ private:
     QStringList m_declaredNames; // setFieldNames(); empty = every field
     QString m_indexNames;    // as set: field list or stored index name
     bool m_indexIsStored = false;
+    // How an order column turns a row's field value into the value it compares.
+    enum class KeyForm : quint8 { Plain, EmptyForNull, NullFlag, ZeroForNull, Rowid };
     QVector<int> m_orderFields;     // field indices of the index order followed by the remaining key fields
-    QStringList m_orderColumns;     // SQL columns of m_orderFields, then "rowid" when the order is not unique
-    QVector<bool> m_orderNullSafe;  // order column compares ifnull(value, '')
-    int m_keysetStart = 0;          // first order column used for keyset positioning (1 when the link leads)
+    QVector<int> m_orderFieldCols;  // per order field: its first order column
+    QStringList m_orderColumns;     // SQL expressions ordered by, then "rowid" when the order is not unique
+    QVector<int> m_orderColField;   // per order column: its field (-1 for rowid)
+    QVector<KeyForm> m_orderForm;   // per order column
+    int m_keysetStart = 0;          // first order column used for keyset positioning (after a leading link)
+    QVector<int> m_identityFields;  // the key (every field when the table has none): what makes a row the same
+    QString m_identityWhere;        // " AND f IS ?" for each of them
 
     QString m_selectList;
     QString m_orderAsc;
@@ -209,6 +225,7 @@ private:
     bool m_eof = true;
 
     CursorRow m_edit;
+    CursorRow m_editOrigin; // the record as read when its edit began
     QVector<bool> m_changed;
     bool m_modified = false;
     bool m_insertAppend = false;

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <cerrno>
 #include <sqlite3.h>
 
 static void initSeedResource() { Q_INIT_RESOURCE(data); }
@@ -33,6 +34,14 @@ QString databaseFile(DbKind db) {
     return dataDir() + (db == DbKind::Reference ? QStringLiteral("/Tabiroku.db") : QStringLiteral("/JJ.db"));
 }
 } // namespace paths
+
+QStringList absentDatabaseFiles(const QString& path) {
+    QStringList absent;
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"})
+        if (!QFileInfo::exists(path + QLatin1String(suffix)))
+            absent << path + QLatin1String(suffix);
+    return absent;
+}
 
 // ---------------------------------------------------------------------------------------------------------------
 
@@ -130,27 +139,42 @@ std::shared_ptr<Database> Database::open(DbKind db) { return openFile(paths::dat
 std::shared_ptr<Database> Database::openFile(const QString& path, DbKind db) {
     std::shared_ptr<Database> d(new Database(path, db));
     const QFileInfo info(path);
+    // Whatever this attempt creates (the file itself, its journal files) goes again when the attempt fails.
+    const QStringList created = absentDatabaseFiles(path);
     if (!info.exists() && !QDir().mkpath(info.absolutePath()))
-        throw Error(QStringLiteral("データベースのフォルダー %1 を作成できません。").arg(info.absolutePath()));
-    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &d->m_db,
-                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
-    if (rc != SQLITE_OK)
-        d->raise(rc, path);
-    sqlite3_extended_result_codes(d->m_db, 1);
-    sqlite3_busy_timeout(d->m_db, 5000);
-    // WAL lets readers and one writer of other connections proceed side by side; FULL syncs every commit.
-    // Reads map the file instead of copying pages through the small default page cache on every window.
-    d->exec(QStringLiteral("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA foreign_keys=OFF; "
-                           "PRAGMA mmap_size=268435456"));
+        throw Error(QStringLiteral("データベースのフォルダー %1 を作成できません。").arg(info.absolutePath()),
+                    ErrorKind::CannotOpen);
+    try {
+        const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &d->m_db,
+                                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+        if (rc != SQLITE_OK)
+            d->raise(rc, path);
+        sqlite3_extended_result_codes(d->m_db, 1);
+        sqlite3_busy_timeout(d->m_db, 5000);
 
-    const qint64 version = d->scalar(QStringLiteral("PRAGMA user_version")).toLongLong();
-    if (version == 0) {
-        const qint64 objects = d->scalar(QStringLiteral("SELECT count(*) FROM sqlite_schema")).toLongLong();
-        if (objects != 0)
-            throw Error(QStringLiteral("%1 はこのプログラムのデータベースではありません（表の版が記録されていません）。").arg(path));
-        d->createSchema();
-    } else if (version > kSchemaVersion) {
-        throw Error(QStringLiteral("%1 はこのプログラムより新しい版で作られています（版 %2）。").arg(path).arg(version));
+        // The version is read before anything that writes, the journal mode included, so that a file this
+        // program refuses stays exactly as it was.
+        const qint64 version = d->scalar(QStringLiteral("PRAGMA user_version")).toLongLong();
+        if (version == 0) {
+            const qint64 objects = d->scalar(QStringLiteral("SELECT count(*) FROM sqlite_schema")).toLongLong();
+            if (objects != 0)
+                throw Error(QStringLiteral("%1 はこのプログラムのデータベースではありません（表の版が記録されていません）。").arg(path),
+                            ErrorKind::NotADatabase);
+        } else if (version > kSchemaVersion) {
+            throw Error(QStringLiteral("%1 はこのプログラムより新しい版で作られています（版 %2）。").arg(path).arg(version),
+                        ErrorKind::NotADatabase);
+        }
+        // WAL lets readers and one writer of other connections proceed side by side; FULL syncs every commit.
+        // Reads map the file instead of copying pages through the small default page cache on every window.
+        d->exec(QStringLiteral("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA foreign_keys=OFF; "
+                               "PRAGMA mmap_size=268435456"));
+        if (version == 0)
+            d->createSchema();
+    } catch (const Error&) {
+        d.reset(); // closes the connection first
+        for (const QString& f : std::as_const(created))
+            QFile::remove(f);
+        throw;
     }
     return d;
 }
@@ -218,6 +242,45 @@ QString fieldTitle(const QString& tableName, const QString& fieldName) {
 }
 } // namespace
 
+ErrorKind Database::errorKind(int rc, const QString& engine, int systemErrno) {
+    switch (rc & 0xff) {
+    case SQLITE_CONSTRAINT:
+        if (engine.startsWith(QLatin1String("UNIQUE constraint failed")))
+            return ErrorKind::DuplicateKey;
+        if (engine.startsWith(QLatin1String("NOT NULL constraint failed")))
+            return ErrorKind::Required;
+        if (engine.startsWith(QLatin1String("CHECK constraint failed"))) {
+            const QString rule = engine.section(QLatin1Char(':'), -1);
+            if (rule.startsWith(QLatin1String("len")))
+                return ErrorKind::TooLong;
+            if (rule.startsWith(QLatin1String("int")))
+                return ErrorKind::OutOfRange;
+            return ErrorKind::NotADate;
+        }
+        return ErrorKind::Other;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return ErrorKind::Locked;
+    case SQLITE_CANTOPEN:
+        return ErrorKind::CannotOpen;
+    case SQLITE_NOTADB:
+    case SQLITE_CORRUPT:
+        return ErrorKind::NotADatabase;
+    case SQLITE_READONLY:
+        return ErrorKind::ReadOnly;
+    case SQLITE_FULL:
+        return ErrorKind::DiskFull;
+    case SQLITE_IOERR:
+        // A full disk often reaches the engine as a failed write or a shared-memory file that cannot grow.
+        return systemErrno == ENOSPC ? ErrorKind::DiskFull : ErrorKind::Other;
+    case SQLITE_MISMATCH:
+    case SQLITE_ERROR:
+        return engine.startsWith(QLatin1String("cannot store")) ? ErrorKind::WrongType : ErrorKind::Other;
+    default:
+        return ErrorKind::Other;
+    }
+}
+
 QString Database::describeError(int rc, const QString& engine) const {
     static const QRegularExpression unique(QStringLiteral("^UNIQUE constraint failed: (\\w+)\\.(.*)$"));
     static const QRegularExpression notNull(QStringLiteral("^NOT NULL constraint failed: (\\w+)\\.(\\w+)$"));
@@ -225,6 +288,7 @@ QString Database::describeError(int rc, const QString& engine) const {
     static const QRegularExpression typeRe(QStringLiteral("^cannot store (\\w+) value in (\\w+) column (\\w+)\\.(\\w+)$"));
     QString what;
     QRegularExpressionMatch m;
+    const ErrorKind kind = errorKind(rc, engine, m_db ? sqlite3_system_errno(m_db) : 0);
     switch (rc & 0xff) {
     case SQLITE_CONSTRAINT:
         if ((m = unique.match(engine)).hasMatch()) {
@@ -254,33 +318,36 @@ QString Database::describeError(int rc, const QString& engine) const {
                            .arg(m.captured(1), field);
         }
         break;
-    case SQLITE_BUSY:
-    case SQLITE_LOCKED:
-        what = QStringLiteral("データベース %1 はほかの処理が使用中です（ロックされています）。しばらくしてからやり直してください。")
-                   .arg(m_path);
-        break;
-    case SQLITE_CANTOPEN:
-        what = QStringLiteral("データベース %1 を開けません。").arg(m_path);
-        break;
-    case SQLITE_NOTADB:
-    case SQLITE_CORRUPT:
-        what = QStringLiteral("%1 はデータベースとして読めません（壊れているか、別の種類のファイルです）。").arg(m_path);
-        break;
-    case SQLITE_READONLY:
-        what = QStringLiteral("データベース %1 に書き込めません（読み取り専用です）。").arg(m_path);
-        break;
-    case SQLITE_FULL:
-        what = QStringLiteral("ディスクがいっぱいで、データベース %1 に書き込めません。").arg(m_path);
-        break;
     case SQLITE_MISMATCH:
     case SQLITE_ERROR:
         if ((m = typeRe.match(engine)).hasMatch()) {
-            const QString kind = m.captured(2) == QLatin1String("TEXT") ? QStringLiteral("文字") : QStringLiteral("数値");
+            const QString kindText = m.captured(2) == QLatin1String("TEXT") ? QStringLiteral("文字") : QStringLiteral("数値");
             what = QStringLiteral("型の誤り: 表 %1 のフィールド %2 には%3しか入りません。")
-                       .arg(m.captured(3), fieldTitle(m.captured(3), m.captured(4)), kind);
+                       .arg(m.captured(3), fieldTitle(m.captured(3), m.captured(4)), kindText);
         }
         break;
     default:
+        switch (kind) {
+        case ErrorKind::Locked:
+            what = QStringLiteral("データベース %1 はほかの処理が使用中です（ロックされています）。しばらくしてからやり直してください。")
+                       .arg(m_path);
+            break;
+        case ErrorKind::CannotOpen:
+            what = QStringLiteral("データベース %1 を開けません。").arg(m_path);
+            break;
+        case ErrorKind::NotADatabase:
+            what = QStringLiteral("%1 はデータベースとして読めません（壊れているか、別の種類のファイルです）。").arg(m_path);
+            break;
+        case ErrorKind::ReadOnly:
+            what = QStringLiteral("データベース %1 に書き込めません（読み取り専用です）。").arg(m_path);
+            break;
+        case ErrorKind::DiskFull:
+            what = QStringLiteral("ディスクがいっぱいで、データベース %1 に書き込めません。空き領域を作ってからやり直してください。")
+                       .arg(m_path);
+            break;
+        default:
+            break;
+        }
         break;
     }
     if (what.isEmpty())
@@ -295,28 +362,44 @@ void Database::raise(int rc, const QString& context) const {
     QString msg = describeError(rc, engine);
     if (!context.isEmpty() && (rc & 0xff) != SQLITE_CONSTRAINT)
         msg += QStringLiteral("\n%1").arg(context);
-    throw Error(msg);
+    throw Error(msg, errorKind(rc, engine, m_db ? sqlite3_system_errno(m_db) : 0));
 }
 
 // ---------------------------------------------------------------------------------------------------------------
 
 Transaction::Transaction(Database& db) : m_db(db) {
     m_outer = db.m_transactionDepth == 0;
-    if (m_outer)
+    if (m_outer) {
         db.exec(QStringLiteral("BEGIN IMMEDIATE"));
+        db.m_rollbackOnly = false;
+    }
     ++db.m_transactionDepth;
 }
 
 Transaction::~Transaction() {
     --m_db.m_transactionDepth;
-    if (m_outer && !m_done) {
+    if (m_done)
+        return;
+    if (m_outer) {
         sqlite3_exec(m_db.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+        m_db.m_rollbackOnly = false;
         m_db.noteWrite();
+    } else {
+        m_db.m_rollbackOnly = true;
     }
 }
 
 void Transaction::commit() {
-    if (m_outer && !m_done)
+    if (m_done)
+        return;
+    if (m_outer && m_db.m_rollbackOnly) {
+        m_done = true;
+        sqlite3_exec(m_db.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+        m_db.m_rollbackOnly = false;
+        m_db.noteWrite();
+        throw Error(QStringLiteral("途中の処理が失敗したため、データベース %1 への変更はすべて取り消されました。").arg(m_db.path()));
+    }
+    if (m_outer)
         m_db.exec(QStringLiteral("COMMIT"));
     m_done = true;
 }

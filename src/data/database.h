@@ -1,5 +1,6 @@
 #pragma once
 
+#include "error.h"
 #include "schema.h"
 
 #include <QHash>
@@ -19,6 +20,10 @@ QString dataDir();
 void setDataDir(const QString& dir); // empty restores the default
 QString databaseFile(DbKind db);     // Tabiroku.db / JJ.db in dataDir()
 } // namespace paths
+
+// The files an attempt to open the database at path may create that do not exist yet (the file itself and its
+// journal files), so that a failed attempt can take them away again.
+QStringList absentDatabaseFiles(const QString& path);
 
 class Database;
 
@@ -97,9 +102,10 @@ public:
     quint64 writeGeneration() const { return m_writeGeneration; }
     void noteWrite() { ++m_writeGeneration; }
 
-    // Turns the engine's last error into a message naming the table, the field and the rule.
+    // Turns the engine's last error into a message naming the table, the field and the rule, and its kind.
     [[noreturn]] void raise(int rc, const QString& context = {}) const;
     QString describeError(int rc, const QString& engineMessage) const;
+    static ErrorKind errorKind(int rc, const QString& engineMessage, int systemErrno = 0);
 
 private:
     Database(const QString& path, DbKind db);
@@ -111,11 +117,13 @@ private:
     QHash<QString, Statement*> m_cache;
     quint64 m_writeGeneration = 0;
     int m_transactionDepth = 0;
+    bool m_rollbackOnly = false; // an inner scope failed: the outer transaction may only roll back
     friend class Transaction;
 };
 
 // All or nothing: BEGIN IMMEDIATE now, COMMIT on commit(), ROLLBACK when destroyed uncommitted.
-// Nested scopes join the outer transaction.
+// Nested scopes join the outer transaction; an inner scope destroyed uncommitted dooms the outer one, whose
+// commit() then rolls everything back and throws.
 class Transaction {
 public:
     explicit Transaction(Database& db);

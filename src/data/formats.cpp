@@ -4,6 +4,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <string>
 
 namespace tabi::fmt {
 
@@ -68,8 +69,6 @@ char digitAt(const Decimal& d, qsizetype index) {
 QString plainForm(double value) {
     const bool negative = std::signbit(value) && value != 0.0;
     const Decimal d = shortestDecimal(std::fabs(value));
-    if (d.pointPos > 21 || d.pointPos < -6)
-        return QString::number(value, 'g', QLocale::FloatingPointShortest);
     QString out = negative ? QStringLiteral("-") : QString();
     if (d.pointPos <= 0) {
         out += QStringLiteral("0.") + QString(-d.pointPos, u'0') + QString::fromLatin1(d.digits);
@@ -80,6 +79,62 @@ QString plainForm(double value) {
             out += QChar::fromLatin1(digitAt(d, i));
         }
     }
+    return out;
+}
+
+bool isAsciiDigit(QChar c) { return c >= u'0' && c <= u'9'; }
+
+// The typed number as plain ASCII ("-1234.5e3") for the standard conversions, or nothing when a character
+// stands where it may not: commas only between groups of three digits of the whole part.
+std::optional<std::string> numberText(QStringView typed, bool whole) {
+    const QString t = typed.toString().normalized(QString::NormalizationForm_KC).trimmed();
+    std::string out;
+    qsizetype i = 0;
+    if (i < t.size() && (t[i] == u'+' || t[i] == u'-')) {
+        if (t[i] == u'-')
+            out += '-';
+        ++i;
+    }
+    int intDigits = 0, groupDigits = 0;
+    bool grouped = false;
+    for (; i < t.size(); ++i) {
+        if (isAsciiDigit(t[i])) {
+            out += char(t[i].unicode());
+            ++intDigits;
+            ++groupDigits;
+        } else if (t[i] == u',') {
+            // The first group has one to three digits, every later one exactly three.
+            if (groupDigits == 0 || groupDigits > 3 || (grouped && groupDigits != 3))
+                return std::nullopt;
+            grouped = true;
+            groupDigits = 0;
+        } else {
+            break;
+        }
+    }
+    if (grouped && groupDigits != 3)
+        return std::nullopt;
+    int fracDigits = 0;
+    if (!whole && i < t.size() && t[i] == u'.') {
+        out += '.';
+        for (++i; i < t.size() && isAsciiDigit(t[i]); ++i, ++fracDigits)
+            out += char(t[i].unicode());
+    }
+    if (intDigits + fracDigits == 0)
+        return std::nullopt;
+    if (!whole && i < t.size() && (t[i] == u'e' || t[i] == u'E')) {
+        out += 'e';
+        ++i;
+        if (i < t.size() && (t[i] == u'+' || t[i] == u'-'))
+            out += char(t[i++].unicode());
+        int expDigits = 0;
+        for (; i < t.size() && isAsciiDigit(t[i]); ++i, ++expDigits)
+            out += char(t[i].unicode());
+        if (expDigits == 0)
+            return std::nullopt;
+    }
+    if (i != t.size())
+        return std::nullopt;
     return out;
 }
 
@@ -157,6 +212,28 @@ QString formatNumber(double value, QStringView picture) {
         out += u'.' + fracDigits;
     out += suffix;
     return out;
+}
+
+std::optional<double> parseNumber(QStringView text) {
+    const std::optional<std::string> t = numberText(text, false);
+    if (!t)
+        return std::nullopt;
+    double value = 0;
+    const auto [end, ec] = std::from_chars(t->data(), t->data() + t->size(), value);
+    if (ec != std::errc() || end != t->data() + t->size() || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+std::optional<qint64> parseInteger(QStringView text) {
+    const std::optional<std::string> t = numberText(text, true);
+    if (!t)
+        return std::nullopt;
+    qint64 value = 0;
+    const auto [end, ec] = std::from_chars(t->data(), t->data() + t->size(), value);
+    if (ec != std::errc() || end != t->data() + t->size())
+        return std::nullopt;
+    return value;
 }
 
 QString formatTimestamp(const QString& stored, QStringView picture) {

@@ -20,8 +20,7 @@ QString formatFieldValue(const FieldDef& field, const QVariant& value) {
         return QString();
     switch (field.type) {
     case FieldType::Real:
-        return field.format.isEmpty() ? QString::number(value.toDouble(), 'g', QLocale::FloatingPointShortest)
-                                      : fmt::formatNumber(value.toDouble(), field.format);
+        return fmt::formatNumber(value.toDouble(), field.format); // plain digits without a format
     case FieldType::Integer:
     case FieldType::SmallInt:
         return field.format.isEmpty() ? QString::number(value.toLongLong())
@@ -39,7 +38,7 @@ QString editFieldValue(const FieldDef& field, const QVariant& value) {
         return QString();
     switch (field.type) {
     case FieldType::Real:
-        return QString::number(value.toDouble(), 'g', QLocale::FloatingPointShortest);
+        return fmt::formatNumber(value.toDouble(), {}); // never an exponent, which the field would refuse
     case FieldType::Integer:
     case FieldType::SmallInt:
         return QString::number(value.toLongLong());

@@ -7,6 +7,8 @@
 #include "support/tempenv.h"
 
 #include <QAction>
+#include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -126,6 +128,26 @@ private slots:
         QCOMPARE(answers.requests().first().dialog, box);
         QCOMPARE(field(box, "UserName"), QStringLiteral("名前"));
         QCOMPARE(answers.count(ui::DialogKind::Critical), 0);
+    }
+
+    // Each start copies the personal record first; a copy that cannot be made is told once and the start goes on.
+    void startUpCopiesThePersonalRecord() {
+        Database::open(DbKind::Personal)->exec(QStringLiteral("INSERT INTO TOSHI (NEN) VALUES (2024)"));
+        const QString copy = m_env->file(QStringLiteral("backups/JJ-%1.db").arg(QDate::currentDate().toString(Qt::ISODate)));
+        {
+            test::DialogAnswerer answers;
+            QVERIFY(startUp());
+            QCOMPARE(answers.count(ui::DialogKind::Critical), 0);
+            QVERIFY(QFileInfo(copy).isFile());
+        }
+        QVERIFY(QDir(m_env->file(QStringLiteral("backups"))).removeRecursively());
+        QFile blocker(m_env->file(QStringLiteral("backups"))); // a file where the folder should be
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        test::DialogAnswerer answers;
+        QVERIFY(startUp());
+        QCOMPARE(answers.count(ui::DialogKind::Critical), 1);
+        QVERIFY2(answers.requests().first().text.contains(QStringLiteral("控え")), qPrintable(answers.requests().first().text));
     }
 
     // A reference database that cannot be opened ends the start with the engine's error.

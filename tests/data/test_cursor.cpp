@@ -3,10 +3,15 @@
 #include "support/errorof.h"
 #include "support/tempdatabases.h"
 
+#include <QProcess>
+#include <QScopeGuard>
 #include <QtTest>
+#include <sqlite3.h>
+#include <unistd.h>
 
 using namespace tabi;
 using tabi::test::errorOf;
+using tabi::test::kindOf;
 
 namespace {
 
@@ -80,30 +85,35 @@ private Q_SLOTS:
         QTest::addColumn<QString>("field");
         QTest::addColumn<QVariant>("value");
         QTest::addColumn<QString>("expect");
+        QTest::addColumn<int>("kind");
         QTest::newRow("text one too long") << "JOSHA" << "JOSHA_KUKAN" << QVariant(QString(51, QChar(0x3042)))
-                                           << "50 文字まで";
+                                           << "50 文字まで" << int(ErrorKind::TooLong);
         QTest::newRow("impossible date") << "JOSHA" << "JOSHA_DATE" << QVariant(QStringLiteral("2024-02-30"))
-                                         << "JOSHA_DATE「乗車年月日」";
+                                         << "JOSHA_DATE「乗車年月日」" << int(ErrorKind::NotADate);
         QTest::newRow("not a number") << "JOSHA" << "JOSHA_KILO" << QVariant(QStringLiteral("12km"))
-                                      << "JOSHA_KILO「乗車キロ」";
-        QTest::newRow("small integer range") << "MASTER" << "VOLT1" << QVariant(40000) << "-32768～32767";
+                                      << "JOSHA_KILO「乗車キロ」" << int(ErrorKind::NotANumber);
+        QTest::newRow("small integer range") << "MASTER" << "VOLT1" << QVariant(40000) << "-32768～32767"
+                                             << int(ErrorKind::OutOfRange);
     }
     void refusedWritesNameTheField() {
         QFETCH(QString, table);
         QFETCH(QString, field);
         QFETCH(QVariant, value);
         QFETCH(QString, expect);
+        QFETCH(int, kind);
         TableCursor c(table == QLatin1String("JOSHA") ? m_per : m_ref, table, QStringLiteral("ROSEN_CD"));
         c.open();
         c.append();
         c.setText(QStringLiteral("ROSEN_CD"), QStringLiteral("101001"));
         if (table == QLatin1String("JOSHA") && field != QLatin1String("JOSHA_DATE"))
             c.setText(QStringLiteral("JOSHA_DATE"), QStringLiteral("2024-01-01"));
-        const QString msg = errorOf([&] {
+        auto write = [&] {
             c.setValue(field, value);
             c.post();
-        });
+        };
+        const QString msg = errorOf(write);
         QVERIFY2(msg.contains(expect) && msg.contains(field), qPrintable(msg));
+        QCOMPARE(int(kindOf(write)), kind);
         // The record stays in insert state with what the user typed, and nothing was stored.
         QCOMPARE(c.state(), CursorState::Insert);
         QCOMPARE(c.asString(QStringLiteral("ROSEN_CD")), QStringLiteral("101001"));
@@ -123,6 +133,7 @@ private Q_SLOTS:
         }
         const QString msg = errorOf([&] { j.post(); });
         QVERIFY2(msg.contains(QStringLiteral("キーの重複")) && msg.contains(QStringLiteral("JOSHA_DATE")), qPrintable(msg));
+        QCOMPARE(kindOf([&] { j.post(); }), ErrorKind::DuplicateKey);
         QCOMPARE(j.state(), CursorState::Insert);
         QCOMPARE(j.asFloat(QStringLiteral("JOSHA_KILO")), 11.0);
         // The engine also refuses a bad timestamp written around the cursor.
@@ -459,6 +470,304 @@ private Q_SLOTS:
         QCOMPARE(rec.moved, 0);
         t.enableControls();
         QCOMPARE(rec.data, before + 1);
+    }
+
+    // Another connection deletes the newest ride and records a new one, which takes the same rowid. A cursor
+    // still standing on the deleted ride must not edit, delete or show the new one in its place.
+    void staleCursorNeverTouchesAnotherRecord() {
+        auto addRide = [&](Database& db, const QString& code, const QString& day, double kilo) {
+            db.exec(QStringLiteral("INSERT INTO JOSHA (ROSEN_CD, JOSHA_DATE, JOSHA_KILO) VALUES ('%1', '%2 00:00:00', %3)")
+                        .arg(code, day)
+                        .arg(kilo));
+        };
+        addRide(*m_per, QStringLiteral("101001"), QStringLiteral("2024-01-01"), 1);
+        addRide(*m_per, QStringLiteral("101001"), QStringLiteral("2024-01-03"), 3);
+        addRide(*m_per, QStringLiteral("101001"), QStringLiteral("2024-01-02"), 2); // newest rowid
+        TableCursor j(m_per, QStringLiteral("JOSHA"), QStringLiteral("ROSEN_CD;JOSHA_DATE"));
+        j.open();
+        j.next();
+        QCOMPARE(j.displayText(QStringLiteral("JOSHA_DATE")), QStringLiteral("2024-01-02"));
+        const qint64 staleRowid = m_per->scalar(QStringLiteral("SELECT max(rowid) FROM JOSHA")).toLongLong();
+
+        auto other = Database::open(DbKind::Personal);
+        other->exec(QStringLiteral("DELETE FROM JOSHA WHERE JOSHA_DATE LIKE '2024-01-02%'"));
+        addRide(*other, QStringLiteral("999999"), QStringLiteral("2030-05-05"), 9);
+        QCOMPARE(other->scalar(QStringLiteral("SELECT rowid FROM JOSHA WHERE ROSEN_CD = '999999'")).toLongLong(), staleRowid);
+        const QString newRide = QStringLiteral("SELECT BIKO, JOSHA_KILO FROM JOSHA WHERE ROSEN_CD = '999999'");
+        const QString before = other->dump(newRide);
+
+        j.edit();
+        j.setText(QStringLiteral("BIKO"), QStringLiteral("stale"));
+        Error refused(QString{});
+        try {
+            j.post();
+        } catch (const Error& e) {
+            refused = e;
+        }
+        QCOMPARE(refused.kind(), ErrorKind::ChangedByOther);
+        QVERIFY2(refused.message().contains(QStringLiteral("ほかの画面")), qPrintable(refused.message()));
+        QCOMPARE(j.state(), CursorState::Edit);
+        QCOMPARE(j.asString(QStringLiteral("BIKO")), QStringLiteral("stale"));
+        QCOMPARE(kindOf([&] { j.remove(); }), ErrorKind::ChangedByOther);
+        QCOMPARE(j.state(), CursorState::Edit);
+        QCOMPARE(other->dump(newRide), before);
+        QCOMPARE(other->scalar(QStringLiteral("SELECT count(*) FROM JOSHA")).toInt(), 3);
+
+        // A refresh shows what is stored now: the successor of the vanished ride, not the stranger with its rowid.
+        j.cancel();
+        j.refresh();
+        QCOMPARE(j.displayText(QStringLiteral("JOSHA_DATE")), QStringLiteral("2024-01-03"));
+        QCOMPARE(j.asString(QStringLiteral("ROSEN_CD")), QStringLiteral("101001"));
+    }
+
+    void masterInInsertHasNoDetails() {
+        m_per->exec(QStringLiteral("INSERT INTO RYOTEIM (RYOTEI_CD) VALUES ('A0000001');"
+                                   "INSERT INTO RYOTEID (RYOTEI_CD, HATSU_EKI) VALUES ('A0000001', 'x'), ('A0000001', 'y')"));
+        TableCursor m(m_per, QStringLiteral("RYOTEIM"), QStringLiteral("RYOTEI_CD"));
+        TableCursor d(m_per, QStringLiteral("RYOTEID"), QStringLiteral("RYOTEI_CD"));
+        d.setMasterSource(&m, QStringLiteral("RYOTEI_CD"));
+        m.open();
+        d.open();
+        QCOMPARE(d.recordCount(), 2);
+        m.insert();
+        QVERIFY(d.isEmpty() && d.eof());
+        QCOMPARE(d.recordCount(), 0);
+        m.cancel();
+        QCOMPARE(d.recordCount(), 2);
+        m.append();
+        QCOMPARE(d.recordCount(), 0);
+        m.first(); // an unchanged new record is dropped by the move
+        QCOMPARE(d.recordCount(), 2);
+    }
+
+    // A detail of a table without a key, led by its link, pages by rowid across several windows.
+    void keylessDetailPagesThroughEveryRow() {
+        m_per->exec(QStringLiteral("INSERT INTO RYOTEIM (RYOTEI_CD) VALUES ('A'), ('B');"
+                                   "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 79) "
+                                   "INSERT INTO RYOTEID (RYOTEI_CD, HATSU_EKI) SELECT 'A', printf('%02d', i) FROM n"));
+        TableCursor m(m_per, QStringLiteral("RYOTEIM"), QStringLiteral("RYOTEI_CD"));
+        TableCursor d(m_per, QStringLiteral("RYOTEID"), QStringLiteral("RYOTEI_CD"));
+        d.setMasterSource(&m, QStringLiteral("RYOTEI_CD"));
+        m.open();
+        d.open();
+        const QStringList rows = walk(d, QStringLiteral("HATSU_EKI"));
+        QCOMPARE(rows.size(), 80);
+        QCOMPARE(rows.last(), QStringLiteral("79"));
+        QVERIFY(d.findKey({QStringLiteral("A")}));
+    }
+
+    void failedDeleteKeepsTheEdit() {
+        TableCursor t(m_per, QStringLiteral("TOSHI"), QStringLiteral("NEN"));
+        t.open();
+        t.append();
+        t.setInteger(QStringLiteral("NEN"), 2024);
+        t.post();
+        t.edit();
+        t.setText(QStringLiteral("BIKO"), QStringLiteral("pending"));
+        auto other = Database::open(DbKind::Personal);
+        other->exec(QStringLiteral("BEGIN IMMEDIATE"));
+        m_per->setBusyTimeout(20);
+        QCOMPARE(kindOf([&] { t.remove(); }), ErrorKind::Locked);
+        other->exec(QStringLiteral("ROLLBACK"));
+        QCOMPARE(t.state(), CursorState::Edit);
+        QCOMPARE(t.asString(QStringLiteral("BIKO")), QStringLiteral("pending"));
+        t.post();
+        QCOMPARE(m_per->scalar(QStringLiteral("SELECT BIKO FROM TOSHI")).toString(), QStringLiteral("pending"));
+    }
+
+    void numberInput_data() {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QVariant>("stored"); // null: refused
+        const QVariant refused;
+        QTest::newRow("plain") << "JOSHA_KILO" << "12.5" << QVariant(12.5);
+        QTest::newRow("thousands") << "JOSHA_KILO" << "1,234.5" << QVariant(1234.5);
+        QTest::newRow("millions") << "JOSHA_KILO" << "-12,345,678" << QVariant(-12345678.0);
+        QTest::newRow("full-width digits") << "JOSHA_KILO" << "１，２３４．５" << QVariant(1234.5);
+        QTest::newRow("nan") << "JOSHA_KILO" << "nan" << refused;
+        QTest::newRow("NaN") << "JOSHA_KILO" << "NaN" << refused;
+        QTest::newRow("inf") << "JOSHA_KILO" << "inf" << refused;
+        QTest::newRow("-inf") << "JOSHA_KILO" << "-inf" << refused;
+        QTest::newRow("infinity") << "JOSHA_KILO" << "Infinity" << refused;
+        QTest::newRow("overflow") << "JOSHA_KILO" << "1e999" << refused;
+        QTest::newRow("commas anywhere") << "JOSHA_KILO" << "1,2,3" << refused;
+        QTest::newRow("comma as decimal") << "JOSHA_KILO" << "1234,5" << refused;
+        QTest::newRow("leading comma") << "JOSHA_KILO" << ",123" << refused;
+        QTest::newRow("comma in decimals") << "JOSHA_KILO" << "1.234,5" << refused;
+        QTest::newRow("integer thousands") << "JOSHA_NO" << "1,234" << QVariant(qint64(1234));
+        QTest::newRow("integer commas anywhere") << "JOSHA_NO" << "1,2,3" << refused;
+        QTest::newRow("integer inf") << "JOSHA_NO" << "inf" << refused;
+    }
+    void numberInput() {
+        QFETCH(QString, field);
+        QFETCH(QString, text);
+        QFETCH(QVariant, stored);
+        const bool ride = field == QLatin1String("JOSHA_KILO");
+        TableCursor c(m_per, ride ? QStringLiteral("JOSHA") : QStringLiteral("TOSHI"));
+        c.open();
+        c.append();
+        Error error(QString{});
+        try {
+            c.setText(field, text);
+        } catch (const Error& e) {
+            error = e;
+        }
+        if (stored.isNull()) {
+            QCOMPARE(error.kind(), ErrorKind::NotANumber);
+            QVERIFY2(error.message().contains(field) && error.message().contains(text), qPrintable(error.message()));
+            QVERIFY(c.isNull(field));
+        } else {
+            QVERIFY2(error.message().isEmpty(), qPrintable(error.message()));
+            QCOMPARE(c.value(field), stored);
+        }
+    }
+
+    // A real field without a display format shows plain digits, never an exponent.
+    void plainDigitsWithoutFormat() {
+        TableCursor o(m_ref, QStringLiteral("OTHERS"), QStringLiteral("OTHERS_CD"));
+        o.open();
+        QVERIFY(o.fieldDef(o.fieldIndex(QStringLiteral("HEIGHT"))).format.isEmpty());
+        o.append();
+        for (const auto& [value, text] : {std::pair{100000.0, "100000"}, std::pair{0.0001, "0.0001"},
+                                          std::pair{-2.5e-7, "-0.00000025"}, std::pair{1e22, "10000000000000000000000"}}) {
+            o.setFloat(QStringLiteral("HEIGHT"), value);
+            QCOMPARE(o.displayText(QStringLiteral("HEIGHT")), QString::fromLatin1(text));
+            QCOMPARE(o.asString(QStringLiteral("HEIGHT")), QString::fromLatin1(text));
+        }
+    }
+
+    // Orders on fields that may be empty page through every row, empty ones first, numbers by value.
+    void orderOnNullableField() {
+        TableCursor m(m_ref, QStringLiteral("MASTER"), QStringLiteral("ROSEN_CD"));
+        m.open();
+        const int n = 90; // several read windows
+        for (int i = 0; i < n; ++i) {
+            m.append();
+            m.setText(QStringLiteral("ROSEN_CD"), QStringLiteral("1%1").arg(i, 5, 10, QLatin1Char('0')));
+            if (i % 3) {
+                m.setFloat(QStringLiteral("KILO"), (i * 7) % 100);
+                m.setText(QStringLiteral("SHOZOKU"), QStringLiteral("S%1").arg((i * 7) % 100, 2, 10, QLatin1Char('0')));
+            }
+            m.post();
+        }
+        for (const QString& field : {QStringLiteral("KILO"), QStringLiteral("SHOZOKU")}) {
+            m.setIndexFieldNames(field);
+            QStringList forward = walk(m, field);
+            QCOMPARE(forward.size(), n);
+            QStringList backward;
+            m.last();
+            while (!m.bof()) {
+                backward.prepend(m.asString(field));
+                m.prior();
+            }
+            QCOMPARE(backward, forward);
+            QCOMPARE(forward.mid(0, n / 3), QStringList(n / 3, QString()));
+            QCOMPARE(forward.at(n / 3), field == QLatin1String("KILO") ? QStringLiteral("1") : QStringLiteral("S01"));
+            QCOMPARE(forward.at(n / 3 + 1), field == QLatin1String("KILO") ? QStringLiteral("2") : QStringLiteral("S02"));
+            QVERIFY(m.findNearest({QVariant()}));
+            QVERIFY(m.isNull(field));
+            QVERIFY(m.findKey({QStringLiteral("50")}) || field == QLatin1String("SHOZOKU"));
+        }
+
+        // A refused order leaves the previous one in force; a link cannot change under an open cursor.
+        m.setIndexFieldNames(QStringLiteral("ROSEN_CD"));
+        m.next();
+        QCOMPARE(kindOf([&] { m.setIndexFieldNames(QStringLiteral("NO_SUCH_FIELD")); }), ErrorKind::Other);
+        QVERIFY(!errorOf([&] { m.setIndexFieldNames(QStringLiteral("NO_SUCH_FIELD")); }).isEmpty());
+        QCOMPARE(m.indexFieldNames(), QStringLiteral("ROSEN_CD"));
+        QCOMPARE(m.asString(QStringLiteral("ROSEN_CD")), QStringLiteral("100001"));
+        m.next();
+        QCOMPARE(m.asString(QStringLiteral("ROSEN_CD")), QStringLiteral("100002"));
+        TableCursor e(m_ref, QStringLiteral("EKI"), QStringLiteral("ROSEN_CD"));
+        e.open();
+        QVERIFY(!errorOf([&] { e.setMasterSource(&m, QStringLiteral("ROSEN_CD")); }).isEmpty());
+        QCOMPARE(e.masterSource(), nullptr);
+        e.next();
+    }
+
+    void nestedTransactionFailureRollsBackTheOuter() {
+        Transaction outer(*m_per);
+        m_per->exec(QStringLiteral("INSERT INTO TOSHI (NEN) VALUES (1990)"));
+        try {
+            Transaction inner(*m_per);
+            m_per->exec(QStringLiteral("INSERT INTO TOSHI (NEN) VALUES (1991)"));
+            throw Error(QStringLiteral("inner step failed"));
+        } catch (const Error&) {
+        }
+        QVERIFY(!errorOf([&] { outer.commit(); }).isEmpty());
+        QCOMPARE(m_per->scalar(QStringLiteral("SELECT count(*) FROM TOSHI")).toInt(), 0);
+    }
+
+    // A file the program refuses is left exactly as it was, without files beside it.
+    void refusedFileStaysAsItWas_data() {
+        QTest::addColumn<QString>("setup");
+        QTest::newRow("foreign database") << "CREATE TABLE notes (t TEXT); INSERT INTO notes VALUES ('mine')";
+        QTest::newRow("newer version") << "CREATE TABLE TOSHI (NEN INTEGER); PRAGMA user_version = 99";
+        QTest::newRow("not a database") << "";
+    }
+    void refusedFileStaysAsItWas() {
+        QFETCH(QString, setup);
+        const QString dir = m_env->file(QStringLiteral("refused"));
+        QVERIFY(QDir().mkpath(dir));
+        const QString path = dir + QStringLiteral("/JJ.db");
+        if (setup.isEmpty()) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(QByteArray(8192, 'x'));
+        } else {
+            sqlite3* raw = nullptr;
+            QCOMPARE(sqlite3_open(path.toUtf8().constData(), &raw), SQLITE_OK);
+            QCOMPARE(sqlite3_exec(raw, setup.toUtf8().constData(), nullptr, nullptr, nullptr), SQLITE_OK);
+            sqlite3_close(raw);
+        }
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray bytes = f.readAll();
+        f.close();
+        Error error(QString{});
+        try {
+            Database::openFile(path, DbKind::Personal);
+        } catch (const Error& e) {
+            error = e;
+        }
+        QCOMPARE(error.kind(), ErrorKind::NotADatabase);
+        QVERIFY2(error.message().contains(path), qPrintable(error.message()));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), bytes);
+        QCOMPARE(QDir(dir).entryList(QDir::Files), QStringList{QStringLiteral("JJ.db")});
+    }
+
+    // A disk without room: opening a database says so and leaves no stray files. Needs a small filesystem,
+    // which only root can mount.
+    void fullDiskIsNamedAndLeavesNothing() {
+        const QString mount = m_env->file(QStringLiteral("small"));
+        QVERIFY(QDir().mkpath(mount));
+        if (::geteuid() != 0 || QProcess::execute(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"),
+                                                                           QStringLiteral("-o"), QStringLiteral("size=256k"),
+                                                                           QStringLiteral("tmpfs"), mount}) != 0)
+            QSKIP("a small filesystem needs root");
+        auto unmount = qScopeGuard([&] { QProcess::execute(QStringLiteral("umount"), {mount}); });
+        // An existing record made while there was room, then the disk fills up.
+        QFile::copy(m_per->path(), mount + QStringLiteral("/JJ.db"));
+        {
+            QFile fill(mount + QStringLiteral("/fill"));
+            QVERIFY(fill.open(QIODevice::WriteOnly));
+            const QByteArray block(4096, 'f');
+            while (fill.write(block) == block.size() && fill.flush()) {
+            }
+        }
+        const QStringList before = QDir(mount).entryList(QDir::Files);
+        for (const QString& name : {QStringLiteral("JJ.db"), QStringLiteral("new.db")}) {
+            Error error(QString{});
+            try {
+                Database::openFile(mount + QLatin1Char('/') + name, DbKind::Personal);
+            } catch (const Error& e) {
+                error = e;
+            }
+            QCOMPARE(error.kind(), ErrorKind::DiskFull);
+            QVERIFY2(error.message().contains(QStringLiteral("ディスクがいっぱい")), qPrintable(error.message()));
+            QCOMPARE(QDir(mount).entryList(QDir::Files), before);
+        }
     }
 };
 

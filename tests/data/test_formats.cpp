@@ -79,6 +79,10 @@ void TestFormats::formatNumber_data() {
     QTest::newRow("plain small") << 0.001 << "" << "0.001";
     QTest::newRow("plain large") << 16384000.0 << "" << "16384000";
     QTest::newRow("plain zero") << 0.0 << "" << "0";
+    QTest::newRow("plain hundred thousand") << 100000.0 << "" << "100000";
+    QTest::newRow("plain ten thousandth") << 0.0001 << "" << "0.0001";
+    QTest::newRow("plain below a millionth") << -2.5e-7 << "" << "-0.00000025";
+    QTest::newRow("plain beyond 21 digits") << 1e22 << "" << "10000000000000000000000";
 }
 // clang-format on
 

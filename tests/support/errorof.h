@@ -17,4 +17,14 @@ inline QString errorOf(const std::function<void()>& f) {
     return {};
 }
 
+// The kind of the error f throws; Other when it throws none (tests compare with the kind they expect).
+inline ErrorKind kindOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const Error& e) {
+        return e.kind();
+    }
+    return ErrorKind::Other;
+}
+
 } // namespace tabi::test

@@ -21,6 +21,10 @@
 #include "routes_bench.h"
 #define HAVE_ROUTES_BENCH 1
 #endif
+#if __has_include("editors_bench.h")
+#include "editors_bench.h"
+#define HAVE_EDITORS_BENCH 1
+#endif
 
 using namespace tabi;
 
@@ -250,6 +254,9 @@ int main(int argc, char* argv[]) {
 #endif
 #ifdef HAVE_ROUTES_BENCH
     runRoutesBench(dir);
+#endif
+#ifdef HAVE_EDITORS_BENCH
+    runEditorsBench(dir);
 #endif
     return 0;
 }

@@ -3,6 +3,7 @@
 #include "ui/command.h"
 #include "ui/dbcontrols.h"
 
+#include <QImage>
 #include <QKeyEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -176,8 +177,14 @@ void DBCtrlGrid::paintRecord(QPainter& painter, int row, const QPoint& at) {
         labels << qMakePair(static_cast<QLabel*>(l), l->text());
         l->setText(text(l->link()));
     }
+    // Rendered into an image of its own first: rendering straight into the painter of a paint event places the
+    // children by the painter's device offsets, which are wrong once the grid sits inside other widgets.
     m_panel->marked = false;
-    m_panel->render(&painter, at, QRegion(), QWidget::DrawChildren);
+    QImage picture(m_panel->size() * devicePixelRatio(), QImage::Format_ARGB32_Premultiplied);
+    picture.setDevicePixelRatio(devicePixelRatio());
+    picture.fill(palette().color(QPalette::Window));
+    m_panel->render(&picture, QPoint(), QRegion(), QWidget::DrawChildren);
+    painter.drawImage(at, picture);
     m_panel->marked = true;
     for (DBEdit* e : m_panel->findChildren<DBEdit*>())
         e->setPicture(false);

@@ -3,6 +3,7 @@
 #include "ui/dbctrlgrid.h"
 #include "ui/fonts.h"
 
+#include <QFrame>
 #include <QLabel>
 #include <QScrollBar>
 #include <QtTest>
@@ -105,6 +106,31 @@ private Q_SLOTS:
         // Choosing another panel posts the changed leg, pending fare included.
         QVERIFY(it.grid.selectPanel(1));
         QCOMPARE(it.db->scalar(QStringLiteral("SELECT UNCHIN FROM RYOTEID WHERE HATSU_EKI = 'abc'")).toInt(), 12);
+    }
+
+    // The pictures of other records stand where their panels do, also with the grid placed inside other widgets.
+    void picturesStandInTheirPanelsWhenNested() {
+        QWidget outer; // outlives the grid, which leaves it when destroyed
+        outer.resize(800, 300);
+        Itineraries it;
+        auto* frame = new QFrame(&outer);
+        frame->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        frame->setGeometry(40, 60, 700, 220);
+        it.grid.setParent(frame);
+        it.grid.move(4, 5);
+        QPalette red = it.station->palette();
+        red.setColor(QPalette::Base, Qt::red);
+        it.station->setPalette(red);
+        outer.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&outer));
+        const QImage shot = outer.grab().toImage();
+        const QPoint origin = it.grid.viewport()->mapTo(&outer, QPoint(0, 0));
+        for (int slot = 0; slot < 4; ++slot) {
+            const QPoint panel = origin + QPoint(0, slot * it.grid.panelSize().height());
+            QCOMPARE(shot.pixelColor(panel + QPoint(84 + 200, 4 + 20)), QColor(Qt::red));
+            QVERIFY(shot.pixelColor(panel + QPoint(84 + 200, 1)) != QColor(Qt::red));
+            QVERIFY(shot.pixelColor(panel + QPoint(40, 4 + 20)) != QColor(Qt::red));
+        }
     }
 
     void eachItineraryShowsItsOwnLegs() {

@@ -78,9 +78,14 @@ TRFORM::TRFORM(QWidget* parent)
     exit->setObjectName(QStringLiteral("BitBtnE"));
     exit->setGeometry(980, legsTop + 391 - 33 - 10, 89, 33);
     connect(exit, &QPushButton::clicked, this, &Screen::closeScreen);
+
+    m_watcher.screen = this;
+    m_itineraries.addObserver(&m_watcher);
+    enableLegs();
 }
 
 TRFORM::~TRFORM() {
+    m_itineraries.removeObserver(&m_watcher);
     ui::detachControls(m_legs);
     ui::detachControls(m_itineraries);
 }
@@ -141,6 +146,17 @@ void TRFORM::buildLegPanel() {
     const QList<QWidget*> order{departs, arrives, from, to, route, train, fare, charge, remark};
     for (int i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
+}
+
+void TRFORM::HeaderWatcher::cursorEvent(CursorEvent event, int) {
+    if (event == CursorEvent::StateChanged || event == CursorEvent::DataChanged)
+        screen->enableLegs();
+}
+
+void TRFORM::enableLegs() {
+    const bool stored = m_itineraries.state() != CursorState::Insert;
+    m_legNavigator->setEnabled(stored);
+    m_grid->setEnabled(stored);
 }
 
 ui::DBEdit* TRFORM::edit(const QString& objectName) const {

@@ -17,7 +17,8 @@ namespace tabi::records {
 
 // "旅程管理(簡易)": itineraries (code, date, name) with their legs in a control grid of four panels. Legs come in
 // the order they were entered; a new leg takes the current itinerary's code; deleting an itinerary deletes its
-// legs with it.
+// legs with it. While a new itinerary is not yet stored its legs cannot be entered: a leg stored under a code that
+// is then dropped would be left without its itinerary.
 class TRFORM : public Screen {
     Q_OBJECT
 public:
@@ -36,8 +37,13 @@ public:
     void deleteItinerary();
 
 private:
+    struct HeaderWatcher : CursorObserver {
+        TRFORM* screen;
+        void cursorEvent(CursorEvent event, int) override;
+    };
     void buildHeader();
     void buildLegPanel();
+    void enableLegs();
 
     std::shared_ptr<Database> m_per;
     TableCursor m_itineraries;
@@ -45,6 +51,7 @@ private:
     ui::DBNavigator* m_navigator = nullptr;
     ui::DBNavigator* m_legNavigator = nullptr;
     ui::DBCtrlGrid* m_grid = nullptr;
+    HeaderWatcher m_watcher;
 };
 
 } // namespace tabi::records

@@ -199,6 +199,19 @@ private Q_SLOTS:
         QCOMPARE(m_dialogs->count(ui::DialogKind::Critical), 1);
     }
 
+    void legsWaitForANewItineraryToBeStored() {
+        TRFORM s;
+        QVERIFY(s.legNavigator()->isEnabled() && s.legGrid()->isEnabled());
+        s.itineraryNavigator()->click(Nav::Insert);
+        QVERIFY(!s.legNavigator()->isEnabled() && !s.legGrid()->isEnabled());
+        QTest::keyClicks(s.edit(QStringLiteral("DBEditCode")), QStringLiteral("D"));
+        QVERIFY(s.itineraryNavigator()->click(Nav::Post));
+        QVERIFY(s.legNavigator()->isEnabled() && s.legGrid()->isEnabled());
+        s.itineraryNavigator()->click(Nav::Insert);
+        s.itineraryNavigator()->click(Nav::Cancel);
+        QVERIFY(s.legNavigator()->isEnabled() && s.legGrid()->isEnabled());
+    }
+
     void deletingAnItineraryDeletesItsLegs() {
         TRFORM s;
         m_dialogs->answerQuestion(false);

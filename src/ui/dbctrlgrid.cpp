@@ -214,7 +214,12 @@ bool DBCtrlGrid::selectPanel(int slot) {
 }
 
 void DBCtrlGrid::mousePressEvent(QMouseEvent* event) {
-    selectPanel(int(event->position().y()) / std::max(1, m_panelSize.height()));
+    if (!selectPanel(int(event->position().y()) / std::max(1, m_panelSize.height())))
+        return;
+    // The live panel now stands where the click was: the field clicked in its picture takes the focus.
+    QWidget* child = m_panel->childAt(event->position().toPoint() - m_panel->pos());
+    if (child && (child->focusPolicy() & Qt::ClickFocus) && child->isEnabled())
+        child->setFocus(Qt::MouseFocusReason);
 }
 
 void DBCtrlGrid::keyPressEvent(QKeyEvent* event) {

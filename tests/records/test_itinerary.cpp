@@ -7,6 +7,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
+#include <QToolButton>
 #include <QtTest>
 
 using namespace tabi;
@@ -125,6 +126,22 @@ private Q_SLOTS:
                  QStringLiteral("C|東京|1980|||\n"));
         QCOMPARE(fare->text(), QStringLiteral("1,980"));
         QCOMPARE(s.legGrid()->rowOfPanel(0), 0);
+    }
+
+    // A click on the post button while a typed fare is still pending in its focused field stores the fare.
+    void postButtonTakesTheFocusedFieldsText() {
+        TRFORM s;
+        s.show();
+        QApplication::setActiveWindow(&s);
+        QVERIFY(QTest::qWaitForWindowActive(&s));
+        ui::DBEdit* fare = s.edit(QStringLiteral("DBEdit9"));
+        fare->setFocus();
+        fare->selectAll();
+        QTest::keyClicks(fare, QStringLiteral("12000"));
+        QVERIFY(fare->link().isPending());
+        QTest::mouseClick(s.legNavigator()->button(Nav::Post), Qt::LeftButton);
+        QCOMPARE(count("SELECT UNCHIN FROM RYOTEID WHERE HATSU_EKI = '三'"), 12000);
+        QCOMPARE(s.legs().state(), CursorState::Browse);
     }
 
     // What is typed through the time mask, and what is stored (empty: refused, nothing stored).

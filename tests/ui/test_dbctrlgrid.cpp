@@ -3,6 +3,7 @@
 #include "ui/dbctrlgrid.h"
 #include "ui/fonts.h"
 
+#include <QApplication>
 #include <QFrame>
 #include <QLabel>
 #include <QScrollBar>
@@ -106,6 +107,18 @@ private Q_SLOTS:
         // Choosing another panel posts the changed leg, pending fare included.
         QVERIFY(it.grid.selectPanel(1));
         QCOMPARE(it.db->scalar(QStringLiteral("SELECT UNCHIN FROM RYOTEID WHERE HATSU_EKI = 'abc'")).toInt(), 12);
+    }
+
+    void clickInAPictureFocusesThatField() {
+        Itineraries it;
+        it.grid.show();
+        QApplication::setActiveWindow(&it.grid);
+        QVERIFY(QTest::qWaitForWindowActive(&it.grid));
+        const QPoint inStation(84 + 20, 2 * it.grid.panelSize().height() + 14);
+        QTest::mouseClick(it.grid.viewport(), Qt::LeftButton, {}, inStation);
+        QCOMPARE(it.legs.recNo(), 2);
+        QVERIFY(it.station->hasFocus());
+        QCOMPARE(it.station->text(), QStringLiteral("駅2"));
     }
 
     // The pictures of other records stand where their panels do, also with the grid placed inside other widgets.

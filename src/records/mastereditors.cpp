@@ -108,6 +108,10 @@ MasterGridEditor::MasterGridEditor(const MasterEditorLayout& layout, QWidget* pa
     m_grid->setTableCursor(&m_table);
     m_grid->setGeometry(4, kStripHeight, kGridWidth - 8, kBodyHeight - 4);
     m_grid->resetColumnWidths();
+    // The grid is where the work is: it has the focus when the screen opens and comes first in the Tab order.
+    if (m_levelBox)
+        setTabOrder(m_grid, m_levelBox);
+    m_grid->setFocus();
 
     const int columnX = kGridWidth + (kClientWidth - kGridWidth - 89) / 2;
     QPushButton* help = addHelpButton(this, layout.className);

@@ -162,7 +162,9 @@ void DBCtrlGrid::paintRecord(QPainter& painter, int row, const QPoint& at) {
     QList<QPair<QLabel*, QString>> labels;
     const auto text = [&](FieldLink& link) { return row >= 0 ? m_model->fieldText(row, link.field()) : QString(); };
     for (DBEdit* e : m_panel->findChildren<DBEdit*>()) {
-        edits << Saved{e, e->text(), e->cursorPosition(), e->isModified()};
+        // A masked field's text without its blanks would not put typed characters back where they were.
+        edits << Saved{e, e->inputMask().isEmpty() ? e->text() : e->displayText(), e->cursorPosition(),
+                       e->isModified()};
         const QSignalBlocker block(e);
         e->setText(text(e->link()));
         e->setPicture(true);

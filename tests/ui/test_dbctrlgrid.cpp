@@ -96,17 +96,24 @@ private Q_SLOTS:
         QTest::keyClicks(it.station, QStringLiteral("abc"));
         it.fare->selectAll();
         QTest::keyClicks(it.fare, QStringLiteral("12"));
+        it.departure->setEditMask(QStringLiteral("!90:00;1;_"));
+        it.departure->clear();
+        QTest::keyClicks(it.departure, QStringLiteral(" 93"));
         const QPixmap shot = it.grid.grab();
         QVERIFY(!shot.isNull());
         QCOMPARE(it.station->text(), QStringLiteral("abc"));
         QCOMPARE(it.fare->text(), QStringLiteral("12"));
         QVERIFY(it.fare->link().isPending());
+        QCOMPARE(it.departure->displayText(), QStringLiteral("_9:3_"));
+        QTest::keyClicks(it.departure, QStringLiteral("0"));
         const QString dir = qEnvironmentVariable("TABIROKU_SHOT_DIR");
         if (!dir.isEmpty())
             QVERIFY(shot.save(dir + QStringLiteral("/kit-ctrlgrid.png")));
         // Choosing another panel posts the changed leg, pending fare included.
         QVERIFY(it.grid.selectPanel(1));
         QCOMPARE(it.db->scalar(QStringLiteral("SELECT UNCHIN FROM RYOTEID WHERE HATSU_EKI = 'abc'")).toInt(), 12);
+        QCOMPARE(it.db->scalar(QStringLiteral("SELECT HATSU_TIME FROM RYOTEID WHERE HATSU_EKI = 'abc'")).toString(),
+                 QStringLiteral("1899-12-30 09:30:00"));
     }
 
     void clickInAPictureFocusesThatField() {

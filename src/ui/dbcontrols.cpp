@@ -224,8 +224,11 @@ void DBEdit::keyPressEvent(QKeyEvent* event) {
 void DBEdit::focusOutEvent(QFocusEvent* event) {
     QLineEdit::focusOutEvent(event);
     // A complete mask was written on editingFinished; an incomplete one emits no such signal, so it is refused here
-    // (the message names the field) and the user is taken back to complete it.
-    if (!m_mask.isEmpty() && m_link.isPending() && !m_link.commit())
+    // (the message names the field) and the user is taken back to complete it. Going to another window or a popup
+    // menu, or the screen closing, is not leaving the field.
+    const bool left =
+        event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason && isVisible();
+    if (left && !m_mask.isEmpty() && m_link.isPending() && !m_link.commit())
         QTimer::singleShot(0, this, [this] {
             if (m_link.isPending())
                 setFocus(Qt::OtherFocusReason);

@@ -33,6 +33,10 @@
 #include "cards_bench.h"
 #define HAVE_CARDS_BENCH 1
 #endif
+#if __has_include("editors_bench.h")
+#include "editors_bench.h"
+#define HAVE_EDITORS_BENCH 1
+#endif
 
 using namespace tabi;
 
@@ -273,6 +277,9 @@ int main(int argc, char* argv[]) {
 #endif
 #ifdef HAVE_CARDS_BENCH
     runCardsBench(dir);
+#endif
+#ifdef HAVE_EDITORS_BENCH
+    runEditorsBench(dir);
 #endif
     return 0;
 }

@@ -11,6 +11,7 @@
 #include <QStandardItemModel>
 #include <QStyleOptionFrame>
 #include <QTableView>
+#include <QTimer>
 
 namespace tabi::ui {
 
@@ -163,11 +164,13 @@ void FieldLink::cursorEvent(CursorEvent event, int field) {
 // DBEdit
 
 DBEdit::DBEdit(QWidget* parent)
-    : QLineEdit(parent), m_link(
-                             this, [this] { showField(); }, [this] { return text(); }) {
+    : QLineEdit(parent),
+      m_link(
+          this, [this] { showField(); }, [this] { return m_mask.isEmpty() ? text() : maskedText(); }) {
     connect(this, &QLineEdit::textEdited, this, [this] {
+        // A masked field is written when it is left: a half-typed mask is not a value yet.
         const FieldDef* def = m_link.fieldDef();
-        m_link.userEdited(def && def->type == FieldType::Text);
+        m_link.userEdited(m_mask.isEmpty() && def && def->type == FieldType::Text);
     });
     connect(this, &QLineEdit::editingFinished, this, [this] { m_link.commit(); });
 }
@@ -202,7 +205,192 @@ void DBEdit::keyPressEvent(QKeyEvent* event) {
         event->accept();
         return;
     }
+    if (!m_mask.isEmpty() && !isReadOnly() && event->text().size() == 1 &&
+        !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+        const QChar c = event->text().front();
+        if (c == QLatin1Char(' ')) {
+            // A space leaves an optional position blank.
+            QKeyEvent blank(event->type(), event->key(), event->modifiers(), QString(m_blank));
+            QLineEdit::keyPressEvent(&blank);
+            event->setAccepted(blank.isAccepted());
+            return;
+        }
+        if (typeSeparator(c)) {
+            event->accept();
+            return;
+        }
+    }
     QLineEdit::keyPressEvent(event);
+}
+
+void DBEdit::focusOutEvent(QFocusEvent* event) {
+    QLineEdit::focusOutEvent(event);
+    // A complete mask was written on editingFinished; an incomplete one emits no such signal, so it is refused here
+    // (the message names the field) and the user is taken back to complete it. Going to another window or a popup
+    // menu, or the screen closing, is not leaving the field.
+    const bool left =
+        event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason && isVisible();
+    if (left && !m_mask.isEmpty() && m_link.isPending() && !m_link.commit())
+        QTimer::singleShot(0, this, [this] {
+            if (m_link.isPending())
+                setFocus(Qt::OtherFocusReason);
+        });
+}
+
+namespace {
+
+// The program's mask characters and their QLineEdit equivalents.
+QChar qtMaskChar(QChar c) {
+    switch (c.unicode()) {
+    case '0':
+        return QLatin1Char('9');
+    case '9':
+        return QLatin1Char('0');
+    case '#':
+        return QLatin1Char('#');
+    case 'L':
+        return QLatin1Char('A');
+    case 'l':
+        return QLatin1Char('a');
+    case 'A':
+        return QLatin1Char('N');
+    case 'a':
+        return QLatin1Char('n');
+    case 'C':
+        return QLatin1Char('X');
+    case 'c':
+        return QLatin1Char('x');
+    default:
+        return QChar();
+    }
+}
+
+bool optionalQtMaskChar(QChar c) {
+    return c == QLatin1Char('0') || c == QLatin1Char('#') || c == QLatin1Char('a') || c == QLatin1Char('n') ||
+           c == QLatin1Char('x');
+}
+
+} // namespace
+
+void DBEdit::setEditMask(const QString& mask) {
+    m_mask = mask;
+    m_literalAt.clear();
+    m_qtMask.clear();
+    m_saveLiterals = true;
+    m_leadingBlanks = false;
+    m_blank = QLatin1Char('_');
+    if (mask.isEmpty()) {
+        setInputMask(QString());
+        showField();
+        return;
+    }
+    QString picture = mask;
+    const QStringList parts = mask.split(QLatin1Char(';'));
+    if (parts.size() >= 3 && !parts.back().isEmpty()) {
+        m_blank = parts.back().front();
+        m_saveLiterals = parts[parts.size() - 2] != QLatin1String("0");
+        picture = parts.mid(0, parts.size() - 2).join(QLatin1Char(';'));
+    } else if (parts.size() == 2) {
+        m_saveLiterals = parts[1] != QLatin1String("0");
+        picture = parts[0];
+    }
+    static const QString qtMeta = QStringLiteral("AaNnXx90Dd#HhBb><!{}[]\\");
+    QString qt;
+    for (int i = 0; i < picture.size(); ++i) {
+        const QChar c = picture[i];
+        if (c == QLatin1Char('!')) {
+            m_leadingBlanks = true;
+            continue;
+        }
+        if (c == QLatin1Char('>') || c == QLatin1Char('<')) {
+            qt += c;
+            continue;
+        }
+        QChar literal = c;
+        if (c == QLatin1Char('\\') && i + 1 < picture.size()) {
+            literal = picture[++i];
+        } else if (const QChar q = qtMaskChar(c); !q.isNull()) {
+            qt += q;
+            m_qtMask += q;
+            m_literalAt += QChar();
+            continue;
+        }
+        if (qtMeta.contains(literal))
+            qt += QLatin1Char('\\');
+        qt += literal;
+        m_qtMask += literal;
+        m_literalAt += literal;
+    }
+    setInputMask(qt + QLatin1Char(';') + m_blank);
+    showField();
+}
+
+bool DBEdit::isMaskInput(int position) const {
+    return position >= 0 && position < m_literalAt.size() && m_literalAt[position].isNull();
+}
+
+QString DBEdit::maskedText() const {
+    const QString shown = displayText();
+    bool filled = false;
+    for (int i = 0; i < shown.size() && i < m_literalAt.size(); ++i)
+        filled = filled || (isMaskInput(i) && shown[i] != m_blank);
+    if (!filled)
+        return QString();
+    if (!hasAcceptableInput()) {
+        QString what;
+        if (const FieldDef* def = m_link.fieldDef()) {
+            what = def->label.isEmpty() ? def->name : QStringLiteral("%1「%2」").arg(def->name, def->label);
+            if (m_link.cursor())
+                what = QStringLiteral("表 %1 のフィールド %2").arg(m_link.cursor()->tableName(), what);
+        }
+        const FieldDef* def = m_link.fieldDef();
+        const QString form = def && !def->format.isEmpty() ? def->format : displayText();
+        throw Error(QStringLiteral(
+                        "入力が途中です: %1 は「%2」の形で最後まで入力してください（Esc キーで入力を取り消せます）。")
+                        .arg(what, form));
+    }
+    QString out;
+    for (int i = 0; i < shown.size(); ++i) {
+        if (!isMaskInput(i)) {
+            if (m_saveLiterals)
+                out += shown[i];
+        } else if (shown[i] != m_blank) {
+            out += shown[i];
+        }
+    }
+    return out;
+}
+
+// Typing the literal that ends a group of positions closes the group: what was typed of it moves to the group's
+// end when the mask puts blanks in front ("9:" gives " 9:"), else stays at its start, and typing goes on after the
+// literal.
+bool DBEdit::typeSeparator(QChar c) {
+    const int pos = cursorPosition();
+    int literal = pos;
+    while (literal < m_literalAt.size() && isMaskInput(literal))
+        ++literal;
+    if (literal >= m_literalAt.size() || literal == pos || m_literalAt[literal] != c)
+        return false;
+    int start = literal;
+    while (start > 0 && isMaskInput(start - 1))
+        --start;
+    QString shown = displayText();
+    QString typed;
+    for (int i = start; i < literal; ++i)
+        if (shown[i] != m_blank)
+            typed += shown[i];
+    const int blanks = int(literal - start - typed.size());
+    // Only optional positions may stay blank.
+    for (int i = 0; i < blanks; ++i)
+        if (!optionalQtMaskChar(m_qtMask[m_leadingBlanks ? start + i : literal - 1 - i]))
+            return false;
+    const QString run = m_leadingBlanks ? QString(blanks, m_blank) + typed : typed + QString(blanks, m_blank);
+    shown.replace(start, literal - start, run);
+    setText(shown);
+    setCursorPosition(literal + 1);
+    setModified(true);
+    Q_EMIT textEdited(text());
+    return true;
 }
 
 void DBEdit::paintEvent(QPaintEvent* event) {
@@ -219,7 +407,7 @@ void DBEdit::paintEvent(QPaintEvent* event) {
     QRect r = style()->subElementRect(QStyle::SE_LineEditContents, &opt, this).marginsRemoved(m);
     r.adjust(2, 0, -2, 0); // the line edit's own side margin
     style()->drawItemText(&p, r, int(QStyle::visualAlignment(layoutDirection(), alignment())), palette(), isEnabled(),
-                          text(), QPalette::Text);
+                          displayText(), QPalette::Text);
 }
 
 // ---------------------------------------------------------------------------------------------------------------

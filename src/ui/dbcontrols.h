@@ -77,13 +77,38 @@ public:
     // Paints as a picture (no focus frame, no text cursor): the control grid's panels of other records.
     void setPicture(bool picture) { m_picture = picture; }
 
+    // An edit mask in the program's own notation, "picture;save literals;blank", e.g. "!90:00;1;_" for a time:
+    // '0' a required digit, '9' an optional digit, '#' an optional digit or sign, 'L'/'l' a required/optional
+    // letter, 'A'/'a' a required/optional letter or digit, 'C'/'c' a required/optional character, '\' takes
+    // the next character literally, '!' puts the blanks of optional positions in front; other characters are
+    // literals, stored with the text unless the second part is "0". A field left with no position filled is
+    // empty (null); one left partly filled is refused with a message naming the field and keeps its text, so
+    // the user can complete it or drop it with Escape. An empty mask removes it.
+    void setEditMask(const QString& mask);
+    QString editMask() const { return m_mask; }
+    // The text the field would store: literals dropped when the mask says so; throws tabi::Error when a
+    // required position is still blank.
+    QString maskedText() const;
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     virtual void showField();
 
     FieldLink m_link;
     bool m_picture = false;
+
+private:
+    bool typeSeparator(QChar c);
+    bool isMaskInput(int position) const;
+
+    QString m_mask;
+    QString m_qtMask;    // the same mask in QLineEdit's notation, one character per position
+    QString m_literalAt; // per position: the literal, or a null character for an input position
+    bool m_saveLiterals = true;
+    bool m_leadingBlanks = false;
+    QChar m_blank = QLatin1Char('_');
 };
 
 // A date field ("yyyy-mm-dd"; empty text is null): an edit field that accepts only digits and hyphens.

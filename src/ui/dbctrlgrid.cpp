@@ -3,6 +3,7 @@
 #include "ui/command.h"
 #include "ui/dbcontrols.h"
 
+#include <QImage>
 #include <QKeyEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -161,7 +162,9 @@ void DBCtrlGrid::paintRecord(QPainter& painter, int row, const QPoint& at) {
     QList<QPair<QLabel*, QString>> labels;
     const auto text = [&](FieldLink& link) { return row >= 0 ? m_model->fieldText(row, link.field()) : QString(); };
     for (DBEdit* e : m_panel->findChildren<DBEdit*>()) {
-        edits << Saved{e, e->text(), e->cursorPosition(), e->isModified()};
+        // A masked field's text without its blanks would not put typed characters back where they were.
+        edits << Saved{e, e->inputMask().isEmpty() ? e->text() : e->displayText(), e->cursorPosition(),
+                       e->isModified()};
         const QSignalBlocker block(e);
         e->setText(text(e->link()));
         e->setPicture(true);
@@ -176,8 +179,14 @@ void DBCtrlGrid::paintRecord(QPainter& painter, int row, const QPoint& at) {
         labels << qMakePair(static_cast<QLabel*>(l), l->text());
         l->setText(text(l->link()));
     }
+    // Rendered into an image of its own first: rendering straight into the painter of a paint event places the
+    // children by the painter's device offsets, which are wrong once the grid sits inside other widgets.
     m_panel->marked = false;
-    m_panel->render(&painter, at, QRegion(), QWidget::DrawChildren);
+    QImage picture(m_panel->size() * devicePixelRatio(), QImage::Format_ARGB32_Premultiplied);
+    picture.setDevicePixelRatio(devicePixelRatio());
+    picture.fill(palette().color(QPalette::Window));
+    m_panel->render(&picture, QPoint(), QRegion(), QWidget::DrawChildren);
+    painter.drawImage(at, picture);
     m_panel->marked = true;
     for (DBEdit* e : m_panel->findChildren<DBEdit*>())
         e->setPicture(false);
@@ -207,7 +216,12 @@ bool DBCtrlGrid::selectPanel(int slot) {
 }
 
 void DBCtrlGrid::mousePressEvent(QMouseEvent* event) {
-    selectPanel(int(event->position().y()) / std::max(1, m_panelSize.height()));
+    if (!selectPanel(int(event->position().y()) / std::max(1, m_panelSize.height())))
+        return;
+    // The live panel now stands where the click was: the field clicked in its picture takes the focus.
+    QWidget* child = m_panel->childAt(event->position().toPoint() - m_panel->pos());
+    if (child && (child->focusPolicy() & Qt::ClickFocus) && child->isEnabled())
+        child->setFocus(Qt::MouseFocusReason);
 }
 
 void DBCtrlGrid::keyPressEvent(QKeyEvent* event) {

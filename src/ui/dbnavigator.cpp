@@ -235,8 +235,12 @@ void DBNavigator::act(Button button) {
         c.insert();
         break;
     case Delete:
-        if (!m_confirmDelete || confirmDelete(this))
-            c.remove();
+        if (!m_confirmDelete || confirmDelete(this)) {
+            if (m_deleteHandler)
+                m_deleteHandler(c);
+            else
+                c.remove();
+        }
         break;
     case Edit:
         c.edit();

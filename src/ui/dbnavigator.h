@@ -4,6 +4,7 @@
 #include "ui/dbkit.h"
 
 #include <QWidget>
+#include <functional>
 
 class QToolButton;
 
@@ -42,6 +43,9 @@ public:
 
     // Ask before deleting (on by default).
     void setConfirmDelete(bool confirm) { m_confirmDelete = confirm; }
+    // Runs, after the confirmation, instead of the cursor's own delete: a record whose dependent rows go with it.
+    // An empty handler restores the plain delete.
+    void setDeleteHandler(std::function<void(TableCursor&)> handler) { m_deleteHandler = std::move(handler); }
 
     QToolButton* button(Button button) const { return m_buttons[button]; }
     // Runs the button's action as if it were pressed (whether or not it is enabled); false when it failed.
@@ -74,6 +78,7 @@ private:
     int m_visible = AllButtons;
     bool m_standardHints = false;
     bool m_confirmDelete = true;
+    std::function<void(TableCursor&)> m_deleteHandler;
 };
 
 } // namespace tabi::ui

@@ -3,6 +3,8 @@
 #include "ui/dbctrlgrid.h"
 #include "ui/fonts.h"
 
+#include <QApplication>
+#include <QFrame>
 #include <QLabel>
 #include <QScrollBar>
 #include <QtTest>
@@ -94,17 +96,61 @@ private Q_SLOTS:
         QTest::keyClicks(it.station, QStringLiteral("abc"));
         it.fare->selectAll();
         QTest::keyClicks(it.fare, QStringLiteral("12"));
+        it.departure->setEditMask(QStringLiteral("!90:00;1;_"));
+        it.departure->clear();
+        QTest::keyClicks(it.departure, QStringLiteral(" 93"));
         const QPixmap shot = it.grid.grab();
         QVERIFY(!shot.isNull());
         QCOMPARE(it.station->text(), QStringLiteral("abc"));
         QCOMPARE(it.fare->text(), QStringLiteral("12"));
         QVERIFY(it.fare->link().isPending());
+        QCOMPARE(it.departure->displayText(), QStringLiteral("_9:3_"));
+        QTest::keyClicks(it.departure, QStringLiteral("0"));
         const QString dir = qEnvironmentVariable("TABIROKU_SHOT_DIR");
         if (!dir.isEmpty())
             QVERIFY(shot.save(dir + QStringLiteral("/kit-ctrlgrid.png")));
         // Choosing another panel posts the changed leg, pending fare included.
         QVERIFY(it.grid.selectPanel(1));
         QCOMPARE(it.db->scalar(QStringLiteral("SELECT UNCHIN FROM RYOTEID WHERE HATSU_EKI = 'abc'")).toInt(), 12);
+        QCOMPARE(it.db->scalar(QStringLiteral("SELECT HATSU_TIME FROM RYOTEID WHERE HATSU_EKI = 'abc'")).toString(),
+                 QStringLiteral("1899-12-30 09:30:00"));
+    }
+
+    void clickInAPictureFocusesThatField() {
+        Itineraries it;
+        it.grid.show();
+        QApplication::setActiveWindow(&it.grid);
+        QVERIFY(QTest::qWaitForWindowActive(&it.grid));
+        const QPoint inStation(84 + 20, 2 * it.grid.panelSize().height() + 14);
+        QTest::mouseClick(it.grid.viewport(), Qt::LeftButton, {}, inStation);
+        QCOMPARE(it.legs.recNo(), 2);
+        QVERIFY(it.station->hasFocus());
+        QCOMPARE(it.station->text(), QStringLiteral("駅2"));
+    }
+
+    // The pictures of other records stand where their panels do, also with the grid placed inside other widgets.
+    void picturesStandInTheirPanelsWhenNested() {
+        QWidget outer; // outlives the grid, which leaves it when destroyed
+        outer.resize(800, 300);
+        Itineraries it;
+        auto* frame = new QFrame(&outer);
+        frame->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        frame->setGeometry(40, 60, 700, 220);
+        it.grid.setParent(frame);
+        it.grid.move(4, 5);
+        QPalette red = it.station->palette();
+        red.setColor(QPalette::Base, Qt::red);
+        it.station->setPalette(red);
+        outer.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&outer));
+        const QImage shot = outer.grab().toImage();
+        const QPoint origin = it.grid.viewport()->mapTo(&outer, QPoint(0, 0));
+        for (int slot = 0; slot < 4; ++slot) {
+            const QPoint panel = origin + QPoint(0, slot * it.grid.panelSize().height());
+            QCOMPARE(shot.pixelColor(panel + QPoint(84 + 200, 4 + 20)), QColor(Qt::red));
+            QVERIFY(shot.pixelColor(panel + QPoint(84 + 200, 1)) != QColor(Qt::red));
+            QVERIFY(shot.pixelColor(panel + QPoint(40, 4 + 20)) != QColor(Qt::red));
+        }
     }
 
     void eachItineraryShowsItsOwnLegs() {

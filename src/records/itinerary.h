@@ -1,0 +1,57 @@
+#pragma once
+
+#include "data/cursor.h"
+#include "ui/screen.h"
+
+#include <memory>
+
+class QPushButton;
+
+namespace tabi::ui {
+class DBCtrlGrid;
+class DBEdit;
+class DBNavigator;
+} // namespace tabi::ui
+
+namespace tabi::records {
+
+// "旅程管理(簡易)": itineraries (code, date, name) with their legs in a control grid of four panels. Legs come in
+// the order they were entered; a new leg takes the current itinerary's code; deleting an itinerary deletes its
+// legs with it. While a new itinerary is not yet stored its legs cannot be entered: a leg stored under a code that
+// is then dropped would be left without its itinerary.
+class TRFORM : public Screen {
+    Q_OBJECT
+public:
+    explicit TRFORM(QWidget* parent = nullptr);
+    ~TRFORM() override;
+
+    TableCursor& itineraries() { return m_itineraries; }
+    TableCursor& legs() { return m_legs; }
+    ui::DBNavigator* itineraryNavigator() const { return m_navigator; }
+    ui::DBNavigator* legNavigator() const { return m_legNavigator; }
+    ui::DBCtrlGrid* legGrid() const { return m_grid; }
+    // A bound field of the header or of the live leg panel by its control name ("DBEditCode", "DBEdit3", ...).
+    ui::DBEdit* edit(const QString& objectName) const;
+
+    // The itinerary and its legs, in one transaction: both go or neither does.
+    void deleteItinerary();
+
+private:
+    struct HeaderWatcher : CursorObserver {
+        TRFORM* screen;
+        void cursorEvent(CursorEvent event, int) override;
+    };
+    void buildHeader();
+    void buildLegPanel();
+    void enableLegs();
+
+    std::shared_ptr<Database> m_per;
+    TableCursor m_itineraries;
+    TableCursor m_legs;
+    ui::DBNavigator* m_navigator = nullptr;
+    ui::DBNavigator* m_legNavigator = nullptr;
+    ui::DBCtrlGrid* m_grid = nullptr;
+    HeaderWatcher m_watcher;
+};
+
+} // namespace tabi::records

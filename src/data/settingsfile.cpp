@@ -1,9 +1,9 @@
 #include "data/settingsfile.h"
 
 #include "data/error.h"
+#include "data/settingspath.h"
 #include "data/textcodec.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -199,8 +199,7 @@ bool readValue(const QString& section, const QString& key, QString* value) {
 QString filePath() {
     if (!g_pathOverride.isEmpty())
         return g_pathOverride;
-    const QFileInfo exe(QCoreApplication::applicationFilePath());
-    return exe.dir().filePath(exe.completeBaseName() + QStringLiteral(".ini"));
+    return defaultFilePath();
 }
 
 void setFilePath(const QString& path) {
@@ -224,6 +223,9 @@ int readInteger(const QString& section, const QString& key, int defaultValue) {
 
 void writeString(const QString& section, const QString& key, const QString& value) {
     const QString path = filePath();
+    // The first write makes the user's settings folder; a file chosen with setFilePath needs its folder already.
+    if (g_pathOverride.isEmpty())
+        QDir().mkpath(QFileInfo(path).path());
 
     IniFile file;
     QFile existing(path);

@@ -14,6 +14,8 @@
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tabiroku"));
+    // Ties the windows to the menu entry tabiroku.desktop (its name and icon in task bars, the Wayland app id).
+    QApplication::setDesktopFileName(QStringLiteral("tabiroku"));
     QApplication::setFont(tabi::ui::uiFont(13));
 
     // Qt's own dialogs (file dialogs, message box buttons) speak the user's language.

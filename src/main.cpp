@@ -13,6 +13,8 @@ int main(int argc, char* argv[]) {
     tabi::prepareJapaneseLocale();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tabiroku"));
+    // Ties the windows to the menu entry tabiroku.desktop (its name and icon in task bars, the Wayland app id).
+    QApplication::setDesktopFileName(QStringLiteral("tabiroku"));
     QApplication::setFont(tabi::ui::uiFont(13));
     tabi::installJapaneseTranslations(app);
 

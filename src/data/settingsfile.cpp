@@ -2,9 +2,9 @@
 
 #include "data/atomicfile.h"
 #include "data/error.h"
+#include "data/settingspath.h"
 #include "data/textcodec.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -179,8 +179,7 @@ bool readValue(const QString& section, const QString& key, QString* value) {
 QString filePath() {
     if (!g_pathOverride.isEmpty())
         return g_pathOverride;
-    const QFileInfo exe(QCoreApplication::applicationFilePath());
-    return exe.dir().filePath(exe.completeBaseName() + QStringLiteral(".ini"));
+    return defaultFilePath();
 }
 
 void setFilePath(const QString& path) {
@@ -208,6 +207,9 @@ void writeString(const QString& section, const QString& key, const QString& valu
 
 void writeStrings(const QList<Entry>& entries) {
     const QString path = filePath();
+    // The first write makes the user's settings folder; a file chosen with setFilePath needs its folder already.
+    if (g_pathOverride.isEmpty())
+        QDir().mkpath(QFileInfo(path).path());
 
     IniFile file;
     QByteArray before;

@@ -6,7 +6,7 @@
 // The INI settings file: opened afresh for every read and write, never cached.
 namespace tabi::settings {
 
-// Default location: the running executable's path with ".ini" in place of its extension.
+// The file every read and write uses: the default location of settingspath.h unless setFilePath chose another.
 QString filePath();
 // Points every later read and write at another file (tests); an empty path restores the default.
 void setFilePath(const QString& path);

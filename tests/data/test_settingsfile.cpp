@@ -67,7 +67,6 @@ private slots:
     void init();
     void cleanup();
 
-    void defaultPathIsBesideTheExecutable();
     void read_data();
     void read();
     void readInteger_data();
@@ -102,15 +101,6 @@ void TestSettingsFile::init() {
 void TestSettingsFile::cleanup() {
     settings::setFilePath(QString());
     m_dir.reset();
-}
-
-void TestSettingsFile::defaultPathIsBesideTheExecutable() {
-    settings::setFilePath(QString());
-    const QFileInfo exe(QCoreApplication::applicationFilePath());
-    QVERIFY(exe.suffix().isEmpty()); // Linux executables have no extension: ".ini" is simply appended
-    QCOMPARE(settings::filePath(), exe.absoluteFilePath() + QStringLiteral(".ini"));
-    settings::setFilePath(m_path);
-    QCOMPARE(settings::filePath(), m_path);
 }
 
 // clang-format off

@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Draws the tool bar icons (16 x 16) and the program icon (32 x 32) as PNG files beside this script.
+"""Draws the tool bar icons (16 x 16) and the program icon (32 x 32 for the window; 48 to 256
+   and SVG for the desktop menu) as PNG files beside this script.
 
 Plain pixel drawing with the standard library only, so the pictures can be regenerated anywhere:
     python3 make_icons.py
@@ -56,7 +57,7 @@ class Canvas:
 
     def polygon(self, pts, c):
         ys = [p[1] for p in pts]
-        for y in range(min(ys), max(ys) + 1):
+        for y in range(int(min(ys)), int(max(ys)) + 1):
             cy = y + 0.5
             xs = []
             for i in range(len(pts)):
@@ -212,21 +213,96 @@ def icon_tilev():
     c.save("tilev.png")
 
 
-def icon_program():
+# The program icon as shapes on a 32 x 32 grid, so that the same picture can be drawn at every size the desktop
+# asks for and written as SVG. Rectangles are (x1, y1, x2, y2) with x2 and y2 exclusive.
+PROGRAM_CLIP = (1, 1, 31, 31)  # the outermost ring stays transparent
+
+
+def program_shapes():
     # A railway line running into the distance under a blue sky, on a rounded tile.
-    c = Canvas(32)
-    sky, field = (80, 150, 220), (90, 170, 90)
-    c.polygon([(3, 0), (29, 0), (32, 3), (32, 29), (29, 32), (3, 32), (0, 29), (0, 3)], sky)
-    c.polygon([(0, 14), (32, 14), (32, 29), (29, 32), (3, 32), (0, 29)], field)
-    c.disc(24, 7, 3.5, (255, 230, 120))
-    sleeper = (150, 110, 70)
+    sky, field, sun, sleeper, rail = (80, 150, 220), (90, 170, 90), (255, 230, 120), (150, 110, 70), (220, 224, 232)
+    shapes = [
+        ("polygon", sky, [(3, 0), (29, 0), (32, 3), (32, 29), (29, 32), (3, 32), (0, 29), (0, 3)]),
+        ("polygon", field, [(0, 14), (32, 14), (32, 29), (29, 32), (3, 32), (0, 29)]),
+        ("disc", sun, (24, 7, 3.5)),
+    ]
     for y, half in ((16, 2), (19, 4), (23, 7), (28, 11)):
-        c.fill(16 - half - 2, y, 16 + half + 1, y + (1 if y < 20 else 2), sleeper)
-    rail = (220, 224, 232)
-    c.polygon([(15, 14), (16, 14), (5, 32), (3, 32)], rail)
-    c.polygon([(16, 14), (17, 14), (29, 32), (27, 32)], rail)
-    c.frame(0, 0, 31, 31, (0, 0, 0, 0))
-    c.save("tabiroku.png")
+        shapes.append(("rect", sleeper, (14 - half, y, 18 + half, y + (2 if y < 20 else 3))))
+    shapes.append(("polygon", rail, [(15, 14), (16, 14), (5, 32), (3, 32)]))
+    shapes.append(("polygon", rail, [(16, 14), (17, 14), (29, 32), (27, 32)]))
+    return shapes
+
+
+def program_canvas(size, supersample=1):
+    """Draws the program icon at size x size pixels, averaging supersample x supersample samples per pixel."""
+    n = size * supersample
+    k = n / 32
+    c = Canvas(n)
+    for kind, colour, geometry in program_shapes():
+        if kind == "polygon":
+            c.polygon([(x * k, y * k) for x, y in geometry], colour)
+        elif kind == "disc":
+            cx, cy, r = geometry
+            c.disc(cx * k, cy * k, r * k, colour)
+        else:
+            x1, y1, x2, y2 = geometry
+            c.polygon([(x1 * k, y1 * k), (x2 * k, y1 * k), (x2 * k, y2 * k), (x1 * k, y2 * k)], colour)
+    left, top, right, bottom = (v * k for v in PROGRAM_CLIP)
+    for y in range(n):
+        for x in range(n):
+            if not (left <= x + 0.5 < right and top <= y + 0.5 < bottom):
+                c.px[y][x] = (0, 0, 0, 0)
+    if supersample == 1:
+        return c
+    out = Canvas(size)
+    area = supersample * supersample
+    for y in range(size):
+        for x in range(size):
+            r = g = b = a = 0
+            for sy in range(y * supersample, (y + 1) * supersample):
+                for pr, pg, pb, pa in c.px[sy][x * supersample:(x + 1) * supersample]:
+                    r, g, b, a = r + pr * pa, g + pg * pa, b + pb * pa, a + pa
+            if a:
+                out.px[y][x] = (round(r / a), round(g / a), round(b / a), round(a / area))
+    return out
+
+
+def program_svg():
+    def hexa(colour):
+        return "#%02x%02x%02x" % colour
+
+    body = []
+    for kind, colour, geometry in program_shapes():
+        if kind == "polygon":
+            points = " ".join("%g,%g" % p for p in geometry)
+            body.append('    <polygon points="%s" fill="%s"/>' % (points, hexa(colour)))
+        elif kind == "disc":
+            body.append('    <circle cx="%g" cy="%g" r="%g" fill="%s"/>' % (*geometry, hexa(colour)))
+        else:
+            x1, y1, x2, y2 = geometry
+            body.append('    <rect x="%g" y="%g" width="%g" height="%g" fill="%s"/>'
+                        % (x1, y1, x2 - x1, y2 - y1, hexa(colour)))
+    left, top, right, bottom = PROGRAM_CLIP
+    return "\n".join([
+        '<?xml version="1.0" encoding="UTF-8"?>',
+        '<svg xmlns="http://www.w3.org/2000/svg" width="256" height="256" viewBox="0 0 32 32">',
+        '  <clipPath id="tile"><rect x="%g" y="%g" width="%g" height="%g"/></clipPath>'
+        % (left, top, right - left, bottom - top),
+        '  <g clip-path="url(#tile)">',
+        *body,
+        "  </g>",
+        "</svg>",
+        "",
+    ])
+
+
+def icon_program():
+    # The window icon, pixel for pixel; and the desktop's menu icons: larger PNGs drawn smooth, and the SVG.
+    program_canvas(32).save("tabiroku.png")
+    for size in (48, 64, 128, 256):
+        program_canvas(size, 4).save("tabiroku-%d.png" % size)
+    with open(os.path.join(HERE, "tabiroku.svg"), "w", encoding="utf-8") as f:
+        f.write(program_svg())
 
 
 if __name__ == "__main__":

@@ -54,6 +54,7 @@ void listRoutesInService(const Db& ref) {
     const int lShozoku = list.fieldIndex(QStringLiteral("SHOZOKU"));
     const int lSection = list.fieldIndex(QStringLiteral("ROSEN_KUKAN"));
     const int lKilo = list.fieldIndex(QStringLiteral("KILO"));
+    const int lRidden = list.fieldIndex(QStringLiteral("JOSHA_KILO"));
     const bool mayCollide = !list.isEmpty();
     forEachRecord(routes, [&] {
         if (rules::isAbolished(rules::dateText(routes.asString(rAbolished))))
@@ -66,9 +67,10 @@ void listRoutesInService(const Db& ref) {
         setCutText(list, lSection,
                    routes.asString(rName) + u'(' + routes.asString(rFrom) + u'～' + routes.asString(rTo) + u')');
         setCutText(list, lShozoku, routes.asString(rShozoku));
-        // A route without a length leaves the list's default in place.
-        if (!routes.isNull(rKilo))
-            list.setFloat(lKilo, routes.asFloat(rKilo));
+        // A route without a length counts 0, as does the ridden length until it is summed. Both are written
+        // rather than left to the table's defaults, so that the post need not read the row back.
+        list.setFloat(lKilo, routes.asFloat(rKilo));
+        list.setFloat(lRidden, 0);
         list.post();
     });
     list.first();

@@ -842,22 +842,19 @@ void TableCursor::post() {
     for (int i = 0; keysKept && i < m_orderFields.size(); ++i)
         keysKept = m_buf[m_pos].values[m_orderFields[i]] == written.values[m_orderFields[i]];
     if (keysKept) {
-        // The record keeps its place: the window stays valid and a following next() reads no rows. The window's
-        // size stays too, so that a loop editing every record keeps reading large windows.
+        // The record keeps its place: the window stays valid and a following next() reads no rows.
         m_buf[m_pos] = std::move(written);
+    } else if (defaultsApplied || (m_master && written.values[m_linkField] != masterValue())) {
+        if (!rereadCurrent(rowid))
+            loadFirst(); // the row left the linked set (its link value changed)
     } else {
-        if (defaultsApplied || (m_master && written.values[m_linkField] != masterValue())) {
-            if (!rereadCurrent(rowid))
-                loadFirst(); // the row left the linked set (its link value changed)
-        } else {
-            m_buf = {std::move(written)};
-            m_pos = 0;
-            m_bufFromStart = m_bufToEnd = false;
-            m_bufStartIndex = -1;
-            m_bof = m_eof = false;
-        }
-        m_batch = kFirstBatch;
+        m_buf = {std::move(written)};
+        m_pos = 0;
+        m_bufFromStart = m_bufToEnd = false;
+        m_bufStartIndex = -1;
+        m_bof = m_eof = false;
     }
+    m_batch = kFirstBatch;
     ++m_generation;
     notify(CursorEvent::StateChanged);
     notify(CursorEvent::DataChanged);

@@ -1,11 +1,11 @@
 #include "data/csvexport.h"
 
+#include "data/atomicfile.h"
 #include "data/cursor.h"
 #include "data/error.h"
 #include "data/textcodec.h"
 
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <charconv>
 #include <cmath>
@@ -149,16 +149,13 @@ void writeFile(TableCursor& cursor, const QString& fileName) {
     // A rename would replace a file the user protected; refuse it as a direct write would be refused.
     if (target.exists() && !target.isWritable())
         fail(fileName, QStringLiteral("ファイルが読み取り専用です。"));
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        fail(fileName, file.errorString());
-    // Lines are converted in blocks: one conversion call per block instead of per line.
+    // Lines are converted in blocks: one conversion call per block instead of per line. The file is then replaced
+    // whole through the same checked write as every other file the program writes.
+    QByteArray bytes;
     QString block;
     block.reserve(1 << 16);
     auto flush = [&] {
-        const QByteArray bytes = text::toCp932(block);
-        if (file.write(bytes) != bytes.size())
-            fail(fileName, file.errorString());
+        bytes += text::toCp932(block);
         block.truncate(0); // keeps the capacity for the next block
     };
     cursor.first();
@@ -171,8 +168,14 @@ void writeFile(TableCursor& cursor, const QString& fileName) {
     }
     flush();
     cursor.first();
-    if (!file.commit())
-        fail(fileName, file.errorString());
+    const bool existed = target.isFile();
+    try {
+        files::replaceFile(fileName, bytes, QStringLiteral("CSVファイル"));
+    } catch (const Error& error) {
+        if (!existed)
+            throw;
+        throw Error(error.message() + QStringLiteral("\n前からあったファイルは変わっていません。"), error.kind());
+    }
 }
 
 } // namespace tabi::csv

@@ -170,6 +170,8 @@ std::shared_ptr<Database> Database::openFile(const QString& path, DbKind db) {
                                "PRAGMA mmap_size=268435456"));
         if (version == 0)
             d->createSchema();
+        else if (version < kSchemaVersion)
+            d->upgradeSchema();
     } catch (const Error&) {
         d.reset(); // closes the connection first
         for (const QString& f : std::as_const(created))
@@ -190,6 +192,23 @@ void Database::createSchema() {
             throw Error(QStringLiteral("同梱の参照データを読めません。"));
         exec(QString::fromUtf8(seed.readAll()));
     }
+    exec(QStringLiteral("PRAGMA user_version=%1").arg(kSchemaVersion));
+    tx.commit();
+}
+
+// An older file keeps every row it has and gets the tables that later versions added.
+void Database::upgradeSchema() {
+    Transaction tx(*this);
+    QList<const TableDef*> missing;
+    for (const TableDef& t : tables(m_kind)) {
+        Statement s(*this, QStringLiteral("SELECT 1 FROM sqlite_schema WHERE type = 'table' AND name = ?1"));
+        s.bindText(1, t.name);
+        if (!s.step())
+            missing << &t;
+    }
+    for (const TableDef* t : std::as_const(missing))
+        for (const QString& sql : tableStatements(*t))
+            exec(sql);
     exec(QStringLiteral("PRAGMA user_version=%1").arg(kSchemaVersion));
     tx.commit();
 }

@@ -110,6 +110,7 @@ public:
 private:
     Database(const QString& path, DbKind db);
     void createSchema();
+    void upgradeSchema();
 
     sqlite3* m_db = nullptr;
     QString m_path;

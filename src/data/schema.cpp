@@ -256,6 +256,22 @@ QList<TableDef> referenceTables() {
                 text(QStringLiteral("SHOZOKU"), 30, QStringLiteral("所属"), 18),
                 text(QStringLiteral("BIKO"), 255, QStringLiteral("備考"), 18)},
                {QStringLiteral("FILE_NAME")});
+
+    // The national network read from the public station data set. These tables sit beside EKI and MASTER
+    // and are written only by the network import; the screens of the route master never read them.
+    // EKI_ICHI: the position and prefecture of each EKI row (same key), for the map and prefecture figures.
+    t << table(QStringLiteral("EKI_ICHI"), R,
+               {text(QStringLiteral("ROSEN_CD"), 6), real(QStringLiteral("KILO")), real(QStringLiteral("LATITUDE")),
+                real(QStringLiteral("LONGITUDE")),
+                // JIS X 0401 prefecture number, 1 北海道 … 47 沖縄県; null where the source names none.
+                smallint(QStringLiteral("KEN_CD"))},
+               {QStringLiteral("ROSEN_CD"), QStringLiteral("KILO")});
+    // ROSEN_SEN: the track of each route as a polyline in travelling order, each point with its kilometre
+    // post on the route (the same scale as EKI.KILO), so that a section between two posts can be drawn.
+    t << table(QStringLiteral("ROSEN_SEN"), R,
+               {text(QStringLiteral("ROSEN_CD"), 6), integer(QStringLiteral("SEQ")), real(QStringLiteral("KILO")),
+                real(QStringLiteral("LATITUDE")), real(QStringLiteral("LONGITUDE"))},
+               {QStringLiteral("ROSEN_CD"), QStringLiteral("SEQ")});
     return t;
 }
 
@@ -399,9 +415,9 @@ QString orderColumn(const TableDef& table, const QString& fieldName) {
     return f.notNull ? f.name : f.name + QStringLiteral("_ORD");
 }
 
-QStringList schemaStatements(DbKind db) {
+QStringList tableStatements(const TableDef& t) {
     QStringList out;
-    for (const TableDef& t : tables(db)) {
+    {
         QStringList cols;
         for (const FieldDef& f : t.fields)
             cols << columnSql(t, f);
@@ -446,6 +462,13 @@ QStringList schemaStatements(DbKind db) {
                             quoted(t.name), cols2.join(QStringLiteral(", ")));
         }
     }
+    return out;
+}
+
+QStringList schemaStatements(DbKind db) {
+    QStringList out;
+    for (const TableDef& t : tables(db))
+        out << tableStatements(t);
     return out;
 }
 

@@ -58,8 +58,11 @@ QString orderColumn(const TableDef& table, const QString& fieldName);
 
 // DDL of one database: CREATE TABLE ... STRICT with CHECK constraints, and CREATE INDEX statements.
 QStringList schemaStatements(DbKind db);
+// The same for one table (its CREATE TABLE and its indexes).
+QStringList tableStatements(const TableDef& table);
 
-// Bumped when a layout changes; stored as PRAGMA user_version.
-constexpr int kSchemaVersion = 1;
+// Bumped when a layout changes; stored as PRAGMA user_version. A file of an older version gets the tables
+// it lacks when it is opened (version 2 added the network tables EKI_ICHI and ROSEN_SEN).
+constexpr int kSchemaVersion = 2;
 
 } // namespace tabi

@@ -71,6 +71,19 @@ private Q_SLOTS:
                     .toInt() == 2);
     }
 
+    // A reference file of the first layout version keeps its rows and gains the tables added since.
+    void olderFileGainsNewTables() {
+        m_ref->exec(QStringLiteral("INSERT INTO MASTER (ROSEN_CD, ROSEN_KANJI) VALUES ('101001', 'kept'); "
+                                   "DROP TABLE EKI_ICHI; DROP TABLE ROSEN_SEN; PRAGMA user_version = 1"));
+        auto again = Database::open(DbKind::Reference);
+        QCOMPARE(again->scalar(QStringLiteral("PRAGMA user_version")).toInt(), kSchemaVersion);
+        QCOMPARE(again->scalar(QStringLiteral("SELECT ROSEN_KANJI FROM MASTER WHERE ROSEN_CD = '101001'")).toString(),
+                 QStringLiteral("kept"));
+        again->exec(QStringLiteral("INSERT INTO EKI_ICHI (ROSEN_CD, KILO, LATITUDE, LONGITUDE, KEN_CD) "
+                                   "VALUES ('101001', 0.0, 35.68, 139.76, 13)"));
+        QCOMPARE(again->scalar(QStringLiteral("SELECT count(*) FROM ROSEN_SEN")).toInt(), 0);
+    }
+
     void foreignFileIsRefused() {
         QFile f(m_env->file(QStringLiteral("other.db")));
         QVERIFY(f.open(QIODevice::WriteOnly));

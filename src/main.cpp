@@ -9,7 +9,35 @@
 
 #include <QApplication>
 
+#include <cstring>
+
+namespace {
+
+// Command-line forms for scripted use. Each is recognised by its first argument before any application
+// object exists, makes the (display-free) application object it needs, and returns the exit code.
+using CommandLineForm = int (*)(int argc, char* argv[]);
+struct CommandLineEntry {
+    const char* option;
+    CommandLineForm run;
+};
+constexpr CommandLineEntry kCommandLineForms[] = {
+    {nullptr, nullptr}, // placeholder so the table is never empty
+};
+
+CommandLineForm commandLineForm(int argc, char* argv[]) {
+    if (argc < 2)
+        return nullptr;
+    for (const CommandLineEntry& e : kCommandLineForms)
+        if (e.option && std::strcmp(argv[1], e.option) == 0)
+            return e.run;
+    return nullptr;
+}
+
+} // namespace
+
 int main(int argc, char* argv[]) {
+    if (const CommandLineForm form = commandLineForm(argc, argv))
+        return form(argc, argv);
     tabi::prepareJapaneseLocale();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tabiroku"));

@@ -30,8 +30,8 @@ QString read(const char* section, const char* key) {
     return settings::readString(QString::fromLatin1(section), QString::fromLatin1(key), kFailure);
 }
 
-settings::Entry entry(const char* section, const char* key, const QString& value) {
-    return {QString::fromLatin1(section), QString::fromLatin1(key), value};
+settings::Entry entry(const char* section, const char* key, const QString& value, const QString& label = {}) {
+    return {QString::fromLatin1(section), QString::fromLatin1(key), value, label};
 }
 
 // Puts a stored text into a field; an absent key leaves the field as it was. The field remembers the value, so
@@ -222,11 +222,11 @@ void TConfig::accept() {
     // file stays as it was and the dialog stays open with what was typed.
     settings::writeStrings({
         entry("Form", "PositionSave", m_radioButton1->isChecked() ? QStringLiteral("ON") : QStringLiteral("OFF")),
-        entry("Path", "DocPath", fieldValue(m_editDocPath)),
-        entry("Path", "PhotoPath", fieldValue(m_editPhotoPath)),
-        entry("Path", "OthersDocPath", fieldValue(m_editDocPath2)),
-        entry("Path", "OthersPhotoPath", fieldValue(m_editPhotoPath2)),
-        entry("Tabiroku", "UserName", fieldValue(m_editUserName)),
+        entry("Path", "DocPath", fieldValue(m_editDocPath), QStringLiteral("文書ファイル1")),
+        entry("Path", "PhotoPath", fieldValue(m_editPhotoPath), QStringLiteral("画像ファイル1")),
+        entry("Path", "OthersDocPath", fieldValue(m_editDocPath2), QStringLiteral("文書ファイル2")),
+        entry("Path", "OthersPhotoPath", fieldValue(m_editPhotoPath2), QStringLiteral("画像ファイル2")),
+        entry("Tabiroku", "UserName", fieldValue(m_editUserName), QStringLiteral("名称")),
         entry("CalcOption", "StartMonth", QString::number(m_radioButtonM1->isChecked() ? 1 : 4)),
     });
     closeScreen();

@@ -6,23 +6,42 @@
 #include "data/database.h"
 #include "data/error.h"
 #include "ui/command.h"
+#include "ui/dialogs.h"
 #include "ui/helptopics.h"
 #include "ui/screens.h"
 
 #include <QDate>
+#include <QDir>
 #include <QList>
 
 namespace tabi {
+
+QString futureCopiesNotice(const QString& record, const QDate& today) {
+    const QStringList later = backup::copiesDatedAfter(record, today);
+    if (later.isEmpty())
+        return {};
+    return QStringLiteral("個人記録の控えのフォルダー %1 に、今日（%2）より後の日付の控えがあります：\n%3\n\n"
+                          "コンピューターの時計が進んでいたときに作られたものと思われます。今日の控えはいつも残しますが、"
+                          "ほかの控えは名前の日付の古いものから消すため、これらが残るぶん最近の控えが少なくなります。"
+                          "不要であれば、別の場所へ移すか削除してください。")
+        .arg(QDir::toNativeSeparators(backup::folderFor(record)), today.toString(QStringLiteral("yyyy-MM-dd")),
+             later.join(QLatin1Char('\n')));
+}
 
 namespace {
 // Today's copy of the personal record, before any screen opens it. A copy that fails is told once; the
 // program goes on without it.
 void copyPersonalRecord() {
+    const QString record = paths::databaseFile(DbKind::Personal);
+    const QDate today = QDate::currentDate();
     try {
-        backup::dailyCopy(paths::databaseFile(DbKind::Personal), QDate::currentDate());
+        backup::dailyCopy(record, today);
     } catch (const Error& error) {
         ui::showCommandError(nullptr, error.message());
     }
+    const QString notice = futureCopiesNotice(record, today);
+    if (!notice.isEmpty())
+        ui::information(nullptr, ui::applicationTitle(), notice);
 }
 } // namespace
 

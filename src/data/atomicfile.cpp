@@ -9,6 +9,9 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
+#include <limits>
+#include <signal.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -40,6 +43,55 @@ public:
     int m_fd = -1;
     QByteArray m_name; // empty once renamed
 };
+
+// The temporary name of a replacement: ".NAME.<pid>-<n>.tmp". Gives the pid, or 0 for any other name.
+pid_t temporaryOwner(const char* name) {
+    const size_t len = std::strlen(name);
+    if (len < 9 || name[0] != '.' || std::strcmp(name + len - 4, ".tmp") != 0)
+        return 0;
+    const char* end = name + len - 4;
+    const char* dot = end;
+    while (dot > name + 1 && dot[-1] != '.')
+        --dot;
+    if (dot <= name + 2) // no ".NAME." before the number
+        return 0;
+    qint64 pid = 0;
+    const char* p = dot;
+    for (; p < end && *p >= '0' && *p <= '9'; ++p) {
+        pid = pid * 10 + (*p - '0');
+        if (pid > std::numeric_limits<pid_t>::max())
+            return 0;
+    }
+    if (p == dot || p + 1 >= end || *p != '-')
+        return 0;
+    for (++p; p < end; ++p)
+        if (*p < '0' || *p > '9')
+            return 0;
+    return pid_t(pid);
+}
+
+// Removes what replacements killed part-way (kill -9, a power cut) left in the folder: files of the temporary
+// naming above, regular and of this user, whose process no longer runs. A file of a process that still runs
+// is its replacement in progress. This process writes one file at a time, so none of its own is in progress.
+void sweepLeftovers(const QByteArray& folder) {
+    DIR* dir = ::opendir(folder.constData());
+    if (!dir)
+        return;
+    const int dirFd = ::dirfd(dir);
+    const pid_t self = ::getpid();
+    while (const dirent* entry = ::readdir(dir)) {
+        const pid_t owner = temporaryOwner(entry->d_name);
+        if (owner <= 0)
+            continue;
+        if (owner != self && (::kill(owner, 0) == 0 || errno != ESRCH))
+            continue;
+        struct stat st {};
+        if (::fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
+            st.st_uid == ::geteuid())
+            ::unlinkat(dirFd, entry->d_name, 0);
+    }
+    ::closedir(dir);
+}
 
 [[noreturn]] void fail(const QString& what, const QString& path, int error) {
     throw Error(
@@ -108,6 +160,7 @@ void replaceFile(const QString& path, const QByteArray& bytes, const QString& wh
     static std::atomic<unsigned> counter{0};
     const QByteArray dir = QFile::encodeName(targetInfo.absolutePath());
     const QByteArray base = QFile::encodeName(targetInfo.fileName());
+    sweepLeftovers(dir);
     for (int attempt = 0; temp.m_fd < 0; ++attempt) {
         const QByteArray name =
             dir + "/." + base + "." + QByteArray::number(::getpid()) + "-" + QByteArray::number(counter++) + ".tmp";

@@ -12,6 +12,8 @@ namespace tabi::files {
 // Throws tabi::Error "<what> <path> に書き込めません。" followed by the reason on a second line. what names
 // the kind of file for the user ("設定ファイル", "説明ファイル"). A symbolic link is followed: its target is
 // replaced. The new file keeps the old file's permissions; a file that may not be written is not replaced.
+// Temporary files that earlier replacements in the same folder left when their process was killed are removed
+// first (only names of this function's own form, ".NAME.<pid>-<n>.tmp", of processes that no longer run).
 void replaceFile(const QString& path, const QByteArray& bytes, const QString& what);
 
 // The reason for a failed system call, in Japanese where the cause is one a user can act on, followed by the

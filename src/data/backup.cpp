@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <algorithm>
 #include <cerrno>
 #include <sqlite3.h>
 #include <unistd.h>
@@ -77,6 +78,12 @@ void copyDatabase(const QString& source, const QString& part, const QString& tar
         refuse(target, f.errorString(), errno == ENOSPC ? ErrorKind::DiskFull : ErrorKind::Other);
 }
 
+// The daily copies of the database (and the parts of failed ones) in its folder, by name.
+QRegularExpression dailyPattern(const QString& base) {
+    return QRegularExpression(
+        QStringLiteral("^%1-(\\d{4}-\\d{2}-\\d{2})\\.db(\\.part)?$").arg(QRegularExpression::escape(base)));
+}
+
 } // namespace
 
 QString folderFor(const QString& databasePath) {
@@ -86,6 +93,9 @@ QString folderFor(const QString& databasePath) {
 QString dailyCopy(const QString& databasePath, const QDate& day, int keep) {
     const QFileInfo source(databasePath);
     if (!source.isFile())
+        return {};
+    // Opening it will say why it is refused; reading it here would change it (see refusalOfFile).
+    if (!refusalOfFile(databasePath).isEmpty())
         return {};
     const QString folder = folderFor(databasePath);
     const QString base = source.completeBaseName();
@@ -114,23 +124,40 @@ QString dailyCopy(const QString& databasePath, const QDate& day, int keep) {
         written = target;
     }
 
-    // The newest `keep` days stay; the names sort like the days they carry. Parts of earlier failed copies go.
-    const QRegularExpression daily(
-        QStringLiteral("^%1-\\d{4}-\\d{2}-\\d{2}\\.db(\\.part)?$").arg(QRegularExpression::escape(base)));
-    QStringList copies;
+    // That day's copy stays, and the newest others by name (the names sort like the days they carry), so that a
+    // copy dated ahead by a wrong clock never pushes out the current one. Parts of earlier failed copies go.
+    const QRegularExpression daily = dailyPattern(base);
+    const QString today = QFileInfo(target).fileName();
+    QStringList others;
+    bool hasToday = false;
     QDir dir(folder);
     for (const QString& name : dir.entryList(QDir::Files, QDir::Name)) {
         const QRegularExpressionMatch m = daily.match(name);
         if (!m.hasMatch())
             continue;
-        if (m.capturedLength(1) > 0)
+        if (m.capturedLength(2) > 0)
             dir.remove(name);
+        else if (name == today)
+            hasToday = true;
         else
-            copies << name;
+            others << name;
     }
-    for (qsizetype i = 0; i + keep < copies.size(); ++i)
-        dir.remove(copies[i]);
+    const qsizetype room = std::max<qsizetype>(0, keep - (hasToday ? 1 : 0));
+    for (qsizetype i = 0; i + room < others.size(); ++i)
+        dir.remove(others[i]);
     return written;
+}
+
+QStringList copiesDatedAfter(const QString& databasePath, const QDate& day) {
+    const QRegularExpression daily = dailyPattern(QFileInfo(databasePath).completeBaseName());
+    const QString dayText = day.toString(QStringLiteral("yyyy-MM-dd"));
+    QStringList later;
+    for (const QString& name : QDir(folderFor(databasePath)).entryList(QDir::Files, QDir::Name)) {
+        const QRegularExpressionMatch m = daily.match(name);
+        if (m.hasMatch() && m.capturedLength(2) == 0 && m.captured(1) > dayText)
+            later << name;
+    }
+    return later;
 }
 
 } // namespace tabi::backup

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <cerrno>
 #include <sqlite3.h>
 
@@ -41,6 +42,72 @@ QStringList absentDatabaseFiles(const QString& path) {
         if (!QFileInfo::exists(path + QLatin1String(suffix)))
             absent << path + QLatin1String(suffix);
     return absent;
+}
+
+namespace {
+
+QString refusalText(const QString& path, qint64 version, qint64 objects) {
+    if (version == 0 && objects != 0)
+        return QStringLiteral("%1 はこのプログラムのデータベースではありません（表の版が記録されていません）。").arg(path);
+    if (version > kSchemaVersion)
+        return QStringLiteral("%1 はこのプログラムより新しい版で作られています（版 %2）。").arg(path).arg(version);
+    return {};
+}
+
+bool queryInteger(sqlite3* db, const char* sql, qint64* value) {
+    sqlite3_stmt* stmt = nullptr;
+    bool ok = sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW;
+    if (ok)
+        *value = sqlite3_column_int64(stmt, 0);
+    sqlite3_finalize(stmt);
+    return ok;
+}
+
+QByteArray fileUri(const QString& path) {
+    return "file:" + QFile::encodeName(QFileInfo(path).absoluteFilePath()).toPercentEncoding("/");
+}
+
+// The version and the number of schema objects through a read-only connection that does not checkpoint when
+// it closes. False when the file cannot be read as a database.
+bool readVersion(const QByteArray& uri, qint64* version, qint64* objects) {
+    sqlite3* db = nullptr;
+    bool ok = sqlite3_open_v2(uri.constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX,
+                              nullptr) == SQLITE_OK;
+    if (ok) {
+        sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, static_cast<int*>(nullptr));
+        sqlite3_busy_timeout(db, 5000);
+        ok = queryInteger(db, "PRAGMA user_version", version) &&
+             queryInteger(db, "SELECT count(*) FROM sqlite_schema", objects);
+    }
+    sqlite3_close_v2(db);
+    return ok;
+}
+
+} // namespace
+
+QString refusalOfFile(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.isFile() || info.size() == 0)
+        return {};
+    qint64 version = 0, objects = 0;
+    const QFileInfo wal(path + QStringLiteral("-wal"));
+    bool read = false;
+    if (!wal.exists() || wal.size() == 0) {
+        // No frames waiting: the file alone is the whole database, read as a file that nothing else changes.
+        read = readVersion(fileUri(path) + "?mode=ro&immutable=1", &version, &objects);
+    } else if (QFileInfo::exists(path + QStringLiteral("-shm"))) {
+        // Frames waiting: read through the shared index without writing to it (a reader's marks would change
+        // it); an index that is not usable is rebuilt in memory.
+        read = readVersion(fileUri(path) + "?mode=ro&readonly_shm=1", &version, &objects);
+    } else {
+        // Frames without an index (the files were copied, or the index removed): any reader would create one,
+        // so the two files are read as a copy.
+        QTemporaryDir scratch;
+        const QString copy = scratch.filePath(QStringLiteral("check.db"));
+        read = scratch.isValid() && QFile::copy(path, copy) && QFile::copy(wal.filePath(), copy + QStringLiteral("-wal")) &&
+               readVersion(fileUri(copy), &version, &objects);
+    }
+    return read ? refusalText(path, version, objects) : QString();
 }
 
 // ---------------------------------------------------------------------------------------------------------------
@@ -152,17 +219,21 @@ std::shared_ptr<Database> Database::openFile(const QString& path, DbKind db) {
         sqlite3_extended_result_codes(d->m_db, 1);
         sqlite3_busy_timeout(d->m_db, 5000);
 
-        // The version is read before anything that writes, the journal mode included, so that a file this
-        // program refuses stays exactly as it was.
+        // A file this program refuses stays exactly as it was: it is judged before this connection reads it
+        // (a connection that reads a file whose frames wait in the journal changes it when it closes).
+        const QString refusal = info.isFile() ? refusalOfFile(path) : QString();
+        if (!refusal.isEmpty())
+            throw Error(refusal, ErrorKind::NotADatabase);
+
+        // Read again here, before anything that writes, the journal mode included; a file refused now (changed
+        // since) is closed without a checkpoint.
         const qint64 version = d->scalar(QStringLiteral("PRAGMA user_version")).toLongLong();
-        if (version == 0) {
-            const qint64 objects = d->scalar(QStringLiteral("SELECT count(*) FROM sqlite_schema")).toLongLong();
-            if (objects != 0)
-                throw Error(QStringLiteral("%1 はこのプログラムのデータベースではありません（表の版が記録されていません）。").arg(path),
-                            ErrorKind::NotADatabase);
-        } else if (version > kSchemaVersion) {
-            throw Error(QStringLiteral("%1 はこのプログラムより新しい版で作られています（版 %2）。").arg(path).arg(version),
-                        ErrorKind::NotADatabase);
+        const qint64 objects =
+            version == 0 ? d->scalar(QStringLiteral("SELECT count(*) FROM sqlite_schema")).toLongLong() : 0;
+        const QString late = refusalText(path, version, objects);
+        if (!late.isEmpty()) {
+            sqlite3_db_config(d->m_db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, static_cast<int*>(nullptr));
+            throw Error(late, ErrorKind::NotADatabase);
         }
         // WAL lets readers and one writer of other connections proceed side by side; FULL syncs every commit.
         // Reads map the file instead of copying pages through the small default page cache on every window.

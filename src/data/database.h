@@ -25,6 +25,12 @@ QString databaseFile(DbKind db);     // Tabiroku.db / JJ.db in dataDir()
 // journal files), so that a failed attempt can take them away again.
 QStringList absentDatabaseFiles(const QString& path);
 
+// Why the program would refuse the database file at path: written by a newer version of the program, or a
+// database of another program. Empty when it would open it, or when the file cannot be read as a database at
+// all (opening it then says why). Read without changing a byte of the file or of its -wal and -shm files: no
+// checkpoint, no marks in the shared index, nothing created beside it.
+QString refusalOfFile(const QString& path);
+
 class Database;
 
 // A prepared statement owned by its connection. Reset after every use so that no read transaction

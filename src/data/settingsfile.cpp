@@ -202,7 +202,7 @@ int readInteger(const QString& section, const QString& key, int defaultValue) {
 }
 
 void writeString(const QString& section, const QString& key, const QString& value) {
-    writeStrings({{section, key, value}});
+    writeStrings({{section, key, value, QString()}});
 }
 
 void writeStrings(const QList<Entry>& entries) {
@@ -240,10 +240,16 @@ void writeStrings(const QList<Entry>& entries) {
         oneLine.replace(u'\r', u' ').replace(u'\n', u' ');
 
         const Location loc = locate(file, entry.section, entry.key);
+        // The same value as read keeps its line as it is: bytes that do not survive decoding, the spacing.
+        if (loc.keyLine >= 0 && oneLine.trimmed() == loc.key.value)
+            continue;
+        // A file written on Windows keeps its encoding (it may be read there); a value it cannot hold is refused.
+        if (const QStringList missing = text::unencodableCharacters(oneLine, file.encoding); !missing.isEmpty())
+            throwWriteError(path, QStringLiteral("%1 の値の文字 「%2」 は、このファイルの文字コード（シフトJIS）では"
+                                                 "書けません。設定は変えていません。")
+                                      .arg(entry.label.isEmpty() ? entry.key : entry.label,
+                                           missing.join(QStringLiteral("」「"))));
         if (loc.keyLine >= 0) {
-            // The same value as read keeps its line as it is: bytes that do not survive decoding, the spacing.
-            if (oneLine.trimmed() == loc.key.value)
-                continue;
             const QString old = file.decode(file.lines.at(loc.keyLine).content);
             file.lines[loc.keyLine].content = file.encode(old.left(loc.key.valueStart) + oneLine);
         } else {

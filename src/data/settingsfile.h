@@ -27,8 +27,11 @@ struct Entry {
     QString section;
     QString key;
     QString value;
+    QString label; // the field the value comes from, named in messages; the key when empty
 };
-// Several keys in one replacement of the file: on failure none of them is written.
+// Several keys in one replacement of the file: on failure none of them is written. A value with characters the
+// file's encoding cannot hold (a CP932 file and "🚃") is refused with a message naming the field and the
+// characters, rather than stored as "?" and so pointing elsewhere.
 void writeStrings(const QList<Entry>& entries);
 
 } // namespace tabi::settings

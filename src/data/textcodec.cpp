@@ -218,6 +218,21 @@ QString cutToCp932Bytes(const QString& text, int maxBytes) {
     return text.left(pos);
 }
 
+QStringList unencodableCharacters(const QString& text, Encoding encoding) {
+    QStringList missing;
+    if (encoding != Encoding::Cp932)
+        return missing;
+    for (qsizetype pos = 0; pos < text.size();) {
+        const qsizetype len =
+            (text.at(pos).isHighSurrogate() && pos + 1 < text.size() && text.at(pos + 1).isLowSurrogate()) ? 2 : 1;
+        const QString ch = text.mid(pos, len);
+        if (ch != QLatin1String("?") && toCp932(ch) == "?" && !missing.contains(ch))
+            missing << ch;
+        pos += len;
+    }
+    return missing;
+}
+
 Detection detectEncoding(QByteArrayView bytes, Encoding plainDefault) {
     if (bytes.startsWith("\xEF\xBB\xBF"))
         return {Encoding::Utf8, 3};

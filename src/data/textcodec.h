@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 // CP932 (Windows-31J) and BOM-selected text files.
 namespace tabi::text {
@@ -14,6 +15,10 @@ QByteArray toCp932(const QString& text);
 QString fromCp932(const QByteArray& bytes);
 // The longest prefix whose CP932 form fits in maxBytes, never splitting a double-byte character.
 QString cutToCp932Bytes(const QString& text, int maxBytes);
+
+// The characters of text that the encoding cannot hold (each once, in order of appearance): those CP932 would
+// write as "?". Unicode encodings hold every character.
+QStringList unencodableCharacters(const QString& text, Encoding encoding);
 
 struct Detection {
     Encoding encoding = Encoding::Cp932;

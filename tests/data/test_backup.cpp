@@ -6,9 +6,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QMap>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QtTest>
+#include <sqlite3.h>
 #include <unistd.h>
 
 using namespace tabi;
@@ -22,6 +24,33 @@ QString dayName(const QDate& day) {
 int ridesIn(const QString& file) {
     auto db = Database::openFile(file, DbKind::Personal);
     return db->scalar(QStringLiteral("SELECT count(*) FROM JOSHA")).toInt();
+}
+
+QByteArray bytesOf(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+// The file and its journal files, as they lie.
+QMap<QString, QByteArray> filesOf(const QString& path) {
+    QMap<QString, QByteArray> files;
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"})
+        if (QFileInfo::exists(path + QLatin1String(suffix)))
+            files.insert(QLatin1String(suffix), bytesOf(path + QLatin1String(suffix)));
+    return files;
+}
+
+// A database in WAL mode whose last writes wait in the journal, as a writer that crashed leaves it: the closing
+// checkpoint is switched off.
+void writeWithFramesLeft(const QString& path, const QString& sql) {
+    sqlite3* db = nullptr;
+    QCOMPARE(sqlite3_open(QFile::encodeName(path).constData(), &db), SQLITE_OK);
+    QCOMPARE(sqlite3_exec(db, "PRAGMA journal_mode=WAL; CREATE TABLE JOSHA (ROSEN_CD TEXT)", nullptr, nullptr, nullptr),
+             SQLITE_OK);
+    QCOMPARE(sqlite3_exec(db, "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr), SQLITE_OK);
+    QCOMPARE(sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, static_cast<int*>(nullptr));
+    sqlite3_close(db);
 }
 
 } // namespace
@@ -73,6 +102,83 @@ private Q_SLOTS:
         QCOMPARE(QDir(m_env->path()).entryList({QStringLiteral("JJ.db*")}, QDir::Files), QStringList{QStringLiteral("JJ.db")});
         QVERIFY(!backup::dailyCopy(path, QDate(2024, 3, 1)).isEmpty());
         QCOMPARE(QDir(m_env->path()).entryList({QStringLiteral("JJ.db*")}, QDir::Files), QStringList{QStringLiteral("JJ.db")});
+    }
+
+    // A record the program will refuse (a newer version, another program's file), with writes still in its
+    // journal: the start-up copy neither copies nor touches it, and opening it (as either database) leaves the
+    // file, its -wal and its -shm byte for byte as they were. Without the shared index, or with an empty
+    // journal, the same.
+    void refusedFileIsNeitherCopiedNorChanged_data() {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QString>("leave"); // which journal file is taken away before
+        QTest::newRow("newer version") << "INSERT INTO JOSHA VALUES (hex(randomblob(30000))); PRAGMA user_version = 99"
+                                       << "";
+        QTest::newRow("foreign schema") << "CREATE TABLE notes (t TEXT); INSERT INTO notes VALUES ('mine')" << "";
+        QTest::newRow("newer version, no -shm") << "PRAGMA user_version = 99" << "-shm";
+        QTest::newRow("foreign schema, no -wal") << "CREATE TABLE notes (t TEXT)" << "-wal";
+    }
+    void refusedFileIsNeitherCopiedNorChanged() {
+        QFETCH(QString, sql);
+        QFETCH(QString, leave);
+        const QString dir = m_env->file(QStringLiteral("refused"));
+        QVERIFY(QDir().mkpath(dir));
+        const QString path = dir + QStringLiteral("/JJ.db");
+        writeWithFramesLeft(path, sql);
+        if (!leave.isEmpty()) {
+            if (leave == QLatin1String("-wal")) { // frames checkpointed first, so the refusal is in the file
+                sqlite3* db = nullptr;
+                sqlite3_open(QFile::encodeName(path).constData(), &db);
+                sqlite3_exec(db, "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr);
+                sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, static_cast<int*>(nullptr));
+                sqlite3_close(db);
+            }
+            QVERIFY(QFile::remove(path + leave));
+        }
+        const QMap<QString, QByteArray> before = filesOf(path);
+        QVERIFY(before.contains(QString()));
+        QCOMPARE(!before.value(QStringLiteral("-wal")).isEmpty(), leave != QLatin1String("-wal")); // frames wait
+        QCOMPARE(before.contains(QStringLiteral("-shm")), leave != QLatin1String("-shm"));
+
+        QVERIFY(!refusalOfFile(path).isEmpty());
+        QCOMPARE(backup::dailyCopy(path, QDate(2024, 3, 1)), QString());
+        QVERIFY(!QFileInfo::exists(backup::folderFor(path)));
+        for (DbKind kind : {DbKind::Personal, DbKind::Reference})
+            QCOMPARE(test::kindOf([&] { Database::openFile(path, kind); }), ErrorKind::NotADatabase);
+        QCOMPARE(filesOf(path), before);
+    }
+
+    // The record of an older layout is still copied and opened (and then gains the newer tables).
+    void olderRecordIsCopied() {
+        const QString path = m_per->path();
+        m_per->exec(QStringLiteral("DROP TABLE TOSHI; PRAGMA user_version = 1"));
+        QCOMPARE(refusalOfFile(path), QString());
+        QVERIFY(!backup::dailyCopy(path, QDate(2024, 3, 1)).isEmpty());
+        m_per.reset();
+        m_per = Database::openFile(path, DbKind::Personal);
+        QCOMPARE(m_per->scalar(QStringLiteral("PRAGMA user_version")).toInt(), kSchemaVersion);
+        QCOMPARE(m_per->scalar(QStringLiteral("SELECT count(*) FROM TOSHI")).toInt(), 0);
+    }
+
+    // Copies dated ahead by a clock that was once wrong never push out today's copy: it stays, the oldest others
+    // by name go, and the copies dated ahead are named.
+    void copiesDatedAheadKeepTodaysCopy() {
+        const QString folder = backup::folderFor(m_per->path());
+        QVERIFY(QDir().mkpath(folder));
+        QStringList ahead;
+        for (int d = 1; d <= 7; ++d)
+            ahead << dayName(QDate(2027, 6, d));
+        for (const QString& name : std::as_const(ahead))
+            QVERIFY(QFile::copy(m_per->path(), folder + QLatin1Char('/') + name));
+        const QDate today(2026, 12, 10);
+        QCOMPARE(backup::dailyCopy(m_per->path(), today), folder + QLatin1Char('/') + dayName(today));
+        QCOMPARE(QDir(folder).entryList(QDir::Files, QDir::Name), QStringList{dayName(today)} + ahead.mid(1));
+        QCOMPARE(backup::copiesDatedAfter(m_per->path(), today), ahead.mid(1));
+
+        // The next day the copy of the day before is the oldest other.
+        backup::dailyCopy(m_per->path(), today.addDays(1));
+        QCOMPARE(QDir(folder).entryList(QDir::Files, QDir::Name), QStringList{dayName(today.addDays(1))} + ahead.mid(1));
+        QCOMPARE(backup::copiesDatedAfter(m_per->path(), QDate(2027, 6, 6)), QStringList{dayName(QDate(2027, 6, 7))});
+        QCOMPARE(backup::copiesDatedAfter(m_per->path(), QDate(2027, 6, 7)), QStringList());
     }
 
     void nothingToCopyBeforeTheFirstRecord() {

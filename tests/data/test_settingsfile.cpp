@@ -13,7 +13,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <memory>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace tabi;
@@ -82,6 +84,8 @@ private slots:
     void unchangedValueKeepsItsBytes_data();
     void unchangedValueKeepsItsBytes();
     void unknownEncodingIsRefused();
+    void valueTheEncodingCannotHoldIsRefused();
+    void leftoversOfKilledWritesAreSwept();
     void failedStepLeavesTheFileWhole_data();
     void failedStepLeavesTheFileWhole();
     void fullDiskLeavesTheFileWhole();
@@ -234,9 +238,6 @@ void TestSettingsFile::writeChangesOnlyItsKey_data() {
     QTest::newRow("cp932: empty value")
         << cp932 << "Path" << "PhotoPath" << QString()
         << QByteArray(cp932).replace("PhotoPath=C:\\TABIROKU\\PHOTO\\\r\n", "PhotoPath=\r\n");
-    QTest::newRow("cp932: unmappable characters become ?")
-        << cp932 << "Tabiroku" << "UserName" << QStringLiteral("𠮷田😀")
-        << QByteArray(cp932).replace("UserName=\x8E\x52\x93\x63", "UserName=?\x93\x63?");
     QTest::newRow("cp932: line breaks in a value become blanks")
         << cp932 << "Tabiroku" << "UserName" << QStringLiteral("a\r\nb\nc")
         << QByteArray(cp932).replace("UserName=\x8E\x52\x93\x63", "UserName=a b c");
@@ -416,6 +417,71 @@ void TestSettingsFile::unknownEncodingIsRefused() {
     }
     QVERIFY(thrown);
     QCOMPARE(readAll(m_path), file);
+}
+
+// A CP932 file cannot hold every character: rather than "?" (a folder pointing elsewhere), the value is refused
+// with the field and the characters named, and nothing of the same write is stored. A "?" typed is no loss.
+void TestSettingsFile::valueTheEncodingCannotHoldIsRefused() {
+    const QByteArray cp932 = kCp932Head + kCp932Tail;
+    writeAll(m_path, cp932);
+    auto messageOf = [](const std::function<void()>& write) {
+        try {
+            write();
+        } catch (const Error& e) {
+            return e.message();
+        }
+        return QString();
+    };
+    const QString message = messageOf([] {
+        settings::writeStrings({{QStringLiteral("Path"), QStringLiteral("PhotoPath"), QStringLiteral("D:\\写真\\"), QString()},
+                                {QStringLiteral("Path"), QStringLiteral("DocPath"), QStringLiteral("説明🚃𠮷/"),
+                                 QStringLiteral("文書ファイル1")}});
+    });
+    QVERIFY2(message.contains(QStringLiteral("文書ファイル1")) && message.contains(QStringLiteral("「🚃」「𠮷」")),
+             qPrintable(message));
+    QVERIFY2(message.contains(QDir::toNativeSeparators(m_path)), qPrintable(message));
+    QCOMPARE(readAll(m_path), cp932);
+
+    const QString unnamed = messageOf([] {
+        settings::writeString(QStringLiteral("Tabiroku"), QStringLiteral("UserName"), QStringLiteral("😀田😀"));
+    });
+    QVERIFY2(unnamed.contains(QStringLiteral("UserName")) && unnamed.contains(QStringLiteral("「😀」")) &&
+                 !unnamed.contains(QStringLiteral("田")),
+             qPrintable(unnamed));
+    QCOMPARE(readAll(m_path), cp932);
+
+    settings::writeString(QStringLiteral("Tabiroku"), QStringLiteral("UserName"), QStringLiteral("山田?"));
+    QCOMPARE(settings::readString(QStringLiteral("Tabiroku"), QStringLiteral("UserName"), QString()),
+             QStringLiteral("山田?"));
+}
+
+// A write killed part-way leaves its temporary file; the next write in that folder removes such files of
+// processes that no longer run, and nothing else.
+void TestSettingsFile::leftoversOfKilledWritesAreSwept() {
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    QVERIFY(child > 0);
+    ::waitpid(child, nullptr, 0);
+    const QByteArray dead = QByteArray::number(child), self = QByteArray::number(::getpid()),
+                     live = QByteArray::number(::getppid());
+    const QList<QByteArray> swept = {"." + QByteArray("tabiroku.ini.") + dead + "-0.tmp",
+                                     ".A0100100.TXT." + dead + "-12.tmp", ".tabiroku.ini." + self + "-7.tmp"};
+    const QList<QByteArray> kept = {".tabiroku.ini." + live + "-1.tmp", "tabiroku.ini." + dead + "-0.tmp",
+                                    ".tabiroku.ini." + dead + "-x.tmp", ".tabiroku.ini." + dead + ".tmp",
+                                    "." + dead + "-0.tmp", "notes.txt"};
+    for (const QByteArray& name : swept + kept)
+        writeAll(m_dir->filePath(QString::fromUtf8(name)), "part");
+    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral(".folder.") + QString::fromUtf8(dead) + QStringLiteral("-0.tmp")));
+
+    settings::writeString(QStringLiteral("Form"), QStringLiteral("CodeForMove"), QStringLiteral("A01001"));
+    QStringList expected{QStringLiteral("tabiroku.ini"), QStringLiteral(".folder.") + QString::fromUtf8(dead) + QStringLiteral("-0.tmp")};
+    for (const QByteArray& name : kept)
+        expected << QString::fromUtf8(name);
+    expected.sort();
+    QStringList left = QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    left.sort();
+    QCOMPARE(left, expected);
 }
 
 void TestSettingsFile::failedStepLeavesTheFileWhole_data() {

@@ -14,6 +14,13 @@
 #include <QPushButton>
 #include <QtTest>
 
+#include <condition_variable>
+#include <fcntl.h>
+#include <mutex>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
 using namespace tabi;
 using namespace tabi::photos;
 
@@ -23,6 +30,35 @@ QByteArray readAll(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
+
+// Should a scan ever block opening the FIFO, this opens and closes its other end after a while, so that the test
+// fails on the row that appears instead of hanging.
+class FifoWatchdog {
+public:
+    explicit FifoWatchdog(QByteArray fifo)
+        : m_thread([this, fifo] {
+              std::unique_lock lock(m_mutex);
+              if (!m_done.wait_for(lock, std::chrono::seconds(10), [this] { return m_finished; })) {
+                  const int fd = ::open(fifo.constData(), O_WRONLY | O_NONBLOCK);
+                  if (fd >= 0)
+                      ::close(fd);
+              }
+          }) {}
+    ~FifoWatchdog() {
+        {
+            std::lock_guard lock(m_mutex);
+            m_finished = true;
+        }
+        m_done.notify_one();
+        m_thread.join();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_done;
+    bool m_finished = false;
+    std::thread m_thread;
+};
 
 QPushButton* button(QWidget* w, const char* name) {
     auto* b = w->findChild<QPushButton*>(QString::fromLatin1(name));
@@ -128,6 +164,52 @@ private Q_SLOTS:
         test::writeBytes(folder + QStringLiteral("LONG.JPG"), jpeg.left(2) + comment + comment + jpeg.mid(2));
         scanPhotoFolder(m_ref, folder);
         QCOMPARE(row(QStringLiteral("LONG.JPG")), QStringLiteral("LONG.JPG|421|281|LONG.J|||幅もしくは高さ確認|\n"));
+    }
+
+    // Entries named *.JPG that are no photo file: a FIFO (opening it for reading would wait for a writer for ever),
+    // a link to it and a broken link are left out; a link to a photo counts. A name that is not UTF-8 is listed
+    // under the name its bytes allow, measured, and keeps its remark when the routes are looked up.
+    void hostileEntries() {
+        const QString folder = m_photos + QStringLiteral("odd/");
+        QDir().mkpath(folder);
+        const QByteArray dir = QFile::encodeName(folder);
+        QCOMPARE(::mkfifo(dir + "A0000100.JPG", 0600), 0);
+        FifoWatchdog watchdog(dir + "A0000100.JPG");
+        QCOMPARE(::symlink("A0000100.JPG", dir + "A0000101.JPG"), 0);
+        QCOMPARE(::symlink("nowhere.JPG", dir + "A0000102.JPG"), 0);
+        test::writeJpeg(folder + QStringLiteral("A0000103.JPG"), {420, 280});
+        QCOMPARE(::symlink("A0000103.JPG", dir + "A0000104.JPG"), 0);
+        // "東京01.JPG" written in CP932, as a card mounted without its character set shows it.
+        test::writeJpeg(folder + QStringLiteral("tmp.JPG"), {420, 280});
+        QCOMPARE(::rename(dir + "tmp.JPG", dir + "\x93\x8C\x8B\x9E" "01.JPG"), 0);
+
+        QCOMPARE(photoFileSize(folder + QStringLiteral("A0000100.JPG")), QSize(0, 0));
+        scanPhotoFolder(m_ref, folder);
+        completePhotoFileList(m_ref);
+        QCOMPARE(m_ref->dump(QStringLiteral("SELECT FILE_NAME, WIDTH, HEIGHT, ROSEN_CD, ROSEN_KANJI, BIKO FROM CFM_FILES")),
+                 QStringLiteral("A0000103.JPG|420|280|A00001|L1||\n"
+                                "A0000104.JPG|420|280|A00001|L1||\n"
+                                "\\x93\\x8C\\x8B\\x9E01.JPG|420|280|\\x93\\x|■■■■■■■■■■|ファイル名を読めません|\n"));
+    }
+
+    void shownFileNames_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<bool>("readable");
+        QTest::newRow("UTF-8") << QByteArray("写真𠮷.JPG") << QStringLiteral("写真𠮷.JPG") << true;
+        QTest::newRow("Latin-1 byte") << QByteArray("caf\xE9.JPG") << QStringLiteral("caf\\xE9.JPG") << false;
+        QTest::newRow("overlong slash") << QByteArray("a\xC0\xAF.JPG") << QStringLiteral("a\\xC0\\xAF.JPG") << false;
+        QTest::newRow("surrogate") << QByteArray("\xED\xA0\x80.JPG") << QStringLiteral("\\xED\\xA0\\x80.JPG") << false;
+        QTest::newRow("cut sequence before valid text") << QByteArray("\xE5\x86写.JPG")
+                                                        << QStringLiteral("\\xE5\\x86写.JPG") << false;
+    }
+    void shownFileNames() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, shown);
+        QFETCH(bool, readable);
+        bool isReadable = !readable;
+        QCOMPARE(shownFileName(bytes, &isReadable), shown);
+        QCOMPARE(isReadable, readable);
     }
 
     void missingFolderAddsNothing() {

@@ -244,11 +244,16 @@ void writeStrings(const QList<Entry>& entries) {
         if (loc.keyLine >= 0 && oneLine.trimmed() == loc.key.value)
             continue;
         // A file written on Windows keeps its encoding (it may be read there); a value it cannot hold is refused.
-        if (const QStringList missing = text::unencodableCharacters(oneLine, file.encoding); !missing.isEmpty())
-            throwWriteError(path, QStringLiteral("%1 の値の文字 「%2」 は、このファイルの文字コード（シフトJIS）では"
+        if (const QStringList missing = text::unencodableCharacters(oneLine, file.encoding); !missing.isEmpty()) {
+            // Each with its code point too: a font may have no picture for it.
+            QStringList named;
+            for (const QString& ch : missing)
+                named << QStringLiteral("「%1」(U+%2)")
+                             .arg(ch, QString::number(ch.toUcs4().value(0), 16).toUpper().rightJustified(4, u'0'));
+            throwWriteError(path, QStringLiteral("%1 の値の文字 %2 は、このファイルの文字コード（シフトJIS）では"
                                                  "書けません。設定は変えていません。")
-                                      .arg(entry.label.isEmpty() ? entry.key : entry.label,
-                                           missing.join(QStringLiteral("」「"))));
+                                      .arg(entry.label.isEmpty() ? entry.key : entry.label, named.join(QString())));
+        }
         if (loc.keyLine >= 0) {
             const QString old = file.decode(file.lines.at(loc.keyLine).content);
             file.lines[loc.keyLine].content = file.encode(old.left(loc.key.valueStart) + oneLine);

@@ -19,7 +19,7 @@ inline constexpr int kPhotoHeight = 280;
 
 // The remark of a photo file whose name is not UTF-8 (a card written under another character set): it is listed
 // under the name its bytes allow, and keeps the remark when its route is looked up.
-inline const QString kUnreadableName = QStringLiteral("ファイル名を読めません");
+inline const QString kUnreadableName = QStringLiteral("名前を読めません");
 
 // A file name as text: UTF-8 as it is; a name that is not UTF-8 keeps its well-formed characters and shows every
 // other byte as \xNN (upper-case hex), and readable is set false.

@@ -189,7 +189,7 @@ private Q_SLOTS:
         QCOMPARE(m_ref->dump(QStringLiteral("SELECT FILE_NAME, WIDTH, HEIGHT, ROSEN_CD, ROSEN_KANJI, BIKO FROM CFM_FILES")),
                  QStringLiteral("A0000103.JPG|420|280|A00001|L1||\n"
                                 "A0000104.JPG|420|280|A00001|L1||\n"
-                                "\\x93\\x8C\\x8B\\x9E01.JPG|420|280|\\x93\\x|■■■■■■■■■■|ファイル名を読めません|\n"));
+                                "\\x93\\x8C\\x8B\\x9E01.JPG|420|280|\\x93\\x|■■■■■■■■■■|名前を読めません|\n"));
     }
 
     void shownFileNames_data() {

@@ -28,6 +28,9 @@ std::optional<QByteArray> readIfPresent(const QString& path) {
 // A placeholder must be there: its absence is reported like any file that cannot be opened.
 QByteArray readPlaceholder(const QString& named) {
     const QString path = existingFile(named);
+    // A FIFO or a device of that name is not opened: opening it could wait for ever.
+    if (path.isEmpty() && QFileInfo::exists(named))
+        throw Error(QStringLiteral("%1: 通常のファイルではありません。").arg(named));
     QFile file(path.isEmpty() ? named : path);
     if (!file.open(QIODevice::ReadOnly))
         throw Error(QStringLiteral("%1: %2").arg(file.fileName(), file.errorString()));

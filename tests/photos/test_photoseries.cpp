@@ -12,6 +12,7 @@
 #include <QtTest>
 #include <cerrno>
 #include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace tabi;
@@ -281,6 +282,14 @@ private Q_SLOTS:
         PhotoSeries route(PhotoKeys::routes());
         route.start(kCode);
         QVERIFY(!route.imageVisible());
+    }
+
+    // The viewer's placeholders lie in the user's folders: a FIFO of that name is an error naming it, never a wait.
+    void placeholderThatIsNoFileIsAnError() {
+        QCOMPARE(::mkfifo(QFile::encodeName(m_photos + kPlaceholderName + QStringLiteral(".JPG")).constData(), 0600), 0);
+        PhotoSeries s(PhotoKeys::routes(), /*placeholders=*/true);
+        const QString message = errorOf([&] { s.start(kCode); });
+        QVERIFY2(message.contains(kPlaceholderName + QStringLiteral(".JPG: 通常のファイルではありません")), qPrintable(message));
     }
 
     void corruptPhotoIsAnErrorNamingTheFile() {

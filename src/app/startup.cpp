@@ -20,10 +20,11 @@ QString futureCopiesNotice(const QString& record, const QDate& today) {
     const QStringList later = backup::copiesDatedAfter(record, today);
     if (later.isEmpty())
         return {};
-    return QStringLiteral("個人記録の控えのフォルダー %1 に、今日（%2）より後の日付の控えがあります：\n%3\n\n"
-                          "コンピューターの時計が進んでいたときに作られたものと思われます。今日の控えはいつも残しますが、"
-                          "ほかの控えは名前の日付の古いものから消すため、これらが残るぶん最近の控えが少なくなります。"
-                          "不要であれば、別の場所へ移すか削除してください。")
+    return QStringLiteral(
+               "個人記録の控えのフォルダー %1 に、今日（%2）より後の日付の控えがあります：\n%3\n\n"
+               "コンピューターの時計が進んでいたときに作られたものと思われます。今日の控えはいつも残しますが、"
+               "ほかの控えは名前の日付の古いものから消すため、これらが残るぶん最近の控えが少なくなります。"
+               "不要であれば、別の場所へ移すか削除してください。")
         .arg(QDir::toNativeSeparators(backup::folderFor(record)), today.toString(QStringLiteral("yyyy-MM-dd")),
              later.join(QLatin1Char('\n')));
 }

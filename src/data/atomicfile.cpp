@@ -10,9 +10,9 @@
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
 #include <limits>
 #include <signal.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 

@@ -48,7 +48,8 @@ namespace {
 
 QString refusalText(const QString& path, qint64 version, qint64 objects) {
     if (version == 0 && objects != 0)
-        return QStringLiteral("%1 はこのプログラムのデータベースではありません（表の版が記録されていません）。").arg(path);
+        return QStringLiteral("%1 はこのプログラムのデータベースではありません（表の版が記録されていません）。")
+            .arg(path);
     if (version > kSchemaVersion)
         return QStringLiteral("%1 はこのプログラムより新しい版で作られています（版 %2）。").arg(path).arg(version);
     return {};
@@ -104,7 +105,8 @@ QString refusalOfFile(const QString& path) {
         // so the two files are read as a copy.
         QTemporaryDir scratch;
         const QString copy = scratch.filePath(QStringLiteral("check.db"));
-        read = scratch.isValid() && QFile::copy(path, copy) && QFile::copy(wal.filePath(), copy + QStringLiteral("-wal")) &&
+        read = scratch.isValid() && QFile::copy(path, copy) &&
+               QFile::copy(wal.filePath(), copy + QStringLiteral("-wal")) &&
                readVersion(fileUri(copy), &version, &objects);
     }
     return read ? refusalText(path, version, objects) : QString();

@@ -28,7 +28,7 @@ QString shownFileName(const QByteArray& name, bool* readable = nullptr);
 struct FolderPhoto {
     QString name; // as shownFileName gives it
     bool nameReadable = true;
-    QSize size;   // as photoFileSize gives it
+    QSize size; // as photoFileSize gives it
 };
 // The "*.JPG" files (any case) of the folder, by name: regular files only (a symbolic link to one counts); FIFOs,
 // sockets, devices and folders of that name are left out, and nothing is opened in a way that could wait.

@@ -113,9 +113,12 @@ private Q_SLOTS:
         QTest::addColumn<QString>("leave"); // which journal file is taken away before
         QTest::newRow("newer version") << "INSERT INTO JOSHA VALUES (hex(randomblob(30000))); PRAGMA user_version = 99"
                                        << "";
-        QTest::newRow("foreign schema") << "CREATE TABLE notes (t TEXT); INSERT INTO notes VALUES ('mine')" << "";
-        QTest::newRow("newer version, no -shm") << "PRAGMA user_version = 99" << "-shm";
-        QTest::newRow("foreign schema, no -wal") << "CREATE TABLE notes (t TEXT)" << "-wal";
+        QTest::newRow("foreign schema") << "CREATE TABLE notes (t TEXT); INSERT INTO notes VALUES ('mine')"
+                                        << "";
+        QTest::newRow("newer version, no -shm") << "PRAGMA user_version = 99"
+                                                << "-shm";
+        QTest::newRow("foreign schema, no -wal") << "CREATE TABLE notes (t TEXT)"
+                                                 << "-wal";
     }
     void refusedFileIsNeitherCopiedNorChanged() {
         QFETCH(QString, sql);
@@ -176,7 +179,8 @@ private Q_SLOTS:
 
         // The next day the copy of the day before is the oldest other.
         backup::dailyCopy(m_per->path(), today.addDays(1));
-        QCOMPARE(QDir(folder).entryList(QDir::Files, QDir::Name), QStringList{dayName(today.addDays(1))} + ahead.mid(1));
+        QCOMPARE(QDir(folder).entryList(QDir::Files, QDir::Name),
+                 QStringList{dayName(today.addDays(1))} + ahead.mid(1));
         QCOMPARE(backup::copiesDatedAfter(m_per->path(), QDate(2027, 6, 6)), QStringList{dayName(QDate(2027, 6, 7))});
         QCOMPARE(backup::copiesDatedAfter(m_per->path(), QDate(2027, 6, 7)), QStringList());
     }

@@ -433,18 +433,19 @@ void TestSettingsFile::valueTheEncodingCannotHoldIsRefused() {
         return QString();
     };
     const QString message = messageOf([] {
-        settings::writeStrings({{QStringLiteral("Path"), QStringLiteral("PhotoPath"), QStringLiteral("D:\\写真\\"), QString()},
-                                {QStringLiteral("Path"), QStringLiteral("DocPath"), QStringLiteral("説明🚃𠮷/"),
-                                 QStringLiteral("文書ファイル1")}});
+        settings::writeStrings(
+            {{QStringLiteral("Path"), QStringLiteral("PhotoPath"), QStringLiteral("D:\\写真\\"), QString()},
+             {QStringLiteral("Path"), QStringLiteral("DocPath"), QStringLiteral("説明🚃𠮷/"),
+              QStringLiteral("文書ファイル1")}});
     });
-    QVERIFY2(message.contains(QStringLiteral("文書ファイル1")) && message.contains(QStringLiteral("「🚃」(U+1F683)「𠮷」(U+20BB7)")),
+    QVERIFY2(message.contains(QStringLiteral("文書ファイル1")) &&
+                 message.contains(QStringLiteral("「🚃」(U+1F683)「𠮷」(U+20BB7)")),
              qPrintable(message));
     QVERIFY2(message.contains(QDir::toNativeSeparators(m_path)), qPrintable(message));
     QCOMPARE(readAll(m_path), cp932);
 
-    const QString unnamed = messageOf([] {
-        settings::writeString(QStringLiteral("Tabiroku"), QStringLiteral("UserName"), QStringLiteral("😀田😀"));
-    });
+    const QString unnamed = messageOf(
+        [] { settings::writeString(QStringLiteral("Tabiroku"), QStringLiteral("UserName"), QStringLiteral("😀田😀")); });
     QVERIFY2(unnamed.contains(QStringLiteral("UserName")) && unnamed.contains(QStringLiteral("「😀」(U+1F600) ")) &&
                  !unnamed.contains(QStringLiteral("田")),
              qPrintable(unnamed));
@@ -467,15 +468,19 @@ void TestSettingsFile::leftoversOfKilledWritesAreSwept() {
                      live = QByteArray::number(::getppid());
     const QList<QByteArray> swept = {"." + QByteArray("tabiroku.ini.") + dead + "-0.tmp",
                                      ".A0100100.TXT." + dead + "-12.tmp", ".tabiroku.ini." + self + "-7.tmp"};
-    const QList<QByteArray> kept = {".tabiroku.ini." + live + "-1.tmp", "tabiroku.ini." + dead + "-0.tmp",
-                                    ".tabiroku.ini." + dead + "-x.tmp", ".tabiroku.ini." + dead + ".tmp",
-                                    "." + dead + "-0.tmp", "notes.txt"};
+    const QList<QByteArray> kept = {".tabiroku.ini." + live + "-1.tmp",
+                                    "tabiroku.ini." + dead + "-0.tmp",
+                                    ".tabiroku.ini." + dead + "-x.tmp",
+                                    ".tabiroku.ini." + dead + ".tmp",
+                                    "." + dead + "-0.tmp",
+                                    "notes.txt"};
     for (const QByteArray& name : swept + kept)
         writeAll(m_dir->filePath(QString::fromUtf8(name)), "part");
     QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral(".folder.") + QString::fromUtf8(dead) + QStringLiteral("-0.tmp")));
 
     settings::writeString(QStringLiteral("Form"), QStringLiteral("CodeForMove"), QStringLiteral("A01001"));
-    QStringList expected{QStringLiteral("tabiroku.ini"), QStringLiteral(".folder.") + QString::fromUtf8(dead) + QStringLiteral("-0.tmp")};
+    QStringList expected{QStringLiteral("tabiroku.ini"),
+                         QStringLiteral(".folder.") + QString::fromUtf8(dead) + QStringLiteral("-0.tmp")};
     for (const QByteArray& name : kept)
         expected << QString::fromUtf8(name);
     expected.sort();

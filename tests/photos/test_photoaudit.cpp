@@ -181,15 +181,18 @@ private Q_SLOTS:
         QCOMPARE(::symlink("A0000103.JPG", dir + "A0000104.JPG"), 0);
         // "東京01.JPG" written in CP932, as a card mounted without its character set shows it.
         test::writeJpeg(folder + QStringLiteral("tmp.JPG"), {420, 280});
-        QCOMPARE(::rename(dir + "tmp.JPG", dir + "\x93\x8C\x8B\x9E" "01.JPG"), 0);
+        QCOMPARE(::rename(dir + "tmp.JPG", dir + "\x93\x8C\x8B\x9E"
+                                                 "01.JPG"),
+                 0);
 
         QCOMPARE(photoFileSize(folder + QStringLiteral("A0000100.JPG")), QSize(0, 0));
         scanPhotoFolder(m_ref, folder);
         completePhotoFileList(m_ref);
-        QCOMPARE(m_ref->dump(QStringLiteral("SELECT FILE_NAME, WIDTH, HEIGHT, ROSEN_CD, ROSEN_KANJI, BIKO FROM CFM_FILES")),
-                 QStringLiteral("A0000103.JPG|420|280|A00001|L1||\n"
-                                "A0000104.JPG|420|280|A00001|L1||\n"
-                                "\\x93\\x8C\\x8B\\x9E01.JPG|420|280|\\x93\\x|■■■■■■■■■■|名前を読めません|\n"));
+        QCOMPARE(
+            m_ref->dump(QStringLiteral("SELECT FILE_NAME, WIDTH, HEIGHT, ROSEN_CD, ROSEN_KANJI, BIKO FROM CFM_FILES")),
+            QStringLiteral("A0000103.JPG|420|280|A00001|L1||\n"
+                           "A0000104.JPG|420|280|A00001|L1||\n"
+                           "\\x93\\x8C\\x8B\\x9E01.JPG|420|280|\\x93\\x|■■■■■■■■■■|名前を読めません|\n"));
     }
 
     void shownFileNames_data() {
@@ -200,8 +203,8 @@ private Q_SLOTS:
         QTest::newRow("Latin-1 byte") << QByteArray("caf\xE9.JPG") << QStringLiteral("caf\\xE9.JPG") << false;
         QTest::newRow("overlong slash") << QByteArray("a\xC0\xAF.JPG") << QStringLiteral("a\\xC0\\xAF.JPG") << false;
         QTest::newRow("surrogate") << QByteArray("\xED\xA0\x80.JPG") << QStringLiteral("\\xED\\xA0\\x80.JPG") << false;
-        QTest::newRow("cut sequence before valid text") << QByteArray("\xE5\x86写.JPG")
-                                                        << QStringLiteral("\\xE5\\x86写.JPG") << false;
+        QTest::newRow("cut sequence before valid text")
+            << QByteArray("\xE5\x86写.JPG") << QStringLiteral("\\xE5\\x86写.JPG") << false;
     }
     void shownFileNames() {
         QFETCH(QByteArray, bytes);

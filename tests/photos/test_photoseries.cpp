@@ -286,10 +286,12 @@ private Q_SLOTS:
 
     // The viewer's placeholders lie in the user's folders: a FIFO of that name is an error naming it, never a wait.
     void placeholderThatIsNoFileIsAnError() {
-        QCOMPARE(::mkfifo(QFile::encodeName(m_photos + kPlaceholderName + QStringLiteral(".JPG")).constData(), 0600), 0);
+        QCOMPARE(::mkfifo(QFile::encodeName(m_photos + kPlaceholderName + QStringLiteral(".JPG")).constData(), 0600),
+                 0);
         PhotoSeries s(PhotoKeys::routes(), /*placeholders=*/true);
         const QString message = errorOf([&] { s.start(kCode); });
-        QVERIFY2(message.contains(kPlaceholderName + QStringLiteral(".JPG: 通常のファイルではありません")), qPrintable(message));
+        QVERIFY2(message.contains(kPlaceholderName + QStringLiteral(".JPG: 通常のファイルではありません")),
+                 qPrintable(message));
     }
 
     void corruptPhotoIsAnErrorNamingTheFile() {

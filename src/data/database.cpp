@@ -58,6 +58,7 @@ Statement::Statement(Database& db, const QString& sql) : m_db(db) {
     const QByteArray utf8 = sql.toUtf8();
     const int rc = sqlite3_prepare_v3(db.handle(), utf8.constData(), int(utf8.size()), SQLITE_PREPARE_PERSISTENT,
                                       &m_stmt, nullptr);
+    db.endBusyWait(); // reading the schema may have waited too
     if (rc != SQLITE_OK)
         db.raise(rc, sql);
 }

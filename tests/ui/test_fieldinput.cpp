@@ -155,6 +155,23 @@ private Q_SLOTS:
         detachControls(cursor);
     }
 
+    // A value stored before these rules (or by an import) keeps its tab: the record stays editable in its other
+    // fields, and only what the user types is checked.
+    void storedControlCharactersDoNotBlockOtherFields() {
+        m_ref->exec(QStringLiteral("DELETE FROM SAKUDO; INSERT INTO SAKUDO (ROSEN_CD, KUKAN) VALUES ('900001', 'a' || char(9) || 'b')"));
+        TableCursor cursor(m_ref, QStringLiteral("SAKUDO"), QStringLiteral("ROSEN_CD"));
+        cursor.open();
+        test::DialogAnswerer answers;
+        DBEdit kukan(&cursor, QStringLiteral("KUKAN"));
+        DBEdit doryoku(&cursor, QStringLiteral("DORYOKU"));
+        QKeyEvent typed(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("電気"));
+        QCoreApplication::sendEvent(&doryoku, &typed);
+        cursor.post();
+        QCOMPARE(answers.count(DialogKind::Critical), 0);
+        QCOMPARE(m_ref->dump(QStringLiteral("SELECT KUKAN, DORYOKU FROM SAKUDO")), QStringLiteral("a\tb|電気|\n"));
+        detachControls(cursor);
+    }
+
     void typingPastTheWidthSaysSoAndKeepsPairsWhole() {
         TableCursor cursor(m_ref, QStringLiteral("SAKUDO"), QStringLiteral("ROSEN_CD"));
         cursor.open();

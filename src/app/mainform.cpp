@@ -277,6 +277,7 @@ void applyEdit(QWidget* w, EditOp op) {
 TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), m_mdiArea(new QMdiArea(this)) {
     initShellResources();
     registerShellScreens();
+    ui::installBusyWaitCursor();
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(ui::applicationTitle());
     // The program's icon, which every document window shows too.

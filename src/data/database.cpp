@@ -2,6 +2,7 @@
 
 #include "error.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -9,7 +10,9 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <cerrno>
+#include <iterator>
 #include <sqlite3.h>
+#include <utility>
 
 static void initSeedResource() { Q_INIT_RESOURCE(data); }
 
@@ -112,12 +115,19 @@ QString refusalOfFile(const QString& path) {
     return read ? refusalText(path, version, objects) : QString();
 }
 
+namespace {
+BusyWaitHook g_busyWaitHook = nullptr;
+} // namespace
+
+BusyWaitHook setBusyWaitHook(BusyWaitHook hook) { return std::exchange(g_busyWaitHook, hook); }
+
 // ---------------------------------------------------------------------------------------------------------------
 
 Statement::Statement(Database& db, const QString& sql) : m_db(db) {
     const QByteArray utf8 = sql.toUtf8();
     const int rc = sqlite3_prepare_v3(db.handle(), utf8.constData(), int(utf8.size()), SQLITE_PREPARE_PERSISTENT,
                                       &m_stmt, nullptr);
+    db.endBusyWait(); // reading the schema may have waited too
     if (rc != SQLITE_OK)
         db.raise(rc, sql);
 }
@@ -158,6 +168,7 @@ void Statement::bindNull(int index) { sqlite3_bind_null(m_stmt, index); }
 
 bool Statement::step() {
     const int rc = sqlite3_step(m_stmt);
+    m_db.endBusyWait();
     if (rc == SQLITE_ROW)
         return true;
     if (rc == SQLITE_DONE)
@@ -219,7 +230,7 @@ std::shared_ptr<Database> Database::openFile(const QString& path, DbKind db) {
         if (rc != SQLITE_OK)
             d->raise(rc, path);
         sqlite3_extended_result_codes(d->m_db, 1);
-        sqlite3_busy_timeout(d->m_db, 5000);
+        sqlite3_busy_handler(d->m_db, &Database::busyHandler, d.get());
 
         // A file this program refuses stays exactly as it was: it is judged before this connection reads it
         // (a connection that reads a file whose frames wait in the journal changes it when it closes).
@@ -289,13 +300,42 @@ void Database::upgradeSchema() {
 void Database::exec(const QString& sql) {
     char* err = nullptr;
     const int rc = sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, &err);
+    endBusyWait();
     sqlite3_free(err);
     if (rc != SQLITE_OK)
         raise(rc);
     noteWrite();
 }
 
-void Database::setBusyTimeout(int milliseconds) { sqlite3_busy_timeout(m_db, milliseconds); }
+void Database::setBusyTimeout(int milliseconds) { m_busyTimeout = std::max(0, milliseconds); }
+
+// Waits as the engine's own busy timeout does (short sleeps growing to 100 ms, until the timeout has passed),
+// and tells the hook once when a statement starts waiting.
+int Database::busyHandler(void* self, int attempts) {
+    auto* d = static_cast<Database*>(self);
+    const qint64 now = QDeadlineTimer::current().deadline();
+    if (attempts == 0) {
+        d->m_waitStarted = now;
+        if (!d->m_waiting) {
+            d->m_waiting = true;
+            if (g_busyWaitHook)
+                g_busyWaitHook(true);
+        }
+    }
+    const qint64 left = d->m_busyTimeout - (now - d->m_waitStarted);
+    if (left <= 0)
+        return 0;
+    static constexpr int kDelays[] = {1, 2, 5, 10, 15, 20, 25, 25, 25, 50, 50, 100};
+    const int delay = attempts < int(std::size(kDelays)) ? kDelays[attempts] : 100;
+    sqlite3_sleep(int(std::min<qint64>(delay, left)));
+    return 1;
+}
+
+void Database::announceWaitEnd() {
+    m_waiting = false;
+    if (g_busyWaitHook)
+        g_busyWaitHook(false);
+}
 
 QVariant Database::scalar(const QString& sql) {
     Statement s(*this, sql);

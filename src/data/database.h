@@ -33,6 +33,12 @@ QString refusalOfFile(const QString& path);
 
 class Database;
 
+// Told when a statement begins to wait for another connection's lock (true) and when that statement has ended,
+// however it ended (false): once per statement, however often the engine retries meanwhile. The widget kit shows
+// the wait cursor with it; the data layer itself knows no widgets. Returns the previous hook; nullptr for none.
+using BusyWaitHook = void (*)(bool waiting);
+BusyWaitHook setBusyWaitHook(BusyWaitHook hook);
+
 // A prepared statement owned by its connection. Reset after every use so that no read transaction
 // stays open between commands (another connection's write must never wait on an idle cursor).
 class Statement {
@@ -93,8 +99,14 @@ public:
     // Runs statements that return no rows; lines are joined with line breaks.
     void exec(const QString& sql);
     void execLines(const QStringList& lines) { exec(lines.join(QLatin1Char('\n'))); }
-    // How long a write waits for another connection's lock before it fails with a "locked" message.
+    // How long a write waits for another connection's lock before it fails with a "locked" message (5 s unless
+    // set); the hook above hears of the wait.
     void setBusyTimeout(int milliseconds);
+    // After a statement returns: ends a wait the busy handler announced.
+    void endBusyWait() {
+        if (m_waiting)
+            announceWaitEnd();
+    }
 
     // A single value of a one-row query (tests, checks).
     QVariant scalar(const QString& sql);
@@ -117,6 +129,8 @@ private:
     Database(const QString& path, DbKind db);
     void createSchema();
     void upgradeSchema();
+    static int busyHandler(void* self, int attempts);
+    void announceWaitEnd();
 
     sqlite3* m_db = nullptr;
     QString m_path;
@@ -125,6 +139,9 @@ private:
     quint64 m_writeGeneration = 0;
     int m_transactionDepth = 0;
     bool m_rollbackOnly = false; // an inner scope failed: the outer transaction may only roll back
+    int m_busyTimeout = 5000;    // milliseconds
+    qint64 m_waitStarted = 0;    // steady clock, milliseconds: when the current run of retries began
+    bool m_waiting = false;      // the hook was told of a wait that has not ended yet
     friend class Transaction;
 };
 

@@ -10,6 +10,7 @@ enum class ErrorKind {
     Other,
     DuplicateKey,   // a row with the same key is stored already
     TooLong,        // text longer than its field
+    BadCharacter,   // a character a single-line text field cannot hold (control characters, broken pairs)
     OutOfRange,     // a number outside its field's range
     NotANumber,     // text that is no (finite) number
     NotADate,       // text or a stored value that names no real day

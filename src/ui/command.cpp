@@ -1,5 +1,6 @@
 #include "ui/command.h"
 
+#include "data/database.h"
 #include "ui/dialogs.h"
 
 #include <QGuiApplication>
@@ -18,6 +19,17 @@ void showCommandError(QWidget* owner, const QString& text) {
     critical(owner, applicationTitle(), text);
     if (waiting)
         QGuiApplication::restoreOverrideCursor();
+}
+
+void busyWaitCursor(bool waiting) {
+    if (waiting)
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QGuiApplication::restoreOverrideCursor();
+}
+
+void installBusyWaitCursor() {
+    setBusyWaitHook(&busyWaitCursor);
 }
 
 WaitCursor::WaitCursor() {

@@ -31,6 +31,12 @@ public:
     WaitCursor& operator=(const WaitCursor&) = delete;
 };
 
+// Shows the wait cursor while a statement of any connection waits for another connection's lock, from the
+// first retry until the statement has ended, whatever command (or none) runs it. Installed once by the main window.
+void installBusyWaitCursor();
+// The hook installBusyWaitCursor installs (true: a wait begins; false: it has ended).
+void busyWaitCursor(bool waiting);
+
 // Runs f; returns false when it ended by an error (already shown).
 template <class F> bool runCommand(QWidget* owner, F&& f) {
     try {

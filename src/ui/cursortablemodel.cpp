@@ -1,5 +1,6 @@
 #include "ui/cursortablemodel.h"
 
+#include "data/fieldtext.h"
 #include "ui/command.h"
 #include "ui/dbkit.h"
 
@@ -202,6 +203,8 @@ void CursorTableModel::writeCell(const QModelIndex& index, const QString& text) 
     const FieldDef& def = m_cursor->fieldDef(field);
     if (text == editFieldValue(def, m_cursor->value(field)))
         return;
+    if (def.type == FieldType::Text)
+        checkSingleLineText(m_cursor->tableName(), def, text);
     m_cursor->edit();
     m_cursor->setText(field, text);
 }

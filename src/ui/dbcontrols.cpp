@@ -1,6 +1,8 @@
 #include "ui/dbcontrols.h"
 
+#include "data/fieldtext.h"
 #include "ui/command.h"
+#include "ui/fieldwidth.h"
 
 #include <QAbstractItemView>
 #include <QHeaderView>
@@ -88,9 +90,11 @@ bool FieldLink::userEdited(bool writeNow) {
     {
         QScopedValueRollback busy(m_busy, true);
         ok = runCommand(m_owner, [&] {
-            m_cursor->edit();
-            if (writeNow)
-                m_cursor->setText(m_field, m_pendingText());
+            if (writeNow) {
+                store(m_pendingText());
+            } else {
+                m_cursor->edit();
+            }
         });
     }
     if (!ok) {
@@ -106,8 +110,7 @@ void FieldLink::write(const QString& text) {
         return;
     {
         QScopedValueRollback busy(m_busy, true);
-        m_cursor->edit();
-        m_cursor->setText(m_field, text);
+        store(text);
         m_pending = false;
     }
     m_refresh();
@@ -121,14 +124,22 @@ bool FieldLink::commit() {
     {
         QScopedValueRollback busy(m_busy, true);
         ok = runCommand(m_owner, [&] {
-            m_cursor->edit();
-            m_cursor->setText(m_field, m_pendingText());
+            store(m_pendingText());
             m_pending = false;
         });
     }
     if (ok)
         m_refresh();
     return ok;
+}
+
+// A text the field refuses (a control character, a broken pair) is refused before the record goes into edit
+// state, so nothing of it reaches the cursor.
+void FieldLink::store(const QString& text) {
+    if (const FieldDef& def = m_cursor->fieldDef(m_field); def.type == FieldType::Text)
+        checkSingleLineText(m_cursor->tableName(), def, text);
+    m_cursor->edit();
+    m_cursor->setText(m_field, text);
 }
 
 void FieldLink::revert() {
@@ -166,8 +177,11 @@ void FieldLink::cursorEvent(CursorEvent event, int field) {
 DBEdit::DBEdit(QWidget* parent)
     : QLineEdit(parent),
       m_link(
-          this, [this] { showField(); }, [this] { return m_mask.isEmpty() ? text() : maskedText(); }) {
+          this, [this] { showField(); }, [this] { return m_mask.isEmpty() ? text() : maskedText(); }),
+      m_width(new FieldWidthLimit(this)) {
     connect(this, &QLineEdit::textEdited, this, [this] {
+        if (m_mask.isEmpty())
+            m_width->apply();
         // A masked field is written when it is left: a half-typed mask is not a value yet.
         const FieldDef* def = m_link.fieldDef();
         m_link.userEdited(m_mask.isEmpty() && def && def->type == FieldType::Text);
@@ -189,8 +203,7 @@ void DBEdit::setReadOnly(bool readOnly) {
 }
 
 void DBEdit::showField() {
-    if (const FieldDef* def = m_link.fieldDef(); def && def->type == FieldType::Text && def->size > 0)
-        setMaxLength(def->size);
+    m_width->setField(m_link.fieldDef());
     const QString t = m_link.displayText();
     if (text() != t) {
         setText(t);
@@ -430,13 +443,17 @@ DBComboBox::DBComboBox(QWidget* parent)
     : QComboBox(parent), m_link(
                              this, [this] { showField(); }, [this] { return currentText(); }) {
     setEditable(true);
+    m_width = new FieldWidthLimit(lineEdit());
     setInsertPolicy(QComboBox::NoInsert);
     setCompleter(nullptr);
     const auto isText = [this] {
         const FieldDef* def = m_link.fieldDef();
         return def && def->type == FieldType::Text;
     };
-    connect(lineEdit(), &QLineEdit::textEdited, this, [this, isText] { m_link.userEdited(isText()); });
+    connect(lineEdit(), &QLineEdit::textEdited, this, [this, isText] {
+        m_width->apply();
+        m_link.userEdited(isText());
+    });
     connect(lineEdit(), &QLineEdit::editingFinished, this, [this] { m_link.commit(); });
     connect(this, &QComboBox::activated, this, [this, isText](int) {
         if (lineEdit()->isReadOnly()) {
@@ -464,8 +481,7 @@ void DBComboBox::setReadOnly(bool readOnly) {
 }
 
 void DBComboBox::showField() {
-    if (const FieldDef* def = m_link.fieldDef(); def && def->type == FieldType::Text && def->size > 0)
-        lineEdit()->setMaxLength(def->size);
+    m_width->setField(m_link.fieldDef());
     const QString t = m_link.displayText();
     const int i = findText(t, Qt::MatchExactly);
     if (currentIndex() != i)

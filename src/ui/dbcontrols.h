@@ -13,6 +13,8 @@ class QTableView;
 
 namespace tabi::ui {
 
+class FieldWidthLimit;
+
 // The link of one control to one field of a cursor: shows the field whenever the cursor moves or changes, starts
 // an edit of the record when the user types, and writes the control's text to the field. Used by the bound
 // controls below; a screen with a control of its own kind can use it the same way.
@@ -52,6 +54,8 @@ public:
     void cursorEvent(CursorEvent event, int field) override;
 
 private:
+    void store(const QString& text); // checks a text field's characters, starts an edit and writes; throws
+
     QWidget* m_owner;
     std::function<void()> m_refresh;
     std::function<QString()> m_pendingText;
@@ -63,7 +67,7 @@ private:
 
 // An edit field on one field of the current record. Shows the display text; typing puts the record into edit
 // state; the text reaches the field when the field is left, on Enter, or before the navigator posts or moves.
-// Escape drops what was typed. Text fields take at most their size in characters.
+// Escape drops what was typed. Text fields take at most their size in characters (see FieldWidthLimit).
 class DBEdit : public QLineEdit {
     Q_OBJECT
 public:
@@ -109,6 +113,7 @@ private:
     bool m_saveLiterals = true;
     bool m_leadingBlanks = false;
     QChar m_blank = QLatin1Char('_');
+    FieldWidthLimit* m_width;
 };
 
 // A date field ("yyyy-mm-dd"; empty text is null): an edit field that accepts only digits and hyphens.
@@ -132,6 +137,7 @@ public:
 private:
     void showField();
     FieldLink m_link;
+    FieldWidthLimit* m_width;
 };
 
 // A drop-down that writes a code field and offers the rows of a second cursor, several of its fields per row

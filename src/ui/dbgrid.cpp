@@ -1,6 +1,7 @@
 #include "ui/dbgrid.h"
 
 #include "ui/command.h"
+#include "ui/fieldwidth.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -14,7 +15,7 @@
 
 namespace tabi::ui {
 
-// Cell editor (a line edit limited to the field's size) and the grid's own row and column lines.
+// Cell editor (a line edit limited to the field's width in characters) and the grid's own row and column lines.
 class GridDelegate : public QStyledItemDelegate {
 public:
     explicit GridDelegate(DBGrid* grid) : QStyledItemDelegate(grid), m_grid(grid) {}
@@ -23,18 +24,21 @@ public:
                           const QModelIndex& index) const override {
         auto* edit = new QLineEdit(parent);
         edit->setFrame(false);
+        auto* width = new FieldWidthLimit(edit);
         if (TableCursor* cursor = m_grid->tableCursor()) {
             const int field = m_grid->cursorModel()->fieldOfColumn(index.column());
             if (field >= 0) {
                 const FieldDef& def = cursor->fieldDef(field);
-                if (def.type == FieldType::Text && def.size > 0)
-                    edit->setMaxLength(def.size);
+                width->setField(&def);
                 if (isNumericField(def))
                     edit->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
             }
         }
         // The first typed character puts the record into edit state, as the indicator then shows.
-        QObject::connect(edit, &QLineEdit::textEdited, m_grid, [grid = m_grid] { grid->startEdit(); });
+        QObject::connect(edit, &QLineEdit::textEdited, m_grid, [grid = m_grid, width] {
+            width->apply();
+            grid->startEdit();
+        });
         m_editor = edit;
         m_editorIndex = index;
         return edit;

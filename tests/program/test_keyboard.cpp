@@ -107,9 +107,9 @@ private Q_SLOTS:
                                  "DELETE FROM BUNRUI; INSERT INTO BUNRUI (BUNRUI_CD, BUNRUI_KANJI) VALUES "
                                  "('101', 'x'), ('102', 'y'), ('103', 'z');"));
         auto per = Database::open(DbKind::Personal);
-        per->exec(QStringLiteral(
-            "INSERT INTO RYOTEIM (RYOTEI_CD, RYOTEI_NAME) VALUES ('A', '北へ'), ('B', '西へ');"
-            "INSERT INTO RYOTEID (RYOTEI_CD, HATSU_EKI) VALUES ('A', '一'), ('A', '二'), ('B', '乙');"));
+        per->exec(
+            QStringLiteral("INSERT INTO RYOTEIM (RYOTEI_CD, RYOTEI_NAME) VALUES ('A', '北へ'), ('B', '西へ');"
+                           "INSERT INTO RYOTEID (RYOTEI_CD, HATSU_EKI) VALUES ('A', '一'), ('A', '二'), ('B', '乙');"));
     }
     void cleanup() {
         m_dialogs.reset();
@@ -126,48 +126,135 @@ private Q_SLOTS:
         QTest::addColumn<QString>("expected");
         QTest::addColumn<QString>("focusAfter");
         // List screens: a read-only grid, a four-button navigator.
-        QTest::newRow("list: last, prior") << "TMijo" << "DBGrid1" << "C+End C+PgUp" << "list" << "1 Browse" << "DBGrid1";
-        QTest::newRow("list: first from a button") << "TMijo" << "BitBtnE" << "C+End C+Home" << "list" << "0 Browse"
+        QTest::newRow("list: last, prior") << "TMijo"
+                                           << "DBGrid1"
+                                           << "C+End C+PgUp"
+                                           << "list"
+                                           << "1 Browse"
+                                           << "DBGrid1";
+        QTest::newRow("list: first from a button") << "TMijo"
+                                                   << "BitBtnE"
+                                                   << "C+End C+Home"
+                                                   << "list"
+                                                   << "0 Browse"
                                                    << "BitBtnE";
-        QTest::newRow("list: no insert button, no insert") << "TMijo" << "DBGrid1" << "C+Ins C+Del" << "list"
-                                                           << "0 Browse" << "DBGrid1";
-        QTest::newRow("list: rows by arrow") << "TMijo" << "DBGrid1" << "Down Down" << "list" << "2 Browse"
+        QTest::newRow("list: no insert button, no insert") << "TMijo"
+                                                           << "DBGrid1"
+                                                           << "C+Ins C+Del"
+                                                           << "list"
+                                                           << "0 Browse"
+                                                           << "DBGrid1";
+        QTest::newRow("list: rows by arrow") << "TMijo"
+                                             << "DBGrid1"
+                                             << "Down Down"
+                                             << "list"
+                                             << "2 Browse"
                                              << "DBGrid1";
         // Record cards: the header navigator from the header and the page, the first-ride navigator from its group.
-        QTest::newRow("card: next from a header field") << "TFSAKUDO" << "EditJIGYOSHA" << "C+PgDn C+PgDn" << "records"
-                                                        << "2 Browse" << "EditJIGYOSHA";
-        QTest::newRow("card: last from the page") << "TFSAKUDO" << "EditBIKO1" << "C+End C+Home" << "records"
-                                                  << "0 Browse" << "EditBIKO1";
-        QTest::newRow("card: typing, Esc drops the text, Esc the edit")
-            << "TFSAKUDO" << "EditBIKO1" << "t:x Esc Esc" << "records" << "0 Browse" << "EditBIKO1";
-        QTest::newRow("card: insert in the group") << "TFSAKUDO" << "EditBIKO" << "C+Ins" << "detail" << "-1 Insert"
+        QTest::newRow("card: next from a header field") << "TFSAKUDO"
+                                                        << "EditJIGYOSHA"
+                                                        << "C+PgDn C+PgDn"
+                                                        << "records"
+                                                        << "2 Browse"
+                                                        << "EditJIGYOSHA";
+        QTest::newRow("card: last from the page") << "TFSAKUDO"
+                                                  << "EditBIKO1"
+                                                  << "C+End C+Home"
+                                                  << "records"
+                                                  << "0 Browse"
+                                                  << "EditBIKO1";
+        QTest::newRow("card: typing, Esc drops the text, Esc the edit") << "TFSAKUDO"
+                                                                        << "EditBIKO1"
+                                                                        << "t:x Esc Esc"
+                                                                        << "records"
+                                                                        << "0 Browse"
+                                                                        << "EditBIKO1";
+        QTest::newRow("card: insert in the group") << "TFSAKUDO"
+                                                   << "EditBIKO"
+                                                   << "C+Ins"
+                                                   << "detail"
+                                                   << "-1 Insert"
                                                    << "EditBIKO";
-        QTest::newRow("card: group keys leave the record") << "TFSAKUDO" << "EditBIKO" << "C+Ins C+PgDn" << "records"
-                                                           << "0 Browse" << "EditBIKO";
-        QTest::newRow("card: post in the group") << "TFSAKUDO" << "EditJOSHA_DATE" << "C+Ins t:2024-05-06 C+Enter"
-                                                 << "detail" << "0 Browse" << "EditJOSHA_DATE";
-        QTest::newRow("card: Esc cancels the group's insert") << "TFSAKUDO" << "EditBIKO" << "C+Ins t:x Esc Esc"
-                                                              << "detail" << "-1 Browse" << "EditBIKO";
+        QTest::newRow("card: group keys leave the record") << "TFSAKUDO"
+                                                           << "EditBIKO"
+                                                           << "C+Ins C+PgDn"
+                                                           << "records"
+                                                           << "0 Browse"
+                                                           << "EditBIKO";
+        QTest::newRow("card: post in the group") << "TFSAKUDO"
+                                                 << "EditJOSHA_DATE"
+                                                 << "C+Ins t:2024-05-06 C+Enter"
+                                                 << "detail"
+                                                 << "0 Browse"
+                                                 << "EditJOSHA_DATE";
+        QTest::newRow("card: Esc cancels the group's insert") << "TFSAKUDO"
+                                                              << "EditBIKO"
+                                                              << "C+Ins t:x Esc Esc"
+                                                              << "detail"
+                                                              << "-1 Browse"
+                                                              << "EditBIKO";
         // Itinerary: the header navigator from the header, the legs' navigator from the legs.
-        QTest::newRow("itinerary: next itinerary") << "TRFORM" << "DBEditName" << "C+PgDn" << "itineraries"
-                                                   << "1 Browse" << "DBEditName";
-        QTest::newRow("itinerary: next leg") << "TRFORM" << "DBEdit5" << "C+PgDn" << "legs" << "1 Browse" << "DBEdit5";
-        QTest::newRow("itinerary: leg keys leave the itinerary") << "TRFORM" << "DBEdit5" << "C+End" << "itineraries"
-                                                                 << "0 Browse" << "DBEdit5";
-        QTest::newRow("itinerary: insert, type, post a leg") << "TRFORM" << "DBEdit5" << "C+Ins t:x C+Enter" << "legs"
-                                                             << "2 Browse" << "DBEdit5";
-        QTest::newRow("itinerary: new itinerary") << "TRFORM" << "DBEditCode" << "C+Ins" << "itineraries"
-                                                  << "-1 Insert" << "DBEditCode";
-        QTest::newRow("itinerary: Esc with nothing to cancel") << "TRFORM" << "DBEditCode" << "Esc" << "itineraries"
-                                                               << "0 Browse" << "DBEditCode";
+        QTest::newRow("itinerary: next itinerary") << "TRFORM"
+                                                   << "DBEditName"
+                                                   << "C+PgDn"
+                                                   << "itineraries"
+                                                   << "1 Browse"
+                                                   << "DBEditName";
+        QTest::newRow("itinerary: next leg") << "TRFORM"
+                                             << "DBEdit5"
+                                             << "C+PgDn"
+                                             << "legs"
+                                             << "1 Browse"
+                                             << "DBEdit5";
+        QTest::newRow("itinerary: leg keys leave the itinerary") << "TRFORM"
+                                                                 << "DBEdit5"
+                                                                 << "C+End"
+                                                                 << "itineraries"
+                                                                 << "0 Browse"
+                                                                 << "DBEdit5";
+        QTest::newRow("itinerary: insert, type, post a leg") << "TRFORM"
+                                                             << "DBEdit5"
+                                                             << "C+Ins t:x C+Enter"
+                                                             << "legs"
+                                                             << "2 Browse"
+                                                             << "DBEdit5";
+        QTest::newRow("itinerary: new itinerary") << "TRFORM"
+                                                  << "DBEditCode"
+                                                  << "C+Ins"
+                                                  << "itineraries"
+                                                  << "-1 Insert"
+                                                  << "DBEditCode";
+        QTest::newRow("itinerary: Esc with nothing to cancel") << "TRFORM"
+                                                               << "DBEditCode"
+                                                               << "Esc"
+                                                               << "itineraries"
+                                                               << "0 Browse"
+                                                               << "DBEditCode";
         // Master editors: an editable grid under a ten-button navigator.
-        QTest::newRow("editor: last") << "TBunrui" << "DBGrid1" << "C+End" << "table" << "2 Browse" << "DBGrid1";
-        QTest::newRow("editor: insert, Esc") << "TBunrui" << "DBGrid1" << "C+Ins Esc" << "table" << "0 Browse"
+        QTest::newRow("editor: last") << "TBunrui"
+                                      << "DBGrid1"
+                                      << "C+End"
+                                      << "table"
+                                      << "2 Browse"
+                                      << "DBGrid1";
+        QTest::newRow("editor: insert, Esc") << "TBunrui"
+                                             << "DBGrid1"
+                                             << "C+Ins Esc"
+                                             << "table"
+                                             << "0 Browse"
                                              << "DBGrid1";
-        QTest::newRow("editor: delete asks, then deletes") << "TBunrui" << "DBGrid1" << "C+Del" << "table"
-                                                           << "0 Browse" << "DBGrid1";
-        QTest::newRow("editor: post from the cell editor") << "TBunrui" << "DBGrid1" << "C+Ins t:1 C+Enter" << "table"
-                                                           << "0 Browse" << "DBGrid1";
+        QTest::newRow("editor: delete asks, then deletes") << "TBunrui"
+                                                           << "DBGrid1"
+                                                           << "C+Del"
+                                                           << "table"
+                                                           << "0 Browse"
+                                                           << "DBGrid1";
+        QTest::newRow("editor: post from the cell editor") << "TBunrui"
+                                                           << "DBGrid1"
+                                                           << "C+Ins t:1 C+Enter"
+                                                           << "table"
+                                                           << "0 Browse"
+                                                           << "DBGrid1";
     }
     void walk() {
         QFETCH(QString, screen);
@@ -188,8 +275,9 @@ private Q_SLOTS:
         for (const QString& key : keys.split(QLatin1Char(' ')))
             press(key);
         TableCursor& c = cursorOf(*s, cursor);
-        QCOMPARE(QStringLiteral("%1 %2").arg(c.state() == CursorState::Insert ? -1 : c.recNo()).arg(stateName(c.state())),
-                 expected);
+        QCOMPARE(
+            QStringLiteral("%1 %2").arg(c.state() == CursorState::Insert ? -1 : c.recNo()).arg(stateName(c.state())),
+            expected);
         QCOMPARE(focusName(), focusAfter);
         // Deleting asked first; posting a new row stored it; nothing else changed the number of rows.
         int added = keys.contains(QLatin1String("C+Enter")) ? 1 : 0;
@@ -220,10 +308,10 @@ private Q_SLOTS:
 
     void hintsNameTheirKeys() {
         records::TRFORM s;
-        const QStringList expected{"最初の行 (Ctrl+Home)", "前の行 (Ctrl+PgUp)", "次の行 (Ctrl+PgDn)",
-                                   "最後の行 (Ctrl+End)",  "行の挿入 (Ctrl+Ins)", "行の削除 (Ctrl+Del)",
-                                   "行の編集",             "行の登録 (Ctrl+Enter)", "編集の取り消し (Esc)",
-                                   "データ更新"};
+        const QStringList expected{
+            "最初の行 (Ctrl+Home)", "前の行 (Ctrl+PgUp)",  "次の行 (Ctrl+PgDn)", "最後の行 (Ctrl+End)",
+            "行の挿入 (Ctrl+Ins)",  "行の削除 (Ctrl+Del)", "行の編集",           "行の登録 (Ctrl+Enter)",
+            "編集の取り消し (Esc)", "データ更新"};
         for (ui::DBNavigator* nav : {s.itineraryNavigator(), s.legNavigator()})
             for (int i = 0; i < ui::DBNavigator::kButtonCount; ++i) {
                 QCOMPARE(nav->button(ui::DBNavigator::Button(i))->toolTip(), expected[i]);

@@ -15,7 +15,9 @@ namespace {
 constexpr int kFirstBatch = 32;
 constexpr int kMaxBatch = 1024;
 
-QString quoted(const QString& identifier) { return QLatin1Char('"') + identifier + QLatin1Char('"'); }
+QString quoted(const QString& identifier) {
+    return QLatin1Char('"') + identifier + QLatin1Char('"');
+}
 
 QString placeholders(int n) {
     QStringList p;
@@ -138,7 +140,8 @@ void TableCursor::open() {
             if (ix.name.compare(m_indexNames, Qt::CaseInsensitive) == 0)
                 order = ix.fields;
         Statement probe(*m_db, QStringLiteral("SELECT 1 FROM sqlite_schema WHERE type = 'index' AND name = ?"));
-        probe.bindText(1, m_indexNames.isEmpty() ? QString() : physicalIndexName(*m_def, IndexDef{m_indexNames, order, false}));
+        probe.bindText(1, m_indexNames.isEmpty() ? QString()
+                                                 : physicalIndexName(*m_def, IndexDef{m_indexNames, order, false}));
         if (order.isEmpty() || !probe.step())
             throw Error(QStringLiteral("表 %1 に索引 %2 はありません。").arg(m_tableName, m_indexNames));
     } else {
@@ -286,13 +289,16 @@ void TableCursor::resolveOrder(const QStringList& fields) {
             add(f, quoted(orderColumn(*m_def, def.name)), KeyForm::EmptyForNull);
         } else {
             add(f, QStringLiteral("(%1 IS NOT NULL)").arg(quoted(def.name)), KeyForm::NullFlag);
-            add(f, QStringLiteral("ifnull(%1, %2)").arg(quoted(def.name), textual ? QStringLiteral("''") : QStringLiteral("0")),
+            add(f,
+                QStringLiteral("ifnull(%1, %2)")
+                    .arg(quoted(def.name), textual ? QStringLiteral("''") : QStringLiteral("0")),
                 KeyForm::ZeroForNull);
         }
     }
     if (!uniqueKey)
         add(-1, QStringLiteral("rowid"), KeyForm::Rowid);
-    m_keysetStart = (m_linkField >= 0 && !m_orderFields.isEmpty() && m_orderFields[0] == m_linkField) ? orderColumnsOf(1) : 0;
+    m_keysetStart =
+        (m_linkField >= 0 && !m_orderFields.isEmpty() && m_orderFields[0] == m_linkField) ? orderColumnsOf(1) : 0;
 }
 
 int TableCursor::orderColumnsOf(int fieldCount) const {
@@ -325,7 +331,8 @@ QString TableCursor::whereClause(const QString& keysetOp, int keysetCols) const 
         const int start = fromFirst ? 0 : m_keysetStart;
         const QString op = fromFirst ? keysetOp.mid(1) : keysetOp;
         parts << QStringLiteral("(%1) %2 (%3)")
-                     .arg(m_orderColumns.mid(start, keysetCols).join(QStringLiteral(", ")), op, placeholders(keysetCols));
+                     .arg(m_orderColumns.mid(start, keysetCols).join(QStringLiteral(", ")), op,
+                          placeholders(keysetCols));
     }
     return parts.isEmpty() ? QString() : QStringLiteral(" WHERE ") + parts.join(QStringLiteral(" AND "));
 }
@@ -493,7 +500,9 @@ bool TableCursor::fetchBeside(const CursorRow& row, qint64 rowIndex, bool forwar
     return true;
 }
 
-qint64 TableCursor::indexInWindow(int pos) const { return m_bufStartIndex >= 0 ? m_bufStartIndex + pos : -1; }
+qint64 TableCursor::indexInWindow(int pos) const {
+    return m_bufStartIndex >= 0 ? m_bufStartIndex + pos : -1;
+}
 
 // Stands on the stored row with this rowid; when `expected` is given, only if it is still that record.
 bool TableCursor::rereadCurrent(qint64 rowid, const CursorRow* expected) {
@@ -732,9 +741,13 @@ QVariant TableCursor::masterValue() {
     return m_master->raw(m_masterLinkField);
 }
 
-void TableCursor::insert() { beginInsert(false); }
+void TableCursor::insert() {
+    beginInsert(false);
+}
 
-void TableCursor::append() { beginInsert(true); }
+void TableCursor::append() {
+    beginInsert(true);
+}
 
 // The new record is set up completely before observers hear of it: a grid asks where it shows at once.
 void TableCursor::beginInsert(bool atEnd) {
@@ -888,7 +901,8 @@ void TableCursor::remove() {
     if (m_buf.isEmpty())
         throw Error(QStringLiteral("表 %1 に削除する行がありません。").arg(m_tableName));
     const CursorRow gone = m_state == CursorState::Edit ? m_editOrigin : m_buf[m_pos];
-    Statement& s = m_db->cached(QStringLiteral("DELETE FROM %1 WHERE rowid = ?%2").arg(quoted(m_tableName), m_identityWhere));
+    Statement& s =
+        m_db->cached(QStringLiteral("DELETE FROM %1 WHERE rowid = ?%2").arg(quoted(m_tableName), m_identityWhere));
     {
         StatementScope scope(s);
         bindIdentity(s, 1, gone);
@@ -908,7 +922,8 @@ void TableCursor::remove() {
     // The successor of the deleted record now has the deleted record's index.
     if (m_pos < m_buf.size()) {
         m_bof = m_eof = false;
-    } else if (!m_bufToEnd && fetchBeside(m_buf.isEmpty() ? gone : m_buf.last(), goneIndex >= 0 ? goneIndex - 1 : -1, true)) {
+    } else if (!m_bufToEnd &&
+               fetchBeside(m_buf.isEmpty() ? gone : m_buf.last(), goneIndex >= 0 ? goneIndex - 1 : -1, true)) {
         m_bof = m_eof = false;
     } else if (!m_buf.isEmpty()) {
         m_pos = int(m_buf.size()) - 1;
@@ -933,7 +948,9 @@ void TableCursor::ensureFields() {
     }
 }
 
-const FieldDef& TableCursor::fieldDef(int field) const { return const_cast<TableCursor*>(this)->fieldDef(field); }
+const FieldDef& TableCursor::fieldDef(int field) const {
+    return const_cast<TableCursor*>(this)->fieldDef(field);
+}
 
 FieldDef& TableCursor::fieldDef(int field) {
     ensureFields();
@@ -967,8 +984,12 @@ const QVariant& TableCursor::raw(int field) {
     return m_buf[m_pos].values[field];
 }
 
-QVariant TableCursor::value(int field) { return raw(field); }
-bool TableCursor::isNull(int field) { return raw(field).isNull(); }
+QVariant TableCursor::value(int field) {
+    return raw(field);
+}
+bool TableCursor::isNull(int field) {
+    return raw(field).isNull();
+}
 
 QString TableCursor::asString(int field) {
     const QVariant& v = raw(field);
@@ -989,7 +1010,8 @@ QString TableCursor::displayText(int field) {
         return fmt::formatNumber(v.toDouble(), f.format); // an empty format gives plain digits, never an exponent
     case FieldType::Integer:
     case FieldType::SmallInt:
-        return f.format.isEmpty() ? QString::number(v.toLongLong()) : fmt::formatNumber(double(v.toLongLong()), f.format);
+        return f.format.isEmpty() ? QString::number(v.toLongLong())
+                                  : fmt::formatNumber(double(v.toLongLong()), f.format);
     case FieldType::Timestamp:
         return fmt::formatTimestamp(v.toString(), f.format);
     default:
@@ -997,7 +1019,9 @@ QString TableCursor::displayText(int field) {
     }
 }
 
-double TableCursor::asFloat(int field) { return raw(field).toDouble(); }
+double TableCursor::asFloat(int field) {
+    return raw(field).toDouble();
+}
 qint64 TableCursor::asInteger(int field) {
     const QVariant& v = raw(field);
     return v.typeId() == QMetaType::Double ? qint64(v.toDouble()) : v.toLongLong();
@@ -1041,9 +1065,10 @@ QVariant TableCursor::toStorage(int field, const QVariant& value) const {
             return QVariant();
         const std::optional<double> d = fmt::parseNumber(t);
         if (!d)
-            throw Error(QStringLiteral("表 %1 のフィールド %2 には数値を入力してください（「%3」は数値ではありません）。")
-                            .arg(m_tableName, fieldTitle(f), value.toString()),
-                        ErrorKind::NotANumber);
+            throw Error(
+                QStringLiteral("表 %1 のフィールド %2 には数値を入力してください（「%3」は数値ではありません）。")
+                    .arg(m_tableName, fieldTitle(f), value.toString()),
+                ErrorKind::NotANumber);
         return *d;
     }
     case FieldType::Integer:
@@ -1064,15 +1089,17 @@ QVariant TableCursor::toStorage(int field, const QVariant& value) const {
             return QVariant();
         const std::optional<qint64> n = fmt::parseInteger(t);
         if (!n)
-            throw Error(QStringLiteral("表 %1 のフィールド %2 には整数を入力してください（「%3」は整数ではありません）。")
-                            .arg(m_tableName, fieldTitle(f), value.toString()),
-                        ErrorKind::NotANumber);
+            throw Error(
+                QStringLiteral("表 %1 のフィールド %2 には整数を入力してください（「%3」は整数ではありません）。")
+                    .arg(m_tableName, fieldTitle(f), value.toString()),
+                ErrorKind::NotANumber);
         return *n;
     }
     case FieldType::Timestamp: {
         switch (value.typeId()) {
         case QMetaType::QDate:
-            return value.toDate().isValid() ? value.toDate().toString(QStringLiteral("yyyy-MM-dd 00:00:00")) : QVariant();
+            return value.toDate().isValid() ? value.toDate().toString(QStringLiteral("yyyy-MM-dd 00:00:00"))
+                                            : QVariant();
         case QMetaType::QDateTime:
             return value.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
         case QMetaType::QTime:
@@ -1094,10 +1121,19 @@ QVariant TableCursor::toStorage(int field, const QVariant& value) const {
         const QDate day = QDate::fromString(d, QStringLiteral("yyyy-M-d"));
         if (day.isValid())
             return day.toString(QStringLiteral("yyyy-MM-dd 00:00:00"));
-        const QTime time = QTime::fromString(t, QStringLiteral("H:mm"));
-        if (time.isValid() && f.format.startsWith(QLatin1String("HH")))
-            return QStringLiteral("1899-12-30 ") + time.toString(QStringLiteral("HH:mm:ss"));
-        throw Error(QStringLiteral("表 %1 のフィールド %2 には実在する日付を yyyy-mm-dd の形で入力してください（「%3」は日付として読めません）。")
+        if (f.format.startsWith(QLatin1String("HH"))) {
+            const QTime time = QTime::fromString(t, QStringLiteral("H:mm"));
+            if (time.isValid())
+                return QStringLiteral("1899-12-30 ") + time.toString(QStringLiteral("HH:mm:ss"));
+            // A time of day field: the rule is the clock's, not the calendar's.
+            throw Error(
+                QStringLiteral("表 %1 のフィールド %2 には時刻を 00:00～23:59 の範囲で HH:MM の形で入力してください"
+                               "（「%3」は時刻として読めません）。")
+                    .arg(m_tableName, fieldTitle(f), t),
+                ErrorKind::NotADate);
+        }
+        throw Error(QStringLiteral("表 %1 のフィールド %2 には実在する日付を yyyy-mm-dd "
+                                   "の形で入力してください（「%3」は日付として読めません）。")
                         .arg(m_tableName, fieldTitle(f), t),
                     ErrorKind::NotADate);
     }
@@ -1119,10 +1155,18 @@ void TableCursor::setValue(int field, const QVariant& value) {
 void TableCursor::setText(int field, const QString& text) {
     setValue(field, text.isEmpty() ? QVariant() : QVariant(text));
 }
-void TableCursor::setFloat(int field, double value) { setValue(field, value); }
-void TableCursor::setInteger(int field, qint64 value) { setValue(field, value); }
-void TableCursor::setDate(int field, const QDate& day) { setValue(field, day.isValid() ? QVariant(day) : QVariant()); }
-void TableCursor::setNull(int field) { setValue(field, QVariant()); }
+void TableCursor::setFloat(int field, double value) {
+    setValue(field, value);
+}
+void TableCursor::setInteger(int field, qint64 value) {
+    setValue(field, value);
+}
+void TableCursor::setDate(int field, const QDate& day) {
+    setValue(field, day.isValid() ? QVariant(day) : QVariant());
+}
+void TableCursor::setNull(int field) {
+    setValue(field, QVariant());
+}
 
 // ---------------------------------------------------------------------------------------------------------------
 // observers and master-detail
@@ -1132,9 +1176,13 @@ void TableCursor::addObserver(CursorObserver* observer) {
         m_observers.append(observer);
 }
 
-void TableCursor::removeObserver(CursorObserver* observer) { m_observers.removeAll(observer); }
+void TableCursor::removeObserver(CursorObserver* observer) {
+    m_observers.removeAll(observer);
+}
 
-void TableCursor::disableControls() { ++m_disabled; }
+void TableCursor::disableControls() {
+    ++m_disabled;
+}
 
 void TableCursor::enableControls() {
     if (m_disabled > 0 && --m_disabled == 0 && m_pendingNotify) {
@@ -1196,7 +1244,8 @@ int TableCursor::recordCount() {
         if (m_bufFromStart && m_bufToEnd) {
             m_count = m_buf.size();
         } else {
-            Statement& s = m_db->cached(QStringLiteral("SELECT count(*) FROM %1").arg(quoted(m_tableName)) + whereClause({}, 0));
+            Statement& s =
+                m_db->cached(QStringLiteral("SELECT count(*) FROM %1").arg(quoted(m_tableName)) + whereClause({}, 0));
             StatementScope scope(s);
             bindFilter(s);
             m_count = s.step() ? s.columnInt(0) : 0;

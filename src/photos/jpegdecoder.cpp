@@ -6,6 +6,7 @@
 
 #include <csetjmp>
 #include <cstdio>
+#include <jerror.h>
 #include <jpeglib.h>
 
 namespace tabi::photos {
@@ -112,7 +113,8 @@ bool run(Job* job, const unsigned char* data, unsigned long size, Mode mode, QSi
         return refuse(job);
     job->image = QImage(int(job->cinfo.output_width), int(rows), QImage::Format_RGB32);
     if (job->image.isNull()) {
-        std::snprintf(job->err.message, sizeof job->err.message, "Out of memory");
+        job->err.mgr.msg_code = JERR_OUT_OF_MEMORY;
+        job->err.message[0] = 0;
         jpeg_destroy_decompress(&job->cinfo);
         return false;
     }
@@ -147,15 +149,37 @@ bool run(Job* job, const unsigned char* data, unsigned long size, Mode mode, QSi
                         .arg(fileName)
                         .arg(job.size.width())
                         .arg(job.size.height()));
-    throw Error(QStringLiteral("%1: %2").arg(fileName, QString::fromLocal8Bit(job.err.message)));
+    // In the user's words, with the decoder's own text after it for whoever needs the detail.
+    QString what;
+    switch (job.err.mgr.msg_code) {
+    case JERR_NO_SOI:
+        what = QStringLiteral("JPEG 形式の画像ではありません");
+        break;
+    case JERR_INPUT_EMPTY:
+    case JERR_INPUT_EOF:
+    case JERR_NO_IMAGE:
+        what = QStringLiteral("ファイルが途中で切れていて画像を読み取れません");
+        break;
+    case JERR_OUT_OF_MEMORY:
+        what = QStringLiteral("メモリが足りないため画像を表示できません");
+        break;
+    default:
+        what = QStringLiteral("JPEG 画像として読み取れません");
+        break;
+    }
+    const QString detail = QString::fromLocal8Bit(job.err.message);
+    throw Error(detail.isEmpty() ? QStringLiteral("%1: %2。").arg(fileName, what)
+                                 : QStringLiteral("%1: %2（%3）。").arg(fileName, what, detail));
+}
+
+[[noreturn]] void cannotOpen(const QFile& file) {
+    throw Error(QStringLiteral("%1: ファイルを開けません（%2）。").arg(file.fileName(), file.errorString()));
 }
 
 // Runs the decoder; an error names the file.
 void decodeOrFail(Job& job, const QByteArray& data, const QString& fileName, Mode mode, QSize area = QSize()) {
-    if (data.isEmpty()) {
-        std::snprintf(job.err.message, sizeof job.err.message, "Empty file");
-        fail(fileName, job);
-    }
+    if (data.isEmpty())
+        throw Error(QStringLiteral("%1: ファイルが空です（0 バイト）。画像がありません。").arg(fileName));
     if (!run(&job, reinterpret_cast<const unsigned char*>(data.constData()), static_cast<unsigned long>(data.size()),
              mode, area))
         fail(fileName, job);
@@ -184,7 +208,7 @@ QImage decodeJpeg(const QByteArray& data, const QString& fileName) {
 QByteArray readJpegFile(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw Error(QStringLiteral("%1: %2").arg(path, file.errorString()));
+        cannotOpen(file);
     if (file.size() > kMaxJpegFileBytes)
         throw Error(
             QStringLiteral("%1: ファイルが大きすぎるため表示できません（%2 バイト）。").arg(path).arg(file.size()));
@@ -204,7 +228,7 @@ QSize jpegSize(const QByteArray& data, const QString& fileName) {
 QSize jpegFileSize(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw Error(QStringLiteral("%1: %2").arg(path, file.errorString()));
+        cannotOpen(file);
     // The header is near the start; a large file need not be read whole for it.
     return jpegSize(file.read(qMin<qint64>(file.size(), kMaxJpegFileBytes)), path);
 }

@@ -10,6 +10,10 @@
 
 namespace tabi::photos {
 
+namespace {
+constexpr int kStepButtons = 4; // first, prior, next, +5; save comes after them
+}
+
 PhotoControls::PhotoControls(QWidget* host, PhotoKeys keys, bool placeholders)
     : m_host(host), m_series(std::move(keys), placeholders) {}
 
@@ -73,6 +77,9 @@ void PhotoControls::plus5() {
 }
 
 void PhotoControls::save() {
+    // Off while no photo is shown: the number's description was not read, so nothing is written over it.
+    if (!m_buttons[4]->isEnabled())
+        return;
     // The text area may not hold a description exactly as read (a lone CR, for one); while it still shows what
     // it was given, the description as read is what is saved.
     const QString text = m_memo->toPlainText();
@@ -95,8 +102,29 @@ void PhotoControls::showState() {
     m_shownText = m_memo->toPlainText();
     const PhotoButtons& b = m_series.buttons();
     const bool enabled[] = {b.first, b.prior, b.next, b.plus5, b.save};
+    int focused = -1;
+    for (std::size_t i = 0; i < m_buttons.size(); ++i) {
+        if (m_buttons[i]->hasFocus())
+            focused = int(i);
+        if (enabled[i])
+            m_buttons[i]->setEnabled(true);
+    }
+    // A focused button that turns itself off would hand the focus on to the next control in Tab order, which is
+    // save or the screen's close button, where the next Space would act. The focus stays among the stepping
+    // buttons instead, on the nearest one still on (the earlier on a tie), else on the text area.
+    if (focused >= 0 && !enabled[focused]) {
+        QWidget* to = m_memo;
+        for (int distance = 1; distance < kStepButtons && to == m_memo; ++distance)
+            for (int i : {focused - distance, focused + distance})
+                if (i >= 0 && i < kStepButtons && enabled[i]) {
+                    to = m_buttons[std::size_t(i)];
+                    break;
+                }
+        to->setFocus(Qt::OtherFocusReason);
+    }
     for (std::size_t i = 0; i < m_buttons.size(); ++i)
-        m_buttons[i]->setEnabled(enabled[i]);
+        if (!enabled[i])
+            m_buttons[i]->setEnabled(false);
 }
 
 } // namespace tabi::photos

@@ -33,7 +33,7 @@ QByteArray readPlaceholder(const QString& named) {
         throw Error(QStringLiteral("%1: 通常のファイルではありません。").arg(named));
     QFile file(path.isEmpty() ? named : path);
     if (!file.open(QIODevice::ReadOnly))
-        throw Error(QStringLiteral("%1: %2").arg(file.fileName(), file.errorString()));
+        throw Error(QStringLiteral("%1: ファイルを開けません（%2）。").arg(file.fileName(), file.errorString()));
     return file.readAll();
 }
 
@@ -112,13 +112,15 @@ void PhotoSeries::loadPhotoFile() {
     m_imageVisible = true;
     m_image = QImage();
 
-    // The photo first; whatever goes wrong with it, the description of this number is still loaded, so the page
-    // never shows one number with another's text. The first error is raised at the end.
+    // The photo first. A photo that cannot be shown ends the loading; the text area is emptied so that it never
+    // shows one number with another's text (and the save button is off). An error of the viewer's placeholder
+    // is raised after the description is loaded.
     std::optional<Error> failure;
     const QString photoPath = existingFile(photoFileName(photoFolder, m_code, m_number));
     try {
         if (photoPath.isEmpty() || !QFileInfo(photoPath).isReadable()) {
-            showAsMissing(photoFolder, kImageNotFound);
+            showAsMissing(photoFolder,
+                          imageNotFound(QFileInfo(photoFileName(photoFolder, m_code, m_number)).fileName()));
         } else {
             try {
                 const QByteArray bytes = readJpegFile(photoPath);
@@ -136,11 +138,16 @@ void PhotoSeries::loadPhotoFile() {
                 if (problem.startsWith(photoPath))
                     problem = QFileInfo(photoPath).fileName() + problem.mid(photoPath.size());
                 showAsMissing(photoFolder, problem);
+                m_description.clear();
+                m_descriptionMissing = false;
+                m_readBytes.reset();
+                throw;
             }
         }
     } catch (const Error& e) {
-        if (!failure)
-            failure = e; // the viewer's placeholder image could not be shown either
+        if (failure)
+            throw;   // the photo itself could not be shown: the command stops here
+        failure = e; // the viewer's placeholder image could not be shown
     }
 
     m_descriptionMissing = false;

@@ -21,7 +21,10 @@ struct PhotoKeys {
 };
 
 inline const QString kNoImageCaption = QStringLiteral("画像なし");
-inline const QString kImageNotFound = QStringLiteral("Image file not found.");
+// The information line of a missing photo, naming the file without its folder.
+inline QString imageNotFound(const QString& fileName) {
+    return QStringLiteral("画像ファイル %1 がありません。").arg(fileName);
+}
 inline const QString kNoDescription = QStringLiteral("画像に関する説明ファイルなし");
 // Base name of the photo viewer's placeholder image and description.
 inline const QString kPlaceholderName = QStringLiteral("NOPHOTO");
@@ -66,8 +69,9 @@ public:
     // Page shown: the code of the host's current record, number "00", then load and set the buttons.
     void start(const QString& code);
     // Shows the photo and description of the current number. A photo that opens but cannot be shown (it does
-    // not decode, or it is too large) is shown as a missing one, with the problem in the information line and
-    // the number's own description, and then raised as tabi::Error naming the file.
+    // not decode, or it is too large) stops the loading: the page is left as for a missing photo, with the
+    // problem in the information line and an empty description (never another number's), and the problem is
+    // raised as tabi::Error naming the file.
     void loadPhotoFile();
     // Enables next and +5 by the existence of their photo files; first and prior stay off at "00".
     void changeButtonProperty();

@@ -2,6 +2,7 @@
 
 #include "photos/photoaudit.h"
 #include "photos/photoseries.h"
+#include "ui/dbgrid.h"
 #include "ui/screenkit.h"
 
 #include <QHBoxLayout>
@@ -42,6 +43,10 @@ TFiles::TFiles(QWidget* parent)
     m_image->setPixmap(scanPicture());
     m_image->hide();
     topBar()->addWidget(m_image);
+
+    // The marks of a route missing from the route table show whole.
+    for (const char* field : {"ROSEN_KANJI", "SHOZOKU"})
+        grid()->fitColumnTo(QString::fromLatin1(field), QStringLiteral("■■■■■■■■■■"));
 
     auto ref = m_ref;
     addStep("BitBtnZ", QStringLiteral("全消(&Z)"), Busy | GridHidden, [=] { clearPhotoFileList(ref); });

@@ -4,8 +4,10 @@
 #include "ui/dbcontrols.h"
 #include "ui/dbctrlgrid.h"
 #include "ui/dbnavigator.h"
+#include "ui/dialogs.h"
 #include "ui/fonts.h"
 
+#include <QApplication>
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
@@ -39,7 +41,6 @@ ui::DBNavigator* navigator(QWidget* parent, const char* name, TableCursor& curso
     auto* n = new ui::DBNavigator(parent);
     n->setObjectName(QString::fromLatin1(name));
     n->setTableCursor(&cursor);
-    n->setStandardHints(true);
     n->move(8, y + (kStripHeight - ui::DBNavigator::kDefaultHeight) / 2);
     n->resize(n->sizeHint());
     return n;
@@ -60,8 +61,17 @@ TRFORM::TRFORM(QWidget* parent)
     m_legs.open();
 
     m_navigator = navigator(this, "DBNavigator", m_itineraries, 0);
-    m_navigator->setDeleteHandler([this](TableCursor&) { deleteItinerary(); });
+    m_navigator->setKeyScope(this);
+    m_navigator->setConfirmDelete(false); // asked by the handler, with the number of legs
+    m_navigator->setDeleteHandler([this](TableCursor&) {
+        if (m_itineraries.state() == CursorState::Insert ||
+            ui::question(this, ui::applicationTitle(), deleteQuestion()))
+            deleteItinerary();
+    });
     buildHeader();
+    // After the header's fields, so that their typed text is in the record before the guard posts it.
+    m_guard.screen = this;
+    ui::registerBoundControl(&m_itineraries, &m_guard);
     m_legNavigator = navigator(this, "DBNavigator1", m_legs, kStripHeight + kHeaderHeight);
 
     const int legsTop = 2 * kStripHeight + kHeaderHeight;
@@ -71,6 +81,7 @@ TRFORM::TRFORM(QWidget* parent)
     m_grid->setPanelCount(4);
     m_grid->setPanelSize(kPanelSize);
     m_grid->setTableCursor(&m_legs);
+    m_legNavigator->setKeyScope(legs);
     m_grid->setGeometry(QRect(QPoint(4, (legs->height() - m_grid->sizeHint().height()) / 2), m_grid->sizeHint()));
     buildLegPanel();
 
@@ -81,11 +92,12 @@ TRFORM::TRFORM(QWidget* parent)
 
     m_watcher.screen = this;
     m_itineraries.addObserver(&m_watcher);
-    enableLegs();
+    m_watcher.cursorEvent(CursorEvent::RecordChanged, -1);
 }
 
 TRFORM::~TRFORM() {
     m_itineraries.removeObserver(&m_watcher);
+    ui::unregisterBoundControl(&m_itineraries, &m_guard);
     ui::detachControls(m_legs);
     ui::detachControls(m_itineraries);
 }
@@ -149,14 +161,89 @@ void TRFORM::buildLegPanel() {
 }
 
 void TRFORM::HeaderWatcher::cursorEvent(CursorEvent event, int) {
-    if (event == CursorEvent::StateChanged || event == CursorEvent::DataChanged)
-        screen->enableLegs();
+    if (event == CursorEvent::FieldChanged)
+        return;
+    TableCursor& c = screen->m_itineraries;
+    // Kept while the record is being changed: an edit starts from the stored record.
+    if (c.state() == CursorState::Browse || (event == CursorEvent::StateChanged && c.state() == CursorState::Edit)) {
+        try {
+            screen->m_storedCode = c.isEmpty() ? QString() : c.asString(QStringLiteral("RYOTEI_CD"));
+        } catch (const Error&) {
+            screen->m_storedCode.clear();
+        }
+    } else if (c.state() != CursorState::Edit) {
+        screen->m_storedCode.clear();
+    }
+    screen->enableLegs();
 }
 
 void TRFORM::enableLegs() {
-    const bool stored = m_itineraries.state() != CursorState::Insert;
+    bool stored = false;
+    try {
+        stored = m_itineraries.isOpen() && m_itineraries.state() != CursorState::Insert && !m_itineraries.isEmpty();
+    } catch (const Error&) {
+    }
+    // Focus in a field about to be disabled would move on to whatever comes next; it goes to the header instead.
+    if (!stored && m_grid->isEnabled() && m_grid->isAncestorOf(QApplication::focusWidget()))
+        edit(QStringLiteral("DBEditCode"))->setFocus(Qt::OtherFocusReason);
     m_legNavigator->setEnabled(stored);
     m_grid->setEnabled(stored);
+}
+
+QString TRFORM::deleteQuestion() {
+    int legs = 0;
+    if (!m_storedCode.isEmpty()) {
+        StatementScope count(m_per->cached(QStringLiteral("SELECT count(*) FROM RYOTEID WHERE RYOTEI_CD = ?")));
+        count->bind(1, m_storedCode);
+        if (count->step())
+            legs = count->columnInt(0);
+    }
+    const QString second = legs > 0 ? QStringLiteral("この旅程の行程 %1 件も一緒に削除されます。").arg(legs)
+                                    : QStringLiteral("この旅程に行程はありません。");
+    return QStringLiteral("レコードを削除しますか?\n") + second;
+}
+
+void TRFORM::CodeGuard::flushPending() {
+    if (screen)
+        screen->postWithLegs();
+}
+
+void TRFORM::postWithLegs() {
+    if (m_itineraries.state() != CursorState::Edit || m_storedCode.isEmpty())
+        return;
+    const QString code = m_itineraries.asString(QStringLiteral("RYOTEI_CD"));
+    if (code == m_storedCode)
+        return;
+    // A leg being typed is written first, under the code it was entered with.
+    ui::updateRecord(m_legs);
+    if (m_legs.state() != CursorState::Browse && m_legs.state() != CursorState::Inactive) {
+        if (m_legs.isModified())
+            m_legs.post();
+        else
+            m_legs.cancel();
+    }
+    const QString old = m_storedCode;
+    try {
+        Transaction transaction(*m_per);
+        {
+            StatementScope move(m_per->cached(QStringLiteral("UPDATE RYOTEID SET RYOTEI_CD = ? WHERE RYOTEI_CD = ?")));
+            move->bind(1, code);
+            move->bind(2, old);
+            move->step();
+        }
+        m_per->noteWrite();
+        m_itineraries.post();
+        transaction.commit();
+    } catch (...) {
+        // Rolled back: the legs are under their old code again, the header stays in edit.
+        m_per->noteWrite();
+        try {
+            m_legs.refresh();
+        } catch (const Error&) {
+        }
+        throw;
+    }
+    m_legs.refresh();
 }
 
 ui::DBEdit* TRFORM::edit(const QString& objectName) const {

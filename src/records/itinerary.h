@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/cursor.h"
+#include "ui/dbkit.h"
 #include "ui/screen.h"
 
 #include <memory>
@@ -17,8 +18,9 @@ namespace tabi::records {
 
 // "旅程管理(簡易)": itineraries (code, date, name) with their legs in a control grid of four panels. Legs come in
 // the order they were entered; a new leg takes the current itinerary's code; deleting an itinerary deletes its
-// legs with it. While a new itinerary is not yet stored its legs cannot be entered: a leg stored under a code that
-// is then dropped would be left without its itinerary.
+// legs with it, after a question that says how many; a changed code takes the legs along. While there is no
+// stored itinerary (none at all, or a new one not yet stored) its legs cannot be entered: a leg stored under a
+// code that is then dropped would be left without its itinerary.
 class TRFORM : public Screen {
     Q_OBJECT
 public:
@@ -35,12 +37,24 @@ public:
 
     // The itinerary and its legs, in one transaction: both go or neither does.
     void deleteItinerary();
+    // The delete question: the usual one, and on a second line how many legs go with the itinerary.
+    QString deleteQuestion();
+    // The code of the current itinerary as stored (while its code is being changed, the old one).
+    QString storedCode() const { return m_storedCode; }
 
 private:
     struct HeaderWatcher : CursorObserver {
         TRFORM* screen;
         void cursorEvent(CursorEvent event, int) override;
     };
+    // Before the itinerary is posted (by the navigator or by a move), a changed code is given to its legs in the
+    // same transaction as the post.
+    struct CodeGuard : ui::BoundControl {
+        TRFORM* screen = nullptr;
+        void flushPending() override;
+        void detachCursor() override { screen = nullptr; }
+    };
+    void postWithLegs();
     void buildHeader();
     void buildLegPanel();
     void enableLegs();
@@ -52,6 +66,8 @@ private:
     ui::DBNavigator* m_legNavigator = nullptr;
     ui::DBCtrlGrid* m_grid = nullptr;
     HeaderWatcher m_watcher;
+    CodeGuard m_guard;
+    QString m_storedCode;
 };
 
 } // namespace tabi::records

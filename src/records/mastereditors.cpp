@@ -88,6 +88,7 @@ MasterGridEditor::MasterGridEditor(const MasterEditorLayout& layout, QWidget* pa
     m_navigator = new ui::DBNavigator(this);
     m_navigator->setObjectName(QStringLiteral("DBNavigator"));
     m_navigator->setTableCursor(&m_table);
+    m_navigator->setKeyScope(this);
     m_navigator->move(8, (kStripHeight - ui::DBNavigator::kDefaultHeight) / 2);
     m_navigator->resize(m_navigator->sizeHint());
 

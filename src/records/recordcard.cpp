@@ -116,6 +116,7 @@ RecordCard::RecordCard(const Config& config, QWidget* parent)
     m_navigator = new ui::DBNavigator(this);
     m_navigator->setObjectName(QStringLiteral("DBNavigator"));
     m_navigator->setTableCursor(&m_records);
+    m_navigator->setKeyScope(this);
     auto* strip = new QHBoxLayout;
     strip->addWidget(m_navigator);
     strip->addStretch();
@@ -218,6 +219,7 @@ QWidget* RecordCard::buildBasicPage() {
     m_detailNavigator = new ui::DBNavigator(group);
     m_detailNavigator->setObjectName(QStringLiteral("DBNavigatorJ"));
     m_detailNavigator->setTableCursor(&m_detail);
+    m_detailNavigator->setKeyScope(group);
     m_detailNavigator->setVisibleButtons(ui::DBNavigator::EditButtons);
     m_detailNavigator->setFixedWidth(m_detailNavigator->sizeHint().width());
     gv->addWidget(m_detailNavigator);

@@ -76,6 +76,7 @@ TEKI2::TEKI2(std::shared_ptr<Database> reference, QWidget* parent)
     m_navigator->setObjectName(QStringLiteral("DBNavigator"));
     m_navigator->setVisibleButtons(ui::DBNavigator::MoveButtons);
     m_navigator->setTableCursor(&m_stations);
+    m_navigator->setKeyScope(this);
     m_navigator->move(4, 4);
     m_editKilo = resultField(this, QStringLiteral("EditKILO"), QRect(4, 40, 87, 28), true);
     m_editKilo->setAlignment(Qt::AlignRight | Qt::AlignVCenter);

@@ -42,6 +42,7 @@ TJisseki::TJisseki(QWidget* parent)
     auto* navigator = new ui::DBNavigator(this);
     navigator->setObjectName(QStringLiteral("DBNavigator"));
     navigator->setTableCursor(&m_routes);
+    navigator->setKeyScope(this);
     navigator->setVisibleButtons(ui::DBNavigator::MoveButtons);
     auto* top = new QHBoxLayout;
     top->addWidget(navigator);
@@ -90,6 +91,7 @@ TJisseki::TJisseki(QWidget* parent)
     m_grid = new ui::DBGrid(this);
     m_grid->setObjectName(QStringLiteral("DBGrid1"));
     m_grid->setTableCursor(&m_josha);
+    m_navRides->setKeyScope(m_grid);
     left->addWidget(m_grid, 1);
     body->addLayout(left, 1);
 
@@ -115,7 +117,9 @@ void TJisseki::activated() {
     ui::runCommand(this, [this] { positionOnRemembered(m_routes, *m_jump); });
 }
 
-void TJisseki::moveCommand() { moveWithJump(m_routes, *m_jump); }
+void TJisseki::moveCommand() {
+    moveWithJump(m_routes, *m_jump);
+}
 
 void TJisseki::rideCommand() {
     if (recordRide(m_routes, m_josha, *m_picker))

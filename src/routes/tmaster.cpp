@@ -88,6 +88,7 @@ TMaster::TMaster(QWidget* parent)
     m_navigator = new ui::DBNavigator(this);
     m_navigator->setObjectName(QStringLiteral("DBNavigator"));
     m_navigator->setTableCursor(&m_routes);
+    m_navigator->setKeyScope(this);
     auto* strip = new QHBoxLayout;
     strip->addWidget(m_navigator);
     strip->addStretch();
@@ -115,7 +116,8 @@ TMaster::TMaster(QWidget* parent)
     m_kbn = new ui::DBLookupComboBox(this);
     m_kbn->setObjectName(QStringLiteral("DBLookupComboBoxKBN"));
     m_kbn->bind(&m_routes, QStringLiteral("KBN_CD"));
-    m_kbn->setListSource(&m_kubunList, QStringLiteral("KBN_CD"), {QStringLiteral("KBN_CD"), QStringLiteral("KBN_KANJI")}, 0);
+    m_kbn->setListSource(&m_kubunList, QStringLiteral("KBN_CD"),
+                         {QStringLiteral("KBN_CD"), QStringLiteral("KBN_KANJI")}, 0);
     m_kbn->setDropDown(280, 8);
     m_kbn->setFixedWidth(70);
     header->addWidget(m_kbn, 1, 4);
@@ -141,12 +143,15 @@ TMaster::TMaster(QWidget* parent)
     m_pages = new QTabWidget(this);
     m_pages->setObjectName(QStringLiteral("PageControl1"));
     m_pages->addTab(buildBasicPage(), QStringLiteral("基本情報"));
-    m_pages->addTab(buildGridPage(QStringLiteral("TabSheetK"), m_kaitsu, m_navOpenings, m_gridOpenings, QStringLiteral("DBEditKILOK")),
+    m_pages->addTab(buildGridPage(QStringLiteral("TabSheetK"), m_kaitsu, m_navOpenings, m_gridOpenings,
+                                  QStringLiteral("DBEditKILOK")),
                     QStringLiteral("開通区間"));
-    m_pages->addTab(buildGridPage(QStringLiteral("TabSheetE"), m_eki, m_navStations, m_gridStations, QStringLiteral("DBEditKILOE")),
-                    QStringLiteral("駅設置状況"));
-    m_pages->addTab(buildGridPage(QStringLiteral("TabSheetJ"), m_josha, m_navRides, m_gridRides, QStringLiteral("DBEditKILOJ")),
-                    QStringLiteral("乗車実績"));
+    m_pages->addTab(
+        buildGridPage(QStringLiteral("TabSheetE"), m_eki, m_navStations, m_gridStations, QStringLiteral("DBEditKILOE")),
+        QStringLiteral("駅設置状況"));
+    m_pages->addTab(
+        buildGridPage(QStringLiteral("TabSheetJ"), m_josha, m_navRides, m_gridRides, QStringLiteral("DBEditKILOJ")),
+        QStringLiteral("乗車実績"));
     m_navOpenings->setObjectName(QStringLiteral("DBNavigator1"));
     m_navStations->setObjectName(QStringLiteral("DBNavigator2"));
     m_navRides->setObjectName(QStringLiteral("DBNavigator3"));
@@ -233,7 +238,8 @@ QWidget* TMaster::buildBasicPage() {
     ++row;
     add(0, QStringLiteral("電化状況："),
         combo("DBComboBoxDENKA", QStringLiteral("DENKA"),
-              {QStringLiteral("全線電化"), QStringLiteral("一部電化"), QStringLiteral("非電化"), QStringLiteral("電化鋼索")}));
+              {QStringLiteral("全線電化"), QStringLiteral("一部電化"), QStringLiteral("非電化"),
+               QStringLiteral("電化鋼索")}));
     ++row;
     add(0, QStringLiteral("電圧１："), edit("EditVOLT", QStringLiteral("VOLT1"), 120));
     add(1, QStringLiteral("電圧２："), edit("EditVOLT2", QStringLiteral("VOLT2"), 120));
@@ -244,7 +250,8 @@ QWidget* TMaster::buildBasicPage() {
     grid->addWidget(fieldCaption(QStringLiteral("備考２："), page), row, 0);
     grid->addWidget(edit("EditBIKO2", QStringLiteral("BIKO2"), 0), row, 1, 1, 3);
     ++row;
-    add(0, QStringLiteral("写真："), combo("DBComboBoxPHOTO", QStringLiteral("PHOTO"), {QStringLiteral("なし"), QStringLiteral("あり")}));
+    add(0, QStringLiteral("写真："),
+        combo("DBComboBoxPHOTO", QStringLiteral("PHOTO"), {QStringLiteral("なし"), QStringLiteral("あり")}));
     grid->setRowStretch(row + 1, 1);
     grid->setColumnStretch(3, 1);
     return page;
@@ -258,6 +265,7 @@ QWidget* TMaster::buildGridPage(const QString& objectName, TableCursor& cursor, 
     v->setContentsMargins(4, 4, 4, 4);
     navigator = new ui::DBNavigator(page);
     navigator->setTableCursor(&cursor);
+    navigator->setKeyScope(page);
     v->addLayout(kiloStrip(navigator, m_routes, kiloEditName, page));
     grid = new ui::DBGrid(page);
     grid->setTableCursor(&cursor);
@@ -307,15 +315,21 @@ void TMaster::pageChanged(int index) {
     }
 }
 
-void TMaster::showPage(Page page) { m_pages->setCurrentIndex(int(page)); }
+void TMaster::showPage(Page page) {
+    m_pages->setCurrentIndex(int(page));
+}
 
 void TMaster::activated() {
     ui::runCommand(this, [this] { positionOnRemembered(m_routes, *m_jump); });
 }
 
-void TMaster::positionOn(const QString& code) { positionOnCode(m_routes, code); }
+void TMaster::positionOn(const QString& code) {
+    positionOnCode(m_routes, code);
+}
 
-void TMaster::moveCommand() { moveWithJump(m_routes, *m_jump); }
+void TMaster::moveCommand() {
+    moveWithJump(m_routes, *m_jump);
+}
 
 void TMaster::rideCommand() {
     // The new ride is left in insert state, in the rides grid, for the user to complete and post.

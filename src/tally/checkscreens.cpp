@@ -2,6 +2,8 @@
 
 #include "tally/checklists.h"
 
+#include "ui/dbgrid.h"
+
 #include <QPushButton>
 
 namespace tabi::tally {
@@ -29,6 +31,8 @@ TCJosha::TCJosha(QWidget* parent)
     addStep("BitBtnZ", QStringLiteral("全消(&Z)"), Busy | GridHidden, [=] { clearRideCheckList(ref); });
     addStep("BitBtnJ", QStringLiteral("乗車(&J)"), Busy, [=] { copyRidesToCheckList(ref, per); });
     addStep("BitBtnR", QStringLiteral("路線(&R)"), Busy, [=] { completeRideCheckList(ref); });
+    // The marks of a route missing from the route table show whole (the column's 14 characters count digits).
+    grid()->fitColumnTo(QStringLiteral("SHOZOKU"), QStringLiteral("■■■■■■■■"));
     // Present in the layout, without a command.
     addButton("BitBtnX", QStringLiteral("抽出(&X)"))->setEnabled(false);
     finishButtons();

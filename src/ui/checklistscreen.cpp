@@ -1,6 +1,7 @@
 #include "ui/checklistscreen.h"
 
 #include "data/csvexport.h"
+#include "data/settingsfile.h"
 #include "ui/dbgrid.h"
 #include "ui/dbkit.h"
 #include "ui/dialogs.h"
@@ -8,9 +9,12 @@
 #include "ui/screenkit.h"
 #include "ui/screens.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QVBoxLayout>
 
 #include <optional>
@@ -88,13 +92,26 @@ QPushButton* CheckListScreen::addStep(const char* name, const QString& caption, 
     return b;
 }
 
+QString csvFolder() {
+    const QString failure = QStringLiteral("Failure");
+    const QString remembered = settings::readString(QStringLiteral("Path"), kCsvFolderKey, failure);
+    if (remembered != failure && !remembered.isEmpty() && QFileInfo(remembered).isDir())
+        return remembered;
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return QFileInfo(documents).isDir() ? documents : QDir::homePath();
+}
+
 void CheckListScreen::exportCommand() {
-    // SaveDialog1: replaces an existing file without asking; a name without an extension gets ".CSV".
+    // SaveDialog1: replaces an existing file without asking; a name without an extension gets ".CSV". It opens
+    // in the folder of the last export, else in the user's documents folder.
     const QString file = getSaveFileNameReplacing(this, QStringLiteral("表示中の一覧をCSVファイルに出力します"),
                                                   QStringLiteral("CSV (カンマ区切り) (*.csv);;全てのファイル (*.*)"),
-                                                  QStringLiteral("CSV"));
+                                                  QStringLiteral("CSV"), csvFolder());
     if (file.isEmpty())
         return;
+    const QString folder = QFileInfo(file).absolutePath();
+    if (folder != settings::readString(QStringLiteral("Path"), kCsvFolderKey, QString()))
+        runQuietly(this, [&] { settings::writeString(QStringLiteral("Path"), kCsvFolderKey, folder); });
     // The grid does not follow the cursor while the rows are read; the list ends on its first row either way.
     runQuietly(this, [&] {
         SuspendControls suspend{m_list};

@@ -14,6 +14,11 @@ namespace tabi::ui {
 
 class DBGrid;
 
+// Section "Path" key of the folder in which the last CSV export was written.
+inline const QString kCsvFolderKey = QStringLiteral("CsvPath");
+// The folder the CSV save dialog opens in: the remembered one while it exists, else the documents folder.
+QString csvFolder();
+
 // The window of a check list kept in a work table of the reference database: a navigator over the list at the
 // top, the list in a read-only grid on a panel that shows through while the grid is hidden, and a column of
 // command buttons at the right, led by "CSV(&C)" and ended by "終了(&E)".

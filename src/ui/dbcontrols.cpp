@@ -186,7 +186,7 @@ DBEdit::DBEdit(QWidget* parent)
         const FieldDef* def = m_link.fieldDef();
         m_link.userEdited(m_mask.isEmpty() && def && def->type == FieldType::Text);
     });
-    connect(this, &QLineEdit::editingFinished, this, [this] { m_link.commit(); });
+    connect(this, &QLineEdit::editingFinished, this, [this] { m_refused = !m_link.commit(); });
 }
 
 DBEdit::DBEdit(TableCursor* cursor, const QString& fieldName, QWidget* parent) : DBEdit(parent) {
@@ -237,13 +237,15 @@ void DBEdit::keyPressEvent(QKeyEvent* event) {
 }
 
 void DBEdit::focusOutEvent(QFocusEvent* event) {
-    QLineEdit::focusOutEvent(event);
+    m_refused = false;
+    QLineEdit::focusOutEvent(event); // a complete mask is written here (editingFinished)
     // A complete mask was written on editingFinished; an incomplete one emits no such signal, so it is refused here
     // (the message names the field) and the user is taken back to complete it. Going to another window or a popup
     // menu, or the screen closing, is not leaving the field.
     const bool left =
         event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason && isVisible();
-    if (left && !m_mask.isEmpty() && m_link.isPending() && !m_link.commit())
+    // A text refused just now by editingFinished is not written (and refused) a second time.
+    if (left && !m_mask.isEmpty() && m_link.isPending() && (m_refused || !m_link.commit()))
         QTimer::singleShot(0, this, [this] {
             if (m_link.isPending())
                 setFocus(Qt::OtherFocusReason);
@@ -476,8 +478,41 @@ void DBComboBox::setItems(const QStringList& items) {
 }
 
 void DBComboBox::setReadOnly(bool readOnly) {
+    m_readOnly = readOnly;
     lineEdit()->setReadOnly(readOnly);
     setButtonFaceLook(lineEdit(), readOnly);
+}
+
+void DBComboBox::showPopup() {
+    if (!m_readOnly)
+        QComboBox::showPopup();
+}
+
+void DBComboBox::keyPressEvent(QKeyEvent* event) {
+    // Arrows, F4 and Alt+Down would choose another item or open the list; what else the box does not use goes on
+    // to the screen (the navigator's keys among it).
+    if (m_readOnly) {
+        switch (event->key()) {
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+        case Qt::Key_F4:
+            if (!(event->modifiers() & Qt::ControlModifier)) {
+                event->accept();
+                return;
+            }
+            break;
+        default:
+            break;
+        }
+    }
+    QComboBox::keyPressEvent(event);
+}
+
+void DBComboBox::wheelEvent(QWheelEvent* event) {
+    if (!m_readOnly)
+        QComboBox::wheelEvent(event);
 }
 
 void DBComboBox::showField() {

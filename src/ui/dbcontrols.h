@@ -114,6 +114,7 @@ private:
     bool m_leadingBlanks = false;
     QChar m_blank = QLatin1Char('_');
     FieldWidthLimit* m_width;
+    bool m_refused = false; // the last write on editingFinished was refused
 };
 
 // A date field ("yyyy-mm-dd"; empty text is null): an edit field that accepts only digits and hyphens.
@@ -132,12 +133,21 @@ public:
     void bind(TableCursor* cursor, const QString& fieldName);
     void setItems(const QStringList& items);
     FieldLink& link() { return m_link; }
+    // A locked box neither takes text nor opens its list.
     void setReadOnly(bool readOnly);
+    bool isReadOnly() const { return m_readOnly; }
+
+    void showPopup() override;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     void showField();
     FieldLink m_link;
     FieldWidthLimit* m_width;
+    bool m_readOnly = false;
 };
 
 // A drop-down that writes a code field and offers the rows of a second cursor, several of its fields per row

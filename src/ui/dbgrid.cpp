@@ -12,6 +12,7 @@
 #include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
+#include <QToolTip>
 
 namespace tabi::ui {
 
@@ -201,7 +202,7 @@ void DBGrid::setReadOnly(bool readOnly) {
     m_options.setFlag(Editing, !readOnly);
     m_options.setFlag(Tabs, !readOnly);
     setButtonFaceLook(this, readOnly);
-    setFocusPolicy(readOnly ? Qt::ClickFocus : Qt::StrongFocus);
+    setFocusPolicy(Qt::StrongFocus);
     applyOptions();
 }
 
@@ -235,9 +236,31 @@ void DBGrid::resetColumnWidths() {
         int width = fieldWidthChars(def) * charWidth() + 6;
         if (testOption(Titles))
             width = std::max(width, titleMetrics.horizontalAdvance(def.displayLabel()) + 10);
+        if (const auto sample = m_fitSamples.constFind(def.name); sample != m_fitSamples.cend())
+            width = std::max(width, fontMetrics().horizontalAdvance(*sample) + 10);
         setColumnWidth(column, width);
     }
     fillLastColumn();
+}
+
+void DBGrid::fitColumnTo(const QString& fieldName, const QString& sample) {
+    m_fitSamples.insert(fieldName, sample);
+    resetColumnWidths();
+}
+
+// A cell whose text is cut by its column shows the whole text as its tooltip.
+bool DBGrid::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const QModelIndex index = indexAt(help->pos());
+        const QString text = index.isValid() ? index.data(Qt::DisplayRole).toString() : QString();
+        if (!text.isEmpty() && fontMetrics().horizontalAdvance(text) + 8 > columnWidth(index.column()))
+            QToolTip::showText(help->globalPos(), text, viewport(), visualRect(index));
+        else
+            QToolTip::hideText();
+        return true;
+    }
+    return QTableView::viewportEvent(event);
 }
 
 // Scrolled to its end, a table view would put the last row against the bottom edge and show a cut row under
@@ -339,6 +362,20 @@ void DBGrid::keyPressEvent(QKeyEvent* event) {
             });
         event->accept();
         return;
+    }
+    // Typing into an empty grid starts its first record, as Down past the last row starts a new one.
+    if (editing && m_model->rowCount() == 0 && !(mods & (Qt::ControlModifier | Qt::AltModifier)) &&
+        !event->text().isEmpty() && event->text().front().isPrint()) {
+        const bool started = runCommand(this, [&] {
+            updateRecord(*cursor);
+            if (cursor->state() != CursorState::Insert)
+                cursor->insert();
+        });
+        followCursor();
+        if (started && currentIndex().isValid() && edit(currentIndex(), AnyKeyPressed, event)) {
+            event->accept();
+            return;
+        }
     }
     if (mods == Qt::NoModifier && editing) {
         switch (event->key()) {

@@ -4,6 +4,7 @@
 #include "ui/cursortablemodel.h"
 #include "ui/dbkit.h"
 
+#include <QHash>
 #include <QTableView>
 
 namespace tabi::ui {
@@ -43,12 +44,16 @@ public:
     void setOption(Option option, bool on = true);
     bool testOption(Option option) const { return m_options.testFlag(option); }
 
-    // A read-only grid: no editing, the button-face colour, skipped by the Tab key (a click still focuses it).
+    // A read-only grid: no editing, the button-face colour. It still takes the focus by Tab, so that its rows can be
+    // browsed from the keyboard (Tab then leaves it for the next control).
     void setReadOnly(bool readOnly);
     bool isReadOnly() const { return m_readOnly; }
 
     // Column widths from the fields' widths in characters of this grid's font (and the titles when shown).
     void resetColumnWidths();
+    // Widens the field's column, where needed, so that sample shows whole (a mark the screen writes); kept
+    // across later resets of the widths.
+    void fitColumnTo(const QString& fieldName, const QString& sample);
     int charWidth() const;
 
     // The last column takes the width the others leave, so the columns fill the grid exactly and nothing scrolls
@@ -63,6 +68,7 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     void focusOutEvent(QFocusEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -85,6 +91,7 @@ private:
     bool m_lastColumnFills = false;
     int m_column = 0;
     QList<int> m_widths;
+    QHash<QString, QString> m_fitSamples;
 };
 
 } // namespace tabi::ui

@@ -2,7 +2,10 @@
 
 #include "ui/command.h"
 
+#include <QApplication>
 #include <QEvent>
+#include <QHash>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QToolButton>
 
@@ -76,14 +79,144 @@ QIcon glyph(DBNavigator::Button button) {
 
 } // namespace
 
-QString DBNavigator::hint(Button button, bool standard) {
+QString DBNavigator::hint(Button button) {
     static const char16_t* const own[kButtonCount] = {u"最初の行",       u"前の行",    u"次の行",   u"最後の行",
                                                       u"行の挿入",       u"行の削除",  u"行の編集", u"行の登録",
                                                       u"編集の取り消し", u"データ更新"};
-    static const char* const platform[kButtonCount] = {"First record",  "Prior record",  "Next record", "Last record",
-                                                       "Insert record", "Delete record", "Edit record", "Post edit",
-                                                       "Cancel edit",   "Refresh data"};
-    return standard ? QString::fromLatin1(platform[button]) : QString::fromUtf16(own[button]);
+    return QString::fromUtf16(own[button]);
+}
+
+QString DBNavigator::keyText(Button button) {
+    // Edit has no key of its own (typing starts an edit), refresh none either.
+    static const char* const keys[kButtonCount] = {"Ctrl+Home", "Ctrl+PgUp", "Ctrl+PgDn",  "Ctrl+End", "Ctrl+Ins",
+                                                   "Ctrl+Del",  "",          "Ctrl+Enter", "Esc",      ""};
+    return QString::fromLatin1(keys[button]);
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// keys
+
+namespace {
+
+QHash<const QWidget*, DBNavigator*>& scopes() {
+    static QHash<const QWidget*, DBNavigator*> map;
+    return map;
+}
+
+// The Ctrl keys are taken before the focused control sees them: a line edit would use Ctrl+Home, Ctrl+End and
+// Ctrl+Del for its own text. Esc is not taken here: it reaches the navigator only when no control used it.
+class NavigatorKeyFilter : public QObject {
+public:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress)
+            return false;
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (!(key->modifiers() & Qt::ControlModifier) || QApplication::activePopupWidget())
+            return false;
+        QWidget* focus = QApplication::focusWidget();
+        if (!focus || watched != focus)
+            return false;
+        DBNavigator* navigator = DBNavigator::forWidget(focus);
+        if (!navigator || key->key() == Qt::Key_Escape)
+            return false;
+        return navigator->handleKey(key->key(), key->modifiers());
+    }
+};
+
+void installKeyFilter() {
+    static NavigatorKeyFilter* filter = nullptr;
+    if (!filter && qApp) {
+        filter = new NavigatorKeyFilter;
+        filter->setParent(qApp);
+        qApp->installEventFilter(filter);
+    }
+}
+
+} // namespace
+
+DBNavigator* DBNavigator::forWidget(const QWidget* widget) {
+    for (const QWidget* w = widget; w; w = w->parentWidget()) {
+        if (DBNavigator* n = scopes().value(w))
+            return n;
+        if (w->isWindow())
+            break;
+    }
+    return nullptr;
+}
+
+void DBNavigator::setKeyScope(QWidget* scope) {
+    if (m_scope) {
+        m_scope->removeEventFilter(this);
+        if (scopes().value(m_scope) == this)
+            scopes().remove(m_scope);
+    }
+    m_scope = scope;
+    if (!scope)
+        return;
+    installKeyFilter();
+    scopes().insert(scope, this);
+    scope->installEventFilter(this);
+    connect(scope, &QObject::destroyed, this, [this, scope] {
+        if (scopes().value(scope) == this)
+            scopes().remove(scope);
+        if (m_scope == scope)
+            m_scope = nullptr;
+    });
+}
+
+bool DBNavigator::handleKey(int key, Qt::KeyboardModifiers modifiers) {
+    modifiers &= ~Qt::KeypadModifier;
+    int button = -1;
+    if (modifiers == Qt::ControlModifier) {
+        switch (key) {
+        case Qt::Key_Home:
+            button = First;
+            break;
+        case Qt::Key_PageUp:
+            button = Prior;
+            break;
+        case Qt::Key_PageDown:
+            button = Next;
+            break;
+        case Qt::Key_End:
+            button = Last;
+            break;
+        case Qt::Key_Insert:
+            button = Insert;
+            break;
+        case Qt::Key_Delete:
+            button = Delete;
+            break;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            button = Post;
+            break;
+        default:
+            break;
+        }
+    } else if (modifiers == Qt::NoModifier && key == Qt::Key_Escape) {
+        button = Cancel;
+    }
+    if (button < 0 || !(m_visible & (1 << button)) || !isVisible() || !isEnabled() || !m_cursor)
+        return false;
+    // Esc with nothing to cancel is left to whoever wants it next (a dialog closes).
+    if (button == Cancel && !m_buttons[Cancel]->isEnabled())
+        return false;
+    if (m_buttons[button]->isEnabled())
+        click(Button(button));
+    return true;
+}
+
+bool DBNavigator::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_scope && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Escape && forWidget(QApplication::focusWidget()) == this &&
+            handleKey(key->key(), key->modifiers())) {
+            key->accept();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 DBNavigator::DBNavigator(QWidget* parent) : QWidget(parent) {
@@ -98,7 +231,12 @@ DBNavigator::DBNavigator(QWidget* parent) : QWidget(parent) {
         connect(b, &QToolButton::clicked, this, [this, which] { click(which); });
         m_buttons[i] = b;
     }
-    setStandardHints(false);
+    for (int i = 0; i < kButtonCount; ++i) {
+        const QString key = keyText(Button(i));
+        const QString tip = key.isEmpty() ? hint(Button(i)) : QStringLiteral("%1 (%2)").arg(hint(Button(i)), key);
+        m_buttons[i]->setToolTip(tip);
+        m_buttons[i]->setStatusTip(tip);
+    }
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     resize(kButtonCount * kButtonWidth, kDefaultHeight);
     setVisibleButtons(AllButtons);
@@ -106,6 +244,7 @@ DBNavigator::DBNavigator(QWidget* parent) : QWidget(parent) {
 }
 
 DBNavigator::~DBNavigator() {
+    setKeyScope(nullptr);
     setTableCursor(nullptr);
 }
 
@@ -133,14 +272,6 @@ void DBNavigator::setVisibleButtons(int buttons) {
     m_visible = buttons & AllButtons;
     setFixedWidth(kButtonWidth * qPopulationCount(quint32(m_visible)));
     layoutButtons();
-}
-
-void DBNavigator::setStandardHints(bool standard) {
-    m_standardHints = standard;
-    for (int i = 0; i < kButtonCount; ++i) {
-        m_buttons[i]->setToolTip(hint(Button(i), standard));
-        m_buttons[i]->setStatusTip(hint(Button(i), standard));
-    }
 }
 
 void DBNavigator::layoutButtons() {

@@ -13,6 +13,12 @@ namespace tabi::ui {
 // A row of up to ten buttons acting on one cursor: first, prior, next, last, insert, delete, edit, post, cancel,
 // refresh. Each button is 36 pixels wide; the navigator is as wide as its visible buttons. Buttons are enabled by
 // the cursor's state, and every press runs as a command, so an engine error is shown and the record stays as it was.
+//
+// The buttons have keys that work while the focus is anywhere inside the navigator's key scope (the part of the
+// screen whose fields it edits): Ctrl+Home first, Ctrl+PgUp prior, Ctrl+PgDn next, Ctrl+End last, Ctrl+Ins insert,
+// Ctrl+Del delete, Ctrl+Enter post, Esc cancel. Where scopes nest (a group of detail fields inside a record card),
+// the innermost scope around the focus decides. A key acts only for a visible button of an enabled, visible
+// navigator; Esc acts only when no control inside the scope took it first (a field dropping its typed text).
 class DBNavigator : public QWidget, public CursorObserver, public BoundControl {
     Q_OBJECT
 public:
@@ -36,10 +42,17 @@ public:
     void setVisibleButtons(int buttons);
     int visibleButtons() const { return m_visible; }
 
-    // The platform's standard hints ("First record", ...) instead of the program's own.
-    void setStandardHints(bool standard);
-    bool standardHints() const { return m_standardHints; }
-    static QString hint(Button button, bool standard = false);
+    // The button's hint ("最初の行", ...) and its key ("Ctrl+Home"); a button's tooltip and status tip show both.
+    static QString hint(Button button);
+    static QString keyText(Button button);
+    // The widget inside which the navigator's keys work (none until set). Replaces an earlier scope.
+    void setKeyScope(QWidget* scope);
+    QWidget* keyScope() const { return m_scope; }
+    // The navigator whose scope holds widget most closely (within its window), or null.
+    static DBNavigator* forWidget(const QWidget* widget);
+    // Runs the key's button when key and modifiers are one of the navigator keys and the button is shown; true
+    // when the key belongs to the navigator (whether or not the button could act).
+    bool handleKey(int key, Qt::KeyboardModifiers modifiers);
 
     // Ask before deleting (on by default).
     void setConfirmDelete(bool confirm) { m_confirmDelete = confirm; }
@@ -67,6 +80,7 @@ Q_SIGNALS:
 
 protected:
     void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
@@ -76,7 +90,7 @@ private:
     TableCursor* m_cursor = nullptr;
     QToolButton* m_buttons[kButtonCount] = {};
     int m_visible = AllButtons;
-    bool m_standardHints = false;
+    QWidget* m_scope = nullptr;
     bool m_confirmDelete = true;
     std::function<void(TableCursor&)> m_deleteHandler;
 };

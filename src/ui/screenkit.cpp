@@ -24,6 +24,7 @@ QVBoxLayout* rootWithNavigator(QWidget* screen, TableCursor& cursor, QHBoxLayout
     auto* navigator = new DBNavigator(screen);
     navigator->setObjectName(QStringLiteral("DBNavigator"));
     navigator->setTableCursor(&cursor);
+    navigator->setKeyScope(screen);
     navigator->setVisibleButtons(DBNavigator::MoveButtons);
     auto* top = new QHBoxLayout;
     top->addWidget(navigator);

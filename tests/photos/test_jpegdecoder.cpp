@@ -87,23 +87,27 @@ private Q_SLOTS:
         QCOMPARE(jpegSize(bytes, QStringLiteral("a.JPG")), QSize(1024, 768));
     }
 
+    // The message names the file and the problem in Japanese; the decoder's own text may follow in brackets.
     void undecodableDataNamesTheFile_data() {
         QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("problem");
         QImage png(8, 8, QImage::Format_RGB32);
         png.fill(Qt::red);
         QByteArray pngBytes;
         QBuffer buffer(&pngBytes);
         buffer.open(QIODevice::WriteOnly);
         png.save(&buffer, "PNG");
-        QTest::newRow("empty") << QByteArray();
-        QTest::newRow("text") << QByteArray("this is not an image\r\n");
-        QTest::newRow("start marker only") << QByteArray("\xFF\xD8", 2);
-        QTest::newRow("PNG data") << pngBytes;
+        QTest::newRow("empty") << QByteArray() << "ファイルが空です";
+        QTest::newRow("text") << QByteArray("this is not an image\r\n") << "JPEG 形式の画像ではありません（Not a JPEG";
+        QTest::newRow("start marker only") << QByteArray("\xFF\xD8", 2) << "読み取れません";
+        QTest::newRow("PNG data") << pngBytes << "JPEG 形式の画像ではありません";
     }
     void undecodableDataNamesTheFile() {
         QFETCH(QByteArray, bytes);
+        QFETCH(QString, problem);
         const QString name = QStringLiteral("/photos/X1234500.JPG");
-        QVERIFY(errorOf([&] { decodeJpeg(bytes, name); }).startsWith(name + QStringLiteral(": ")));
+        const QString message = errorOf([&] { decodeJpeg(bytes, name); });
+        QVERIFY2(message.startsWith(name + QStringLiteral(": ")) && message.contains(problem), qPrintable(message));
         QVERIFY(errorOf([&] { jpegSize(bytes, name); }).startsWith(name));
         // The decoder stays usable after a failure.
         QImage ok(4, 4, QImage::Format_RGB32);
@@ -212,7 +216,7 @@ private Q_SLOTS:
 
     void missingFileNamesTheFile() {
         const QString path = QStringLiteral("/nonexistent-folder/X1234500.JPG");
-        QVERIFY(errorOf([&] { loadJpegFile(path); }).startsWith(path));
+        QVERIFY(errorOf([&] { loadJpegFile(path); }).startsWith(path + QStringLiteral(": ファイルを開けません（")));
         QVERIFY(errorOf([&] { jpegFileSize(path); }).startsWith(path));
     }
 };

@@ -6,6 +6,7 @@
 #include "support/photofiles.h"
 #include "support/tempenv.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -73,12 +74,52 @@ private Q_SLOTS:
 
         page.next(); // disabled in the page, but the series refuses nothing: 02 is missing
         QVERIFY(!page.imageArea()->isVisible());
-        QCOMPARE(page.infoLine()->text(), QStringLiteral("Image file not found."));
+        QCOMPARE(page.infoLine()->text(), QStringLiteral("画像ファイル X1234502.JPG がありません。"));
         QCOMPARE(enabled(page), QStringLiteral("T-N--"));
 
         page.button(QStringLiteral("BitBtnT"))->click();
         QCOMPARE(enabled(page), QStringLiteral("--N-S"));
         QCOMPARE(page.memo()->toPlainText(), QStringLiteral("駅前"));
+    }
+
+    // A stepping button pressed with Space that turns itself off hands the focus to the nearest stepping button
+    // still on (the earlier one on a tie), else to the text area: never to save, where the next Space would act.
+    void focusStaysAmongTheSteppingButtons_data() {
+        QTest::addColumn<QStringList>("photos");
+        QTest::addColumn<QStringList>(
+            "steps"); // a button to focus, then Space on whatever has the focus; rm: delete all
+        QTest::addColumn<QString>("focused");
+        QTest::newRow("next at the end") << QStringList{"00", "01"} << QStringList{"BitBtnN"} << "BitBtnP";
+        QTest::newRow("prior back to 00") << QStringList{"00", "01"} << QStringList{"BitBtnN", "BitBtnP"} << "BitBtnN";
+        QTest::newRow("+5 to the last") << QStringList{"00", "05"} << QStringList{"BitBtn5"} << "BitBtnP";
+        QTest::newRow("first, only +5 left") << QStringList{"05"} << QStringList{"BitBtn5", "BitBtnT"} << "BitBtn5";
+        QTest::newRow("nothing left to step to")
+            << QStringList{"00", "05"} << QStringList{"BitBtn5", "rm", "BitBtnT"} << "Memo1";
+    }
+    void focusStaysAmongTheSteppingButtons() {
+        QFETCH(QStringList, photos);
+        QFETCH(QStringList, steps);
+        QFETCH(QString, focused);
+        for (const QString& n : photos)
+            writeJpeg(m_photos + kCode + n + QStringLiteral(".JPG"));
+        PhotoPage page(PhotoKeys::routes());
+        page.show();
+        QApplication::setActiveWindow(&page);
+        QVERIFY(QTest::qWaitForWindowActive(&page));
+        page.pageShown(kCode);
+        for (const QString& step : steps) {
+            if (step == QLatin1String("rm")) {
+                for (const QString& n : photos)
+                    QFile::remove(m_photos + kCode + n + QStringLiteral(".JPG"));
+                continue;
+            }
+            QPushButton* b = page.button(step);
+            QVERIFY2(b->isEnabled(), qPrintable(step));
+            b->setFocus(Qt::TabFocusReason);
+            QTest::keyClick(b, Qt::Key_Space);
+        }
+        QVERIFY(QApplication::focusWidget());
+        QCOMPARE(QApplication::focusWidget()->objectName(), focused);
     }
 
     void savesTheTextArea() {
@@ -104,15 +145,18 @@ private Q_SLOTS:
         QCOMPARE(answerer.count(ui::DialogKind::Critical), 1);
         QVERIFY(answerer.requests(ui::DialogKind::Critical).first().text.contains(bad));
         QCOMPARE(page.series().number(), QStringLiteral("01"));
+        QCOMPARE(enabled(page), QStringLiteral("T----")); // left as for a missing photo
 
+        page.button(QStringLiteral("BitBtnT"))->click();
         settings::writeString(QStringLiteral("Path"), QStringLiteral("DocPath"), m_env->file(QStringLiteral("none/")));
         page.save();
         QCOMPARE(answerer.count(ui::DialogKind::Critical), 2);
-        QVERIFY(answerer.requests(ui::DialogKind::Critical).last().text.contains(kCode + QStringLiteral("01.TXT")));
+        QVERIFY(answerer.requests(ui::DialogKind::Critical).last().text.contains(kCode + QStringLiteral("00.TXT")));
     }
 
-    // After the error box for an undecodable photo the page stands on the new number as for a missing photo, with
-    // that number's own description: saving can never put another photo's text into it.
+    // An undecodable photo stops the command: the page stands on the new number as for a missing photo, its
+    // description is not read, and the text area shows nothing rather than another photo's text; nothing can be
+    // saved over the number's description.
     void undecodablePhotoLeavesNoStaleState() {
         writeJpeg(m_photos + kCode + QStringLiteral("00.JPG"));
         writeBytes(m_photos + kCode + QStringLiteral("01.JPG"), QByteArray());
@@ -132,7 +176,7 @@ private Q_SLOTS:
         });
         page.button(QStringLiteral("BitBtnN"))->click();
         ui::setDialogHandler(answering);
-        QCOMPARE(textUnderTheBox, QStringLiteral("一番の説明"));
+        QCOMPARE(textUnderTheBox, QString());
         page.button(QStringLiteral("BitBtnT"))->click();
         page.button(QStringLiteral("BitBtnN"))->click();
         QCOMPARE(answerer.count(ui::DialogKind::Critical), 1);
@@ -142,8 +186,11 @@ private Q_SLOTS:
         QVERIFY(page.noImageCaption()->isVisible());
         QVERIFY2(page.infoLine()->text().contains(kCode + QStringLiteral("01.JPG")),
                  qPrintable(page.infoLine()->text()));
-        QCOMPARE(page.memo()->toPlainText(), QStringLiteral("一番の説明"));
+        QCOMPARE(page.memo()->toPlainText(), QString());
         QCOMPARE(enabled(page), QStringLiteral("T----"));
+        const QString message = answerer.requests(ui::DialogKind::Critical).first().text;
+        QVERIFY2(message.contains(QStringLiteral("ファイルが空です")) && !message.contains(QStringLiteral("Empty")),
+                 qPrintable(message));
         page.button(QStringLiteral("BitBtnS"))->click();
         page.save();
         QFile f(doc01);

@@ -148,7 +148,7 @@ private Q_SLOTS:
         QCOMPARE(s.number(), number);
         QCOMPARE(buttons(s), enabled);
         QCOMPARE(s.imageVisible(), shown);
-        QCOMPARE(s.infoLine() == kImageNotFound, !shown);
+        QCOMPARE(s.infoLine() == imageNotFound(kCode + number + QStringLiteral(".JPG")), !shown);
     }
 
     void infoLineReportsOwnSize_data() {
@@ -301,10 +301,11 @@ private Q_SLOTS:
         PhotoSeries s;
         const QString message = errorOf([&] { s.start(kCode); });
         QVERIFY2(message.startsWith(bad + QStringLiteral(": ")), qPrintable(message));
-        // The series stands on the number as for a missing photo, with that number's own description.
+        // The command stops: the series stands on the number as for a missing photo, its description not read.
         QVERIFY(!s.imageVisible());
         QVERIFY(s.infoLine().contains(kCode + QStringLiteral("00.JPG")));
-        QCOMPARE(s.description(), QStringLiteral("kept"));
+        QCOMPARE(s.description(), QString());
+        QVERIFY(!s.descriptionMissing());
         QCOMPARE(buttons(s), QStringLiteral("-----"));
         // A file that merely exists enables the buttons leading to it; decoding is found out on arrival.
         writeJpeg(bad);
@@ -314,7 +315,7 @@ private Q_SLOTS:
         QVERIFY(errorOf([&] { s.next(); }).contains(QStringLiteral("01.JPG")));
         QCOMPARE(s.number(), QStringLiteral("01"));
         QCOMPARE(buttons(s), QStringLiteral("T----"));
-        QVERIFY(s.descriptionMissing());
+        QCOMPARE(s.description(), QString());
     }
 
     // Saving what was read, unedited, gives back the very bytes; an edited text keeps the file's form

@@ -11,6 +11,7 @@
 #include "ui/dbnavigator.h"
 #include "ui/screens.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
@@ -175,6 +176,15 @@ private Q_SLOTS:
                      int(basic ? ui::DBNavigator::AllButtons : ui::DBNavigator::MoveButtons));
             QCOMPARE(c->navigator()->isEnabled(), basic);
             QCOMPARE(move->isEnabled(), basic);
+            // Locked, the prefecture list neither opens nor changes by the arrow keys.
+            auto* box = control<QComboBox>(*c, QStringLiteral("DBComboBoxKEN"));
+            const QString before = box->currentText();
+            box->showPopup();
+            QCOMPARE(box->view()->isVisible(), basic);
+            box->hidePopup();
+            QTest::keyClick(box, Qt::Key_Down);
+            QCOMPARE(box->currentText() == before, !basic);
+            c->records().cancel();
         }
         QCOMPARE(c->detailNavigator()->visibleButtons(), int(ui::DBNavigator::EditButtons));
         auto* ken = control<QComboBox>(*c, QStringLiteral("DBComboBoxKEN"));

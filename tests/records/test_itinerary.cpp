@@ -7,6 +7,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
+#include <QLineEdit>
 #include <QToolButton>
 #include <QtTest>
 
@@ -216,6 +217,56 @@ private Q_SLOTS:
         QCOMPARE(m_dialogs->count(ui::DialogKind::Critical), 1);
     }
 
+    // 24:00 and 25:99 fill the mask but are no times: the message names the field and the clock's rule, and
+    // cancelling (the legs' button, or Esc in the field and then again) gets out, after which the field can be
+    // left without any further message.
+    void impossibleTimeAndItsWayOut_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("cancel");
+        QTest::newRow("24:00, cancel button") << "2400"
+                                              << "button";
+        QTest::newRow("25:99, cancel button") << "2599"
+                                              << "button";
+        QTest::newRow("24:00, Esc") << "2400"
+                                    << "Esc";
+    }
+    void impossibleTimeAndItsWayOut() {
+        QFETCH(QString, typed);
+        QFETCH(QString, cancel);
+        TRFORM s;
+        s.show();
+        QApplication::setActiveWindow(&s);
+        QVERIFY(QTest::qWaitForWindowActive(&s));
+        ui::DBEdit* arrives = s.edit(QStringLiteral("DBEdit4"));
+        arrives->setFocus();
+        QTRY_VERIFY(arrives->hasFocus());
+        arrives->clear();
+        arrives->setCursorPosition(0);
+        QTest::keyClicks(arrives, typed);
+        s.edit(QStringLiteral("DBEdit6"))->setFocus();
+        QCOMPARE(m_dialogs->count(ui::DialogKind::Critical), 1); // once, not once per way of leaving
+        const QString message = m_dialogs->requests(ui::DialogKind::Critical).back().text;
+        QVERIFY2(message.contains(QStringLiteral("CHAKU_TIME「着」")) &&
+                     message.contains(QStringLiteral("00:00～23:59")) && !message.contains(QStringLiteral("日付")),
+                 qPrintable(message));
+        QTRY_VERIFY(arrives->hasFocus());
+        QCOMPARE(s.legs().state(), CursorState::Edit);
+        if (cancel == QLatin1String("button")) {
+            QTest::mouseClick(s.legNavigator()->button(Nav::Cancel), Qt::LeftButton);
+        } else {
+            QTest::keyClick(arrives, Qt::Key_Escape); // the typed text
+            QTest::keyClick(arrives, Qt::Key_Escape); // the edit
+        }
+        QCOMPARE(s.legs().state(), CursorState::Browse);
+        QVERIFY(!arrives->link().isPending());
+        s.edit(QStringLiteral("DBEdit6"))->setFocus();
+        QTRY_VERIFY(s.edit(QStringLiteral("DBEdit6"))->hasFocus());
+        QTest::qWait(20);
+        QVERIFY(s.edit(QStringLiteral("DBEdit6"))->hasFocus());
+        QCOMPARE(m_dialogs->count(ui::DialogKind::Critical), 1);
+        QCOMPARE(count("SELECT count(*) FROM RYOTEID WHERE CHAKU_TIME IS NOT NULL"), 0);
+    }
+
     void legsWaitForANewItineraryToBeStored() {
         TRFORM s;
         QVERIFY(s.legNavigator()->isEnabled() && s.legGrid()->isEnabled());
@@ -229,6 +280,69 @@ private Q_SLOTS:
         QVERIFY(s.legNavigator()->isEnabled() && s.legGrid()->isEnabled());
     }
 
+    // No itinerary at all: nothing to enter legs under, until one is stored; again none once the last is deleted.
+    void legsNeedAStoredItinerary() {
+        m_per->exec(QStringLiteral("DELETE FROM RYOTEID; DELETE FROM RYOTEIM;"));
+        TRFORM s;
+        QVERIFY(!s.legNavigator()->isEnabled() && !s.legGrid()->isEnabled());
+        s.itineraryNavigator()->click(Nav::Insert);
+        QTest::keyClicks(s.edit(QStringLiteral("DBEditCode")), QStringLiteral("N"));
+        QVERIFY(!s.legGrid()->isEnabled());
+        QVERIFY(s.itineraryNavigator()->click(Nav::Post));
+        QVERIFY(s.legNavigator()->isEnabled() && s.legGrid()->isEnabled());
+        QVERIFY(s.itineraryNavigator()->click(Nav::Delete));
+        QCOMPARE(count("SELECT count(*) FROM RYOTEIM"), 0);
+        QVERIFY(!s.legNavigator()->isEnabled() && !s.legGrid()->isEnabled());
+        QCOMPARE(m_dialogs->count(ui::DialogKind::Critical), 0);
+    }
+
+    // A changed code takes the legs along in the same transaction as the post; a refused post moves none.
+    void changedCodeMovesTheLegs_data() {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("legs"); // codes of RYOTEID afterwards, in rowid order
+        QTest::newRow("post") << "Z"
+                              << "post"
+                              << "Z B Z Z";
+        QTest::newRow("moving to the next posts") << "Z"
+                                                  << "next"
+                                                  << "Z B Z Z";
+        QTest::newRow("code used twice") << "B"
+                                         << "post"
+                                         << "A B A A";
+        QTest::newRow("emptied code") << ""
+                                      << "post"
+                                      << "A B A A";
+    }
+    void changedCodeMovesTheLegs() {
+        QFETCH(QString, code);
+        QFETCH(QString, how);
+        QFETCH(QString, legs);
+        TRFORM s;
+        QCOMPARE(s.storedCode(), QStringLiteral("A"));
+        QLineEdit* edit = s.edit(QStringLiteral("DBEditCode"));
+        edit->selectAll();
+        QTest::keyClick(edit, Qt::Key_Delete);
+        QTest::keyClicks(edit, code);
+        const bool refused = code.isEmpty() || code == QLatin1String("B");
+        QCOMPARE(s.itineraryNavigator()->click(how == QLatin1String("post") ? Nav::Post : Nav::Next), !refused);
+        QCOMPARE(m_per->dump(QStringLiteral("SELECT RYOTEI_CD FROM RYOTEID ORDER BY rowid"))
+                     .remove(QLatin1Char('|'))
+                     .split(QLatin1Char('\n'), Qt::SkipEmptyParts)
+                     .join(QLatin1Char(' ')),
+                 legs);
+        if (refused) {
+            QCOMPARE(m_dialogs->count(ui::DialogKind::Critical), 1);
+            QCOMPARE(s.itineraries().state(), CursorState::Edit);
+            QCOMPARE(s.storedCode(), QStringLiteral("A"));
+            s.itineraryNavigator()->click(Nav::Cancel);
+            QCOMPARE(legStations(s), QStringList({"三", "一", "二"}));
+        } else if (how == QLatin1String("post")) {
+            QCOMPARE(s.storedCode(), QStringLiteral("Z"));
+            QCOMPARE(legStations(s), QStringList({"三", "一", "二"}));
+        }
+    }
+
     void deletingAnItineraryDeletesItsLegs() {
         TRFORM s;
         m_dialogs->answerQuestion(false);
@@ -237,6 +351,8 @@ private Q_SLOTS:
         QCOMPARE(count("SELECT count(*) FROM RYOTEID"), 4);
         s.itineraryNavigator()->click(Nav::Delete); // Yes
         QCOMPARE(m_dialogs->count(ui::DialogKind::Question), 2);
+        QCOMPARE(m_dialogs->requests(ui::DialogKind::Question).back().text,
+                 QStringLiteral("レコードを削除しますか?\nこの旅程の行程 3 件も一緒に削除されます。"));
         QCOMPARE(m_per->dump(QStringLiteral("SELECT RYOTEI_CD FROM RYOTEIM")), QStringLiteral("B|\nC|\n"));
         QCOMPARE(m_per->dump(QStringLiteral("SELECT RYOTEI_CD, HATSU_EKI FROM RYOTEID")), QStringLiteral("B|乙|\n"));
         QCOMPARE(legStations(s), QStringList({"乙"}));

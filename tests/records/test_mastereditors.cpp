@@ -224,6 +224,23 @@ private Q_SLOTS:
         QCOMPARE(e->table().state(), CursorState::Insert);
     }
 
+    // Typing into an empty grid starts its first row with what was typed; Ctrl+Enter posts it.
+    void typingIntoAnEmptyGridInsertsARow() {
+        m_per->exec(QStringLiteral("DELETE FROM TOSHI"));
+        TTOSHI e;
+        e.show();
+        QApplication::setActiveWindow(&e);
+        QVERIFY(QTest::qWaitForWindowActive(&e));
+        e.grid()->setFocus();
+        QTRY_VERIFY(e.grid()->hasFocus());
+        for (const char c : {'2', '0', '3', '0'}) // each to the focus: the cell editor opens on the first
+            QTest::keyClick(QApplication::focusWidget(), c);
+        QCOMPARE(e.table().state(), CursorState::Insert);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return, Qt::ControlModifier);
+        QCOMPARE(m_per->dump(QStringLiteral("SELECT NEN FROM TOSHI")), QStringLiteral("2030|\n"));
+        QCOMPARE(m_dialogs->count(ui::DialogKind::Critical), 0);
+    }
+
     void deleteAsksFirst() {
         TOTHERS e;
         m_dialogs->answerQuestion(false);

@@ -9,10 +9,16 @@
 #include "ui/dbgrid.h"
 #include "ui/screens.h"
 
+#include "data/settingsfile.h"
+#include "ui/checklistscreen.h"
+
 #include <QAbstractItemModelTester>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QtTest>
 
 using namespace tabi;
@@ -326,9 +332,22 @@ private Q_SLOTS:
         QCOMPARE(screen.grid()->model()->index(0, 0).data().toString(), QStringLiteral("2018-01-01"));
         m_ref->exec(QStringLiteral("DELETE FROM CFM_JOSHA WHERE JOSHA_DATE > '2019-04-03 23'"));
         screen.list().reopen();
+        // The marks of the missing route show whole in the operator column.
+        QVERIFY(screen.grid()->columnWidth(2) >
+                screen.grid()->fontMetrics().horizontalAdvance(QStringLiteral("■■■■■■■■")));
         const QString file = m_env->file(QStringLiteral("josha.csv"));
         dialogs.answerFile(file);
+        QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        if (!QFileInfo(documents).isDir())
+            documents = QDir::homePath();
         button(&screen, "BitBtnC")->click();
+        // The save dialog opened in the documents folder; it opens next in the folder written to, while it exists.
+        QCOMPARE(dialogs.requests(ui::DialogKind::SaveFile).first().text, documents);
+        QCOMPARE(settings::readString(QStringLiteral("Path"), QStringLiteral("CsvPath"), QString()),
+                 QFileInfo(file).absolutePath());
+        QCOMPARE(ui::csvFolder(), QFileInfo(file).absolutePath());
+        settings::writeString(QStringLiteral("Path"), QStringLiteral("CsvPath"), m_env->file(QStringLiteral("gone")));
+        QCOMPARE(ui::csvFolder(), documents);
         QCOMPARE(readAll(file),
                  QByteArray("\"2018/01/01\",\"ZZZ999\",\"\x81\xa1\x81\xa1\x81\xa1\x81\xa1\x81\xa1\x81\xa1"
                             "\x81\xa1\x81\xa1\",\"\x81\xa1\x81\xa1\x81\xa1\x81\xa1(x,\"y\")\",-3.2,\"") +

@@ -459,9 +459,10 @@ Survey surveyFiles(const QString& referenceMdb, const QString& personalMdb) {
 
 QString Result::text() const {
     QString out = QStringLiteral("Access のデータベースを取り込みました。\n");
-    for (const FileSurvey* f : {&survey.reference, &survey.personal})
+    for (const FileSurvey* f : {&survey.reference, &survey.personal}) {
         out += QStringLiteral("%1: %2 → %3\n").arg(dbName(f->kind), f->path, paths::databaseFile(f->kind));
-    out += QStringLiteral("　%1\n").arg(counts.join(QStringLiteral("、")));
+        out += QStringLiteral("　%1\n").arg(counts[f->kind == DbKind::Reference ? 0 : 1].join(QStringLiteral("、")));
+    }
     out += listLines(QStringLiteral("取り込む前のデータベースの控え:"), backups);
     out += leftOutText(survey);
     return out;
@@ -520,7 +521,7 @@ Result importFiles(const QString& referenceMdb, const QString& personalMdb, cons
             Copier copier{file, *db, options, done, total, problems, problemCount};
             for (const TableMatch& m : f->tables) {
                 const qint64 carried = copier.copy(m);
-                result.counts << QStringLiteral("%1 %2 行").arg(m.def->name).arg(carried);
+                result.counts[slot] << QStringLiteral("%1 %2 行").arg(m.def->name).arg(carried);
             }
             tx.commit();
         }

@@ -62,7 +62,7 @@ struct Options {
 
 struct Result {
     Survey survey;
-    QStringList counts;  // "TABLE n 行" per carried table
+    QStringList counts[2]; // "TABLE n 行" per carried table, of the reference and of the personal database
     QStringList backups; // copies of the databases as they were before
     QString text() const;
 };

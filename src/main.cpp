@@ -22,7 +22,8 @@ struct CommandLineEntry {
     CommandLineForm run;
 };
 constexpr CommandLineEntry kCommandLineForms[] = {
-    {"--import-access", &tabi::mdbimport::runImportCommand}, // REFERENCE.mdb PERSONAL.mdb [--replace]
+    // REFERENCE.mdb PERSONAL.mdb [--replace]
+    {"--import-access", &tabi::mdbimport::runImportCommand},
     {nullptr, nullptr}, // placeholder so the table is never empty
 };
 

@@ -19,7 +19,9 @@ namespace {
 
 const QString kFilter = QStringLiteral("Access データベース (*.mdb *.MDB *.accdb);;すべてのファイル (*.*)");
 
-QString caption() { return QStringLiteral("Accessデータベースの取り込み"); }
+QString caption() {
+    return QStringLiteral("Accessデータベースの取り込み");
+}
 
 } // namespace
 
@@ -63,13 +65,14 @@ void importAccessDatabases(QWidget* parent, QMdiArea* documents) {
             // Closed screens go with their connections before anything is replaced.
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
             if (!documents->subWindowList().isEmpty()) {
-                ui::information(parent, caption(), QStringLiteral("閉じられない画面があるため、取り込みませんでした。"));
+                ui::information(parent, caption(),
+                                QStringLiteral("閉じられない画面があるため、取り込みませんでした。"));
                 return;
             }
         }
 
-        QProgressDialog progress(QStringLiteral("Access のデータベースを取り込んでいます..."), QStringLiteral("中止"), 0,
-                                 1000, parent);
+        QProgressDialog progress(QStringLiteral("Access のデータベースを取り込んでいます..."), QStringLiteral("中止"),
+                                 0, 1000, parent);
         progress.setObjectName(QStringLiteral("AccessImportProgress"));
         progress.setWindowTitle(caption());
         progress.setWindowModality(Qt::WindowModal);

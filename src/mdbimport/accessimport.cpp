@@ -54,7 +54,9 @@ QString typeText(FieldType type) {
     return {};
 }
 
-QString dbName(DbKind kind) { return kind == DbKind::Reference ? QStringLiteral("参照データベース") : QStringLiteral("個人データベース"); }
+QString dbName(DbKind kind) {
+    return kind == DbKind::Reference ? QStringLiteral("参照データベース") : QStringLiteral("個人データベース");
+}
 
 FileSurvey surveyFile(const jet::JetFile& file, DbKind kind) {
     FileSurvey s;
@@ -270,8 +272,8 @@ struct Copier {
 
     qint64 copy(const TableMatch& m) {
         const TableDef& t = *m.def;
-        QList<int> fieldOf;  // per carried column: the field index
-        QList<int> columns;  // per carried column: the Access column
+        QList<int> fieldOf; // per carried column: the field index
+        QList<int> columns; // per carried column: the Access column
         QList<jet::ColumnKind> kinds;
         QStringList names, marks;
         const jet::TableInfo* info = file.table(m.accessName);
@@ -351,9 +353,10 @@ void install(const QString& source, const QString& target) {
         sqlite3_close_v2(to);
         sqlite3_close_v2(from);
         const ErrorKind kind = Database::errorKind(rc, engine, sys);
-        throw Error(QStringLiteral("%1 を置き換えられませんでした（%2: %3）。").arg(target, what,
-                                                                                   kind == ErrorKind::DiskFull ? QStringLiteral("ディスクがいっぱいです") : engine),
-                    kind);
+        throw Error(
+            QStringLiteral("%1 を置き換えられませんでした（%2: %3）。")
+                .arg(target, what, kind == ErrorKind::DiskFull ? QStringLiteral("ディスクがいっぱいです") : engine),
+            kind);
     };
     if (sqlite3_open_v2(QFile::encodeName(source).constData(), &from, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
         fail(from, QStringLiteral("取り込んだデータベースを開けません"));
@@ -381,11 +384,11 @@ void install(const QString& source, const QString& target) {
 
 QStringList accessTables(DbKind db) {
     if (db == DbKind::Reference)
-        return {QStringLiteral("MASTER"),  QStringLiteral("EKI"),     QStringLiteral("KAITSU"),
-                QStringLiteral("KUBUN"),   QStringLiteral("BUNRUI"),  QStringLiteral("BUNRUI4"),
-                QStringLiteral("SAKUDO"),  QStringLiteral("OTHERS"),  QStringLiteral("VER"),
-                QStringLiteral("BUNRUI2"), QStringLiteral("BUNRUI3"), QStringLiteral("KUBUN2"),
-                QStringLiteral("KUBUN3"),  QStringLiteral("TOSHI2"),  QStringLiteral("TMP_JOSHA_KUBUN"),
+        return {QStringLiteral("MASTER"),   QStringLiteral("EKI"),       QStringLiteral("KAITSU"),
+                QStringLiteral("KUBUN"),    QStringLiteral("BUNRUI"),    QStringLiteral("BUNRUI4"),
+                QStringLiteral("SAKUDO"),   QStringLiteral("OTHERS"),    QStringLiteral("VER"),
+                QStringLiteral("BUNRUI2"),  QStringLiteral("BUNRUI3"),   QStringLiteral("KUBUN2"),
+                QStringLiteral("KUBUN3"),   QStringLiteral("TOSHI2"),    QStringLiteral("TMP_JOSHA_KUBUN"),
                 QStringLiteral("CFM_MIJO"), QStringLiteral("CFM_JOSHA"), QStringLiteral("CFM_FILES")};
     return {QStringLiteral("JOSHA"), QStringLiteral("SAKUDOJ"), QStringLiteral("OTHERSJ"),
             QStringLiteral("TOSHI"), QStringLiteral("RYOTEIM"), QStringLiteral("RYOTEID")};
@@ -405,13 +408,17 @@ QStringList Survey::blockers() const {
     };
     const bool refOk = has(reference, "MASTER"), perOk = has(personal, "JOSHA");
     if (!refOk && !perOk && has(reference, "JOSHA") && has(personal, "MASTER")) {
-        out << QStringLiteral("参照データベースと個人データベースのファイルが逆です（%1 に乗車実績 JOSHA、%2 に路線 MASTER があります）。")
+        out << QStringLiteral("参照データベースと個人データベースのファイルが逆です（%1 に乗車実績 JOSHA、%2 に路線 "
+                              "MASTER があります）。")
                    .arg(reference.path, personal.path);
     } else {
         if (!refOk)
-            out << QStringLiteral("%1 には路線の表 MASTER がありません（参照データベース Tabiroku.mdb ではありません）。").arg(reference.path);
+            out << QStringLiteral(
+                       "%1 には路線の表 MASTER がありません（参照データベース Tabiroku.mdb ではありません）。")
+                       .arg(reference.path);
         if (!perOk)
-            out << QStringLiteral("%1 には乗車実績の表 JOSHA がありません（個人データベース JJ.MDB ではありません）。").arg(personal.path);
+            out << QStringLiteral("%1 には乗車実績の表 JOSHA がありません（個人データベース JJ.MDB ではありません）。")
+                       .arg(personal.path);
     }
     for (const FileSurvey* f : {&reference, &personal})
         for (const QString& m : f->typeMismatches)
@@ -426,7 +433,8 @@ QString Survey::text() const {
         QStringList counts;
         for (const TableMatch& m : f->tables)
             counts << QStringLiteral("%1 %2 行").arg(m.def->name).arg(m.rows);
-        out += QStringLiteral("　%1\n").arg(counts.isEmpty() ? QStringLiteral("取り込める表はありません") : counts.join(QStringLiteral("、")));
+        out += QStringLiteral("　%1\n").arg(counts.isEmpty() ? QStringLiteral("取り込める表はありません")
+                                                             : counts.join(QStringLiteral("、")));
     }
     out += leftOutText(*this);
     QStringList programOnly = programOnlyTables(DbKind::Reference) + programOnlyTables(DbKind::Personal);
@@ -434,10 +442,12 @@ QString Survey::text() const {
         out += QStringLiteral("Access の表にはない %1 は空になります（取り込みのあとで作り直してください）。\n")
                    .arg(programOnly.join(QStringLiteral("、")));
     if (currentRides > 0)
-        out += QStringLiteral("現在の個人データベースには乗車実績が %1 件あります。取り込むと置き換わります（元のデータベースは控えを残します）。\n")
+        out += QStringLiteral("現在の個人データベースには乗車実績が %1 "
+                              "件あります。取り込むと置き換わります（元のデータベースは控えを残します）。\n")
                    .arg(currentRides);
     else if (currentRides < 0)
-        out += QStringLiteral("現在の個人データベースを読めません。取り込むと置き換わります（元のデータベースは控えを残します）。\n");
+        out += QStringLiteral(
+            "現在の個人データベースを読めません。取り込むと置き換わります（元のデータベースは控えを残します）。\n");
     const QStringList b = blockers();
     out += listLines(QStringLiteral("取り込めません:"), b);
     return out;
@@ -474,22 +484,25 @@ Result importFiles(const QString& referenceMdb, const QString& personalMdb, cons
     const Survey& survey = result.survey;
     const QStringList blockers = survey.blockers();
     if (!blockers.isEmpty())
-        throw Error(QStringLiteral("取り込めません。データベースは元のままです。\n") + blockers.join(QLatin1Char('\n')));
+        throw Error(QStringLiteral("取り込めません。データベースは元のままです。\n") +
+                    blockers.join(QLatin1Char('\n')));
     if (survey.needsConfirmation() && !options.replaceRides)
-        throw Error(survey.currentRides > 0
-                        ? QStringLiteral("現在の個人データベース %1 には乗車実績が %2 件あります。置き換えるには確認が必要です"
-                                         "（コマンドラインでは --replace を付けます）。データベースは元のままです。")
-                              .arg(paths::databaseFile(DbKind::Personal))
-                              .arg(survey.currentRides)
-                        : QStringLiteral("現在の個人データベース %1 を読めないため、置き換えてよいか確認が必要です"
-                                         "（コマンドラインでは --replace を付けます）。データベースは元のままです。")
-                              .arg(paths::databaseFile(DbKind::Personal)));
+        throw Error(
+            survey.currentRides > 0
+                ? QStringLiteral("現在の個人データベース %1 には乗車実績が %2 件あります。置き換えるには確認が必要です"
+                                 "（コマンドラインでは --replace を付けます）。データベースは元のままです。")
+                      .arg(paths::databaseFile(DbKind::Personal))
+                      .arg(survey.currentRides)
+                : QStringLiteral("現在の個人データベース %1 を読めないため、置き換えてよいか確認が必要です"
+                                 "（コマンドラインでは --replace を付けます）。データベースは元のままです。")
+                      .arg(paths::databaseFile(DbKind::Personal)));
 
     // The new files are made beside the current ones (the same disk), in a folder that goes when this ends.
     const QString dataDir = paths::dataDir();
     const bool madeDataDir = !QFileInfo::exists(dataDir);
     if (!QDir().mkpath(dataDir))
-        throw Error(QStringLiteral("データベースのフォルダー %1 を作成できません。").arg(dataDir), ErrorKind::CannotOpen);
+        throw Error(QStringLiteral("データベースのフォルダー %1 を作成できません。").arg(dataDir),
+                    ErrorKind::CannotOpen);
     struct DataDirGuard {
         QString dir;
         bool made;
@@ -528,9 +541,10 @@ Result importFiles(const QString& referenceMdb, const QString& personalMdb, cons
         db->exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
     }
     if (problemCount > 0) {
-        QString text = QStringLiteral("取り込めない行が %1 件あったため、取り込みませんでした。データベースは元のままです。\n"
-                                      "Access で直してから、もう一度取り込んでください。\n")
-                           .arg(problemCount);
+        QString text =
+            QStringLiteral("取り込めない行が %1 件あったため、取り込みませんでした。データベースは元のままです。\n"
+                           "Access で直してから、もう一度取り込んでください。\n")
+                .arg(problemCount);
         for (const Problem& p : problems)
             text += QStringLiteral("表 %1 %2: %3\n").arg(p.table, p.where, p.what);
         if (problemCount > problems.size())

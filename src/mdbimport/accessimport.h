@@ -25,13 +25,13 @@ struct FileSurvey {
     QString path;
     QString format;
     DbKind kind = DbKind::Reference;
-    QList<TableMatch> tables;    // carried
-    QStringList missingTables;   // layouts the file lacks: their tables stay empty
-    QStringList missingColumns;  // "TABLE.FIELD" the file lacks: left empty in every row
-    QStringList unknownTables;   // "NAME（n 行）": tables of no layout, not carried
-    QStringList unknownColumns;  // "TABLE.COLUMN（型）": columns of no layout, not carried
-    QStringList typeMismatches;  // known columns of a type their field cannot take: the import is refused
-    QStringList allTables;       // every user table of the file, as it spells them
+    QList<TableMatch> tables;   // carried
+    QStringList missingTables;  // layouts the file lacks: their tables stay empty
+    QStringList missingColumns; // "TABLE.FIELD" the file lacks: left empty in every row
+    QStringList unknownTables;  // "NAME（n 行）": tables of no layout, not carried
+    QStringList unknownColumns; // "TABLE.COLUMN（型）": columns of no layout, not carried
+    QStringList typeMismatches; // known columns of a type their field cannot take: the import is refused
+    QStringList allTables;      // every user table of the file, as it spells them
     qint64 totalRows() const;
 };
 
@@ -63,7 +63,7 @@ struct Options {
 struct Result {
     Survey survey;
     QStringList counts[2]; // "TABLE n 行" per carried table, of the reference and of the personal database
-    QStringList backups; // copies of the databases as they were before
+    QStringList backups;   // copies of the databases as they were before
     QString text() const;
 };
 

@@ -35,8 +35,10 @@ int runImportCommand(int argc, char* argv[]) {
             files << a;
     }
     if (files.size() != 2 || files[0].startsWith(QLatin1String("--")) || files[1].startsWith(QLatin1String("--"))) {
-        print(stderr, QStringLiteral("使い方: tabiroku --import-access 参照データベース.mdb 個人データベース.mdb [--replace]\n"
-                                     "  --replace  乗車実績のある現在の個人データベースも置き換える（控えは backups フォルダーに残ります）"));
+        print(stderr,
+              QStringLiteral("使い方: tabiroku --import-access 参照データベース.mdb 個人データベース.mdb [--replace]\n"
+                             "  --replace  乗車実績のある現在の個人データベースも置き換える（控えは backups "
+                             "フォルダーに残ります）"));
         return 2;
     }
     try {

@@ -121,7 +121,9 @@ JetFile::JetFile(const QString& path) : m_handle(std::make_unique<Handle>()), m_
     // Jet files are whole pages; a copy cut short somewhere is not.
     const qint64 pageSize = mdb->fmt->pg_size;
     if (pageSize <= 0 || info.size() < 2 * pageSize || info.size() % pageSize != 0)
-        damaged(path, QStringLiteral("大きさ %1 バイトがページの大きさ %2 バイトの倍数ではありません").arg(info.size()).arg(pageSize));
+        damaged(path, QStringLiteral("大きさ %1 バイトがページの大きさ %2 バイトの倍数ではありません")
+                          .arg(info.size())
+                          .arg(pageSize));
 
     if (!mdb_read_catalog(mdb, MDB_TABLE))
         damaged(path, QStringLiteral("表の一覧を読めません"));
@@ -147,7 +149,9 @@ JetFile::JetFile(const QString& path) : m_handle(std::make_unique<Handle>()), m_
 
 JetFile::~JetFile() = default;
 
-bool JetFile::isJet3() const { return m_handle->mdb->f->jet_version == MDB_VER_JET3; }
+bool JetFile::isJet3() const {
+    return m_handle->mdb->f->jet_version == MDB_VER_JET3;
+}
 
 QString JetFile::formatName() const {
     switch (m_handle->mdb->f->jet_version) {
@@ -213,14 +217,15 @@ qint64 JetFile::readRows(const QString& tableName, const QList<int>& columns,
                 continue;
             }
             v.isNull = false;
-            v.bytes = QByteArrayView(reinterpret_cast<const char*>(mdb->pg_buf) + col->cur_value_start,
-                                     col->cur_value_len);
+            v.bytes =
+                QByteArrayView(reinterpret_cast<const char*>(mdb->pg_buf) + col->cur_value_start, col->cur_value_len);
         }
         if (!row(values))
             return n;
     }
     if (n != expected)
-        damaged(m_path, QStringLiteral("表 %1 の %2 行のうち %3 行しか読めません").arg(info->name).arg(expected).arg(n));
+        damaged(m_path,
+                QStringLiteral("表 %1 の %2 行のうち %3 行しか読めません").arg(info->name).arg(expected).arg(n));
     return n;
 }
 

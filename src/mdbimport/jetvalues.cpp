@@ -44,8 +44,8 @@ std::optional<QString> oleDayToTimestamp(double day) {
     const QDate date = QDate(1899, 12, 30).addDays(days);
     if (!date.isValid() || date.year() < 100 || date.year() > 9999)
         return std::nullopt;
-    return QString::asprintf("%04d-%02d-%02d %02d:%02d:%02d", date.year(), date.month(), date.day(), int(seconds / 3600),
-                             int(seconds / 60 % 60), int(seconds % 60));
+    return QString::asprintf("%04d-%02d-%02d %02d:%02d:%02d", date.year(), date.month(), date.day(),
+                             int(seconds / 3600), int(seconds / 60 % 60), int(seconds % 60));
 }
 
 std::optional<QString> jet4Text(QByteArrayView bytes) {
@@ -80,6 +80,8 @@ std::optional<QString> jet4Text(QByteArrayView bytes) {
     return out;
 }
 
-QString jet3Text(QByteArrayView bytes) { return text::fromCp932(bytes.toByteArray()); }
+QString jet3Text(QByteArrayView bytes) {
+    return text::fromCp932(bytes.toByteArray());
+}
 
 } // namespace tabi::jet

@@ -44,7 +44,8 @@ private slots:
 
         const auto asked = answers.requests(ui::DialogKind::Question);
         QCOMPARE(asked.size(), 1);
-        QVERIFY2(asked[0].text.contains(QStringLiteral("MASTER 28 行")) && asked[0].text.contains(QStringLiteral("JOSHA 150 行")) &&
+        QVERIFY2(asked[0].text.contains(QStringLiteral("MASTER 28 行")) &&
+                     asked[0].text.contains(QStringLiteral("JOSHA 150 行")) &&
                      asked[0].text.contains(QStringLiteral("開いている画面はすべて閉じます")),
                  qPrintable(asked[0].text));
         QCOMPARE(answers.count(ui::DialogKind::Critical), 0);

@@ -24,13 +24,16 @@ namespace {
 
 const QString kFixtures = QStringLiteral(TABIROKU_MDB_FIXTURES);
 
-bool haveFixtures() { return QFileInfo::exists(kFixtures + QStringLiteral("/Tabiroku.mdb")); }
+bool haveFixtures() {
+    return QFileInfo::exists(kFixtures + QStringLiteral("/Tabiroku.mdb"));
+}
 #define REQUIRE_FIXTURES()                                                                                             \
     if (!haveFixtures())                                                                                               \
     QSKIP("The Access fixtures (../shared/data/mdb beside the source tree) are not here.")
 
 QString fixture(const QString& sub, const QString& name) {
-    return sub.isEmpty() ? kFixtures + QLatin1Char('/') + name : kFixtures + QLatin1Char('/') + sub + QLatin1Char('/') + name;
+    return sub.isEmpty() ? kFixtures + QLatin1Char('/') + name
+                         : kFixtures + QLatin1Char('/') + sub + QLatin1Char('/') + name;
 }
 
 // Contents and modification time: what must not change about a file.
@@ -55,7 +58,9 @@ QStringList folderState(const QString& dir) {
     return out;
 }
 
-QString quoted(const QString& s) { return QLatin1Char('"') + s + QLatin1Char('"'); }
+QString quoted(const QString& s) {
+    return QLatin1Char('"') + s + QLatin1Char('"');
+}
 
 // Every row of every table in the expected file, compared value for value with what the database holds: texts
 // exactly (empty text may be stored as null), doubles bit for bit, integers, timestamps as stored text.
@@ -85,7 +90,8 @@ QStringList differences(const QString& expectedJson, DbKind kind) {
         else
             for (const QString& k : t->key)
                 order << quoted(k);
-        Statement s(*db, QStringLiteral("SELECT %1 FROM %2 ORDER BY %3").arg(cols.join(','), quoted(name), order.join(',')));
+        Statement s(*db,
+                    QStringLiteral("SELECT %1 FROM %2 ORDER BY %3").arg(cols.join(','), quoted(name), order.join(',')));
         const QJsonArray rows = expected.value(name).toArray();
         qsizetype i = 0;
         bool more = s.step();
@@ -116,7 +122,8 @@ QStringList differences(const QString& expectedJson, DbKind kind) {
                 case FieldType::Integer:
                 case FieldType::SmallInt:
                     if (type != SQLITE_INTEGER || s.columnInt(c) != want.toInteger())
-                        out << where + QStringLiteral(": expected %1, got %2").arg(want.toInteger()).arg(s.columnText(c));
+                        out << where +
+                                   QStringLiteral(": expected %1, got %2").arg(want.toInteger()).arg(s.columnText(c));
                     break;
                 }
             }
@@ -173,7 +180,8 @@ private slots:
         REQUIRE_FIXTURES();
         QFETCH(QString, format);
         test::TempEnv env;
-        const QString ref = fixture(format, QStringLiteral("Tabiroku.mdb")), per = fixture(format, QStringLiteral("JJ.mdb"));
+        const QString ref = fixture(format, QStringLiteral("Tabiroku.mdb")),
+                      per = fixture(format, QStringLiteral("JJ.mdb"));
         const QString refBefore = fingerprint(ref), perBefore = fingerprint(per);
 
         const mdbimport::Result result = mdbimport::importFiles(ref, per);
@@ -205,7 +213,8 @@ private slots:
         mdbimport::importFiles(ref, per);
         {
             auto db = Database::open(DbKind::Personal);
-            db->exec(QStringLiteral("INSERT INTO JOSHA (ROSEN_CD, JOSHA_DATE, JOSHA_KILO) VALUES ('A01001', '2025-01-01 00:00:00', 1.5)"));
+            db->exec(QStringLiteral(
+                "INSERT INTO JOSHA (ROSEN_CD, JOSHA_DATE, JOSHA_KILO) VALUES ('A01001', '2025-01-01 00:00:00', 1.5)"));
         }
         const QStringList before = folderState(env.path());
         QString refused;
@@ -234,13 +243,27 @@ private slots:
         QTest::addColumn<QString>("which"); // the file that is broken: "reference" or "personal"
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("message"); // part of what the user reads
-        QTest::newRow("truncated at a page") << "reference" << "cut:262144" << "Tabiroku-cut.mdb";
-        QTest::newRow("truncated mid-page") << "personal" << "cut:100000" << "途中で切れて";
-        QTest::newRow("not an Access file") << "reference" << "text" << "Access のデータベースファイルとして読めません";
-        QTest::newRow("empty file") << "personal" << "empty" << "読めません";
-        QTest::newRow("missing file") << "reference" << "missing" << "見つかりません";
-        QTest::newRow("swapped files") << "both" << "swapped" << "ファイルが逆です";
-        QTest::newRow("refused rows") << "personal" << "spoilt" << "JOSHA キー ROSEN_CD=A01001, JOSHA_DATE=2007-06-30 00:00:00";
+        QTest::newRow("truncated at a page") << "reference"
+                                             << "cut:262144"
+                                             << "Tabiroku-cut.mdb";
+        QTest::newRow("truncated mid-page") << "personal"
+                                            << "cut:100000"
+                                            << "途中で切れて";
+        QTest::newRow("not an Access file") << "reference"
+                                            << "text"
+                                            << "Access のデータベースファイルとして読めません";
+        QTest::newRow("empty file") << "personal"
+                                    << "empty"
+                                    << "読めません";
+        QTest::newRow("missing file") << "reference"
+                                      << "missing"
+                                      << "見つかりません";
+        QTest::newRow("swapped files") << "both"
+                                       << "swapped"
+                                       << "ファイルが逆です";
+        QTest::newRow("refused rows") << "personal"
+                                      << "spoilt"
+                                      << "JOSHA キー ROSEN_CD=A01001, JOSHA_DATE=2007-06-30 00:00:00";
     }
     void failedImportLeavesDatabases() {
         REQUIRE_FIXTURES();

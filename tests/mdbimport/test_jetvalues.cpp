@@ -31,8 +31,7 @@ private slots:
         QTest::newRow("first railway") << -9938.0 << "1872-10-14 00:00:00";
         QTest::newRow("1900-01-01") << 2.0 << "1900-01-01 00:00:00";
         QTest::newRow("leap day 2000") << 36585.0 << "2000-02-29 00:00:00";
-        QTest::newRow("evening with seconds") << 43708.0 + (14 * 3600 + 5 * 60 + 30) / 86400.0
-                                             << "2019-08-31 14:05:30";
+        QTest::newRow("evening with seconds") << 43708.0 + (14 * 3600 + 5 * 60 + 30) / 86400.0 << "2019-08-31 14:05:30";
         QTest::newRow("rounds up to the next day") << 1.0 - 1e-9 << "1899-12-31 00:00:00";
         QTest::newRow("rounds up before the epoch") << -1.0 - (1.0 - 1e-9) << "1899-12-30 00:00:00";
         QTest::newRow("year 100") << -657434.0 << "0100-01-01 00:00:00";

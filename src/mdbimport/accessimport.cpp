@@ -448,6 +448,10 @@ QString Survey::text() const {
     else if (currentRides < 0)
         out += QStringLiteral(
             "現在の個人データベースを読めません。取り込むと置き換わります（元のデータベースは控えを残します）。\n");
+    else if (QFileInfo::exists(paths::databaseFile(DbKind::Reference)) ||
+             QFileInfo::exists(paths::databaseFile(DbKind::Personal)))
+        out +=
+            QStringLiteral("現在のデータベースは取り込む記録で置き換わります（元のデータベースは控えを残します）。\n");
     const QStringList b = blockers();
     out += listLines(QStringLiteral("取り込めません:"), b);
     return out;

@@ -33,6 +33,10 @@
 #include "cards_bench.h"
 #define HAVE_CARDS_BENCH 1
 #endif
+#if __has_include("mdbimport_bench.h")
+#include "mdbimport_bench.h"
+#define HAVE_ACCESS_BENCH 1
+#endif
 #if __has_include("editors_bench.h")
 #include "editors_bench.h"
 #define HAVE_EDITORS_BENCH 1
@@ -89,6 +93,12 @@ int main(int argc, char* argv[]) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const bool quick = app.arguments().contains(QStringLiteral("--quick"));
+#ifdef HAVE_ACCESS_BENCH
+    // The Access import reads its own fixture files; --access alone times nothing else.
+    runAccessImportBench(QStringLiteral(TABIROKU_MDB_FIXTURES));
+    if (app.arguments().contains(QStringLiteral("--access")))
+        return 0;
+#endif
     QTemporaryDir tmp;
     const QString dir = tmp.path();
     paths::setDataDir(dir);

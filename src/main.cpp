@@ -1,6 +1,7 @@
 #include "app/locale.h"
 #include "app/mainform.h"
 #include "app/startup.h"
+#include "mdbimport/commandline.h"
 #include "photos/registration.h"
 #include "records/registration.h"
 #include "routes/registration.h"
@@ -21,6 +22,8 @@ struct CommandLineEntry {
     CommandLineForm run;
 };
 constexpr CommandLineEntry kCommandLineForms[] = {
+    // REFERENCE.mdb PERSONAL.mdb [--replace]
+    {"--import-access", &tabi::mdbimport::runImportCommand},
     {nullptr, nullptr}, // placeholder so the table is never empty
 };
 

@@ -1,5 +1,6 @@
 #include "app/mainform.h"
 
+#include "app/accessimportcommand.h"
 #include "app/config.h"
 #include "app/mdichild.h"
 #include "app/mnemonics.h"
@@ -54,6 +55,8 @@ const CommandSpec kCommands[] = {
     {"FileSave1", "保存(&S)", "保存|現在のファイルを保存", "Ctrl+S", "save"},
     {"FileSaveAs1", "名前を付けて保存(&A)...", "名前を付けて保存|現在のファイルをほかの名前で保存", "", ""},
     {"ActionConfig", "環境設定(&C)", "画像ファイルのフォルダーの指定や，利用者情報の設定", "", ""},
+    {"ActionImportAccess", "Accessデータベースの取り込み...",
+     "Access の参照データベースと個人データベースの記録を取り込む", "", ""},
     {"FileExit1", "終了(&X)", "終了|アプリケーションの終了", "", ""},
     {"EditCut1", "切り取り(&T)", "切り取り|選択部分を切り取り，クリップボードに送る", "Ctrl+X", "cut"},
     {"EditCopy1", "コピー(&C)", "コピー|選択範囲をクリップボードにコピー", "Ctrl+C", "copy"},
@@ -109,6 +112,7 @@ const MenuTable kMenus[] = {
       {"FileSaveAsItem", "FileSaveAs1"},
       {"N1", nullptr},
       {"Action11", "ActionConfig"},
+      {"ImportAccessItem", "ActionImportAccess"},
       {"N2", nullptr},
       {"FileExitItem", "FileExit1"}}},
     {{"Edit1", "編集(&E)", "コマンドの編集"},
@@ -438,6 +442,8 @@ void TMainForm::connectCommands() {
         if (QMdiSubWindow* current = m_mdiArea->currentSubWindow())
             current->close();
     });
+    connect(command(QStringLiteral("ActionImportAccess")), &QAction::triggered, this,
+            [this] { importAccessDatabases(this, m_mdiArea); });
     connect(command(QStringLiteral("FileExit1")), &QAction::triggered, this, &QWidget::close);
     connect(command(QStringLiteral("EditCut1")), &QAction::triggered, this, [this] {
         applyEdit(m_editTarget, EditOp::Cut);

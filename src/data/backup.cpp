@@ -160,4 +160,23 @@ QStringList copiesDatedAfter(const QString& databasePath, const QDate& day) {
     return later;
 }
 
+void copyTo(const QString& databasePath, const QString& target) {
+    const QString folder = QFileInfo(target).absolutePath();
+    if (!QDir().mkpath(folder))
+        refuse(target, QStringLiteral("フォルダー %1 を作成できません").arg(folder), ErrorKind::CannotOpen);
+    const QString part = target + QStringLiteral(".part");
+    QFile::remove(part);
+    const QStringList created = absentDatabaseFiles(databasePath);
+    try {
+        copyDatabase(databasePath, part, target);
+        if (QFileInfo::exists(target) || !QFile::rename(part, target))
+            refuse(target, QStringLiteral("名前を付けられません"), ErrorKind::Other);
+    } catch (const Error&) {
+        QFile::remove(part);
+        for (const QString& f : created)
+            QFile::remove(f);
+        throw;
+    }
+}
+
 } // namespace tabi::backup

@@ -22,4 +22,9 @@ QString dailyCopy(const QString& databasePath, const QDate& day, int keep = 7);
 // The names of the daily copies dated after day, oldest first.
 QStringList copiesDatedAfter(const QString& databasePath, const QDate& day);
 
+// Copies the database as it is now to target (a new file; folders are made as needed), written under a
+// temporary name and renamed when complete, like the daily copies. Throws tabi::Error naming the reason, leaving
+// no part of the copy behind.
+void copyTo(const QString& databasePath, const QString& target);
+
 } // namespace tabi::backup

@@ -192,6 +192,8 @@ private slots:
         row("File1", "N1", "", "", "", "", true);
         row("File1", "Action11", "ActionConfig", "環境設定(&C)", "画像ファイルのフォルダーの指定や，利用者情報の設定",
             "", true);
+        row("File1", "ImportAccessItem", "ActionImportAccess", "Accessデータベースの取り込み...",
+            "Access の参照データベースと個人データベースの記録を取り込む", "", true);
         row("File1", "N2", "", "", "", "", true);
         row("File1", "FileExitItem", "FileExit1", "終了(&X)", "終了|アプリケーションの終了", "", true);
         row("Edit1", "CutItem", "EditCut1", "切り取り(&T)", "切り取り|選択部分を切り取り，クリップボードに送る",
@@ -267,7 +269,7 @@ private slots:
         for (QAction* a : menu("File1")->actions())
             file << a->objectName();
         QCOMPARE(file, QStringList({"FileNewItem", "FileOpenItem", "FileCloseItem", "FileSaveItem", "FileSaveAsItem",
-                                    "N1", "Action11", "N2", "FileExitItem"}));
+                                    "N1", "Action11", "ImportAccessItem", "N2", "FileExitItem"}));
         QStringList window;
         for (QAction* a : menu("Window1")->actions())
             window << a->objectName();

@@ -1,6 +1,7 @@
 #include "app/locale.h"
 #include "app/mainform.h"
 #include "app/startup.h"
+#include "netimport/netimport.h"
 #include "photos/registration.h"
 #include "records/registration.h"
 #include "routes/registration.h"
@@ -21,7 +22,7 @@ struct CommandLineEntry {
     CommandLineForm run;
 };
 constexpr CommandLineEntry kCommandLineForms[] = {
-    {nullptr, nullptr}, // placeholder so the table is never empty
+    {"--import-network", tabi::net::runImportNetworkCommand},
 };
 
 CommandLineForm commandLineForm(int argc, char* argv[]) {

@@ -3,6 +3,7 @@
 #include "app/config.h"
 #include "app/mdichild.h"
 #include "app/mnemonics.h"
+#include "app/netimportdialog.h"
 #include "ui/command.h"
 #include "ui/dialogs.h"
 #include "ui/helptopics.h"
@@ -54,6 +55,8 @@ const CommandSpec kCommands[] = {
     {"FileSave1", "保存(&S)", "保存|現在のファイルを保存", "Ctrl+S", "save"},
     {"FileSaveAs1", "名前を付けて保存(&A)...", "名前を付けて保存|現在のファイルをほかの名前で保存", "", ""},
     {"ActionConfig", "環境設定(&C)", "画像ファイルのフォルダーの指定や，利用者情報の設定", "", ""},
+    {"ActionImportNetwork", "全国路線データの取り込み...",
+     "全国路線データの取り込み|公開の駅データから全国の路線と駅を参照データベースに取り込む", "", ""},
     {"FileExit1", "終了(&X)", "終了|アプリケーションの終了", "", ""},
     {"EditCut1", "切り取り(&T)", "切り取り|選択部分を切り取り，クリップボードに送る", "Ctrl+X", "cut"},
     {"EditCopy1", "コピー(&C)", "コピー|選択範囲をクリップボードにコピー", "Ctrl+C", "copy"},
@@ -109,6 +112,7 @@ const MenuTable kMenus[] = {
       {"FileSaveAsItem", "FileSaveAs1"},
       {"N1", nullptr},
       {"Action11", "ActionConfig"},
+      {"ImportNetworkItem", "ActionImportNetwork"},
       {"N2", nullptr},
       {"FileExitItem", "FileExit1"}}},
     {{"Edit1", "編集(&E)", "コマンドの編集"},
@@ -457,6 +461,8 @@ void TMainForm::connectCommands() {
     on("WindowArrangeAll1", &TMainForm::arrangeIcons);
     on("ActionHelpIndex", &TMainForm::helpIndex);
     on("HelpAbout1", &TMainForm::helpAbout);
+    // Runs its own steps (dialogs between them), so it is not wrapped as one command.
+    connect(command(QStringLiteral("ActionImportNetwork")), &QAction::triggered, this, [this] { runNetworkImport(this); });
     for (const char* name : kScreenCommands) {
         const QString cmd = QString::fromUtf8(name);
         connect(command(cmd), &QAction::triggered, this, [this, cmd] { openScreen(cmd); });

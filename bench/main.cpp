@@ -33,6 +33,10 @@
 #include "cards_bench.h"
 #define HAVE_CARDS_BENCH 1
 #endif
+#if __has_include("netimport_bench.h")
+#include "netimport_bench.h"
+#define HAVE_NETIMPORT_BENCH 1
+#endif
 #if __has_include("editors_bench.h")
 #include "editors_bench.h"
 #define HAVE_EDITORS_BENCH 1
@@ -92,6 +96,13 @@ int main(int argc, char* argv[]) {
     QTemporaryDir tmp;
     const QString dir = tmp.path();
     paths::setDataDir(dir);
+#ifdef HAVE_NETIMPORT_BENCH
+    // --network [DIR]: the network import alone, so that the peak memory is its own.
+    if (const int at = app.arguments().indexOf(QStringLiteral("--network")); at > 0) {
+        const QString root = app.arguments().value(at + 1, QStringLiteral(TABIROKU_SHARED_STATIONS));
+        return runNetImportBench(dir, root) ? 0 : 1;
+    }
+#endif
 
     bench::DatasetSize size;
     std::printf("Generating %d routes / %d classifications / %d stations / %d rides over %d years in %s\n", size.routes,

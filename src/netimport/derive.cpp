@@ -54,6 +54,14 @@ public:
                 cum[k] = cum[k - 1] + stepKm(t[k - 1], t[k]);
             m_cum << cum;
             m_edges.append({i, node(t.first()), node(t.last()), cum.last()});
+            Box box{t.first().lat, t.first().lat, t.first().lon, t.first().lon};
+            for (const GeoPoint& g : t) {
+                box.south = std::min(box.south, g.lat);
+                box.north = std::max(box.north, g.lat);
+                box.west = std::min(box.west, g.lon);
+                box.east = std::max(box.east, g.lon);
+            }
+            m_boxes << box;
         }
         m_nodeCount = nodes.size();
         m_adjacent.resize(m_nodeCount);
@@ -67,10 +75,17 @@ public:
 
     Projection project(const GeoPoint& p) const {
         Projection best;
+        const LocalScale scale(p.lat);
         for (int i = 0; i < m_tracks.size(); ++i) {
             const Track& t = m_tracks[i];
+            // A track whose bounding box lies farther than the best distance so far cannot be nearer.
+            const Box& box = m_boxes[i];
+            const double dy = std::max({0.0, box.south - p.lat, p.lat - box.north}) * scale.kmPerDegLat;
+            const double dx = std::max({0.0, box.west - p.lon, p.lon - box.east}) * scale.kmPerDegLon;
+            if (std::sqrt(dx * dx + dy * dy) > best.off)
+                continue;
             for (int k = 1; k < t.size(); ++k) {
-                const StepProjection sp = projectOnStep(p, t[k - 1], t[k]);
+                const StepProjection sp = projectOnStep(p, t[k - 1], t[k], scale);
                 if (sp.offKm < best.off) {
                     best.off = sp.offKm;
                     best.track = i;
@@ -186,7 +201,11 @@ private:
         return points;
     }
 
+    struct Box {
+        double south, north, west, east;
+    };
     QList<Track> m_tracks;
+    QList<Box> m_boxes;
     QList<QVector<double>> m_cum;
     QList<Edge> m_edges;
     QVector<QList<int>> m_adjacent;
@@ -305,10 +324,11 @@ QString where(const Source& src, const Line& line) {
 }
 
 // Cuts a line's station order into pieces by the section, branch, jump, border and abolition rules.
-QList<Piece> cutLine(const Source& src, const Rules& rules, const Line& line, QStringList& report) {
+QList<Piece> cutLine(const Source& src, const QHash<int, Company>& companies, const Rules& rules, const Line& line,
+                     QStringList& report) {
     QList<int> order = src.order.value(line.code);
-    const auto cit = src.companies.constFind(line.companyCode);
-    const Company* company = cit != src.companies.constEnd() ? &*cit : nullptr;
+    const auto cit = companies.constFind(line.companyCode);
+    const Company* company = cit != companies.constEnd() ? &*cit : nullptr;
     auto station = [&](int code) -> const Station& { return *src.stations.constFind(code); };
 
     if (auto it = rules.sections.find(line.name); it != rules.sections.end()) {
@@ -564,10 +584,29 @@ void append(Piece& a, const Piece& b) {
 
 QList<DerivedRoute> deriveRoutes(const Source& src, const Rules& rules, QStringList& report) {
     QList<Piece> pieces;
-    for (const Line& line : src.lines) {
+    // Lines that name no company get an operator of their own, from the rule table or from their name.
+    QHash<int, Company> companies = src.companies;
+    QList<Line> lines = src.lines;
+    for (Line& line : lines) {
+        if (line.companyCode >= 0)
+            continue;
+        Company c;
+        c.code = -line.code;
+        const auto known = rules.lineOperators.constFind(line.name);
+        if (known != rules.lineOperators.constEnd()) {
+            c.name = known->first;
+        } else {
+            c.name = stripNotes(line.formalName.isEmpty() ? line.name : line.formalName);
+            if (c.name.endsWith(QChar(0x7DDA)) && c.name.size() > 2)
+                c.name.chop(1);
+        }
+        line.companyCode = c.code;
+        companies.insert(c.code, c);
+    }
+    for (const Line& line : std::as_const(lines)) {
         if (rules.drop.contains(line.name))
             continue;
-        if (!src.companies.contains(line.companyCode)) {
+        if (!companies.contains(line.companyCode)) {
             report << QStringLiteral("%1: 事業者コード %2 が company.csv にないので飛ばしました。")
                           .arg(where(src, line))
                           .arg(line.companyCode);
@@ -577,7 +616,7 @@ QList<DerivedRoute> deriveRoutes(const Source& src, const Rules& rules, QStringL
             report << QStringLiteral("%1: 駅が 2 つ未満なので飛ばしました。").arg(where(src, line));
             continue;
         }
-        QList<Piece> cut = cutLine(src, rules, line, report);
+        QList<Piece> cut = cutLine(src, companies, rules, line, report);
         const TrackGraph graph(readTracks(src.layout, line.code));
         if (graph.isEmpty())
             report << QStringLiteral("%1: 線路の形（polyline）がないので、駅の間を直線で測りました。").arg(where(src, line));
@@ -689,7 +728,7 @@ QList<DerivedRoute> deriveRoutes(const Source& src, const Rules& rules, QStringL
     QList<DerivedRoute> routes;
     QHash<QString, int> keys;
     for (const Piece& p : std::as_const(pieces)) {
-        const Company& company = src.companies[p.company];
+        const Company company = companies.value(p.company);
         DerivedRoute r;
         r.lineCode = p.line->code;
         r.lineName = p.line->name;
@@ -735,6 +774,8 @@ QList<DerivedRoute> deriveRoutes(const Source& src, const Rules& rules, QStringL
             }
         } else {
             QString opKind = rules.operatorKind.value(company.name);
+            if (p.company < 0)
+                opKind = rules.lineOperators.value(p.line->name).second;
             if (opKind.isEmpty()) {
                 if (company.type == 2)
                     opKind = QStringLiteral("大手");

@@ -31,9 +31,14 @@ double stepKm(const GeoPoint& a, const GeoPoint& b) {
     return std::sqrt(dx * dx + dy * dy);
 }
 
+LocalScale::LocalScale(double latDeg) { scales(latDeg, kmPerDegLat, kmPerDegLon); }
+
 StepProjection projectOnStep(const GeoPoint& p, const GeoPoint& a, const GeoPoint& b) {
-    double ky = 0, kx = 0;
-    scales(p.lat, ky, kx);
+    return projectOnStep(p, a, b, LocalScale(p.lat));
+}
+
+StepProjection projectOnStep(const GeoPoint& p, const GeoPoint& a, const GeoPoint& b, const LocalScale& scale) {
+    const double ky = scale.kmPerDegLat, kx = scale.kmPerDegLon;
     const double bx = (b.lon - a.lon) * kx, by = (b.lat - a.lat) * ky;
     const double px = (p.lon - a.lon) * kx, py = (p.lat - a.lat) * ky;
     const double len2 = bx * bx + by * by;

@@ -22,6 +22,14 @@ struct StepProjection {
 };
 StepProjection projectOnStep(const GeoPoint& p, const GeoPoint& a, const GeoPoint& b);
 
+// Kilometres per degree of latitude and of longitude at a latitude, for many projections of one point.
+struct LocalScale {
+    double kmPerDegLat = 0;
+    double kmPerDegLon = 0;
+    explicit LocalScale(double latDeg);
+};
+StepProjection projectOnStep(const GeoPoint& p, const GeoPoint& a, const GeoPoint& b, const LocalScale& scale);
+
 // Douglas–Peucker thinning: the indices of the points kept (first and last always) so that no dropped point
 // lies farther than toleranceKm from the thinned line.
 QList<int> thinPolyline(const QVector<GeoPoint>& points, double toleranceKm);

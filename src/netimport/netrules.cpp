@@ -59,6 +59,8 @@ Rules load() {
         r.operatorName.insert(f[0], f[1]);
         r.linePrefixes.insert(f[0], f.mid(2));
     }
+    for (const QStringList& f : table(QStringLiteral("line_operators.txt"), 2))
+        r.lineOperators.insert(f[0], {f[1], f.value(2)});
     return r;
 }
 

@@ -40,6 +40,7 @@ struct Rules {
     QHash<QString, ClassRule> classes;             // "kind|region" -> classification
     QHash<QString, QString> operatorName;          // data set's operator name -> name the route master writes
     QHash<QString, QStringList> linePrefixes;      // data set's operator name -> short forms before line names
+    QHash<QString, std::pair<QString, QString>> lineOperators; // line naming no company -> operator, kind
 
     // The rules built into the program. Throws tabi::Error for a malformed table (a fault of the program).
     static const Rules& builtIn();

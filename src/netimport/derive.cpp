@@ -596,8 +596,14 @@ QList<DerivedRoute> deriveRoutes(const Source& src, const Rules& rules, QStringL
         if (known != rules.lineOperators.constEnd()) {
             c.name = known->first;
         } else {
+            // "大分交通宇佐参宮線" -> 大分交通: the name up to its first word for a railway company.
             c.name = stripNotes(line.formalName.isEmpty() ? line.name : line.formalName);
-            if (c.name.endsWith(QChar(0x7DDA)) && c.name.size() > 2)
+            static const QRegularExpression company(
+                QStringLiteral("^(.+?(?:電気鉄道|鉄道|電鉄|鐵道|軌道|交通|鉱業|炭礦|汽船))"));
+            const QRegularExpressionMatch m = company.match(c.name);
+            if (m.hasMatch())
+                c.name = m.captured(1);
+            else if (c.name.endsWith(QChar(0x7DDA)) && c.name.size() > 2)
                 c.name.chop(1);
         }
         line.companyCode = c.code;

@@ -72,9 +72,15 @@ TNetImportDialog::TNetImportDialog(QWidget* parent) : QDialog(parent) {
     layout->addWidget(buttons);
 }
 
-QString TNetImportDialog::folder() const { return m_folder->text().trimmed(); }
-void TNetImportDialog::setFolder(const QString& folder) { m_folder->setText(folder); }
-bool TNetImportDialog::withAbolished() const { return m_abolished->isChecked(); }
+QString TNetImportDialog::folder() const {
+    return m_folder->text().trimmed();
+}
+void TNetImportDialog::setFolder(const QString& folder) {
+    m_folder->setText(folder);
+}
+bool TNetImportDialog::withAbolished() const {
+    return m_abolished->isChecked();
+}
 
 void TNetImportDialog::browse() {
     QFileDialog dialog(this, QStringLiteral("駅データのフォルダ"));
@@ -106,12 +112,14 @@ TNetImportReport::TNetImportReport(const QString& text, QWidget* parent) : QDial
     layout->addWidget(buttons);
 }
 
-QString TNetImportReport::text() const { return m_text->toPlainText(); }
+QString TNetImportReport::text() const {
+    return m_text->toPlainText();
+}
 
 void TNetImportReport::save() {
-    const QString file = ui::getSaveFileName(this, QStringLiteral("取り込みの報告の保存"),
-                                             QStringLiteral("テキストファイル (*.txt)"),
-                                             QStringLiteral("network-import.txt"));
+    const QString file =
+        ui::getSaveFileName(this, QStringLiteral("取り込みの報告の保存"), QStringLiteral("テキストファイル (*.txt)"),
+                            QStringLiteral("network-import.txt"));
     if (file.isEmpty())
         return;
     ui::runCommand(this, [&] { files::replaceFile(file, text().toUtf8() + '\n', QStringLiteral("報告ファイル")); });
@@ -137,8 +145,8 @@ void runNetworkImport(QWidget* parent) {
     });
     if (!previewed)
         return;
-    QString question = QStringLiteral("%1\n\n取り込みますか？（取り込む前に参照データベースの控えを作ります）")
-                           .arg(preview.summary());
+    QString question =
+        QStringLiteral("%1\n\n取り込みますか？（取り込む前に参照データベースの控えを作ります）").arg(preview.summary());
     if (!preview.report.isEmpty())
         question += QStringLiteral("\n報告 %1 件は取り込み後の報告で確かめられます。").arg(preview.report.size());
     if (!ui::question(parent, kTitle, question))

@@ -14,8 +14,8 @@ namespace tabi::net {
 
 namespace {
 
-constexpr double kFarOffKm = 1.0;    // a station farther than this from every track is measured straight
-constexpr double kJumpKm = 5.0;      // a step in the station order this long may be a jump to a branch
+constexpr double kFarOffKm = 1.0;     // a station farther than this from every track is measured straight
+constexpr double kJumpKm = 5.0;       // a step in the station order this long may be a jump to a branch
 constexpr double kDetourFactor = 3.0; // a track path this much longer than the straight line is doubted
 
 // ---- track graph of one data-set line ----
@@ -335,7 +335,8 @@ QList<Piece> cutLine(const Source& src, const QHash<int, Company>& companies, co
         const SectionRule& s = it.value();
         const int a = indexOfName(src, order, s.first);
         if (a < 0) {
-            report << QStringLiteral("%1: 区間の始点 %2 がないので全体を取り込みました。").arg(where(src, line), s.first);
+            report
+                << QStringLiteral("%1: 区間の始点 %2 がないので全体を取り込みました。").arg(where(src, line), s.first);
         } else {
             QList<int> cut;
             const int n = order.size();
@@ -350,7 +351,8 @@ QList<Piece> cutLine(const Source& src, const QHash<int, Company>& companies, co
                     break;
             }
             if (station(cut.last()).name != s.last || cut.size() < 2)
-                report << QStringLiteral("%1: 区間の終点 %2 がないので全体を取り込みました。").arg(where(src, line), s.last);
+                report << QStringLiteral("%1: 区間の終点 %2 がないので全体を取り込みました。")
+                              .arg(where(src, line), s.last);
             else
                 order = cut;
         }
@@ -374,7 +376,8 @@ QList<Piece> cutLine(const Source& src, const QHash<int, Company>& companies, co
         const int from = b.from.isEmpty() ? -2 : indexOfName(src, order, b.from);
         const int to = b.to.isEmpty() ? -2 : indexOfName(src, order, b.to);
         if (first < 0 || last < 0 || from == -1 || to == -1) {
-            report << QStringLiteral("%1: 支線 %2 の駅が揃わないので切り分けませんでした。").arg(where(src, line), b.name);
+            report
+                << QStringLiteral("%1: 支線 %2 の駅が揃わないので切り分けませんでした。").arg(where(src, line), b.name);
             continue;
         }
         Piece branch = base;
@@ -489,7 +492,8 @@ QList<Piece> cutLine(const Source& src, const QHash<int, Company>& companies, co
     }
     for (Piece& p : pieces)
         if (p.abolished && p.haishi.isEmpty()) {
-            report << QStringLiteral("%1: 廃止日がないので廃止路線 %2 の廃止日を空けました。").arg(where(src, line), p.name);
+            report << QStringLiteral("%1: 廃止日がないので廃止路線 %2 の廃止日を空けました。")
+                          .arg(where(src, line), p.name);
         }
     return pieces;
 }
@@ -522,7 +526,8 @@ void measure(const Source& src, const TrackGraph& graph, Piece& p, QStringList& 
         double km = way.isEmpty() ? straight : polylineKm(way);
         if (!way.isEmpty() && km > kDetourFactor * straight + 1.0) {
             report << QStringLiteral("%1: %2～%3 の線路が遠回り（%4 km）なので直線で測りました。")
-                          .arg(where(src, *p.line), src.stations[p.stations[i - 1]].name, src.stations[p.stations[i]].name)
+                          .arg(where(src, *p.line), src.stations[p.stations[i - 1]].name,
+                               src.stations[p.stations[i]].name)
                           .arg(km, 0, 'f', 1);
             way.clear();
             km = straight;
@@ -625,7 +630,8 @@ QList<DerivedRoute> deriveRoutes(const Source& src, const Rules& rules, QStringL
         QList<Piece> cut = cutLine(src, companies, rules, line, report);
         const TrackGraph graph(readTracks(src.layout, line.code));
         if (graph.isEmpty())
-            report << QStringLiteral("%1: 線路の形（polyline）がないので、駅の間を直線で測りました。").arg(where(src, line));
+            report << QStringLiteral("%1: 線路の形（polyline）がないので、駅の間を直線で測りました。")
+                          .arg(where(src, line));
         for (Piece& p : cut) {
             if (!graph.isEmpty())
                 trimThroughRuns(src, graph, p, report);
@@ -766,7 +772,8 @@ QList<DerivedRoute> deriveRoutes(const Source& src, const Rules& rules, QStringL
         const QString region = regionOf(pref);
         if (company.type == 1 && p.company >= 1 && p.company <= 6) {
             r.bunrui = QStringLiteral("10%1").arg(p.company);
-            static const char* const jrNames[] = {"", "ＪＲ北海道", "ＪＲ東日本", "ＪＲ東海", "ＪＲ西日本", "ＪＲ四国", "ＪＲ九州"};
+            static const char* const jrNames[] = {"",           "ＪＲ北海道", "ＪＲ東日本", "ＪＲ東海",
+                                                  "ＪＲ西日本", "ＪＲ四国",   "ＪＲ九州"};
             r.bunruiName = QString::fromUtf8(jrNames[p.company]);
             if (r.name.endsWith(QStringLiteral("新幹線"))) {
                 r.kbn = QStringLiteral("13");
@@ -775,7 +782,8 @@ QList<DerivedRoute> deriveRoutes(const Source& src, const Rules& rules, QStringL
                 base.remove(QRegularExpression(QStringLiteral("（.*）$")));
                 const QString cat = rules.jrCategory.value(base);
                 if (cat.isEmpty())
-                    report << QStringLiteral("%1: JR の路線表にない %2 は地方交通線としました。").arg(where(src, *p.line), base);
+                    report << QStringLiteral("%1: JR の路線表にない %2 は地方交通線としました。")
+                                  .arg(where(src, *p.line), base);
                 r.kbn = cat == QStringLiteral("幹線") ? QStringLiteral("11") : QStringLiteral("12");
             }
         } else {
@@ -785,8 +793,8 @@ QList<DerivedRoute> deriveRoutes(const Source& src, const Rules& rules, QStringL
             if (opKind.isEmpty()) {
                 if (company.type == 2)
                     opKind = QStringLiteral("大手");
-                else if (company.name.endsWith(QStringLiteral("交通局")) || company.name.contains(QStringLiteral("県営")) ||
-                         company.name.contains(QStringLiteral("市営")))
+                else if (company.name.endsWith(QStringLiteral("交通局")) ||
+                         company.name.contains(QStringLiteral("県営")) || company.name.contains(QStringLiteral("市営")))
                     opKind = QStringLiteral("公営");
                 else
                     opKind = QStringLiteral("中小");
@@ -815,7 +823,8 @@ QList<DerivedRoute> deriveRoutes(const Source& src, const Rules& rules, QStringL
             if ((o.start == r.start() && o.end == r.end()) || (o.start == r.end() && o.end == r.start()))
                 r.officialKm = o.km;
         }
-        r.key = QStringList{r.operatorName, r.name, r.start(), r.end(), r.haishiDate.isEmpty() ? QString() : QStringLiteral("廃")}
+        r.key = QStringList{r.operatorName, r.name, r.start(), r.end(),
+                            r.haishiDate.isEmpty() ? QString() : QStringLiteral("廃")}
                     .join(QLatin1Char('|'));
         // Two routes of one key (the same name between the same terminals) are told apart by their data line.
         if (keys.contains(r.key))

@@ -7,8 +7,8 @@ namespace tabi::net {
 
 namespace {
 
-constexpr double kA = 6378.137;             // semi-major axis, km
-constexpr double kE2 = 6.69437999014e-3;    // first eccentricity squared
+constexpr double kA = 6378.137;          // semi-major axis, km
+constexpr double kE2 = 6.69437999014e-3; // first eccentricity squared
 constexpr double kDeg = 3.14159265358979323846 / 180.0;
 
 // Kilometres per degree of latitude and of longitude at a latitude.
@@ -31,7 +31,9 @@ double stepKm(const GeoPoint& a, const GeoPoint& b) {
     return std::sqrt(dx * dx + dy * dy);
 }
 
-LocalScale::LocalScale(double latDeg) { scales(latDeg, kmPerDegLat, kmPerDegLon); }
+LocalScale::LocalScale(double latDeg) {
+    scales(latDeg, kmPerDegLat, kmPerDegLon);
+}
 
 StepProjection projectOnStep(const GeoPoint& p, const GeoPoint& a, const GeoPoint& b) {
     return projectOnStep(p, a, b, LocalScale(p.lat));

@@ -19,13 +19,21 @@ namespace {
 constexpr double kLengthMoveKm = 0.5; // a route's length moves only by more than this (or with a new terminal)
 constexpr double kThinKm = 0.015;     // polyline thinning tolerance
 
-QString ts(const QString& ymd) { return ymd.isEmpty() ? QString() : ymd + QStringLiteral(" 00:00:00"); }
+QString ts(const QString& ymd) {
+    return ymd.isEmpty() ? QString() : ymd + QStringLiteral(" 00:00:00");
+}
 
-QVariant textOrNull(const QString& s) { return s.isEmpty() ? QVariant() : QVariant(s); }
+QVariant textOrNull(const QString& s) {
+    return s.isEmpty() ? QVariant() : QVariant(s);
+}
 
-bool sameKm(double a, double b) { return std::abs(a - b) < 1e-6; }
+bool sameKm(double a, double b) {
+    return std::abs(a - b) < 1e-6;
+}
 
-double round1(double km) { return std::round(km * 10.0) / 10.0; }
+double round1(double km) {
+    return std::round(km * 10.0) / 10.0;
+}
 
 const QHash<QString, QString>& categoryNames() {
     static const QHash<QString, QString> names{
@@ -59,7 +67,7 @@ struct EkiRow {
 struct FinalStation {
     qint64 kilo10 = 0;
     QString kanji, kana, shurui, kaigyo, srcName;
-    QString importKana; // what the data set says, kept in NET_EKI so that the user's changes stay visible
+    QString importKana;   // what the data set says, kept in NET_EKI so that the user's changes stay visible
     bool imported = true; // false: a row of the sample (or the user) that stands for this station
     qint64 oldKilo10 = -1;
     GeoPoint pos;
@@ -84,8 +92,8 @@ public:
         Statement m(m_db, QStringLiteral("SELECT ROSEN_CD, ROSEN_KANJI, ROSEN_KANA, KBN_CD, SHOZOKU, KITEN, SHUTEN, "
                                          "KILO, HAISHI_DATE FROM MASTER"));
         while (m.step()) {
-            MasterRow r{m.columnText(1), m.columnText(2), m.columnText(3), m.columnText(4),
-                        m.columnText(5), m.columnText(6), m.columnText(8), m.columnDouble(7), m.columnIsNull(7)};
+            MasterRow r{m.columnText(1), m.columnText(2), m.columnText(3),   m.columnText(4),  m.columnText(5),
+                        m.columnText(6), m.columnText(8), m.columnDouble(7), m.columnIsNull(7)};
             const QString code = m.columnText(0);
             m_master.insert(code, r);
             noteCode(code);
@@ -131,14 +139,22 @@ public:
         };
 
         const double derivedKm = round1(r.length());
-        MasterRow want{r.name, r.kana, r.kbn, r.operatorName, r.start(), r.end(), ts(r.haishiDate),
-                       r.officialKm > 0 ? r.officialKm : derivedKm, false};
+        MasterRow want{r.name,
+                       r.kana,
+                       r.kbn,
+                       r.operatorName,
+                       r.start(),
+                       r.end(),
+                       ts(r.haishiDate),
+                       r.officialKm > 0 ? r.officialKm : derivedKm,
+                       false};
         MasterRow final = want;
         NetRow last;
         if (!existed) {
-            Statement ins(m_db, QStringLiteral("INSERT INTO MASTER (ROSEN_CD, ROSEN_KANJI, ROSEN_KANA, KBN_CD, SHOZOKU, "
-                                               "KITEN, SHUTEN, KILO, HAISHI_DATE, PHOTO) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, "
-                                               "?8, ?9, 'なし')"));
+            Statement ins(m_db,
+                          QStringLiteral("INSERT INTO MASTER (ROSEN_CD, ROSEN_KANJI, ROSEN_KANA, KBN_CD, SHOZOKU, "
+                                         "KITEN, SHUTEN, KILO, HAISHI_DATE, PHOTO) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, "
+                                         "?8, ?9, 'なし')"));
             ins.bindText(1, code);
             ins.bind(2, want.kanji);
             ins.bind(3, textOrNull(want.kana));
@@ -186,7 +202,9 @@ public:
                     sets << QStringLiteral("KILO = ?%1").arg(values.size() + 1);
                     values << want.kilo;
                     final.kilo = want.kilo;
-                    report(QStringLiteral("キロ程を %1 から %2 km にしました。").arg(cur.kilo, 0, 'f', 1).arg(want.kilo, 0, 'f', 1));
+                    report(QStringLiteral("キロ程を %1 から %2 km にしました。")
+                               .arg(cur.kilo, 0, 'f', 1)
+                               .arg(want.kilo, 0, 'f', 1));
                 }
             } else if (std::abs(want.kilo - net->kilo) > kLengthMoveKm) {
                 report(QStringLiteral("キロ程は利用者の値 %1 km を残しました（取り込みの値 %2 km）。")
@@ -214,24 +232,25 @@ public:
 
         // Stations, their positions and the track, on the length that stands.
         const double scale = r.length() > 0 ? final.kilo / r.length() : 1.0;
-        const bool stationsChanged = mergeStations(code, r, scale, net != nullptr || !existed, report);
+        const bool stationsChanged = mergeStations(code, r, scale, report);
         changed = changed || stationsChanged;
         const QString senHash = writeTrack(code, r, scale, net ? net->senHash : QString());
 
         // NET_ROSEN: the values this import wrote.
         const bool netChanged = !net || net->key != r.key || net->kanji != want.kanji || net->kana != want.kana ||
                                 net->kbn != want.kbn || net->shozoku != want.shozoku || net->kiten != want.kiten ||
-                                net->shuten != want.shuten || net->haishi != want.haishi || !sameKm(net->kilo, last.kilo) ||
-                                net->senHash != senHash || net->lineCode != r.lineCode;
+                                net->shuten != want.shuten || net->haishi != want.haishi ||
+                                !sameKm(net->kilo, last.kilo) || net->senHash != senHash || net->lineCode != r.lineCode;
         if (netChanged) {
             if (net && net->key != r.key) {
                 Statement del(m_db, QStringLiteral("DELETE FROM NET_ROSEN WHERE SRC_KEY = ?1"));
                 del.bindText(1, net->key);
                 del.step();
             }
-            Statement put(m_db, QStringLiteral("INSERT OR REPLACE INTO NET_ROSEN (SRC_KEY, ROSEN_CD, LINE_CD, ROSEN_KANJI, "
-                                               "ROSEN_KANA, KBN_CD, SHOZOKU, KITEN, SHUTEN, KILO, HAISHI_DATE, SEN_HASH) "
-                                               "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12)"));
+            Statement put(m_db,
+                          QStringLiteral("INSERT OR REPLACE INTO NET_ROSEN (SRC_KEY, ROSEN_CD, LINE_CD, ROSEN_KANJI, "
+                                         "ROSEN_KANA, KBN_CD, SHOZOKU, KITEN, SHUTEN, KILO, HAISHI_DATE, SEN_HASH) "
+                                         "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12)"));
             put.bindText(1, r.key);
             put.bindText(2, code);
             put.bindInt(3, r.lineCode);
@@ -291,14 +310,16 @@ private:
         // The same data line between the same terminals, under a name or key that changed.
         for (auto it = m_net.begin(); it != m_net.end(); ++it)
             if (!it->seen && it->lineCode == r.lineCode &&
-                ((it->kiten == r.start() && it->shuten == r.end()) || (it->kiten == r.end() && it->shuten == r.start()))) {
+                ((it->kiten == r.start() && it->shuten == r.end()) ||
+                 (it->kiten == r.end() && it->shuten == r.start()))) {
                 take(*it);
                 return code;
             }
         // The same name and terminals under a renumbered data line.
         for (auto it = m_net.begin(); it != m_net.end(); ++it)
             if (!it->seen && it->kanji == r.name && it->shozoku == r.operatorName &&
-                ((it->kiten == r.start() && it->shuten == r.end()) || (it->kiten == r.end() && it->shuten == r.start()))) {
+                ((it->kiten == r.start() && it->shuten == r.end()) ||
+                 (it->kiten == r.end() && it->shuten == r.start()))) {
                 take(*it);
                 return code;
             }
@@ -308,8 +329,9 @@ private:
             if (m_netCodes.contains(c) || m_claimed.contains(c))
                 continue;
             const MasterRow& m = it.value();
-            const bool sameName = m.kanji == r.name || m.kanji == stripPrefixless(r);
-            const bool sameEnds = (m.kiten == r.start() && m.shuten == r.end()) || (m.kiten == r.end() && m.shuten == r.start());
+            const bool sameName = m.kanji == r.name || m.kanji == r.lineName;
+            const bool sameEnds =
+                (m.kiten == r.start() && m.shuten == r.end()) || (m.kiten == r.end() && m.shuten == r.start());
             const bool sameState = m.haishi.isEmpty() == r.haishiDate.isEmpty();
             if (m.shozoku == r.operatorName && sameName && sameEnds && sameState) {
                 m_claimed.insert(c);
@@ -322,8 +344,6 @@ private:
         m_maxSerial[r.bunrui] = serial;
         return r.bunrui + QStringLiteral("%1").arg(serial, 3, 10, QLatin1Char('0'));
     }
-
-    static QString stripPrefixless(const DerivedRoute& r) { return r.lineName; }
 
     void ensureGroups(const DerivedRoute& r) {
         if (!m_bunrui.contains(r.bunrui)) {
@@ -343,7 +363,7 @@ private:
     }
 
     template <typename Report>
-    bool mergeStations(const QString& code, const DerivedRoute& r, double scale, bool imported, Report&& report) {
+    bool mergeStations(const QString& code, const DerivedRoute& r, double scale, Report&& report) {
         QMap<qint64, EkiRow> cur;
         {
             Statement s(m_db, QStringLiteral("SELECT KILO, EKI_KANJI, EKI_KANA, SHURUI, KAIGYO_DATE, HYOJI FROM EKI "
@@ -361,13 +381,13 @@ private:
         };
         QList<OldEki> old;
         {
-            Statement s(m_db, QStringLiteral("SELECT SRC_NAME, KILO, EKI_KANJI, EKI_KANA FROM NET_EKI WHERE ROSEN_CD = ?1 "
-                                             "ORDER BY SEQ"));
+            Statement s(m_db,
+                        QStringLiteral("SELECT SRC_NAME, KILO, EKI_KANJI, EKI_KANA FROM NET_EKI WHERE ROSEN_CD = ?1 "
+                                       "ORDER BY SEQ"));
             s.bindText(1, code);
             while (s.step())
                 old.append({s.columnText(0), s.columnText(2), s.columnText(3), std::llround(s.columnDouble(1) * 10.0)});
         }
-        Q_UNUSED(imported);
         QSet<qint64> importedKeys; // rows the last import wrote
         for (const OldEki& e : std::as_const(old))
             importedKeys.insert(e.kilo10);
@@ -403,7 +423,8 @@ private:
                 f.oldKilo10 = o->kilo10;
                 if (c->kanji != o->kanji) {
                     if (s.name != o->kanji)
-                        report(QStringLiteral("駅名は利用者の値「%1」を残しました（取り込みの値「%2」）。").arg(c->kanji, s.name));
+                        report(QStringLiteral("駅名は利用者の値「%1」を残しました（取り込みの値「%2」）。")
+                                   .arg(c->kanji, s.name));
                     f.kanji = c->kanji;
                 }
                 if (c->kana != o->kana) {
@@ -510,8 +531,9 @@ private:
             Statement delNet(m_db, QStringLiteral("DELETE FROM NET_EKI WHERE ROSEN_CD = ?1"));
             delNet.bindText(1, code);
             delNet.step();
-            Statement insNet(m_db, QStringLiteral("INSERT INTO NET_EKI (ROSEN_CD, SEQ, SRC_NAME, KILO, EKI_KANJI, EKI_KANA) "
-                                                  "VALUES (?1, ?2, ?3, ?4, ?5, ?6)"));
+            Statement insNet(m_db,
+                             QStringLiteral("INSERT INTO NET_EKI (ROSEN_CD, SEQ, SRC_NAME, KILO, EKI_KANJI, EKI_KANA) "
+                                            "VALUES (?1, ?2, ?3, ?4, ?5, ?6)"));
             int seq = 0;
             for (const FinalStation& f : std::as_const(fin)) {
                 if (!f.imported)
@@ -557,8 +579,9 @@ private:
         Statement del(m_db, QStringLiteral("DELETE FROM EKI_ICHI WHERE ROSEN_CD = ?1"));
         del.bindText(1, code);
         del.step();
-        Statement ins(m_db, QStringLiteral("INSERT OR REPLACE INTO EKI_ICHI (ROSEN_CD, KILO, LATITUDE, LONGITUDE, KEN_CD) "
-                                           "VALUES (?1, ?2, ?3, ?4, ?5)"));
+        Statement ins(m_db,
+                      QStringLiteral("INSERT OR REPLACE INTO EKI_ICHI (ROSEN_CD, KILO, LATITUDE, LONGITUDE, KEN_CD) "
+                                     "VALUES (?1, ?2, ?3, ?4, ?5)"));
         for (const FinalStation& f : fin) {
             ins.bindText(1, code);
             ins.bindDouble(2, double(f.kilo10) / 10.0);
@@ -579,8 +602,8 @@ private:
         QByteArray text;
         text.reserve(keep.size() * 32);
         for (int i : keep)
-            text += QByteArray::number(r.track[i].lat, 'f', 6) + ',' + QByteArray::number(r.track[i].lon, 'f', 6) + ',' +
-                    QByteArray::number(r.trackKm[i] * scale, 'f', 4) + ';';
+            text += QByteArray::number(r.track[i].lat, 'f', 6) + ',' + QByteArray::number(r.track[i].lon, 'f', 6) +
+                    ',' + QByteArray::number(r.trackKm[i] * scale, 'f', 4) + ';';
         const QString hash = QString::fromLatin1(QCryptographicHash::hash(text, QCryptographicHash::Sha1).toHex());
         if (hash == lastHash)
             return hash;
@@ -658,8 +681,9 @@ ImportResult importNetwork(Database& db, const SourceLayout& layout, const Impor
                                result.counts.stationsChanged >
                            0;
     if (anyChange || db.scalar(QStringLiteral("SELECT count(*) FROM NET_SOURCE")).toLongLong() == 0) {
-        Statement s(db, QStringLiteral("INSERT OR REPLACE INTO NET_SOURCE (SOURCE_NO, IMPORT_DATE, SOURCE_COMMIT, FOLDER, "
-                                       "AUTHOR) VALUES (1, ?1, ?2, ?3, ?4)"));
+        Statement s(db,
+                    QStringLiteral("INSERT OR REPLACE INTO NET_SOURCE (SOURCE_NO, IMPORT_DATE, SOURCE_COMMIT, FOLDER, "
+                                   "AUTHOR) VALUES (1, ?1, ?2, ?3, ?4)"));
         s.bindText(1, QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(" 00:00:00"));
         s.bind(2, textOrNull(source.sourceCommit.left(80)));
         s.bindText(3, QDir::toNativeSeparators(layout.root).left(250));

@@ -27,17 +27,17 @@ struct DerivedStation {
 
 // A route as the route master keeps it, derived from one or more data-set lines.
 struct DerivedRoute {
-    QString key;          // operator|name|start|end: stable across copies of the data set
-    int lineCode = 0;     // the first data-set line it comes from
-    QString lineName;     // its name in the data set
-    QString name;         // route name, without operator prefix and section notes
+    QString key;      // operator|name|start|end: stable across copies of the data set
+    int lineCode = 0; // the first data-set line it comes from
+    QString lineName; // its name in the data set
+    QString name;     // route name, without operator prefix and section notes
     QString kana;
     QString operatorName; // registered name without 株式会社
     int companyCode = 0;
-    QString bunrui;       // classification code (three characters)
+    QString bunrui; // classification code (three characters)
     QString bunruiName;
-    QString kbn;          // category code
-    QString haishiDate;   // yyyy-mm-dd for an abolished route
+    QString kbn;            // category code
+    QString haishiDate;     // yyyy-mm-dd for an abolished route
     double officialKm = -1; // official length from the rule table, -1 when none
     QList<DerivedStation> stations;
     QVector<GeoPoint> track; // polyline in travelling order

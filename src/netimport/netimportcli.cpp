@@ -34,7 +34,9 @@ int runImportNetworkCommand(int argc, char* argv[]) {
         else if (folder.isEmpty() && !a.startsWith(QLatin1String("--")))
             folder = a;
         else {
-            print(stderr, QStringLiteral("使い方: tabiroku --import-network フォルダ [--with-abolished]（不明な引数「%1」）").arg(a));
+            print(stderr,
+                  QStringLiteral("使い方: tabiroku --import-network フォルダ [--with-abolished]（不明な引数「%1」）")
+                      .arg(a));
             return 2;
         }
     }

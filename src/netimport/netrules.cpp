@@ -4,7 +4,9 @@
 
 #include <QFile>
 
-static void initNetImportResource() { Q_INIT_RESOURCE(netimport); }
+static void initNetImportResource() {
+    Q_INIT_RESOURCE(netimport);
+}
 
 namespace tabi::net {
 

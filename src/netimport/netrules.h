@@ -29,17 +29,17 @@ struct ClassRule {
 };
 
 struct Rules {
-    QHash<QString, QString> drop;                  // data-set line name -> reason
-    QHash<QString, SectionRule> sections;          // data-set line name
-    QHash<QString, QList<BranchRule>> branches;    // data-set line name
-    QHash<QString, QList<BorderRule>> borders;     // data-set line name
-    QHash<QString, OfficialRule> official;         // route name
-    QHash<QString, QString> jrCategory;            // route name -> 幹線 / 地方交通線
-    QHash<QString, QString> operatorKind;          // operator -> 三セク / 並行在来線 / 大手 / 公営 / 中小
-    QList<std::pair<QString, QString>> lineKinds;  // text in a line name -> kind, first match wins
-    QHash<QString, ClassRule> classes;             // "kind|region" -> classification
-    QHash<QString, QString> operatorName;          // data set's operator name -> name the route master writes
-    QHash<QString, QStringList> linePrefixes;      // data set's operator name -> short forms before line names
+    QHash<QString, QString> drop;                 // data-set line name -> reason
+    QHash<QString, SectionRule> sections;         // data-set line name
+    QHash<QString, QList<BranchRule>> branches;   // data-set line name
+    QHash<QString, QList<BorderRule>> borders;    // data-set line name
+    QHash<QString, OfficialRule> official;        // route name
+    QHash<QString, QString> jrCategory;           // route name -> 幹線 / 地方交通線
+    QHash<QString, QString> operatorKind;         // operator -> 三セク / 並行在来線 / 大手 / 公営 / 中小
+    QList<std::pair<QString, QString>> lineKinds; // text in a line name -> kind, first match wins
+    QHash<QString, ClassRule> classes;            // "kind|region" -> classification
+    QHash<QString, QString> operatorName;         // data set's operator name -> name the route master writes
+    QHash<QString, QStringList> linePrefixes;     // data set's operator name -> short forms before line names
     QHash<QString, std::pair<QString, QString>> lineOperators; // line naming no company -> operator, kind
 
     // The rules built into the program. Throws tabi::Error for a malformed table (a fault of the program).

@@ -18,7 +18,9 @@ namespace {
 constexpr qint64 kMaxCsvBytes = 64 * 1024 * 1024;      // the whole data set's largest file is about 2 MB
 constexpr qint64 kMaxPolylineBytes = 32 * 1024 * 1024; // its largest polyline is under 1 MB
 
-QString native(const QString& path) { return QDir::toNativeSeparators(path); }
+QString native(const QString& path) {
+    return QDir::toNativeSeparators(path);
+}
 
 [[noreturn]] void fail(const QString& file, int line, const QString& what) {
     if (line > 0)
@@ -65,8 +67,7 @@ public:
     const QString& path() const { return m_path; }
 
     // Calls f(fields, lineNumber) for each data row; a row with the wrong number of fields is an error.
-    template <typename F>
-    void rows(F&& f) const {
+    template <typename F> void rows(F&& f) const {
         for (int i = 1; i < m_lines.size(); ++i) {
             QString line = m_lines[i];
             if (line.endsWith(QLatin1Char('\r')))
@@ -117,7 +118,9 @@ private:
     QStringList m_header;
 };
 
-QString nullable(const QString& s) { return s == QLatin1String("NULL") ? QString() : s.trimmed(); }
+QString nullable(const QString& s) {
+    return s == QLatin1String("NULL") ? QString() : s.trimmed();
+}
 
 int toInt(const CsvFile& csv, int line, const QString& field, const QString& text) {
     bool ok = false;
@@ -231,9 +234,9 @@ Source readSource(const SourceLayout& layout) {
         }
     }
     {
-        const CsvFile csv(layout.companyCsv, {QStringLiteral("code"), QStringLiteral("name"),
-                                              QStringLiteral("name_formal"), QStringLiteral("name_short"),
-                                              QStringLiteral("type")});
+        const CsvFile csv(layout.companyCsv,
+                          {QStringLiteral("code"), QStringLiteral("name"), QStringLiteral("name_formal"),
+                           QStringLiteral("name_short"), QStringLiteral("type")});
         const int cCode = csv.column(QStringLiteral("code")), cName = csv.column(QStringLiteral("name")),
                   cFormal = csv.column(QStringLiteral("name_formal")),
                   cShort = csv.column(QStringLiteral("name_short")), cType = csv.column(QStringLiteral("type"));
@@ -253,10 +256,8 @@ Source readSource(const SourceLayout& layout) {
                                  QStringLiteral("name_formal"), QStringLiteral("company_code"),
                                  QStringLiteral("closed"), QStringLiteral("closed_date")});
         const int cCode = csv.column(QStringLiteral("code")), cName = csv.column(QStringLiteral("name")),
-                  cKana = csv.column(QStringLiteral("name_kana")),
-                  cFormal = csv.column(QStringLiteral("name_formal")),
-                  cCompany = csv.column(QStringLiteral("company_code")),
-                  cClosed = csv.column(QStringLiteral("closed")),
+                  cKana = csv.column(QStringLiteral("name_kana")), cFormal = csv.column(QStringLiteral("name_formal")),
+                  cCompany = csv.column(QStringLiteral("company_code")), cClosed = csv.column(QStringLiteral("closed")),
                   cClosedDate = csv.column(QStringLiteral("closed_date"));
         csv.rows([&](const QStringList& f, int line) {
             Line l;
@@ -282,10 +283,10 @@ Source readSource(const SourceLayout& layout) {
                                  QStringLiteral("prefecture"), QStringLiteral("closed"), QStringLiteral("open_date"),
                                  QStringLiteral("closed_date")});
         const int cCode = csv.column(QStringLiteral("code")), cName = csv.column(QStringLiteral("name")),
-                  cOrig = csv.column(QStringLiteral("original_name")),
-                  cKana = csv.column(QStringLiteral("name_kana")), cLat = csv.column(QStringLiteral("lat")),
-                  cLng = csv.column(QStringLiteral("lng")), cPref = csv.column(QStringLiteral("prefecture")),
-                  cClosed = csv.column(QStringLiteral("closed")), cOpen = csv.column(QStringLiteral("open_date")),
+                  cOrig = csv.column(QStringLiteral("original_name")), cKana = csv.column(QStringLiteral("name_kana")),
+                  cLat = csv.column(QStringLiteral("lat")), cLng = csv.column(QStringLiteral("lng")),
+                  cPref = csv.column(QStringLiteral("prefecture")), cClosed = csv.column(QStringLiteral("closed")),
+                  cOpen = csv.column(QStringLiteral("open_date")),
                   cClosedDate = csv.column(QStringLiteral("closed_date"));
         csv.rows([&](const QStringList& f, int line) {
             Station s;
@@ -371,7 +372,9 @@ QList<Track> readTracks(const SourceLayout& layout, int lineCode) {
             for (const QJsonValue& v : geometry.value(QStringLiteral("coordinates")).toArray())
                 strings << v.toArray();
         } else {
-            fail(path, 0, QStringLiteral("線でない図形（%1）があります。").arg(type.isEmpty() ? QStringLiteral("種類なし") : type));
+            fail(path, 0,
+                 QStringLiteral("線でない図形（%1）があります。")
+                     .arg(type.isEmpty() ? QStringLiteral("種類なし") : type));
         }
         for (const QJsonArray& coords : strings) {
             Track t;

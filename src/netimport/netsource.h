@@ -14,11 +14,11 @@
 namespace tabi::net {
 
 struct SourceLayout {
-    QString lineDir;          // holds line.csv, station.csv, register.csv
-    QString polylineDir;      // polyline/ of lineDir (may be absent)
+    QString lineDir;             // holds line.csv, station.csv, register.csv
+    QString polylineDir;         // polyline/ of lineDir (may be absent)
     QString fallbackPolylineDir; // polyline/ of the sibling "main" folder, for lines the extra folder has none of
     QString companyCsv;
-    QString root;             // the folder the user named
+    QString root; // the folder the user named
     bool withAbolished = false;
 };
 
@@ -28,9 +28,9 @@ SourceLayout resolveSource(const QString& folder, bool withAbolished);
 
 struct Company {
     int code = 0;
-    QString name;   // registered name without 株式会社
+    QString name; // registered name without 株式会社
     QString shortName;
-    int type = 0;   // 0 other, 1 JR, 2 major private, 3 semi-major
+    int type = 0; // 0 other, 1 JR, 2 major private, 3 semi-major
 };
 
 struct Line {
@@ -46,12 +46,12 @@ struct Line {
 
 struct Station {
     int code = 0;
-    QString name;         // plain name, without the data set's disambiguation
+    QString name; // plain name, without the data set's disambiguation
     QString kana;
     GeoPoint pos;
-    int prefecture = 0;   // 1..47, 0 when unknown
+    int prefecture = 0; // 1..47, 0 when unknown
     bool closed = false;
-    QString openDate;     // yyyy-mm-dd or empty
+    QString openDate; // yyyy-mm-dd or empty
     QString closedDate;
 };
 
@@ -61,12 +61,12 @@ using Track = QVector<GeoPoint>;
 struct Source {
     SourceLayout layout;
     QHash<int, Company> companies;
-    QList<Line> lines;                    // in file order
+    QList<Line> lines; // in file order
     QHash<int, Station> stations;
-    QHash<int, QList<int>> order;         // line code -> station codes by register index
-    QStringList report;                   // lines the reading skipped, each naming file and line
-    QString sourceCommit;                 // SOURCE_COMMIT or empty
-    QString author;                       // the "@author" line of LICENSE.md, or empty
+    QHash<int, QList<int>> order; // line code -> station codes by register index
+    QStringList report;           // lines the reading skipped, each naming file and line
+    QString sourceCommit;         // SOURCE_COMMIT or empty
+    QString author;               // the "@author" line of LICENSE.md, or empty
 };
 
 // Reads the CSV files. Throws tabi::Error naming file and line for a file that cannot be used at all.

@@ -16,7 +16,9 @@ using namespace tabi;
 
 namespace {
 
-QString fixture(const QString& name) { return QStringLiteral(TABIROKU_TEST_DATA "/network/") + name; }
+QString fixture(const QString& name) {
+    return QStringLiteral(TABIROKU_TEST_DATA "/network/") + name;
+}
 
 } // namespace
 

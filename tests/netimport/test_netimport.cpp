@@ -12,7 +12,9 @@ using namespace tabi;
 
 namespace {
 
-QString fixture(const QString& name) { return QStringLiteral(TABIROKU_TEST_DATA "/network/") + name; }
+QString fixture(const QString& name) {
+    return QStringLiteral(TABIROKU_TEST_DATA "/network/") + name;
+}
 
 // The shared copy of the whole data set, where this machine has one.
 QString sharedStations() {
@@ -24,7 +26,9 @@ net::ImportResult importFolder(Database& db, const QString& folder, bool withAbo
     return net::importNetwork(db, net::resolveSource(folder, withAbolished));
 }
 
-QString reportText(const net::ImportResult& r) { return r.report.join(QLatin1Char('\n')); }
+QString reportText(const net::ImportResult& r) {
+    return r.report.join(QLatin1Char('\n'));
+}
 
 QString everything(Database& db) {
     return db.dump(QStringLiteral("SELECT * FROM MASTER ORDER BY ROSEN_CD")) +
@@ -63,8 +67,9 @@ private Q_SLOTS:
             QVERIFY(s.companyCsv.endsWith(QStringLiteral("v1/src/company.csv")));
         } catch (const Error& e) {
             QVERIFY2(!found, qPrintable(e.message()));
-            QVERIFY2(e.message().contains(QDir::toNativeSeparators(QDir::cleanPath(QFileInfo(folder).absoluteFilePath()))),
-                     qPrintable(e.message()));
+            QVERIFY2(
+                e.message().contains(QDir::toNativeSeparators(QDir::cleanPath(QFileInfo(folder).absoluteFilePath()))),
+                qPrintable(e.message()));
         }
     }
 
@@ -76,32 +81,55 @@ private Q_SLOTS:
         QTest::addColumn<QString>("kbn");
         QTest::addColumn<QString>("posts"); // station:post, in EKI order
         // A JR border inside one data line: two routes, two companies; two stations on one 0.1 km part.
-        QTest::newRow("border, first company") << "102008" << "大糸線" << "松本～南小谷" << 5.0 << "12"
+        QTest::newRow("border, first company") << "102008"
+                                               << "大糸線"
+                                               << "松本～南小谷" << 5.0 << "12"
                                                << "松本:0.0 北松本:2.0 島内:2.1 南小谷:5.0";
-        QTest::newRow("border, second company") << "104006" << "大糸線" << "南小谷～糸魚川" << 4.0 << "12"
+        QTest::newRow("border, second company") << "104006"
+                                                << "大糸線"
+                                                << "南小谷～糸魚川" << 4.0 << "12"
                                                 << "南小谷:0.0 糸魚川:4.0";
         // A loop from 大阪 round to 大阪: the sample's route and length stand, posts follow that length.
-        QTest::newRow("loop, sample route") << "104001" << "大阪環状線" << "大阪～大阪" << 21.7 << "11"
+        QTest::newRow("loop, sample route") << "104001"
+                                            << "大阪環状線"
+                                            << "大阪～大阪" << 21.7 << "11"
                                             << "大阪:0.0 京橋:5.4 天王寺:10.8 大正:16.3 大阪:21.7";
         // A jump in the station order: the branch from 川崎 is a route of its own.
-        QTest::newRow("main line before the jump") << "102009" << "南武線" << "川崎～立川" << 20.0 << "11"
+        QTest::newRow("main line before the jump") << "102009"
+                                                   << "南武線"
+                                                   << "川崎～立川" << 20.0 << "11"
                                                    << "川崎:0.0 登戸:10.0 立川:20.0";
-        QTest::newRow("branch after the jump") << "102010" << "南武線" << "川崎～浜川崎" << 6.0 << "11"
+        QTest::newRow("branch after the jump") << "102010"
+                                               << "南武線"
+                                               << "川崎～浜川崎" << 6.0 << "11"
                                                << "川崎:0.0 八丁畷:3.0 浜川崎:6.0";
         // 国道 lies 2 km off the track (measured straight); 川崎新町 beyond the track's end is left out.
-        QTest::newRow("station off its track") << "102011" << "鶴見線" << "鶴見～扇町" << 5.8 << "11"
+        QTest::newRow("station off its track") << "102011"
+                                               << "鶴見線"
+                                               << "鶴見～扇町" << 5.8 << "11"
                                                << "鶴見:0.0 国道:2.2 扇町:5.8";
         // The sample's subway route keeps its code, length and stations.
-        QTest::newRow("sample subway") << "201001" << "銀座線" << "浅草～渋谷" << 14.2 << "31" << "";
+        QTest::newRow("sample subway") << "201001"
+                                       << "銀座線"
+                                       << "浅草～渋谷" << 14.2 << "31"
+                                       << "";
         // An abolished tail: the sample's two routes; the closed station in between is added as 廃.
-        QTest::newRow("in service part") << "101002" << "札沼線" << "桑園～北海道医療大学" << 28.9 << "12"
+        QTest::newRow("in service part") << "101002"
+                                         << "札沼線"
+                                         << "桑園～北海道医療大学" << 28.9 << "12"
                                          << "桑園:0.0 北海道医療大学:28.9";
-        QTest::newRow("abolished tail") << "101003" << "札沼線" << "北海道医療大学～新十津川" << 47.6 << "12"
+        QTest::newRow("abolished tail") << "101003"
+                                        << "札沼線"
+                                        << "北海道医療大学～新十津川" << 47.6 << "12"
                                         << "北海道医療大学:0.0 石狩月形:20.8 新十津川:47.6";
         // Tram services over one track: the second keeps only its own part.
-        QTest::newRow("first service") << "503001" << "２系統" << "湯の川～谷地頭" << 5.0 << "51"
+        QTest::newRow("first service") << "503001"
+                                       << "２系統"
+                                       << "湯の川～谷地頭" << 5.0 << "51"
                                        << "湯の川:0.0 十字街:4.0 谷地頭:5.0";
-        QTest::newRow("second service, own part") << "503002" << "５系統" << "十字街～函館どつく前" << 1.0 << "51"
+        QTest::newRow("second service, own part") << "503002"
+                                                  << "５系統"
+                                                  << "十字街～函館どつく前" << 1.0 << "51"
                                                   << "十字街:0.0 函館どつく前:1.0";
     }
     // The fixture's lines become routes as the route master keeps them: codes, terminals, lengths, posts.
@@ -114,7 +142,9 @@ private Q_SLOTS:
         QFETCH(QString, posts);
         importFolder(*m_ref, fixture(QStringLiteral("v1")));
         const QString row = m_ref->dump(
-            QStringLiteral("SELECT ROSEN_KANJI, KITEN || '～' || SHUTEN, KILO, KBN_CD FROM MASTER WHERE ROSEN_CD = '%1'").arg(code));
+            QStringLiteral(
+                "SELECT ROSEN_KANJI, KITEN || '～' || SHUTEN, KILO, KBN_CD FROM MASTER WHERE ROSEN_CD = '%1'")
+                .arg(code));
         QCOMPARE(row, QStringLiteral("%1|%2|%3|%4|\n").arg(name, ends, QString::number(kilo, 'f', 1), kbn));
         if (!posts.isEmpty()) {
             QStringList got;
@@ -124,13 +154,24 @@ private Q_SLOTS:
                 got << QStringLiteral("%1:%2").arg(s.columnText(0)).arg(s.columnDouble(1), 0, 'f', 1);
             QCOMPARE(got.join(QLatin1Char(' ')), posts);
             // Every imported station has its position, under the same key.
-            QCOMPARE(m_ref->scalar(QStringLiteral("SELECT count(*) FROM EKI e JOIN EKI_ICHI i USING (ROSEN_CD, KILO) "
-                                                  "WHERE ROSEN_CD = '%1'").arg(code)).toInt(),
+            QCOMPARE(m_ref
+                         ->scalar(QStringLiteral("SELECT count(*) FROM EKI e JOIN EKI_ICHI i USING (ROSEN_CD, KILO) "
+                                                 "WHERE ROSEN_CD = '%1'")
+                                      .arg(code))
+                         .toInt(),
                      int(got.size()));
         }
         // The track runs from the start to the end on the same scale as the posts.
-        const double first = m_ref->scalar(QStringLiteral("SELECT KILO FROM ROSEN_SEN WHERE ROSEN_CD = '%1' ORDER BY SEQ LIMIT 1").arg(code)).toDouble();
-        const double last = m_ref->scalar(QStringLiteral("SELECT KILO FROM ROSEN_SEN WHERE ROSEN_CD = '%1' ORDER BY SEQ DESC LIMIT 1").arg(code)).toDouble();
+        const double first =
+            m_ref
+                ->scalar(
+                    QStringLiteral("SELECT KILO FROM ROSEN_SEN WHERE ROSEN_CD = '%1' ORDER BY SEQ LIMIT 1").arg(code))
+                .toDouble();
+        const double last =
+            m_ref
+                ->scalar(QStringLiteral("SELECT KILO FROM ROSEN_SEN WHERE ROSEN_CD = '%1' ORDER BY SEQ DESC LIMIT 1")
+                             .arg(code))
+                .toDouble();
         QCOMPARE(first, 0.0);
         QVERIFY2(std::abs(last - kilo) < 0.06, qPrintable(QString::number(last)));
     }
@@ -145,21 +186,26 @@ private Q_SLOTS:
         QVERIFY(text.contains(QStringLiteral("line.csv の 11 行目")));
         QVERIFY(text.contains(QStringLiteral("国道 が線路から 2.")));
         QVERIFY(text.contains(QStringLiteral("川崎新町")));
-        QCOMPARE(m_ref->scalar(QStringLiteral("SELECT count(*) FROM MASTER WHERE ROSEN_KANJI LIKE '%湘南新宿%' "
-                                              "OR ROSEN_KANJI LIKE '%謎%'")).toInt(),
+        QCOMPARE(m_ref
+                     ->scalar(QStringLiteral("SELECT count(*) FROM MASTER WHERE ROSEN_KANJI LIKE '%湘南新宿%' "
+                                             "OR ROSEN_KANJI LIKE '%謎%'"))
+                     .toInt(),
                  0);
         QCOMPARE(r.counts.routesNew, 7);
         QCOMPARE(m_ref->scalar(QStringLiteral("SELECT BUNRUI_KANJI FROM BUNRUI WHERE BUNRUI_CD = '503'")).toString(),
                  QStringLiteral("路面電車（北海道・東北）"));
-        QCOMPARE(m_ref->scalar(QStringLiteral("SELECT SHURUI FROM EKI WHERE ROSEN_CD = '101003' AND EKI_KANJI = '石狩月形'")).toString(),
-                 QStringLiteral("廃"));
+        QCOMPARE(
+            m_ref->scalar(QStringLiteral("SELECT SHURUI FROM EKI WHERE ROSEN_CD = '101003' AND EKI_KANJI = '石狩月形'"))
+                .toString(),
+            QStringLiteral("廃"));
     }
 
     // The user's changes survive a newer copy of the data set; untouched values follow it; a length moves
     // only by more than 0.5 km; a renumbered data line keeps its codes; a second import changes nothing.
     void mergeWithUserChanges() {
         importFolder(*m_ref, fixture(QStringLiteral("v1")));
-        m_ref->exec(QStringLiteral("UPDATE EKI SET EKI_KANJI = '国道駅前' WHERE ROSEN_CD = '102011' AND EKI_KANJI = '国道'"));
+        m_ref->exec(
+            QStringLiteral("UPDATE EKI SET EKI_KANJI = '国道駅前' WHERE ROSEN_CD = '102011' AND EKI_KANJI = '国道'"));
         m_ref->exec(QStringLiteral("UPDATE MASTER SET KILO = 6.5 WHERE ROSEN_CD = '102011'"));
         const QString ridesBefore = m_ref->dump(QStringLiteral("SELECT * FROM MASTER WHERE ROSEN_CD LIKE '1040%'"));
 
@@ -167,23 +213,29 @@ private Q_SLOTS:
         const QString text = reportText(r);
         QCOMPARE(r.counts.routesNew, 0);
         // 鶴見線: the user's name and length stand, the conflicting length is reported, the new station comes in.
-        QCOMPARE(m_ref->dump(QStringLiteral("SELECT KILO FROM MASTER WHERE ROSEN_CD = '102011'")), QStringLiteral("6.5|\n"));
-        QVERIFY2(text.contains(QStringLiteral("102011 鶴見線（鶴見～扇町）: キロ程は利用者の値 6.5 km を残しました（取り込みの値 7.1 km）")),
+        QCOMPARE(m_ref->dump(QStringLiteral("SELECT KILO FROM MASTER WHERE ROSEN_CD = '102011'")),
+                 QStringLiteral("6.5|\n"));
+        QVERIFY2(text.contains(QStringLiteral(
+                     "102011 鶴見線（鶴見～扇町）: キロ程は利用者の値 6.5 km を残しました（取り込みの値 7.1 km）")),
                  qPrintable(text));
         QCOMPARE(m_ref->dump(QStringLiteral("SELECT EKI_KANJI FROM EKI WHERE ROSEN_CD = '102011' ORDER BY KILO")),
                  QStringLiteral("鶴見|\n国道駅前|\n新芝浦|\n扇町|\n"));
         QCOMPARE(m_ref->scalar(QStringLiteral("SELECT max(KILO) FROM EKI WHERE ROSEN_CD = '102011'")).toDouble(), 6.5);
         // 南武線: untouched, 1 km longer: moved and reported.
-        QCOMPARE(m_ref->dump(QStringLiteral("SELECT KILO FROM MASTER WHERE ROSEN_CD = '102009'")), QStringLiteral("21.0|\n"));
+        QCOMPARE(m_ref->dump(QStringLiteral("SELECT KILO FROM MASTER WHERE ROSEN_CD = '102009'")),
+                 QStringLiteral("21.0|\n"));
         QVERIFY(text.contains(QStringLiteral("102009 南武線（川崎～立川）: キロ程を 20.0 から 21.0 km にしました。")));
         // 大糸線 under a new line code: same codes; 0.2 km longer: the length stays.
-        QCOMPARE(m_ref->dump(QStringLiteral("SELECT ROSEN_CD, KILO FROM MASTER WHERE ROSEN_KANJI = '大糸線' ORDER BY ROSEN_CD")),
+        QCOMPARE(m_ref->dump(QStringLiteral(
+                     "SELECT ROSEN_CD, KILO FROM MASTER WHERE ROSEN_KANJI = '大糸線' ORDER BY ROSEN_CD")),
                  QStringLiteral("102008|5.0|\n104006|4.0|\n"));
         QCOMPARE(m_ref->dump(QStringLiteral("SELECT * FROM MASTER WHERE ROSEN_CD LIKE '1040%'")), ridesBefore);
 
         const QString before = everything(*m_ref);
         const net::ImportResult again = importFolder(*m_ref, fixture(QStringLiteral("v2")));
-        QCOMPARE(again.counts.routesNew + again.counts.routesChanged + again.counts.stationsNew + again.counts.stationsChanged, 0);
+        QCOMPARE(again.counts.routesNew + again.counts.routesChanged + again.counts.stationsNew +
+                     again.counts.stationsChanged,
+                 0);
         QCOMPARE(everything(*m_ref), before);
     }
 
@@ -193,7 +245,8 @@ private Q_SLOTS:
         m_ref->exec(QStringLiteral("UPDATE NET_ROSEN SET SRC_KEY = 'gone', LINE_CD = 1, KITEN = 'x', ROSEN_KANJI = 'x' "
                                    "WHERE ROSEN_CD = '102011'"));
         const net::ImportResult r = importFolder(*m_ref, fixture(QStringLiteral("v1")));
-        QVERIFY(reportText(r).contains(QStringLiteral("102011 x（x～扇町）: 駅データにないので、そのまま残しました。")));
+        QVERIFY(
+            reportText(r).contains(QStringLiteral("102011 x（x～扇町）: 駅データにないので、そのまま残しました。")));
         QCOMPARE(m_ref->scalar(QStringLiteral("SELECT count(*) FROM MASTER WHERE ROSEN_CD = '102011'")).toInt(), 1);
         // The route came in again under a new code: a code once issued is never issued again.
         QCOMPARE(m_ref->scalar(QStringLiteral("SELECT count(*) FROM MASTER WHERE ROSEN_KANJI = '鶴見線'")).toInt(), 2);
@@ -202,9 +255,12 @@ private Q_SLOTS:
     void refusals_data() {
         QTest::addColumn<QString>("folder");
         QTest::addColumn<QString>("message");
-        QTest::newRow("malformed CSV line") << "badcsv" << "station.csv の 37 行目: 列の数が 3 です";
-        QTest::newRow("polyline that is no GeoJSON") << "badjson" << "11623.json の 2 行目: GeoJSON として読めません";
-        QTest::newRow("route the database refuses") << "toolong" << "～立川、駅データの JR長";
+        QTest::newRow("malformed CSV line") << "badcsv"
+                                            << "station.csv の 37 行目: 列の数が 3 です";
+        QTest::newRow("polyline that is no GeoJSON") << "badjson"
+                                                     << "11623.json の 2 行目: GeoJSON として読めません";
+        QTest::newRow("route the database refuses") << "toolong"
+                                                    << "～立川、駅データの JR長";
     }
     // A failure names the file and line, or the route; the reference database stays exactly as it was.
     void refusals() {
@@ -232,14 +288,20 @@ private Q_SLOTS:
         QVERIFY(m_ref->scalar(QStringLiteral("SELECT count(*) FROM MASTER WHERE HAISHI_DATE IS NULL")).toInt() > 550);
         QVERIFY(m_ref->scalar(QStringLiteral("SELECT count(*) FROM EKI")).toInt() > 10000);
         // Every imported route has two stations or more, each with its position.
-        QCOMPARE(m_ref->scalar(QStringLiteral("SELECT count(*) FROM NET_ROSEN n WHERE (SELECT count(*) FROM EKI e "
-                                              "WHERE e.ROSEN_CD = n.ROSEN_CD) < 2")).toInt(),
+        QCOMPARE(m_ref
+                     ->scalar(QStringLiteral("SELECT count(*) FROM NET_ROSEN n WHERE (SELECT count(*) FROM EKI e "
+                                             "WHERE e.ROSEN_CD = n.ROSEN_CD) < 2"))
+                     .toInt(),
                  0);
-        QCOMPARE(m_ref->scalar(QStringLiteral("SELECT count(*) FROM EKI_ICHI i WHERE NOT EXISTS (SELECT 1 FROM EKI e "
-                                              "WHERE e.ROSEN_CD = i.ROSEN_CD AND e.KILO = i.KILO)")).toInt(),
+        QCOMPARE(m_ref
+                     ->scalar(QStringLiteral("SELECT count(*) FROM EKI_ICHI i WHERE NOT EXISTS (SELECT 1 FROM EKI e "
+                                             "WHERE e.ROSEN_CD = i.ROSEN_CD AND e.KILO = i.KILO)"))
+                     .toInt(),
                  0);
-        QCOMPARE(m_ref->scalar(QStringLiteral("SELECT count(*) FROM (SELECT ROSEN_CD, KILO FROM EKI GROUP BY 1, 2 "
-                                              "HAVING count(*) > 1)")).toInt(),
+        QCOMPARE(m_ref
+                     ->scalar(QStringLiteral("SELECT count(*) FROM (SELECT ROSEN_CD, KILO FROM EKI GROUP BY 1, 2 "
+                                             "HAVING count(*) > 1)"))
+                     .toInt(),
                  0);
         // Derived lengths against the official figures of the sample routes the import matched.
         QList<double> errors;
@@ -283,7 +345,9 @@ private Q_SLOTS:
                 if (!sb.contains(l) && shown++ < 40)
                     qInfo().noquote() << "old:" << l;
         }
-        QCOMPARE(again.counts.routesNew + again.counts.routesChanged + again.counts.stationsNew + again.counts.stationsChanged, 0);
+        QCOMPARE(again.counts.routesNew + again.counts.routesChanged + again.counts.stationsNew +
+                     again.counts.stationsChanged,
+                 0);
     }
 
 private:

@@ -37,6 +37,10 @@
 #include "mdbimport_bench.h"
 #define HAVE_ACCESS_BENCH 1
 #endif
+#if __has_include("netimport_bench.h")
+#include "netimport_bench.h"
+#define HAVE_NETIMPORT_BENCH 1
+#endif
 #if __has_include("editors_bench.h")
 #include "editors_bench.h"
 #define HAVE_EDITORS_BENCH 1
@@ -95,13 +99,21 @@ int main(int argc, char* argv[]) {
     const bool quick = app.arguments().contains(QStringLiteral("--quick"));
 #ifdef HAVE_ACCESS_BENCH
     // The Access import reads its own fixture files; --access alone times nothing else.
-    runAccessImportBench(QStringLiteral(TABIROKU_MDB_FIXTURES));
+    if (!app.arguments().contains(QStringLiteral("--network")))
+        runAccessImportBench(QStringLiteral(TABIROKU_MDB_FIXTURES));
     if (app.arguments().contains(QStringLiteral("--access")))
         return 0;
 #endif
     QTemporaryDir tmp;
     const QString dir = tmp.path();
     paths::setDataDir(dir);
+#ifdef HAVE_NETIMPORT_BENCH
+    // --network [DIR]: the network import alone, so that the peak memory is its own.
+    if (const int at = app.arguments().indexOf(QStringLiteral("--network")); at > 0) {
+        const QString root = app.arguments().value(at + 1, QStringLiteral(TABIROKU_SHARED_STATIONS));
+        return runNetImportBench(dir, root) ? 0 : 1;
+    }
+#endif
 
     bench::DatasetSize size;
     std::printf("Generating %d routes / %d classifications / %d stations / %d rides over %d years in %s\n", size.routes,

@@ -2,6 +2,7 @@
 #include "app/mainform.h"
 #include "app/startup.h"
 #include "mdbimport/commandline.h"
+#include "netimport/netimport.h"
 #include "photos/registration.h"
 #include "records/registration.h"
 #include "routes/registration.h"
@@ -24,6 +25,8 @@ struct CommandLineEntry {
 constexpr CommandLineEntry kCommandLineForms[] = {
     // REFERENCE.mdb PERSONAL.mdb [--replace]
     {"--import-access", &tabi::mdbimport::runImportCommand},
+    // DIR [--with-abolished]
+    {"--import-network", &tabi::net::runImportNetworkCommand},
     {nullptr, nullptr}, // placeholder so the table is never empty
 };
 

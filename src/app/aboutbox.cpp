@@ -4,6 +4,7 @@
 #include "data/cursor.h"
 #include "data/database.h"
 #include "data/settingsfile.h"
+#include "netimport/netimport.h"
 #include "ui/fonts.h"
 
 #include <QFrame>
@@ -96,12 +97,28 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     m_ver->open();
     m_ver->first();
     m_teikyo->setText(m_ver->isEmpty() ? QString() : m_ver->displayText(QStringLiteral("VER_DATE")));
+
+    // The licence of imported network data asks for its source to be named wherever it is shown.
+    m_attribution = new QLabel(this);
+    m_attribution->setObjectName(QStringLiteral("NetAttribution"));
+    m_attribution->setFont(ui::uiFont(12));
+    m_attribution->setWordWrap(true);
+    m_attribution->setGeometry(8, 246, 466, 52);
+    m_attribution->hide();
+    m_baseSize = size();
 }
 
 TAboutBox::~TAboutBox() = default;
 
 void TAboutBox::refresh() {
     m_version->setText(QStringLiteral("11.0"));
+    const bool imported = net::hasImportedNetwork(*m_db);
+    m_attribution->setVisible(imported);
+    if (imported) {
+        m_attribution->setText(net::attributionText(*m_db));
+        if (height() < 304)
+            setFixedSize(m_baseSize.width(), std::max(m_baseSize.height(), 304));
+    }
     const std::pair<const char*, QLineEdit*> keys[] = {
         {"Comment1", m_comment1}, {"Comment2", m_comment2}, {"UserName", m_userName}};
     for (const auto& [key, field] : keys) {

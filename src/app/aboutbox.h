@@ -35,6 +35,8 @@ private:
     QLineEdit* m_teikyo;
     QLineEdit* m_userName;
     QPushButton* m_ok;
+    QLabel* m_attribution;
+    QSize m_baseSize;
 };
 
 } // namespace tabi

@@ -4,6 +4,7 @@
 #include "app/config.h"
 #include "app/mdichild.h"
 #include "app/mnemonics.h"
+#include "app/netimportdialog.h"
 #include "ui/command.h"
 #include "ui/dialogs.h"
 #include "ui/helptopics.h"
@@ -57,6 +58,8 @@ const CommandSpec kCommands[] = {
     {"ActionConfig", "環境設定(&C)", "画像ファイルのフォルダーの指定や，利用者情報の設定", "", ""},
     {"ActionImportAccess", "Accessデータベースの取り込み...",
      "Access の参照データベースと個人データベースの記録を取り込む", "", ""},
+    {"ActionImportNetwork", "全国路線データの取り込み...",
+     "全国路線データの取り込み|公開の駅データから全国の路線と駅を参照データベースに取り込む", "", ""},
     {"FileExit1", "終了(&X)", "終了|アプリケーションの終了", "", ""},
     {"EditCut1", "切り取り(&T)", "切り取り|選択部分を切り取り，クリップボードに送る", "Ctrl+X", "cut"},
     {"EditCopy1", "コピー(&C)", "コピー|選択範囲をクリップボードにコピー", "Ctrl+C", "copy"},
@@ -113,6 +116,7 @@ const MenuTable kMenus[] = {
       {"N1", nullptr},
       {"Action11", "ActionConfig"},
       {"ImportAccessItem", "ActionImportAccess"},
+      {"ImportNetworkItem", "ActionImportNetwork"},
       {"N2", nullptr},
       {"FileExitItem", "FileExit1"}}},
     {{"Edit1", "編集(&E)", "コマンドの編集"},
@@ -464,6 +468,8 @@ void TMainForm::connectCommands() {
     on("WindowArrangeAll1", &TMainForm::arrangeIcons);
     on("ActionHelpIndex", &TMainForm::helpIndex);
     on("HelpAbout1", &TMainForm::helpAbout);
+    // Runs its own steps (dialogs between them), so it is not wrapped as one command.
+    connect(command(QStringLiteral("ActionImportNetwork")), &QAction::triggered, this, [this] { runNetworkImport(this); });
     for (const char* name : kScreenCommands) {
         const QString cmd = QString::fromUtf8(name);
         connect(command(cmd), &QAction::triggered, this, [this, cmd] { openScreen(cmd); });

@@ -272,6 +272,27 @@ QList<TableDef> referenceTables() {
                {text(QStringLiteral("ROSEN_CD"), 6), integer(QStringLiteral("SEQ")), real(QStringLiteral("KILO")),
                 real(QStringLiteral("LATITUDE")), real(QStringLiteral("LONGITUDE"))},
                {QStringLiteral("ROSEN_CD"), QStringLiteral("SEQ")});
+    // NET_ROSEN: which route each route of the network import became, and the values the last import wrote,
+    // so that a later import keeps codes and tells the user's changes from its own. A code issued once stays
+    // here for good, so it is never issued again.
+    t << table(QStringLiteral("NET_ROSEN"), R,
+               {text(QStringLiteral("SRC_KEY"), 200), text(QStringLiteral("ROSEN_CD"), 6), integer(QStringLiteral("LINE_CD")),
+                text(QStringLiteral("ROSEN_KANJI"), 50), text(QStringLiteral("ROSEN_KANA"), 50),
+                text(QStringLiteral("KBN_CD"), 2), text(QStringLiteral("SHOZOKU"), 50),
+                text(QStringLiteral("KITEN"), 50), text(QStringLiteral("SHUTEN"), 50), real(QStringLiteral("KILO")),
+                timestamp(QStringLiteral("HAISHI_DATE")), text(QStringLiteral("SEN_HASH"), 40)},
+               {QStringLiteral("SRC_KEY")});
+    // NET_EKI: the stations the last import wrote to EKI, with the values it wrote.
+    t << table(QStringLiteral("NET_EKI"), R,
+               {text(QStringLiteral("ROSEN_CD"), 6), integer(QStringLiteral("SEQ")), text(QStringLiteral("SRC_NAME"), 50),
+                real(QStringLiteral("KILO")), text(QStringLiteral("EKI_KANJI"), 50), text(QStringLiteral("EKI_KANA"), 50)},
+               {QStringLiteral("ROSEN_CD"), QStringLiteral("SEQ")});
+    // NET_SOURCE: where the imported network came from, for the attribution its licence asks for.
+    t << table(QStringLiteral("NET_SOURCE"), R,
+               {integer(QStringLiteral("SOURCE_NO")), timestamp(QStringLiteral("IMPORT_DATE")),
+                text(QStringLiteral("SOURCE_COMMIT"), 80), text(QStringLiteral("FOLDER"), 250),
+                text(QStringLiteral("AUTHOR"), 80)},
+               {QStringLiteral("SOURCE_NO")});
     return t;
 }
 

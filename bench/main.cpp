@@ -89,14 +89,22 @@ int main(int argc, char* argv[]) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const bool quick = app.arguments().contains(QStringLiteral("--quick"));
+    // --only=tally,checklists runs just those parts (cursor, backup, tally, checklists, routes, cards, editors).
+    QStringList only;
+    for (const QString& a : app.arguments())
+        if (a.startsWith(QLatin1String("--only=")))
+            only = a.mid(7).split(QLatin1Char(','), Qt::SkipEmptyParts);
+    auto wanted = [&](const char* part) { return only.isEmpty() || only.contains(QLatin1String(part)); };
     QTemporaryDir tmp;
     const QString dir = tmp.path();
     paths::setDataDir(dir);
 
-    bench::DatasetSize size;
-    std::printf("Generating %d routes / %d classifications / %d stations / %d rides over %d years in %s\n", size.routes,
-                size.classifications, size.stations, size.rides, size.years, qPrintable(dir));
-    std::printf("generate: %.0f ms\n", timeMs([&] { bench::generateDataset(dir, size); }));
+    auto generate = [&](const QString& where, const bench::DatasetSize& size) {
+        std::printf("Generating %d routes / %d classifications / %d stations / %d rides over %d years in %s\n",
+                    size.routes, size.classifications, size.stations, size.rides, size.years, qPrintable(where));
+        std::printf("generate: %.0f ms\n", timeMs([&] { bench::generateDataset(where, size); }));
+    };
+    generate(dir, bench::DatasetSize{});
 
     // Open both databases.
     {
@@ -119,6 +127,7 @@ int main(int argc, char* argv[]) {
     auto ref = Database::open(DbKind::Reference);
     auto per = Database::open(DbKind::Personal);
     volatile double sink = 0;
+    if (wanted("cursor")) {
 
     // One untimed pass first, so that neither side pays for reading the fresh file into the page cache.
     {
@@ -258,28 +267,41 @@ int main(int argc, char* argv[]) {
         });
         report("edit + next (auto-post, autocommit each)", n, c, p, 1.5);
     }
+    }
 
 #ifdef HAVE_BACKUP_BENCH
-    runBackupBench(dir);
+    if (wanted("backup"))
+        runBackupBench(dir);
 #endif
-#ifdef HAVE_TALLY_BENCH
     ref.reset();
     per.reset();
-    runTallyBench(dir);
+    // The tallies and check lists once more on a data set shaped like the whole national network: fewer, longer
+    // routes with many rides each.
+    const QString national = dir + QStringLiteral("/national");
+    const bool secondSize = wanted("tally") || wanted("checklists");
+    for (const QString& where : secondSize ? QStringList{dir, national} : QStringList{dir}) {
+        if (where == national)
+            generate(national, bench::nationalNetwork());
+#ifdef HAVE_TALLY_BENCH
+        if (wanted("tally"))
+            runTallyBench(where);
 #endif
 #ifdef HAVE_CHECKLISTS_BENCH
-    ref.reset();
-    per.reset();
-    runChecklistsBench(dir);
+        if (wanted("checklists"))
+            runChecklistsBench(where);
 #endif
+    }
 #ifdef HAVE_ROUTES_BENCH
-    runRoutesBench(dir);
+    if (wanted("routes"))
+        runRoutesBench(dir);
 #endif
 #ifdef HAVE_CARDS_BENCH
-    runCardsBench(dir);
+    if (wanted("cards"))
+        runCardsBench(dir);
 #endif
 #ifdef HAVE_EDITORS_BENCH
-    runEditorsBench(dir);
+    if (wanted("editors"))
+        runEditorsBench(dir);
 #endif
     return 0;
 }

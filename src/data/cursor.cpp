@@ -868,7 +868,9 @@ void TableCursor::post() {
             if (!rereadCurrent(rowid))
                 loadFirst(); // the row left the linked set (its link value changed)
         } else {
-            m_buf = {std::move(written)};
+            // The window's storage is kept: a loop appending rows allocates no new window for each.
+            m_buf.clear();
+            m_buf.append(std::move(written));
             m_pos = 0;
             m_bufFromStart = m_bufToEnd = false;
             m_bufStartIndex = -1;

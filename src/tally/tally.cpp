@@ -188,7 +188,8 @@ void routeKiloStep(const Db& ref, const Tally& tally, bool resetRidden) {
 
 // Ridden kilometres of the small groups: every ride counts with its sign.
 void sumRides(const Db& rideDb, const Tally& tally, Results& r) {
-    Cursor rides(rideDb, tally.rides.table, tally.rides.order, rideFields());
+    // Only the group code and the kilometres are read (the tagged rides have no key that would bring more along).
+    Cursor rides(rideDb, tally.rides.table, tally.rides.order, {tally.rides.code, QStringLiteral("JOSHA_KILO")});
     const int code = rides.fieldIndex(tally.rides.code);
     const int kilo = rides.fieldIndex(QStringLiteral("JOSHA_KILO"));
     forEachRecord(r.small, [&] {
@@ -231,7 +232,8 @@ void datesStep(const Db& ref, const Db& rideDb, const Tally& tally) {
     Transaction tx(*ref);
     Results r(ref, tally);
     {
-        Cursor rides(rideDb, tally.rides.table, tally.rides.order, rideFields());
+        Cursor rides(rideDb, tally.rides.table, tally.rides.order,
+                     {tally.rides.code, QStringLiteral("JOSHA_DATE"), QStringLiteral("JOSHA_KILO")});
         const int code = rides.fieldIndex(tally.rides.code);
         const int kilo = rides.fieldIndex(QStringLiteral("JOSHA_KILO"));
         const int date = rides.fieldIndex(QStringLiteral("JOSHA_DATE"));

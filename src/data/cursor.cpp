@@ -1049,7 +1049,7 @@ QVariant TableCursor::toStorage(int field, const QVariant& value) const {
     const bool isText = value.typeId() == QMetaType::QString;
     switch (f.type) {
     case FieldType::Text:
-        return value.toString();
+        return isText ? value : QVariant(value.toString());
     case FieldType::Real: {
         if (!isText) {
             const double d = value.toDouble();
@@ -1103,6 +1103,9 @@ QVariant TableCursor::toStorage(int field, const QVariant& value) const {
         default:
             break;
         }
+        // A timestamp in the stored form (what a copy from another table hands over) is taken as it is.
+        if (isText && isStoredTimestamp(*static_cast<const QString*>(value.constData())))
+            return value;
         const QString t = value.toString().trimmed();
         if (t.isEmpty())
             return QVariant();

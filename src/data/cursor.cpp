@@ -888,9 +888,9 @@ void TableCursor::post() {
 void TableCursor::cancel() {
     if (m_state != CursorState::Edit && m_state != CursorState::Insert)
         return;
-    const bool linkChanged = m_state == CursorState::Insert ||
-                             std::any_of(m_details.begin(), m_details.end(),
-                                         [&](TableCursor* d) { return isChanged(d->m_masterLinkField); });
+    const bool linkChanged =
+        m_state == CursorState::Insert || std::any_of(m_details.begin(), m_details.end(),
+                                                      [&](TableCursor* d) { return isChanged(d->m_masterLinkField); });
     m_state = CursorState::Browse;
     m_modified = false;
     m_insertPos = -1;

@@ -226,7 +226,7 @@ private:
 
     CursorRow m_edit;
     CursorRow m_editOrigin; // the record as read when its edit began
-    quint64 m_changed = 0; // one bit per field written since the edit began (at most 64 fields)
+    quint64 m_changed = 0;  // one bit per field written since the edit began (at most 64 fields)
     bool isChanged(int field) const { return field >= 0 && field < 64 && (m_changed & (quint64(1) << field)); }
     bool m_modified = false;
     bool m_insertAppend = false;

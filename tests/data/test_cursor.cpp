@@ -500,8 +500,9 @@ private Q_SLOTS:
         });
         QVERIFY(asStored);
         QCOMPARE(visited, n);
-        QCOMPARE(m_per->scalar(QStringLiteral("SELECT count(*) FROM JOSHA WHERE BIKO = JOSHA_KUKAN || "
-                                              "CAST(CAST(JOSHA_KILO AS INTEGER) AS TEXT)"))
+        QCOMPARE(m_per
+                     ->scalar(QStringLiteral("SELECT count(*) FROM JOSHA WHERE BIKO = JOSHA_KUKAN || "
+                                             "CAST(CAST(JOSHA_KILO AS INTEGER) AS TEXT)"))
                      .toInt(),
                  n);
     }

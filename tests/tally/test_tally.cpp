@@ -333,7 +333,8 @@ private Q_SLOTS:
                                              "TMP_JOSHA_KUBUN WHERE KBN_CD = '00' ORDER BY rowid)"))
                      .toString(),
                  QStringLiteral("103001 103001 104001 104001 105001 999001"));
-        QCOMPARE(result(m_ref, QStringLiteral("KUBUN"), QStringLiteral("00")).ridden, 5.0 - 2.0 + 5.0 - 5.0 + 4.0 + 3.0);
+        QCOMPARE(result(m_ref, QStringLiteral("KUBUN"), QStringLiteral("00")).ridden,
+                 5.0 - 2.0 + 5.0 - 5.0 + 4.0 + 3.0);
     }
 
     void routeStepZeroesOnlyTheCategoriesRidden() {

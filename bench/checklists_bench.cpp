@@ -111,7 +111,7 @@ void runChecklistsBench(const QString& dir) {
          QStringLiteral("INSERT INTO CFM_JOSHA (JOSHA_DATE, ROSEN_CD, JOSHA_KUKAN, JOSHA_KILO, BIKO) SELECT "
                         "JOSHA_DATE, ROSEN_CD, JOSHA_KUKAN, JOSHA_KILO, CASE WHEN JOSHA_KILO < 0 THEN '乗車キロ＜０' "
                         "END FROM p.JOSHA ORDER BY JOSHA_DATE, ROSEN_CD;"),
-         joshaRows, 600},
+         joshaRows, 300},
         {"ride check R routes", QString(), [&] { tally::completeRideCheckList(ref); },
          QStringLiteral(
              "UPDATE CFM_JOSHA SET (SHOZOKU, JOSHA_KUKAN, BIKO) = (SELECT ifnull(substr(m.SHOZOKU, 1, 30), "

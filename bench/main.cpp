@@ -97,9 +97,15 @@ int main(int argc, char* argv[]) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const bool quick = app.arguments().contains(QStringLiteral("--quick"));
+    // --only=tally,checklists runs just those parts (cursor, backup, tally, checklists, routes, cards, editors).
+    QStringList only;
+    for (const QString& a : app.arguments())
+        if (a.startsWith(QLatin1String("--only=")))
+            only = a.mid(7).split(QLatin1Char(','), Qt::SkipEmptyParts);
+    auto wanted = [&](const char* part) { return only.isEmpty() || only.contains(QLatin1String(part)); };
 #ifdef HAVE_ACCESS_BENCH
     // The Access import reads its own fixture files; --access alone times nothing else.
-    if (!app.arguments().contains(QStringLiteral("--network")))
+    if (!app.arguments().contains(QStringLiteral("--network")) && wanted("access"))
         runAccessImportBench(QStringLiteral(TABIROKU_MDB_FIXTURES));
     if (app.arguments().contains(QStringLiteral("--access")))
         return 0;
@@ -115,10 +121,12 @@ int main(int argc, char* argv[]) {
     }
 #endif
 
-    bench::DatasetSize size;
-    std::printf("Generating %d routes / %d classifications / %d stations / %d rides over %d years in %s\n", size.routes,
-                size.classifications, size.stations, size.rides, size.years, qPrintable(dir));
-    std::printf("generate: %.0f ms\n", timeMs([&] { bench::generateDataset(dir, size); }));
+    auto generate = [&](const QString& where, const bench::DatasetSize& size) {
+        std::printf("Generating %d routes / %d classifications / %d stations / %d rides over %d years in %s\n",
+                    size.routes, size.classifications, size.stations, size.rides, size.years, qPrintable(where));
+        std::printf("generate: %.0f ms\n", timeMs([&] { bench::generateDataset(where, size); }));
+    };
+    generate(dir, bench::DatasetSize{});
 
     // Open both databases.
     {
@@ -141,167 +149,188 @@ int main(int argc, char* argv[]) {
     auto ref = Database::open(DbKind::Reference);
     auto per = Database::open(DbKind::Personal);
     volatile double sink = 0;
-
-    // One untimed pass first, so that neither side pays for reading the fresh file into the page cache.
-    {
-        Statement warm(*per, QStringLiteral("SELECT * FROM JOSHA ORDER BY ROSEN_CD, JOSHA_DATE"));
-        while (warm.step())
-            sink = sink + touchPlain(warm, 4);
-    }
-
-    // Walk JOSHA to the end in each of its index orders.
-    for (const QString& order : {QStringLiteral("ROSEN_CD"), QStringLiteral("ROSEN_CD;JOSHA_DATE"), QStringLiteral("JOSHA_DATE;ROSEN_CD")}) {
-        int rows = 0;
-        const double c = timeMs([&] {
-            TableCursor j(per, QStringLiteral("JOSHA"), order);
-            j.open();
-            while (!j.eof()) {
-                sink = sink + touchCursor(j);
-                ++rows;
-                j.next();
-            }
-        });
-        QString sql = QStringLiteral("SELECT rowid, ROSEN_CD, JOSHA_DATE, JOSHA_KUKAN, JOSHA_KILO, BIKO FROM JOSHA ORDER BY ");
-        sql += order == QLatin1String("JOSHA_DATE;ROSEN_CD") ? QStringLiteral("JOSHA_DATE, ROSEN_CD") : QStringLiteral("ROSEN_CD, JOSHA_DATE");
-        const double p = timeMs([&] {
-            Statement s(*per, sql);
-            while (s.step())
-                sink = sink + touchPlain(s, 5);
-        });
-        report(qPrintable(QStringLiteral("walk JOSHA (%1)").arg(order)), rows, c, p, 2.0);
-    }
-
-    // Find nearest on route codes with classification-code prefixes and full codes.
-    {
-        const int n = 10000;
-        QStringList keys;
-        QRandomGenerator rng(7);
-        Statement codes(*ref, QStringLiteral("SELECT ROSEN_CD FROM MASTER"));
-        QStringList all;
-        while (codes.step())
-            all << codes.columnText(0);
-        codes.reset();
-        for (int i = 0; i < n; ++i) {
-            const QString k = all[int(rng.bounded(all.size()))];
-            keys << (i % 2 ? k.left(3) : k);
+    if (wanted("cursor")) {
+        // One untimed pass first, so that neither side pays for reading the fresh file into the page cache.
+        {
+            Statement warm(*per, QStringLiteral("SELECT * FROM JOSHA ORDER BY ROSEN_CD, JOSHA_DATE"));
+            while (warm.step())
+                sink = sink + touchPlain(warm, 4);
         }
-        TableCursor m(ref, QStringLiteral("MASTER"), QStringLiteral("ROSEN_CD"));
-        m.open();
-        const double c = timeMs([&] {
-            for (const QString& k : keys) {
-                m.findNearest({k});
-                sink = sink + touchCursor(m);
-            }
-        });
-        Statement s(*ref, QStringLiteral("SELECT rowid, * FROM MASTER WHERE ROSEN_CD >= ? ORDER BY ROSEN_CD LIMIT 1"));
-        const double p = timeMs([&] {
-            for (const QString& k : keys) {
-                StatementScope scope(s);
-                s.bindText(1, k);
-                if (s.step())
-                    sink = sink + touchPlain(s, 18);
-            }
-        });
-        report("find nearest (MASTER by ROSEN_CD)", n, c, p, 2.0);
-    }
 
-    // Appends, each posted in its own committed transaction.
-    {
-        const int n = quick ? 5000 : 100000;
-        ref->exec(QStringLiteral("DELETE FROM TMP_JOSHA_KUBUN"));
-        TableCursor t(ref, QStringLiteral("TMP_JOSHA_KUBUN"), QStringLiteral("KBN_CD"));
-        t.open();
-        const int fk = t.fieldIndex(QStringLiteral("KBN_CD")), fr = t.fieldIndex(QStringLiteral("ROSEN_CD")),
-                  fd = t.fieldIndex(QStringLiteral("JOSHA_DATE")), fj = t.fieldIndex(QStringLiteral("JOSHA_KILO"));
-        const QString day = QStringLiteral("2020-01-01 00:00:00");
-        auto appendRows = [&](int count) {
-            for (int i = 0; i < count; ++i) {
-                t.append();
-                t.setValue(fk, QStringLiteral("00"));
-                t.setValue(fr, QStringLiteral("101001"));
-                t.setValue(fd, day);
-                t.setValue(fj, 1.5);
-                t.post();
-            }
-        };
-        const double c = timeMs([&] { appendRows(n); });
-        ref->exec(QStringLiteral("DELETE FROM TMP_JOSHA_KUBUN"));
-        Statement s(*ref, QStringLiteral("INSERT INTO TMP_JOSHA_KUBUN (KBN_CD, ROSEN_CD, JOSHA_DATE, JOSHA_KILO) VALUES (?, ?, ?, ?)"));
-        const double p = timeMs([&] {
+        // Walk JOSHA to the end in each of its index orders.
+        for (const QString& order : {QStringLiteral("ROSEN_CD"), QStringLiteral("ROSEN_CD;JOSHA_DATE"),
+                                     QStringLiteral("JOSHA_DATE;ROSEN_CD")}) {
+            int rows = 0;
+            const double c = timeMs([&] {
+                TableCursor j(per, QStringLiteral("JOSHA"), order);
+                j.open();
+                while (!j.eof()) {
+                    sink = sink + touchCursor(j);
+                    ++rows;
+                    j.next();
+                }
+            });
+            QString sql = QStringLiteral(
+                "SELECT rowid, ROSEN_CD, JOSHA_DATE, JOSHA_KUKAN, JOSHA_KILO, BIKO FROM JOSHA ORDER BY ");
+            sql += order == QLatin1String("JOSHA_DATE;ROSEN_CD") ? QStringLiteral("JOSHA_DATE, ROSEN_CD")
+                                                                 : QStringLiteral("ROSEN_CD, JOSHA_DATE");
+            const double p = timeMs([&] {
+                Statement s(*per, sql);
+                while (s.step())
+                    sink = sink + touchPlain(s, 5);
+            });
+            report(qPrintable(QStringLiteral("walk JOSHA (%1)").arg(order)), rows, c, p, 2.0);
+        }
+
+        // Find nearest on route codes with classification-code prefixes and full codes.
+        {
+            const int n = 10000;
+            QStringList keys;
+            QRandomGenerator rng(7);
+            Statement codes(*ref, QStringLiteral("SELECT ROSEN_CD FROM MASTER"));
+            QStringList all;
+            while (codes.step())
+                all << codes.columnText(0);
+            codes.reset();
             for (int i = 0; i < n; ++i) {
-                StatementScope scope(s);
-                s.bindText(1, QStringLiteral("00"));
-                s.bindText(2, QStringLiteral("101001"));
-                s.bindText(3, day);
-                s.bindDouble(4, 1.5);
-                s.step();
+                const QString k = all[int(rng.bounded(all.size()))];
+                keys << (i % 2 ? k.left(3) : k);
             }
-        });
-        report("append + post (autocommit each)", n, c, p, 1.5);
+            TableCursor m(ref, QStringLiteral("MASTER"), QStringLiteral("ROSEN_CD"));
+            m.open();
+            const double c = timeMs([&] {
+                for (const QString& k : keys) {
+                    m.findNearest({k});
+                    sink = sink + touchCursor(m);
+                }
+            });
+            Statement s(*ref,
+                        QStringLiteral("SELECT rowid, * FROM MASTER WHERE ROSEN_CD >= ? ORDER BY ROSEN_CD LIMIT 1"));
+            const double p = timeMs([&] {
+                for (const QString& k : keys) {
+                    StatementScope scope(s);
+                    s.bindText(1, k);
+                    if (s.step())
+                        sink = sink + touchPlain(s, 18);
+                }
+            });
+            report("find nearest (MASTER by ROSEN_CD)", n, c, p, 2.0);
+        }
 
-        ref->exec(QStringLiteral("DELETE FROM TMP_JOSHA_KUBUN"));
-        const int m = 100000;
-        const double tx = timeMs([&] {
-            Transaction transaction(*ref);
-            appendRows(m);
-            transaction.commit();
-        });
-        std::printf("%-44s %8d ops  cursor %9.1f ms total  (target <= 1000 ms) %s\n", "append + post inside one transaction", m, tx,
-                    tx <= 1000 ? "ok" : "MISSED");
-    }
+        // Appends, each posted in its own committed transaction.
+        {
+            const int n = quick ? 5000 : 100000;
+            ref->exec(QStringLiteral("DELETE FROM TMP_JOSHA_KUBUN"));
+            TableCursor t(ref, QStringLiteral("TMP_JOSHA_KUBUN"), QStringLiteral("KBN_CD"));
+            t.open();
+            const int fk = t.fieldIndex(QStringLiteral("KBN_CD")), fr = t.fieldIndex(QStringLiteral("ROSEN_CD")),
+                      fd = t.fieldIndex(QStringLiteral("JOSHA_DATE")), fj = t.fieldIndex(QStringLiteral("JOSHA_KILO"));
+            const QString day = QStringLiteral("2020-01-01 00:00:00");
+            auto appendRows = [&](int count) {
+                for (int i = 0; i < count; ++i) {
+                    t.append();
+                    t.setValue(fk, QStringLiteral("00"));
+                    t.setValue(fr, QStringLiteral("101001"));
+                    t.setValue(fd, day);
+                    t.setValue(fj, 1.5);
+                    t.post();
+                }
+            };
+            const double c = timeMs([&] { appendRows(n); });
+            ref->exec(QStringLiteral("DELETE FROM TMP_JOSHA_KUBUN"));
+            Statement s(
+                *ref,
+                QStringLiteral(
+                    "INSERT INTO TMP_JOSHA_KUBUN (KBN_CD, ROSEN_CD, JOSHA_DATE, JOSHA_KILO) VALUES (?, ?, ?, ?)"));
+            const double p = timeMs([&] {
+                for (int i = 0; i < n; ++i) {
+                    StatementScope scope(s);
+                    s.bindText(1, QStringLiteral("00"));
+                    s.bindText(2, QStringLiteral("101001"));
+                    s.bindText(3, day);
+                    s.bindDouble(4, 1.5);
+                    s.step();
+                }
+            });
+            report("append + post (autocommit each)", n, c, p, 1.5);
 
-    // Edits with move-next auto-post.
-    {
-        const int n = quick ? 2000 : 10000;
-        TableCursor j(per, QStringLiteral("JOSHA"), QStringLiteral("JOSHA_DATE;ROSEN_CD"));
-        j.open();
-        const int fb = j.fieldIndex(QStringLiteral("BIKO"));
-        const double c = timeMs([&] {
-            for (int i = 0; i < n && !j.eof(); ++i) {
-                j.edit();
-                j.setValue(fb, QStringLiteral("c%1").arg(i));
-                j.next();
-            }
-        });
-        Statement walk(*per, QStringLiteral("SELECT rowid, ROSEN_CD, JOSHA_DATE, JOSHA_KUKAN, JOSHA_KILO, BIKO FROM JOSHA "
-                                            "ORDER BY JOSHA_DATE, ROSEN_CD LIMIT ?"));
-        Statement upd(*per, QStringLiteral("UPDATE JOSHA SET BIKO = ? WHERE rowid = ?"));
-        const double p = timeMs([&] {
-            StatementScope scope(walk);
-            walk.bindInt(1, n);
-            int i = 0;
-            while (walk.step()) {
-                sink = sink + touchPlain(walk, 5);
-                StatementScope u(upd);
-                upd.bindText(1, QStringLiteral("p%1").arg(i++));
-                upd.bindInt(2, walk.columnInt(0));
-                upd.step();
-            }
-        });
-        report("edit + next (auto-post, autocommit each)", n, c, p, 1.5);
+            ref->exec(QStringLiteral("DELETE FROM TMP_JOSHA_KUBUN"));
+            const int m = 100000;
+            const double tx = timeMs([&] {
+                Transaction transaction(*ref);
+                appendRows(m);
+                transaction.commit();
+            });
+            std::printf("%-44s %8d ops  cursor %9.1f ms total  (target <= 1000 ms) %s\n",
+                        "append + post inside one transaction", m, tx, tx <= 1000 ? "ok" : "MISSED");
+        }
+
+        // Edits with move-next auto-post.
+        {
+            const int n = quick ? 2000 : 10000;
+            TableCursor j(per, QStringLiteral("JOSHA"), QStringLiteral("JOSHA_DATE;ROSEN_CD"));
+            j.open();
+            const int fb = j.fieldIndex(QStringLiteral("BIKO"));
+            const double c = timeMs([&] {
+                for (int i = 0; i < n && !j.eof(); ++i) {
+                    j.edit();
+                    j.setValue(fb, QStringLiteral("c%1").arg(i));
+                    j.next();
+                }
+            });
+            Statement walk(
+                *per, QStringLiteral("SELECT rowid, ROSEN_CD, JOSHA_DATE, JOSHA_KUKAN, JOSHA_KILO, BIKO FROM JOSHA "
+                                     "ORDER BY JOSHA_DATE, ROSEN_CD LIMIT ?"));
+            Statement upd(*per, QStringLiteral("UPDATE JOSHA SET BIKO = ? WHERE rowid = ?"));
+            const double p = timeMs([&] {
+                StatementScope scope(walk);
+                walk.bindInt(1, n);
+                int i = 0;
+                while (walk.step()) {
+                    sink = sink + touchPlain(walk, 5);
+                    StatementScope u(upd);
+                    upd.bindText(1, QStringLiteral("p%1").arg(i++));
+                    upd.bindInt(2, walk.columnInt(0));
+                    upd.step();
+                }
+            });
+            report("edit + next (auto-post, autocommit each)", n, c, p, 1.5);
+        }
     }
 
 #ifdef HAVE_BACKUP_BENCH
-    runBackupBench(dir);
+    if (wanted("backup"))
+        runBackupBench(dir);
 #endif
-#ifdef HAVE_TALLY_BENCH
     ref.reset();
     per.reset();
-    runTallyBench(dir);
+    // The tallies and check lists once more on a data set shaped like the whole national network: fewer, longer
+    // routes with many rides each.
+    const QString national = dir + QStringLiteral("/national");
+    const bool secondSize = wanted("tally") || wanted("checklists");
+    for (const QString& where : secondSize ? QStringList{dir, national} : QStringList{dir}) {
+        if (where == national)
+            generate(national, bench::nationalNetwork());
+#ifdef HAVE_TALLY_BENCH
+        if (wanted("tally"))
+            runTallyBench(where);
 #endif
 #ifdef HAVE_CHECKLISTS_BENCH
-    ref.reset();
-    per.reset();
-    runChecklistsBench(dir);
+        if (wanted("checklists"))
+            runChecklistsBench(where);
 #endif
+    }
 #ifdef HAVE_ROUTES_BENCH
-    runRoutesBench(dir);
+    if (wanted("routes"))
+        runRoutesBench(dir);
 #endif
 #ifdef HAVE_CARDS_BENCH
-    runCardsBench(dir);
+    if (wanted("cards"))
+        runCardsBench(dir);
 #endif
 #ifdef HAVE_EDITORS_BENCH
-    runEditorsBench(dir);
+    if (wanted("editors"))
+        runEditorsBench(dir);
 #endif
     return 0;
 }

@@ -383,24 +383,41 @@ void TableCursor::bindKeyset(Statement& s, int first, const CursorRow& row) cons
         s.bind(first++, keyValue(row, i));
 }
 
-CursorRow TableCursor::readRow(Statement& s) const {
+// Reads the statement's current row. A text equal to the one in the same field of `previous` (the row read
+// just before) shares that text instead of decoding and allocating it again: rows read in index order repeat
+// their leading codes and days many times over.
+CursorRow TableCursor::readRow(Statement& s, const CursorRow* previous) const {
     CursorRow r;
     r.rowid = s.columnInt(0);
     r.values.resize(m_fields.size());
+    sqlite3_stmt* st = s.handle();
     for (int i = 0; i < m_fields.size(); ++i) {
         const int c = i + 1;
-        if (s.columnIsNull(c))
+        if (sqlite3_column_type(st, c) == SQLITE_NULL)
             continue;
         switch (m_fields[i].type) {
         case FieldType::Real:
-            r.values[i] = s.columnDouble(c);
+            r.values[i] = sqlite3_column_double(st, c);
             break;
         case FieldType::Integer:
         case FieldType::SmallInt:
-            r.values[i] = s.columnInt(c);
+            r.values[i] = qint64(sqlite3_column_int64(st, c));
             break;
-        default:
-            r.values[i] = s.columnText(c);
+        default: {
+            const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, c));
+            const QUtf8StringView text(p, sqlite3_column_bytes(st, c));
+            if (previous) {
+                const QVariant& before = previous->values[i];
+                if (before.typeId() == QMetaType::QString) {
+                    const QString& t = *static_cast<const QString*>(before.constData());
+                    if (t.size() <= text.size() && QAnyStringView::equal(text, t)) {
+                        r.values[i] = before;
+                        break;
+                    }
+                }
+            }
+            r.values[i] = text.toString();
+        }
         }
     }
     return r;
@@ -409,8 +426,9 @@ CursorRow TableCursor::readRow(Statement& s) const {
 int TableCursor::readRows(Statement& s, QVector<CursorRow>& out, int limit) const {
     StatementScope scope(s);
     int n = 0;
+    out.reserve(out.size() + std::min(limit, kMaxBatch));
     while (n < limit && s.step()) {
-        out.append(readRow(s));
+        out.append(readRow(s, out.isEmpty() ? nullptr : &out.last()));
         ++n;
     }
     return n;
@@ -755,7 +773,7 @@ void TableCursor::beginInsert(bool atEnd) {
     m_edit = CursorRow{0, QVector<QVariant>(m_fields.size())};
     if (m_master)
         m_edit.values[m_linkField] = masterValue();
-    m_changed = QVector<bool>(m_fields.size(), false);
+    m_changed = 0;
     m_modified = false;
     m_insertAppend = atEnd;
     m_insertPos = -1;
@@ -778,7 +796,7 @@ void TableCursor::edit() {
     }
     m_edit = m_buf[m_pos];
     m_editOrigin = m_buf[m_pos];
-    m_changed = QVector<bool>(m_fields.size(), false);
+    m_changed = 0;
     m_modified = false;
     m_state = CursorState::Edit;
     notify(CursorEvent::StateChanged);
@@ -798,7 +816,7 @@ void TableCursor::post() {
     // Statements are looked up by the set of fields they write, so a loop of posts builds no SQL text.
     quint64 mask = 0;
     for (int i = 0; i < m_fields.size(); ++i)
-        if (inserting ? !m_edit.values[i].isNull() : bool(m_changed[i]))
+        if (inserting ? !m_edit.values[i].isNull() : bool(m_changed & (quint64(1) << i)))
             mask |= quint64(1) << i;
     QHash<quint64, Statement*>& stmts = inserting ? m_insertStatements : m_updateStatements;
     Statement* st = stmts.value(mask);
@@ -849,25 +867,30 @@ void TableCursor::post() {
         for (int i = 0; i < m_fields.size(); ++i)
             if (!(mask & (quint64(1) << i)) && !m_fields[i].defaultSql.isEmpty())
                 defaultsApplied = true;
-    CursorRow written = m_edit;
+    CursorRow written = std::move(m_edit); // the edit buffer is set up afresh by the next edit or insert
     written.rowid = rowid;
     bool keysKept = !inserting && m_pos >= 0 && m_buf[m_pos].rowid == rowid;
     for (int i = 0; keysKept && i < m_orderFields.size(); ++i)
         keysKept = m_buf[m_pos].values[m_orderFields[i]] == written.values[m_orderFields[i]];
     if (keysKept) {
-        // The record keeps its place: the window stays valid and a following next() reads no rows.
+        // The record keeps its place: the window stays valid and a following next() reads no rows. The window's
+        // size stays too, so that a loop editing every record keeps reading large windows.
         m_buf[m_pos] = std::move(written);
-    } else if (defaultsApplied || (m_master && written.values[m_linkField] != masterValue())) {
-        if (!rereadCurrent(rowid))
-            loadFirst(); // the row left the linked set (its link value changed)
     } else {
-        m_buf = {std::move(written)};
-        m_pos = 0;
-        m_bufFromStart = m_bufToEnd = false;
-        m_bufStartIndex = -1;
-        m_bof = m_eof = false;
+        if (defaultsApplied || (m_master && written.values[m_linkField] != masterValue())) {
+            if (!rereadCurrent(rowid))
+                loadFirst(); // the row left the linked set (its link value changed)
+        } else {
+            // The window's storage is kept: a loop appending rows allocates no new window for each.
+            m_buf.clear();
+            m_buf.append(std::move(written));
+            m_pos = 0;
+            m_bufFromStart = m_bufToEnd = false;
+            m_bufStartIndex = -1;
+            m_bof = m_eof = false;
+        }
+        m_batch = kFirstBatch;
     }
-    m_batch = kFirstBatch;
     ++m_generation;
     notify(CursorEvent::StateChanged);
     notify(CursorEvent::DataChanged);
@@ -878,9 +901,9 @@ void TableCursor::post() {
 void TableCursor::cancel() {
     if (m_state != CursorState::Edit && m_state != CursorState::Insert)
         return;
-    const bool linkChanged = m_state == CursorState::Insert ||
-                             std::any_of(m_details.begin(), m_details.end(),
-                                         [&](TableCursor* d) { return m_changed.value(d->m_masterLinkField); });
+    const bool linkChanged =
+        m_state == CursorState::Insert || std::any_of(m_details.begin(), m_details.end(),
+                                                      [&](TableCursor* d) { return isChanged(d->m_masterLinkField); });
     m_state = CursorState::Browse;
     m_modified = false;
     m_insertPos = -1;
@@ -1050,7 +1073,7 @@ QVariant TableCursor::toStorage(int field, const QVariant& value) const {
     const bool isText = value.typeId() == QMetaType::QString;
     switch (f.type) {
     case FieldType::Text:
-        return value.toString();
+        return isText ? value : QVariant(value.toString());
     case FieldType::Real: {
         if (!isText) {
             const double d = value.toDouble();
@@ -1107,6 +1130,9 @@ QVariant TableCursor::toStorage(int field, const QVariant& value) const {
         default:
             break;
         }
+        // A timestamp in the stored form (what a copy from another table hands over) is taken as it is.
+        if (isText && isStoredTimestamp(*static_cast<const QString*>(value.constData())))
+            return value;
         const QString t = value.toString().trimmed();
         if (t.isEmpty())
             return QVariant();
@@ -1144,7 +1170,7 @@ QVariant TableCursor::toStorage(int field, const QVariant& value) const {
 void TableCursor::setValue(int field, const QVariant& value) {
     requireEditing(field);
     m_edit.values[field] = toStorage(field, value);
-    m_changed[field] = true;
+    m_changed |= quint64(1) << field;
     m_modified = true;
     notify(CursorEvent::FieldChanged, field);
     for (TableCursor* d : std::as_const(m_details))

@@ -168,7 +168,7 @@ private:
     void bindKeyset(Statement& s, int first, const CursorRow& row) const;
     QVariant keyValue(const CursorRow& row, int orderPos) const;
     int readRows(Statement& s, QVector<CursorRow>& out, int limit) const;
-    CursorRow readRow(Statement& s) const;
+    CursorRow readRow(Statement& s, const CursorRow* previous) const;
     bool loadFirst();
     bool loadLast();
     bool fetchBeside(const CursorRow& row, qint64 rowIndex, bool forward);
@@ -226,7 +226,8 @@ private:
 
     CursorRow m_edit;
     CursorRow m_editOrigin; // the record as read when its edit began
-    QVector<bool> m_changed;
+    quint64 m_changed = 0;  // one bit per field written since the edit began (at most 64 fields)
+    bool isChanged(int field) const { return field >= 0 && field < 64 && (m_changed & (quint64(1) << field)); }
     bool m_modified = false;
     bool m_insertAppend = false;
     int m_insertPos = -1;

@@ -250,8 +250,11 @@ std::shared_ptr<Database> Database::openFile(const QString& path, DbKind db) {
         }
         // WAL lets readers and one writer of other connections proceed side by side; FULL syncs every commit.
         // Reads map the file instead of copying pages through the small default page cache on every window.
+        // A step that rewrites a whole work table inside one transaction keeps its changed pages in a page cache
+        // large enough for them (up to 64 MB, taken only as pages are used), instead of spilling them into the
+        // journal and reading them back from there.
         d->exec(QStringLiteral("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA foreign_keys=OFF; "
-                               "PRAGMA mmap_size=268435456"));
+                               "PRAGMA mmap_size=268435456; PRAGMA cache_size=-65536"));
         if (version == 0)
             d->createSchema();
         else if (version < kSchemaVersion)

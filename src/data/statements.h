@@ -10,6 +10,7 @@ namespace tabi::sql {
 inline QStringList clearTaggedRides() { return {QStringLiteral("DELETE FROM \"TMP_JOSHA_KUBUN\"")}; }
 
 // Give every tagged ride the category of its route; rides of routes missing from MASTER keep their value.
+// (The tally's own step tags each ride as it copies it, which leaves the same rows without rewriting them.)
 // A join update, written in SQLite's UPDATE ... FROM form. A route without a category leaves its rides as
 // they are too ("00", counted in no category) instead of making the whole step fail on an empty code.
 inline QStringList tagRidesWithCategory() {

@@ -6,6 +6,8 @@
 #include "data/statements.h"
 #include "data/stepcursor.h"
 
+#include <QHash>
+#include <QMap>
 #include <QStringView>
 #include <QVector>
 
@@ -186,7 +188,8 @@ void routeKiloStep(const Db& ref, const Tally& tally, bool resetRidden) {
 
 // Ridden kilometres of the small groups: every ride counts with its sign.
 void sumRides(const Db& rideDb, const Tally& tally, Results& r) {
-    Cursor rides(rideDb, tally.rides.table, tally.rides.order, rideFields());
+    // Only the group code and the kilometres are read (the tagged rides have no key that would bring more along).
+    Cursor rides(rideDb, tally.rides.table, tally.rides.order, {tally.rides.code, QStringLiteral("JOSHA_KILO")});
     const int code = rides.fieldIndex(tally.rides.code);
     const int kilo = rides.fieldIndex(QStringLiteral("JOSHA_KILO"));
     forEachRecord(r.small, [&] {
@@ -229,7 +232,8 @@ void datesStep(const Db& ref, const Db& rideDb, const Tally& tally) {
     Transaction tx(*ref);
     Results r(ref, tally);
     {
-        Cursor rides(rideDb, tally.rides.table, tally.rides.order, rideFields());
+        Cursor rides(rideDb, tally.rides.table, tally.rides.order,
+                     {tally.rides.code, QStringLiteral("JOSHA_DATE"), QStringLiteral("JOSHA_KILO")});
         const int code = rides.fieldIndex(tally.rides.code);
         const int kilo = rides.fieldIndex(QStringLiteral("JOSHA_KILO"));
         const int date = rides.fieldIndex(QStringLiteral("JOSHA_DATE"));
@@ -314,26 +318,63 @@ void riddenKiloByCategory(const Db& ref, const Db& personal) {
     Transaction tx(*ref);
     ref->execLines(tabi::sql::clearTaggedRides());
     {
-        Cursor rides(personal, QStringLiteral("JOSHA"), QStringLiteral("ROSEN_CD;JOSHA_DATE"), rideFields());
+        // The category of every route, from one pass over the routes. A ride of a route missing from MASTER, or
+        // of a route without a category, keeps "00" (what the join update would leave it).
+        QHash<QString, QString> categoryOf;
+        {
+            Cursor routes(ref, QStringLiteral("MASTER"), QStringLiteral("ROSEN_CD"),
+                          {QStringLiteral("ROSEN_CD"), QStringLiteral("KBN_CD")});
+            const int code = routes.fieldIndex(QStringLiteral("ROSEN_CD"));
+            const int kbn = routes.fieldIndex(QStringLiteral("KBN_CD"));
+            forEachRecord(routes, [&] {
+                if (!routes.isNull(kbn))
+                    categoryOf.insert(routes.asString(code), routes.asString(kbn));
+            });
+        }
+        // Every ride, tagged as it is read, gathered per category in ride order. The copies are then appended
+        // category by category: the tagged table is stored in the order the later steps read it by category,
+        // and the rides of one category keep the ride order among themselves, so every sum adds the same values
+        // in the same order as before.
+        struct Ride {
+            QVariant code, date, kilo;
+        };
+        QMap<QString, QVector<Ride>> byCategory;
+        {
+            Cursor rides(personal, QStringLiteral("JOSHA"), QStringLiteral("ROSEN_CD;JOSHA_DATE"), rideFields());
+            const int rCode = rides.fieldIndex(QStringLiteral("ROSEN_CD"));
+            const int rDate = rides.fieldIndex(QStringLiteral("JOSHA_DATE"));
+            const int rKilo = rides.fieldIndex(QStringLiteral("JOSHA_KILO"));
+            const QString untagged = QStringLiteral("00");
+            QString lastCode;
+            QVector<Ride>* bucket = nullptr;
+            forEachRecord(rides, [&] {
+                const QVariant code = rides.value(rCode);
+                const QString text = code.toString();
+                if (!bucket || text != lastCode || code.isNull()) {
+                    lastCode = text;
+                    const auto k = code.isNull() ? categoryOf.cend() : categoryOf.constFind(text);
+                    bucket = &byCategory[k == categoryOf.cend() ? untagged : *k];
+                }
+                bucket->append({code, rides.value(rDate), rides.value(rKilo)});
+            });
+        }
         Cursor tagged(ref, QStringLiteral("TMP_JOSHA_KUBUN"), QStringLiteral("KBN_CD"));
-        const int rCode = rides.fieldIndex(QStringLiteral("ROSEN_CD"));
-        const int rDate = rides.fieldIndex(QStringLiteral("JOSHA_DATE"));
-        const int rKilo = rides.fieldIndex(QStringLiteral("JOSHA_KILO"));
         const int tKbn = tagged.fieldIndex(QStringLiteral("KBN_CD"));
         const int tCode = tagged.fieldIndex(QStringLiteral("ROSEN_CD"));
         const int tDate = tagged.fieldIndex(QStringLiteral("JOSHA_DATE"));
         const int tKilo = tagged.fieldIndex(QStringLiteral("JOSHA_KILO"));
-        const QString untagged = QStringLiteral("00");
-        forEachRecord(rides, [&] {
-            tagged.append();
-            tagged.setValue(tKbn, untagged);
-            tagged.setValue(tCode, rides.value(rCode));
-            tagged.setValue(tDate, rides.value(rDate));
-            tagged.setValue(tKilo, rides.value(rKilo));
-            tagged.post();
-        });
+        for (auto it = byCategory.cbegin(); it != byCategory.cend(); ++it) {
+            const QVariant kbn(it.key());
+            for (const Ride& ride : it.value()) {
+                tagged.append();
+                tagged.setValue(tKbn, kbn);
+                tagged.setValue(tCode, ride.code);
+                tagged.setValue(tDate, ride.date);
+                tagged.setValue(tKilo, ride.kilo);
+                tagged.post();
+            }
+        }
     }
-    ref->execLines(tabi::sql::tagRidesWithCategory());
     Results r(ref, category());
     sumRides(ref, category(), r);
     rollUp(ref, category(), r, &ResultFields::ridden);

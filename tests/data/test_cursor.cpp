@@ -1,5 +1,6 @@
 #include "data/cursor.h"
 #include "data/error.h"
+#include "data/stepcursor.h"
 #include "support/errorof.h"
 #include "support/tempdatabases.h"
 
@@ -463,6 +464,47 @@ private Q_SLOTS:
         QCOMPARE(j.asFloat(QStringLiteral("JOSHA_KILO")), 3.5);
         QCOMPARE(m_per->scalar(QStringLiteral("SELECT BIKO || JOSHA_KILO FROM JOSHA WHERE JOSHA_DATE LIKE '2020-01-01%'")).toString(),
                  QStringLiteral("y2.5"));
+    }
+
+    // A loop editing every record of a table larger than several windows visits each record once and writes
+    // each; texts repeated from row to row, or differing only in a last character, read back as stored.
+    void editLoopOverManyWindows() {
+        Transaction tx(*m_per);
+        Statement ins(*m_per, QStringLiteral("INSERT INTO JOSHA (ROSEN_CD, JOSHA_DATE, JOSHA_KUKAN, JOSHA_KILO) "
+                                             "VALUES (?, ?, ?, ?)"));
+        const QStringList sections{QStringLiteral("駅"), QStringLiteral("駅"), QStringLiteral("駅前"),
+                                   QStringLiteral("駅"), QStringLiteral("駅後")};
+        const int n = 3000;
+        for (int i = 0; i < n; ++i) {
+            StatementScope scope(ins);
+            ins.bindText(1, QStringLiteral("1%1").arg(i / 100, 5, 10, QLatin1Char('0')));
+            ins.bindText(2, QDate(2000, 1, 1).addDays(i % 100).toString(QStringLiteral("yyyy-MM-dd 00:00:00")));
+            ins.bindText(3, sections[i % sections.size()]);
+            ins.bindDouble(4, i);
+            ins.step();
+        }
+        tx.commit();
+        TableCursor j(m_per, QStringLiteral("JOSHA"), QStringLiteral("ROSEN_CD;JOSHA_DATE"));
+        j.open();
+        const int section = j.fieldIndex(QStringLiteral("JOSHA_KUKAN"));
+        const int kilo = j.fieldIndex(QStringLiteral("JOSHA_KILO"));
+        const int remark = j.fieldIndex(QStringLiteral("BIKO"));
+        int visited = 0;
+        bool asStored = true;
+        forEachRecord(j, [&] {
+            const int i = int(j.asFloat(kilo));
+            asStored = asStored && i == visited && j.asString(section) == sections[i % sections.size()];
+            j.edit();
+            j.setText(remark, j.asString(section) + QString::number(i));
+            ++visited;
+        });
+        QVERIFY(asStored);
+        QCOMPARE(visited, n);
+        QCOMPARE(m_per
+                     ->scalar(QStringLiteral("SELECT count(*) FROM JOSHA WHERE BIKO = JOSHA_KUKAN || "
+                                             "CAST(CAST(JOSHA_KILO AS INTEGER) AS TEXT)"))
+                     .toInt(),
+                 n);
     }
 
     void observersSuspended() {

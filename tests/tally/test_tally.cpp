@@ -321,6 +321,22 @@ private Q_SLOTS:
                  QStringLiteral("2016-06-06 00:00:00 -2.0"));
     }
 
+    // A route without a category leaves its rides "00", as a route missing from MASTER does; the copies of
+    // one category keep the ride order.
+    void ridesOfARouteWithoutCategoryStayUntagged() {
+        m_ref->exec(QStringLiteral("INSERT INTO MASTER (ROSEN_CD, KILO) VALUES ('105001', 4.0)"));
+        m_per->exec(QStringLiteral("INSERT INTO JOSHA (ROSEN_CD, JOSHA_DATE, JOSHA_KILO) VALUES "
+                                   "('105001','2021-01-01 00:00:00',4.0)"));
+        tally::riddenKiloByCategory(m_ref, m_per);
+        QCOMPARE(m_ref
+                     ->scalar(QStringLiteral("SELECT group_concat(ROSEN_CD, ' ') FROM (SELECT ROSEN_CD FROM "
+                                             "TMP_JOSHA_KUBUN WHERE KBN_CD = '00' ORDER BY rowid)"))
+                     .toString(),
+                 QStringLiteral("103001 103001 104001 104001 105001 999001"));
+        QCOMPARE(result(m_ref, QStringLiteral("KUBUN"), QStringLiteral("00")).ridden,
+                 5.0 - 2.0 + 5.0 - 5.0 + 4.0 + 3.0);
+    }
+
     void routeStepZeroesOnlyTheCategoriesRidden() {
         categorySteps(m_ref, m_per);
         tally::routeKiloByCategory(m_ref);

@@ -1,6 +1,7 @@
 #include "app/locale.h"
 #include "app/mainform.h"
 #include "app/startup.h"
+#include "netmap/exportmap.h"
 #include "photos/registration.h"
 #include "records/registration.h"
 #include "routes/registration.h"
@@ -22,6 +23,8 @@ struct CommandLineEntry {
 };
 constexpr CommandLineEntry kCommandLineForms[] = {
     {nullptr, nullptr}, // placeholder so the table is never empty
+    {"--export-map", tabi::netmap::exportMapCommand},
+    {"--export-prefectures", tabi::netmap::exportPrefecturesCommand},
 };
 
 CommandLineForm commandLineForm(int argc, char* argv[]) {

@@ -33,6 +33,10 @@
 #include "cards_bench.h"
 #define HAVE_CARDS_BENCH 1
 #endif
+#if __has_include("netmap_bench.h")
+#include "netmap_bench.h"
+#define HAVE_NETMAP_BENCH 1
+#endif
 #if __has_include("editors_bench.h")
 #include "editors_bench.h"
 #define HAVE_EDITORS_BENCH 1
@@ -92,6 +96,17 @@ int main(int argc, char* argv[]) {
     QTemporaryDir tmp;
     const QString dir = tmp.path();
     paths::setDataDir(dir);
+#ifdef HAVE_NETMAP_BENCH
+    // --map: the ride map alone; --map-dataset DIR: only write its data set into DIR (to look at the screen).
+    if (const qsizetype at = app.arguments().indexOf(QStringLiteral("--map-dataset")); at > 0 && at + 1 < app.arguments().size()) {
+        bench::generateNationalNetwork(app.arguments().at(at + 1));
+        return 0;
+    }
+    if (app.arguments().contains(QStringLiteral("--map"))) {
+        runNetmapBench(dir);
+        return 0;
+    }
+#endif
 
     bench::DatasetSize size;
     std::printf("Generating %d routes / %d classifications / %d stations / %d rides over %d years in %s\n", size.routes,
@@ -280,6 +295,9 @@ int main(int argc, char* argv[]) {
 #endif
 #ifdef HAVE_EDITORS_BENCH
     runEditorsBench(dir);
+#endif
+#ifdef HAVE_NETMAP_BENCH
+    runNetmapBench(dir);
 #endif
     return 0;
 }

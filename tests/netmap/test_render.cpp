@@ -45,8 +45,16 @@ class TestRender : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    // Ridden 0-50 km of the line (pixels 50-250), the rest unridden; the abolished line 40 pixels lower.
+    // Ridden 0-50 km of the line (pixels 50-250), the rest unridden; the abolished line 40 pixels lower. With the
+    // true pen widths of the exported pictures and with the screen's one-pixel pens.
+    void riddenAndUnriddenColours_data() {
+        QTest::addColumn<bool>("quick");
+        QTest::newRow("true widths") << false;
+        QTest::newRow("screen") << true;
+    }
+
     void riddenAndUnriddenColours() {
+        QFETCH(bool, quick);
         Network net = straightNetwork();
         Station mid = net.routes[0].stations[0];
         mid.name = QStringLiteral("中");
@@ -58,7 +66,8 @@ private Q_SLOTS:
             {QStringLiteral("101001"), QStringLiteral("2020-01-01"), QStringLiteral("東～西"), 100},
             {QStringLiteral("101001"), QStringLiteral("2021-01-01"), QStringLiteral("西～中"), -50}};
         const Coverage cov = computeCoverage(net, played, {});
-        const MapStyle style;
+        MapStyle style;
+        style.quickLines = quick;
         const QImage image = paint(buildScene(net, cov, {}), style);
         QCOMPARE(image.pixelColor(100, 50), style.ridden);
         QCOMPARE(image.pixelColor(240, 50), style.ridden);

@@ -247,6 +247,8 @@ TJoshaChizu::TJoshaChizu(QWidget* parent)
     : Screen(parent), m_ref(Database::open(DbKind::Reference)), m_per(Database::open(DbKind::Personal)) {
     auto* root = new QVBoxLayout(this);
     root->setContentsMargins(6, 4, 6, 6);
+    // Made first, so that the map leads the Tab order (its keys pan and zoom), the filters after it.
+    m_canvas = new MapCanvas(this);
 
     // Filters.
     auto* bar = new QHBoxLayout;
@@ -293,7 +295,6 @@ TJoshaChizu::TJoshaChizu(QWidget* parent)
     // The map with its line below, the grid and the command column beside it.
     auto* body = new QHBoxLayout;
     auto* left = new QVBoxLayout;
-    m_canvas = new MapCanvas(this);
     m_canvas->setMinimumSize(640, 560);
     left->addWidget(m_canvas, 1);
     m_notDrawn = new QLabel(this);
@@ -339,7 +340,6 @@ TJoshaChizu::TJoshaChizu(QWidget* parent)
     body->addLayout(column);
     root->addLayout(body, 1);
 
-    setTabOrder(m_canvas, m_from);
     connect(fit, &QPushButton::clicked, m_canvas, &MapCanvas::fitAll);
     connect(zoomIn, &QPushButton::clicked, m_canvas, [this] { m_canvas->zoomBy(1.5); });
     connect(zoomOut, &QPushButton::clicked, m_canvas, [this] { m_canvas->zoomBy(1 / 1.5); });

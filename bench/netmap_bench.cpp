@@ -182,6 +182,12 @@ void runNetmapBench(const QString& dir) {
     t.restart();
     const MapData data = loadMapData(*ref, *per);
     const double load = ms(t);
+    t.restart();
+    const Network alone = loadNetwork(*ref);
+    const double network = ms(t);
+    t.restart();
+    const QVector<Ride> rides = loadRides(*per);
+    std::printf("read: network %.1f ms, rides %.1f ms\n", network, ms(t));
     int points = 0;
     for (const Route& r : data.network.routes)
         points += int(r.track.size());

@@ -52,11 +52,16 @@ void generateNationalNetwork(const QString& dir, int routes, int stationsPerRout
     QVector<Made> made;
     Transaction tr(*ref);
     ref->exec(QStringLiteral("DELETE FROM MASTER; DELETE FROM EKI; DELETE FROM EKI_ICHI; DELETE FROM ROSEN_SEN"));
-    Statement master(*ref, QStringLiteral("INSERT INTO MASTER (ROSEN_CD, ROSEN_KANJI, KBN_CD, SHOZOKU, KITEN, SHUTEN, KILO, "
-                                          "HAISHI_DATE) VALUES (?, ?, ?, ?, ?, ?, ?, ?)"));
-    Statement eki(*ref, QStringLiteral("INSERT INTO EKI (ROSEN_CD, KILO, HYOJI, EKI_KANJI, SHURUI) VALUES (?, ?, '○', ?, '旅')"));
-    Statement ichi(*ref, QStringLiteral("INSERT INTO EKI_ICHI (ROSEN_CD, KILO, LATITUDE, LONGITUDE, KEN_CD) VALUES (?, ?, ?, ?, ?)"));
-    Statement sen(*ref, QStringLiteral("INSERT INTO ROSEN_SEN (ROSEN_CD, SEQ, KILO, LATITUDE, LONGITUDE) VALUES (?, ?, ?, ?, ?)"));
+    Statement master(*ref,
+                     QStringLiteral("INSERT INTO MASTER (ROSEN_CD, ROSEN_KANJI, KBN_CD, SHOZOKU, KITEN, SHUTEN, KILO, "
+                                    "HAISHI_DATE) VALUES (?, ?, ?, ?, ?, ?, ?, ?)"));
+    Statement eki(
+        *ref, QStringLiteral("INSERT INTO EKI (ROSEN_CD, KILO, HYOJI, EKI_KANJI, SHURUI) VALUES (?, ?, '○', ?, '旅')"));
+    Statement ichi(
+        *ref,
+        QStringLiteral("INSERT INTO EKI_ICHI (ROSEN_CD, KILO, LATITUDE, LONGITUDE, KEN_CD) VALUES (?, ?, ?, ?, ?)"));
+    Statement sen(*ref, QStringLiteral(
+                            "INSERT INTO ROSEN_SEN (ROSEN_CD, SEQ, KILO, LATITUDE, LONGITUDE) VALUES (?, ?, ?, ?, ?)"));
     const int spine = int(sizeof kSpine / sizeof kSpine[0]);
     for (int r = 0; r < routes; ++r) {
         // Classifications 101..160, categories 11..45, as the other benchmark data.
@@ -145,7 +150,8 @@ void generateNationalNetwork(const QString& dir, int routes, int stationsPerRout
             text = QStringLiteral("どこか～どこか");
         }
         StatementScope s(ins);
-        ins.bindText(1, count % 991 == 17 ? QStringLiteral("999%1").arg(count % 1000, 3, 10, QLatin1Char('0')) : m.code);
+        ins.bindText(1,
+                     count % 991 == 17 ? QStringLiteral("999%1").arg(count % 1000, 3, 10, QLatin1Char('0')) : m.code);
         ins.bindText(2, start.addDays(rng.bounded(days)).toString(QStringLiteral("yyyy-MM-dd 00:00:00")));
         ins.bindText(3, text);
         ins.bindDouble(4, kilo);

@@ -9,7 +9,9 @@
 #include <algorithm>
 #include <array>
 
-static void initNetmapResource() { Q_INIT_RESOURCE(netmap); }
+static void initNetmapResource() {
+    Q_INIT_RESOURCE(netmap);
+}
 
 namespace tabi::netmap {
 

@@ -68,10 +68,10 @@ struct RouteCoverage {
 
 struct Coverage {
     QVector<RouteCoverage> routes; // beside Network::routes
-    int rides = 0;          // rides in the filter
-    int unknownRoute = 0;   // not drawn: route not in MASTER
-    int unknownStation = 0; // not drawn: section names no station of the route
-    int noPosition = 0;     // not drawn: found, but the route has no positions to draw it by
+    int rides = 0;                 // rides in the filter
+    int unknownRoute = 0;          // not drawn: route not in MASTER
+    int unknownStation = 0;        // not drawn: section names no station of the route
+    int noPosition = 0;            // not drawn: found, but the route has no positions to draw it by
     int notDrawn() const { return unknownRoute + unknownStation + noPosition; }
 };
 

@@ -173,7 +173,8 @@ template <class Work> int runCommand(Work&& work) {
 } // namespace
 
 int exportMap(const QStringList& args) {
-    const QString usage = QStringLiteral("使い方: tabiroku --export-map OUT.png|OUT.svg [--from yyyy-mm-dd] [--to yyyy-mm-dd]");
+    const QString usage =
+        QStringLiteral("使い方: tabiroku --export-map OUT.png|OUT.svg [--from yyyy-mm-dd] [--to yyyy-mm-dd]");
     const Options o = parseOptions(args, usage);
     if (!o.error.isEmpty())
         return fail(o.error, 2);
@@ -195,7 +196,10 @@ int exportMap(const QStringList& args) {
         style.legend = legendText(o.filter, cov);
         const MapView view = MapView::fit(data.network.bounds, QSize(2000, 2000), 24);
         writeMapFile(o.out, scene, view, style);
-        say(QStringLiteral("%1 に地図を書き出しました: 路線 %2、乗車 %3 件。").arg(o.out).arg(data.network.routes.size()).arg(cov.rides));
+        say(QStringLiteral("%1 に地図を書き出しました: 路線 %2、乗車 %3 件。")
+                .arg(o.out)
+                .arg(data.network.routes.size())
+                .arg(cov.rides));
         say(notDrawnText(cov));
         return 0;
     });

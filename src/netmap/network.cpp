@@ -73,9 +73,10 @@ Network loadNetwork(Database& ref) {
     }
     {
         // Stations come by route and post, as every other reader of EKI takes them.
-        Statement s(ref, QStringLiteral("SELECT e.ROSEN_CD, e.KILO, e.EKI_KANJI, i.LATITUDE, i.LONGITUDE, i.KEN_CD "
-                                        "FROM EKI e LEFT JOIN EKI_ICHI i ON i.ROSEN_CD = e.ROSEN_CD AND i.KILO = e.KILO "
-                                        "ORDER BY e.ROSEN_CD, e.KILO"));
+        Statement s(ref,
+                    QStringLiteral("SELECT e.ROSEN_CD, e.KILO, e.EKI_KANJI, i.LATITUDE, i.LONGITUDE, i.KEN_CD "
+                                   "FROM EKI e LEFT JOIN EKI_ICHI i ON i.ROSEN_CD = e.ROSEN_CD AND i.KILO = e.KILO "
+                                   "ORDER BY e.ROSEN_CD, e.KILO"));
         StatementScope scope(s);
         QString lastCode;
         Route* route = nullptr;

@@ -16,12 +16,12 @@ class Database;
 namespace tabi::netmap {
 
 struct Station {
-    QString name;      // EKI_KANJI
-    double kilo = 0;   // post on the route
-    double lat = 0;    // degrees; valid only when positioned
+    QString name;    // EKI_KANJI
+    double kilo = 0; // post on the route
+    double lat = 0;  // degrees; valid only when positioned
     double lon = 0;
-    QPointF xy;        // projected (kilometres, y downwards)
-    int ken = 0;       // JIS X 0401 prefecture 1..47, 0 when unknown
+    QPointF xy;  // projected (kilometres, y downwards)
+    int ken = 0; // JIS X 0401 prefecture 1..47, 0 when unknown
     bool positioned = false;
 };
 
@@ -32,16 +32,16 @@ struct TrackPoint {
 };
 
 struct Route {
-    QString code;       // ROSEN_CD
-    QString name;       // ROSEN_KANJI
-    QString category;   // KBN_CD
-    double length = 0;  // MASTER.KILO
+    QString code;      // ROSEN_CD
+    QString name;      // ROSEN_KANJI
+    QString category;  // KBN_CD
+    double length = 0; // MASTER.KILO
     bool abolished = false;
-    QVector<Station> stations;           // ascending posts
-    QHash<QString, int> stationsByName;  // first station of each name
+    QVector<Station> stations;          // ascending posts
+    QHash<QString, int> stationsByName; // first station of each name
     // The track in travelling order: ROSEN_SEN where the import kept one, else the positioned stations.
     QVector<TrackPoint> track;
-    QRectF bounds;                       // of the track, projected
+    QRectF bounds; // of the track, projected
 
     bool drawable() const { return track.size() >= 2; }
     // First and last post of the stations (0, 0 without stations).
@@ -50,10 +50,10 @@ struct Route {
 };
 
 struct Network {
-    QVector<Route> routes;            // by ROSEN_CD
+    QVector<Route> routes; // by ROSEN_CD
     QHash<QString, int> routeByCode;
     int positionedStations = 0;
-    QRectF bounds;                    // of every track, projected
+    QRectF bounds; // of every track, projected
 
     const Route* route(const QString& code) const {
         const auto it = routeByCode.constFind(code);

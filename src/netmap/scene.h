@@ -37,7 +37,7 @@ struct SceneOptions {
 struct Scene {
     QVector<Stroke> strokes; // in painting order: unridden below ridden
     QVector<StationMark> stations;
-    QRectF bounds;           // of every stroke
+    QRectF bounds; // of every stroke
 };
 
 // The part of a route's track between two posts, as polylines (a track that doubles back may give several).
@@ -81,7 +81,7 @@ struct MapStyle {
     // engine draws those about ten times faster than outlined wide pens, which pans and zooms need; pictures
     // written to files keep the true widths.
     bool quickLines = false;
-    QString legend;             // a caption box in the top-left corner when not empty (exported pictures)
+    QString legend; // a caption box in the top-left corner when not empty (exported pictures)
 };
 
 // Paints the view; strokes outside it are skipped and points closer than a pixel are merged.

@@ -1,8 +1,8 @@
 #include "tally/ridemap.h"
 
+#include "data/atomicfile.h"
 #include "data/database.h"
 #include "data/error.h"
-#include "data/atomicfile.h"
 #include "data/formats.h"
 #include "data/rules.h"
 #include "ui/command.h"
@@ -400,8 +400,8 @@ void TJoshaChizu::fillGroupChoices() {
     const QSignalBlocker block(m_group);
     m_group->clear();
     m_group->addItem(QStringLiteral("すべての路線"), QString());
-    for (const auto& [table, code, name, tag] :
-         {std::tuple{"BUNRUI", "BUNRUI_CD", "BUNRUI_KANJI", "分類"}, std::tuple{"KUBUN", "KBN_CD", "KBN_KANJI", "区分"}}) {
+    for (const auto& [table, code, name, tag] : {std::tuple{"BUNRUI", "BUNRUI_CD", "BUNRUI_KANJI", "分類"},
+                                                 std::tuple{"KUBUN", "KBN_CD", "KBN_KANJI", "区分"}}) {
         Statement s(*m_ref, QStringLiteral("SELECT %1, %2 FROM %3 ORDER BY %1")
                                 .arg(QLatin1String(code), QLatin1String(name), QLatin1String(table)));
         StatementScope scope(s);
@@ -476,10 +476,10 @@ void TJoshaChizu::exportPicture(const QString& format) {
     if (m_data.network.positionedStations == 0)
         throw Error(noPositionsMessage());
     const bool svg = format == QLatin1String("svg");
-    const QString file = ui::getSaveFileNameReplacing(
-        this, QStringLiteral("表示中の地図を画像ファイルに出力します"),
-        svg ? QStringLiteral("SVG 画像 (*.svg);;全てのファイル (*.*)") : QStringLiteral("PNG 画像 (*.png);;全てのファイル (*.*)"),
-        svg ? QStringLiteral("svg") : QStringLiteral("png"));
+    const QString file = ui::getSaveFileNameReplacing(this, QStringLiteral("表示中の地図を画像ファイルに出力します"),
+                                                      svg ? QStringLiteral("SVG 画像 (*.svg);;全てのファイル (*.*)")
+                                                          : QStringLiteral("PNG 画像 (*.png);;全てのファイル (*.*)"),
+                                                      svg ? QStringLiteral("svg") : QStringLiteral("png"));
     if (file.isEmpty())
         return;
     // What the map shows, at twice its pixels, with a caption of the filter.
@@ -488,14 +488,15 @@ void TJoshaChizu::exportPicture(const QString& format) {
     view.scale *= 2;
     MapStyle style;
     style.legend = legendText(m_applied, m_coverage);
-    const QByteArray bytes = svg ? mapSvg(m_scene, view, style, QStringLiteral("乗車地図")) : mapPng(m_scene, view, style);
+    const QByteArray bytes =
+        svg ? mapSvg(m_scene, view, style, QStringLiteral("乗車地図")) : mapPng(m_scene, view, style);
     files::replaceFile(file, bytes, QStringLiteral("地図の画像ファイル"));
 }
 
 void TJoshaChizu::exportCsv() {
-    const QString file = ui::getSaveFileNameReplacing(this, QStringLiteral("表示中の一覧をCSVファイルに出力します"),
-                                                      QStringLiteral("CSV (カンマ区切り) (*.csv);;全てのファイル (*.*)"),
-                                                      QStringLiteral("CSV"));
+    const QString file = ui::getSaveFileNameReplacing(
+        this, QStringLiteral("表示中の一覧をCSVファイルに出力します"),
+        QStringLiteral("CSV (カンマ区切り) (*.csv);;全てのファイル (*.*)"), QStringLiteral("CSV"));
     if (file.isEmpty())
         return;
     // The rows in the order the grid shows them.

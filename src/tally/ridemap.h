@@ -50,7 +50,7 @@ public:
     const netmap::MapView& view() const { return m_view; }
     void setView(const netmap::MapView& view);
     void fitAll();
-    void zoomBy(double factor);              // about the centre
+    void zoomBy(double factor); // about the centre
     void zoomAt(const QPointF& px, double factor);
     void panBy(const QPointF& pixels);
 

@@ -48,21 +48,36 @@ private Q_SLOTS:
         const auto S = SectionStatus::Stretch;
         const auto W = SectionStatus::WholeRoute;
         const auto N = SectionStatus::UnknownStation;
-        QTest::newRow("A～B") << "101001" << "品川～川崎" << S << 0.0 << 20.0;
-        QTest::newRow("B～A, a start after the end") << "101001" << "川崎～品川" << S << 0.0 << 20.0;
-        QTest::newRow("inner stations") << "101001" << "大井～川崎" << S << 10.0 << 20.0;
-        QTest::newRow("whole route") << "101001" << "品川～横浜(全区間)" << W << 0.0 << 30.0;
-        QTest::newRow("whole route, names not on it") << "101001" << "東京～桜木町(全区間)" << W << 0.0 << 30.0;
-        QTest::newRow("whole route, full-width mark") << "101001" << "品川～横浜（全区間）" << W << 0.0 << 30.0;
-        QTest::newRow("no start picked") << "101001" << "～川崎" << S << 0.0 << 20.0;
-        QTest::newRow("blanks around the names") << "101001" << " 大井 ～　川崎 " << S << 10.0 << 20.0;
-        QTest::newRow("wave dash") << "101001" << "大井〜横浜" << S << 10.0 << 30.0;
-        QTest::newRow("end not on the route") << "101001" << "品川～蒲田" << N << 0.0 << 0.0;
-        QTest::newRow("start not on the route") << "101001" << "東京～川崎" << N << 0.0 << 0.0;
-        QTest::newRow("no separator") << "101001" << "品川-川崎" << N << 0.0 << 0.0;
-        QTest::newRow("empty text") << "101001" << "" << N << 0.0 << 0.0;
-        QTest::newRow("nothing after the separator") << "101001" << "品川～" << N << 0.0 << 0.0;
-        QTest::newRow("route not in MASTER") << "999999" << "品川～川崎" << SectionStatus::UnknownRoute << 0.0 << 0.0;
+        QTest::newRow("A～B") << "101001"
+                              << "品川～川崎" << S << 0.0 << 20.0;
+        QTest::newRow("B～A, a start after the end") << "101001"
+                                                     << "川崎～品川" << S << 0.0 << 20.0;
+        QTest::newRow("inner stations") << "101001"
+                                        << "大井～川崎" << S << 10.0 << 20.0;
+        QTest::newRow("whole route") << "101001"
+                                     << "品川～横浜(全区間)" << W << 0.0 << 30.0;
+        QTest::newRow("whole route, names not on it") << "101001"
+                                                      << "東京～桜木町(全区間)" << W << 0.0 << 30.0;
+        QTest::newRow("whole route, full-width mark") << "101001"
+                                                      << "品川～横浜（全区間）" << W << 0.0 << 30.0;
+        QTest::newRow("no start picked") << "101001"
+                                         << "～川崎" << S << 0.0 << 20.0;
+        QTest::newRow("blanks around the names") << "101001"
+                                                 << " 大井 ～　川崎 " << S << 10.0 << 20.0;
+        QTest::newRow("wave dash") << "101001"
+                                   << "大井〜横浜" << S << 10.0 << 30.0;
+        QTest::newRow("end not on the route") << "101001"
+                                              << "品川～蒲田" << N << 0.0 << 0.0;
+        QTest::newRow("start not on the route") << "101001"
+                                                << "東京～川崎" << N << 0.0 << 0.0;
+        QTest::newRow("no separator") << "101001"
+                                      << "品川-川崎" << N << 0.0 << 0.0;
+        QTest::newRow("empty text") << "101001"
+                                    << "" << N << 0.0 << 0.0;
+        QTest::newRow("nothing after the separator") << "101001"
+                                                     << "品川～" << N << 0.0 << 0.0;
+        QTest::newRow("route not in MASTER") << "999999"
+                                             << "品川～川崎" << SectionStatus::UnknownRoute << 0.0 << 0.0;
     }
 
     void resolveSection() {
@@ -123,10 +138,9 @@ private Q_SLOTS:
     // The border lies halfway between 大井 (Tokyo, 10 km) and 川崎 (Kanagawa, 20 km).
     void prefectureSplit() {
         Network net = borderNetwork();
-        net.routes.append(test::makeRoute("102001", 6.0,
-                                          {{"甲", 0.0, 13, 35.7, 139.5}, {"乙", 2.0, 0, 35.7, 139.52},
-                                           {"丙", 6.0, 0, 35.7, 139.56}},
-                                          true));
+        net.routes.append(test::makeRoute(
+            "102001", 6.0, {{"甲", 0.0, 13, 35.7, 139.5}, {"乙", 2.0, 0, 35.7, 139.52}, {"丙", 6.0, 0, 35.7, 139.56}},
+            true));
         finishNetwork(net);
         const QVector<PrefecturePiece> pieces = prefecturePieces(net.routes[0]);
         QCOMPARE(pieces.size(), 2);
@@ -136,8 +150,8 @@ private Q_SLOTS:
         QCOMPARE(pieces[1].from, 15.0);
 
         const QVector<Ride> rides{
-            ride("101001", "2020-01-05", "大井～川崎", 10.0),  // 5 km in each
-            ride("101002", "2020-02-01", "大井～東京", 2.0),   // found nowhere: 2 km to Tokyo, all its length
+            ride("101001", "2020-01-05", "大井～川崎", 10.0),    // 5 km in each
+            ride("101002", "2020-02-01", "大井～東京", 2.0),     // found nowhere: 2 km to Tokyo, all its length
             ride("102001", "2020-03-01", "甲～丙(全区間)", 6.0), // abolished: ridden counts, length does not
         };
         const QVector<PrefectureFigures> f = prefectureFigures(net, computeCoverage(net, rides, {}));
@@ -166,9 +180,9 @@ private Q_SLOTS:
         IntervalSet s;
         s.add(5, 10);
         s.add(0, 2);
-        s.add(9, 12);  // overlaps: joined
-        s.add(2, 3);   // touches: joined
-        s.add(7, 7);   // empty: nothing
+        s.add(9, 12); // overlaps: joined
+        s.add(2, 3);  // touches: joined
+        s.add(7, 7);  // empty: nothing
         QCOMPARE(parts(s), QStringLiteral("0-3 5-12"));
         s.subtract(6, 8);
         QCOMPARE(parts(s), QStringLiteral("0-3 5-6 8-12"));

@@ -41,12 +41,11 @@ class TestExport : public QObject, public test::TempDatabases {
                 "  ('101001', 20, 35.53, 139.70, 14), ('101001', 30, 35.47, 139.62, 14),"
                 // A position far outside Japan (a damaged source) counts as none; so does a prefecture number 99.
                 "  ('101002', 0, 0, 0, 99), ('101002', 5, 35.70, 139.80, 13);"));
-        m_per->exec(QStringLiteral(
-            "INSERT INTO JOSHA (ROSEN_CD, JOSHA_DATE, JOSHA_KUKAN, JOSHA_KILO) VALUES"
-            "  ('101001', '2019-04-01 00:00:00', '品川～川崎', 20),"
-            "  ('101001', '2020-04-01 00:00:00', '大井～川崎', -10),"
-            "  ('101002', '2018-04-01 00:00:00', '甲～乙(全区間)', 5),"
-            "  ('999001', '2019-05-01 00:00:00', 'A～B', 1);"));
+        m_per->exec(QStringLiteral("INSERT INTO JOSHA (ROSEN_CD, JOSHA_DATE, JOSHA_KUKAN, JOSHA_KILO) VALUES"
+                                   "  ('101001', '2019-04-01 00:00:00', '品川～川崎', 20),"
+                                   "  ('101001', '2020-04-01 00:00:00', '大井～川崎', -10),"
+                                   "  ('101002', '2018-04-01 00:00:00', '甲～乙(全区間)', 5),"
+                                   "  ('999001', '2019-05-01 00:00:00', 'A～B', 1);"));
     }
 
 private Q_SLOTS:

@@ -27,16 +27,14 @@ class TestRideMap : public QObject, public test::TempDatabases {
             "INSERT INTO EKI (ROSEN_CD, KILO, EKI_KANJI) VALUES ('101001', 0, '品川'), ('101001', 10, '大井'),"
             "  ('101001', 20, '川崎'), ('101001', 30, '横浜'), ('102001', 0, '大井'), ('102001', 8, '蒲田');"));
         if (positions)
-            m_ref->exec(QStringLiteral(
-                "INSERT INTO EKI_ICHI (ROSEN_CD, KILO, LATITUDE, LONGITUDE, KEN_CD) VALUES"
-                "  ('101001', 0, 35.62, 139.74, 13), ('101001', 10, 35.60, 139.73, 13),"
-                "  ('101001', 20, 35.53, 139.70, 14), ('101001', 30, 35.47, 139.62, 14),"
-                "  ('102001', 0, 35.60, 139.73, 13), ('102001', 8, 35.56, 139.72, 13);"));
-        m_per->exec(QStringLiteral(
-            "INSERT INTO JOSHA (ROSEN_CD, JOSHA_DATE, JOSHA_KUKAN, JOSHA_KILO) VALUES"
-            "  ('101001', '2019-04-01 00:00:00', '品川～川崎', 20),"
-            "  ('102001', '2020-04-01 00:00:00', '大井～蒲田(全区間)', 8),"
-            "  ('102001', '2020-05-01 00:00:00', '大井～東京', 1);"));
+            m_ref->exec(QStringLiteral("INSERT INTO EKI_ICHI (ROSEN_CD, KILO, LATITUDE, LONGITUDE, KEN_CD) VALUES"
+                                       "  ('101001', 0, 35.62, 139.74, 13), ('101001', 10, 35.60, 139.73, 13),"
+                                       "  ('101001', 20, 35.53, 139.70, 14), ('101001', 30, 35.47, 139.62, 14),"
+                                       "  ('102001', 0, 35.60, 139.73, 13), ('102001', 8, 35.56, 139.72, 13);"));
+        m_per->exec(QStringLiteral("INSERT INTO JOSHA (ROSEN_CD, JOSHA_DATE, JOSHA_KUKAN, JOSHA_KILO) VALUES"
+                                   "  ('101001', '2019-04-01 00:00:00', '品川～川崎', 20),"
+                                   "  ('102001', '2020-04-01 00:00:00', '大井～蒲田(全区間)', 8),"
+                                   "  ('102001', '2020-05-01 00:00:00', '大井～東京', 1);"));
     }
 
 private Q_SLOTS:

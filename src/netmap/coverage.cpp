@@ -90,8 +90,8 @@ Section resolveSection(const Route* route, const QString& text) {
 
 QVector<Ride> loadRides(Database& per) {
     QVector<Ride> rides;
-    Statement s(per, QStringLiteral("SELECT ROSEN_CD, JOSHA_DATE, JOSHA_KUKAN, JOSHA_KILO FROM JOSHA "
-                                    "ORDER BY JOSHA_DATE, ROSEN_CD"));
+    // Read in the table's own order and sorted here: walking the date index would look every row up again.
+    Statement s(per, QStringLiteral("SELECT ROSEN_CD, JOSHA_DATE, JOSHA_KUKAN, JOSHA_KILO FROM JOSHA"));
     StatementScope scope(s);
     while (s.step()) {
         Ride r;
@@ -101,6 +101,10 @@ QVector<Ride> loadRides(Database& per) {
         r.kilo = s.columnDouble(3);
         rides.append(std::move(r));
     }
+    std::stable_sort(rides.begin(), rides.end(), [](const Ride& a, const Ride& b) {
+        const int byDay = a.day.compare(b.day);
+        return byDay != 0 ? byDay < 0 : a.code < b.code;
+    });
     return rides;
 }
 

@@ -41,6 +41,10 @@
 #include "netimport_bench.h"
 #define HAVE_NETIMPORT_BENCH 1
 #endif
+#if __has_include("netmap_bench.h")
+#include "netmap_bench.h"
+#define HAVE_NETMAP_BENCH 1
+#endif
 #if __has_include("editors_bench.h")
 #include "editors_bench.h"
 #define HAVE_EDITORS_BENCH 1
@@ -105,7 +109,8 @@ int main(int argc, char* argv[]) {
     auto wanted = [&](const char* part) { return only.isEmpty() || only.contains(QLatin1String(part)); };
 #ifdef HAVE_ACCESS_BENCH
     // The Access import reads its own fixture files; --access alone times nothing else.
-    if (!app.arguments().contains(QStringLiteral("--network")) && wanted("access"))
+    if (!app.arguments().contains(QStringLiteral("--network")) && !app.arguments().contains(QStringLiteral("--map")) &&
+        wanted("access"))
         runAccessImportBench(QStringLiteral(TABIROKU_MDB_FIXTURES));
     if (app.arguments().contains(QStringLiteral("--access")))
         return 0;
@@ -118,6 +123,17 @@ int main(int argc, char* argv[]) {
     if (const int at = app.arguments().indexOf(QStringLiteral("--network")); at > 0) {
         const QString root = app.arguments().value(at + 1, QStringLiteral(TABIROKU_SHARED_STATIONS));
         return runNetImportBench(dir, root) ? 0 : 1;
+    }
+#endif
+#ifdef HAVE_NETMAP_BENCH
+    // --map: the ride map alone; --map-dataset DIR: only write its data set into DIR (to look at the screen).
+    if (const qsizetype at = app.arguments().indexOf(QStringLiteral("--map-dataset")); at > 0 && at + 1 < app.arguments().size()) {
+        bench::generateNationalNetwork(app.arguments().at(at + 1));
+        return 0;
+    }
+    if (app.arguments().contains(QStringLiteral("--map"))) {
+        runNetmapBench(dir);
+        return 0;
     }
 #endif
 
@@ -331,6 +347,10 @@ int main(int argc, char* argv[]) {
 #ifdef HAVE_EDITORS_BENCH
     if (wanted("editors"))
         runEditorsBench(dir);
+#endif
+#ifdef HAVE_NETMAP_BENCH
+    if (wanted("map"))
+        runNetmapBench(dir);
 #endif
     return 0;
 }

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the build, the tests, the program and its package need (run as root).
 set -euo pipefail
-pkgs=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev libsqlite3-dev
+pkgs=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl1-mesa-dev libsqlite3-dev
       libjpeg62-turbo-dev pkg-config fonts-noto-cjk qt6-translations-l10n xvfb xauth
       desktop-file-utils appstream dpkg-dev mdbtools-dev)
 missing=()

@@ -3,6 +3,7 @@
 #include "app/startup.h"
 #include "mdbimport/commandline.h"
 #include "netimport/netimport.h"
+#include "netmap/exportmap.h"
 #include "photos/registration.h"
 #include "records/registration.h"
 #include "routes/registration.h"
@@ -27,7 +28,10 @@ constexpr CommandLineEntry kCommandLineForms[] = {
     {"--import-access", &tabi::mdbimport::runImportCommand},
     // DIR [--with-abolished]
     {"--import-network", &tabi::net::runImportNetworkCommand},
-    {nullptr, nullptr}, // placeholder so the table is never empty
+    // OUT.png|OUT.svg [--from yyyy-mm-dd] [--to yyyy-mm-dd]
+    {"--export-map", &tabi::netmap::exportMapCommand},
+    // OUT.csv [--from yyyy-mm-dd] [--to yyyy-mm-dd]
+    {"--export-prefectures", &tabi::netmap::exportPrefecturesCommand},
 };
 
 CommandLineForm commandLineForm(int argc, char* argv[]) {

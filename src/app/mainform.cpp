@@ -76,6 +76,7 @@ const CommandSpec kCommands[] = {
     {"ActionShukeiBunrui", "分類(&B)", "乗車実績を分類ごとに集計", "", ""},
     {"ActionShukeiKubun", "区分(&K)", "乗車実績を区分ごとに集計", "", ""},
     {"ActionShukeiToshi", "年別(&N)", "乗車実績を年もしくは年度ごとに集計", "", ""},
+    {"ActionShukeiChizu", "乗車地図(&C)", "乗車した区間を地図に描き，都道府県ごとの乗車状況を集計", "", ""},
     {"ActionShukeiMijo", "未乗路線一覧(&M)", "未乗路線(区間ではない)を一覧表示／全路線の乗車状況を参照する使い方も可能",
      "", ""},
     {"ActionCheckJisseki", "乗車実績確認(&J)", "", "", ""},
@@ -136,7 +137,8 @@ const MenuTable kMenus[] = {
     {{"Shukei1", "集計(&S)", "各種集計"},
      {{"ShukeiBunrui", "ActionShukeiBunrui"},
       {"ShukeiKubun", "ActionShukeiKubun"},
-      {"ShukeiToshi", "ActionShukeiToshi"}}},
+      {"ShukeiToshi", "ActionShukeiToshi"},
+      {"ShukeiChizu", "ActionShukeiChizu"}}},
     {{"Utility1", "ユティリティ(&U)", "各種ユティリティ"},
      {{"M1", "ActionShukeiMijo"}, {"あ", "ActionCheckJisseki"}, {"F1", "ActionOmakeFiles"}}},
     {{"Window1", "ウィンドウ(&W)", "Window 関連コマンド"},
@@ -169,6 +171,7 @@ const char* const kScreenCommands[] = {
     "ActionOmakeRyotei", "ActionOmakeShikoku88", "ActionMasterBunrui",  "ActionMasterKubun",
     "ActionMasterToshi", "ActionMasterOthers",   "ActionShukeiBunrui",  "ActionShukeiKubun",
     "ActionShukeiToshi", "ActionShukeiMijo",     "ActionCheckJisseki",  "ActionOmakeFiles",
+    "ActionShukeiChizu",
 };
 
 // A document window that also closes when its screen closes itself (QWidget::close() on the screen), so no

@@ -90,9 +90,8 @@ QString timestampText(const QString& stored) {
 
 namespace {
 
-void appendValue(QString& line, TableCursor& cursor, int field) {
-    const QVariant v = cursor.value(field);
-    switch (cursor.fieldDef(field).type) {
+void appendValue(QString& line, const QVariant& v, FieldType type) {
+    switch (type) {
     case FieldType::Real:
         if (!v.isNull())
             line += floatText(v.toDouble());
@@ -130,7 +129,7 @@ void appendLine(QString& out, TableCursor& cursor) {
     for (int f = 0; f < cursor.fieldCount(); ++f) {
         if (f > 0)
             out += u',';
-        appendValue(out, cursor, f);
+        appendValue(out, cursor.value(f), cursor.fieldDef(f).type);
     }
 }
 
@@ -142,32 +141,28 @@ QString lineOf(TableCursor& cursor) {
     return line;
 }
 
-void writeFile(TableCursor& cursor, const QString& fileName) {
+namespace {
+
+// Builds the file's text in blocks (one conversion call per block instead of per line) and replaces the file
+// whole through the same checked write as every other file the program writes. appendLines appends lines with
+// their CR LF to the block and returns false once there are no more.
+template <class Produce> void writeBlocks(const QString& fileName, Produce&& appendLines) {
     const QFileInfo target(fileName);
     if (target.isDir())
         fail(fileName, QStringLiteral("同じ名前のフォルダーがあります。"));
     // A rename would replace a file the user protected; refuse it as a direct write would be refused.
     if (target.exists() && !target.isWritable())
         fail(fileName, QStringLiteral("ファイルが読み取り専用です。"));
-    // Lines are converted in blocks: one conversion call per block instead of per line. The file is then replaced
-    // whole through the same checked write as every other file the program writes.
     QByteArray bytes;
     QString block;
     block.reserve(1 << 16);
-    auto flush = [&] {
+    bool more = true;
+    while (more) {
+        while ((more = appendLines(block)) && block.size() < (1 << 15)) {
+        }
         bytes += text::toCp932(block);
         block.truncate(0); // keeps the capacity for the next block
-    };
-    cursor.first();
-    while (!cursor.eof()) {
-        appendLine(block, cursor);
-        block += QLatin1String("\r\n");
-        if (block.size() >= (1 << 15))
-            flush();
-        cursor.next();
     }
-    flush();
-    cursor.first();
     const bool existed = target.isFile();
     try {
         files::replaceFile(fileName, bytes, QStringLiteral("CSVファイル"));
@@ -176,6 +171,47 @@ void writeFile(TableCursor& cursor, const QString& fileName) {
             throw;
         throw Error(error.message() + QStringLiteral("\n前からあったファイルは変わっていません。"), error.kind());
     }
+}
+
+} // namespace
+
+QString lineOfValues(const QList<Value>& values) {
+    QString line;
+    for (qsizetype i = 0; i < values.size(); ++i) {
+        if (i > 0)
+            line += u',';
+        appendValue(line, values[i].value, values[i].type);
+    }
+    return line;
+}
+
+void writeFile(TableCursor& cursor, const QString& fileName) {
+    cursor.first();
+    try {
+        writeBlocks(fileName, [&](QString& block) {
+            if (cursor.eof())
+                return false;
+            appendLine(block, cursor);
+            block += QLatin1String("\r\n");
+            cursor.next();
+            return true;
+        });
+    } catch (const Error&) {
+        cursor.first();
+        throw;
+    }
+    cursor.first();
+}
+
+void writeLines(const QStringList& lines, const QString& fileName) {
+    qsizetype next = 0;
+    writeBlocks(fileName, [&](QString& block) {
+        if (next >= lines.size())
+            return false;
+        block += lines[next++];
+        block += QLatin1String("\r\n");
+        return true;
+    });
 }
 
 } // namespace tabi::csv

@@ -5,6 +5,7 @@
 #include "data/settingsfile.h"
 #include "tally/chart.h"
 #include "tally/checkscreens.h"
+#include "tally/ridemap.h"
 #include "tally/tally.h"
 #include "ui/command.h"
 #include "ui/dbgrid.h"
@@ -394,6 +395,7 @@ void registerScreens() {
     registerScreen(QStringLiteral("ActionShukeiToshi"), [](QWidget* parent) { return new THYOJI2(parent); });
     registerScreen(QStringLiteral("ActionShukeiMijo"), [](QWidget* parent) { return new TMijo(parent); });
     registerScreen(QStringLiteral("ActionCheckJisseki"), [](QWidget* parent) { return new TCJosha(parent); });
+    registerScreen(QStringLiteral("ActionShukeiChizu"), [](QWidget* parent) { return new TJoshaChizu(parent); });
 }
 
 } // namespace tabi::tally

@@ -64,6 +64,7 @@ const QList<WindowLayout>& windowLayouts() {
             screen("THYOJI2", "年(年度)別の集計", "ActionShukeiToshi", 900, 570, QPoint(300, 110)),
             screen("TMijo", "未乗路線一覧表示", "ActionShukeiMijo", 1098, 570, QPoint(200, 10)),
             screen("TCJosha", "乗車実績確認", "ActionCheckJisseki", 1098, 570, systemChosen),
+            screen("TJoshaChizu", "乗車地図", "ActionShukeiChizu", 1240, 780, QPoint(120, 10)),
             screen("TFiles", "関連写真ファイルの確認", "ActionOmakeFiles", 1098, 570, QPoint(200, 10)),
             screen("TConfig", "環境設定", "ActionConfig", 620, 529, QPoint(209, 107)),
             dialog("TAboutBox", "バージョン情報", 482, 247, centred),

@@ -216,6 +216,8 @@ private slots:
         row("Shukei1", "ShukeiBunrui", "ActionShukeiBunrui", "分類(&B)", "乗車実績を分類ごとに集計", "", true);
         row("Shukei1", "ShukeiKubun", "ActionShukeiKubun", "区分(&K)", "乗車実績を区分ごとに集計", "", true);
         row("Shukei1", "ShukeiToshi", "ActionShukeiToshi", "年別(&N)", "乗車実績を年もしくは年度ごとに集計", "", true);
+        row("Shukei1", "ShukeiChizu", "ActionShukeiChizu", "乗車地図(&C)",
+            "乗車した区間を地図に描き，都道府県ごとの乗車状況を集計", "", true);
         row("Utility1", "M1", "ActionShukeiMijo", "未乗路線一覧(&M)",
             "未乗路線(区間ではない)を一覧表示／全路線の乗車状況を参照する使い方も可能", "", true);
         row("Utility1", "あ", "ActionCheckJisseki", "乗車実績確認(&J)", "", "", true);

@@ -1,0 +1,251 @@
+#include "netmap/exportmap.h"
+
+#include "data/atomicfile.h"
+#include "data/csvexport.h"
+#include "data/database.h"
+#include "data/error.h"
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QDate>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <QSvgGenerator>
+
+#include <cstdio>
+
+namespace tabi::netmap {
+
+MapData loadMapData(Database& ref, Database& per) {
+    MapData d;
+    d.network = loadNetwork(ref);
+    d.rides = loadRides(per);
+    return d;
+}
+
+QString noPositionsMessage() {
+    return QStringLiteral("駅の位置が登録されていません。全国の路線網を取り込んでから、もう一度実行してください。");
+}
+
+QByteArray mapPng(const Scene& scene, const MapView& view, const MapStyle& style) {
+    QImage image(view.size, QImage::Format_RGB32);
+    {
+        QPainter p(&image);
+        paintMap(p, scene, view, style);
+    }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!image.save(&buffer, "PNG"))
+        throw Error(QStringLiteral("地図の画像を PNG 形式にできませんでした。"));
+    return bytes;
+}
+
+QByteArray mapSvg(const Scene& scene, const MapView& view, const MapStyle& style, const QString& title) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QSvgGenerator svg;
+    svg.setOutputDevice(&buffer);
+    svg.setSize(view.size);
+    svg.setViewBox(QRect(QPoint(0, 0), view.size));
+    svg.setTitle(title);
+    svg.setDescription(QStringLiteral("タビロク"));
+    {
+        QPainter p(&svg);
+        paintMap(p, scene, view, style);
+    }
+    return bytes;
+}
+
+void writeMapFile(const QString& fileName, const Scene& scene, const MapView& view, const MapStyle& style) {
+    const QString suffix = QFileInfo(fileName).suffix().toLower();
+    QByteArray bytes;
+    if (suffix == QLatin1String("png"))
+        bytes = mapPng(scene, view, style);
+    else if (suffix == QLatin1String("svg"))
+        bytes = mapSvg(scene, view, style, QStringLiteral("乗車地図"));
+    else
+        throw Error(QStringLiteral("地図の書き出し先 %1 の拡張子は .png か .svg にしてください。").arg(fileName));
+    files::replaceFile(fileName, bytes, QStringLiteral("地図の画像ファイル"));
+}
+
+QStringList prefectureCsvLines(const QVector<PrefectureFigures>& figures) {
+    QStringList lines;
+    for (const PrefectureFigures& f : figures)
+        lines << csv::lineOfValues({{FieldType::Text, f.name},
+                                    {FieldType::Real, f.routeKilo},
+                                    {FieldType::Real, f.riddenKilo},
+                                    {FieldType::Real, f.ratio}});
+    return lines;
+}
+
+void writePrefectureCsv(const QString& fileName, const QVector<PrefectureFigures>& figures) {
+    csv::writeLines(prefectureCsvLines(figures), fileName);
+}
+
+QString legendText(const Filter& filter, const Coverage& coverage) {
+    QString period = QStringLiteral("全期間");
+    if (filter.hasPeriod())
+        period = QStringLiteral("%1～%2").arg(filter.from, filter.to);
+    QString text = QStringLiteral("乗車地図　%1").arg(period);
+    if (!filter.classification.isEmpty())
+        text += QStringLiteral("　分類 %1").arg(filter.classification);
+    if (!filter.category.isEmpty())
+        text += QStringLiteral("　区分 %1").arg(filter.category);
+    text += QStringLiteral("\n乗車 %1 件(地図に描いていないもの %2 件)").arg(coverage.rides).arg(coverage.notDrawn());
+    return text;
+}
+
+namespace {
+
+void say(const QString& text) {
+    std::fprintf(stdout, "%s\n", text.toLocal8Bit().constData());
+    std::fflush(stdout);
+}
+
+int fail(const QString& text, int code = 1) {
+    std::fprintf(stderr, "tabiroku: %s\n", text.toLocal8Bit().constData());
+    return code;
+}
+
+struct Options {
+    QString out;
+    Filter filter;
+    QString error; // a usage error, empty when the options were understood
+};
+
+// OUT first, then --from and --to with their days; a day must be a real one written yyyy-mm-dd.
+Options parseOptions(const QStringList& args, const QString& usage) {
+    Options o;
+    for (int i = 2; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (a == QLatin1String("--from") || a == QLatin1String("--to")) {
+            if (i + 1 >= args.size()) {
+                o.error = QStringLiteral("%1 の後に日付(yyyy-mm-dd)がありません。\n%2").arg(a, usage);
+                return o;
+            }
+            const QString day = args[++i];
+            if (day.size() != 10 || !QDate::fromString(day, QStringLiteral("yyyy-MM-dd")).isValid()) {
+                o.error = QStringLiteral("%1 の日付 %2 は yyyy-mm-dd の形の実在する日ではありません。").arg(a, day);
+                return o;
+            }
+            (a == QLatin1String("--from") ? o.filter.from : o.filter.to) = day;
+        } else if (o.out.isEmpty() && !a.startsWith(QLatin1String("--"))) {
+            o.out = a;
+        } else {
+            o.error = QStringLiteral("%1 は分からない指定です。\n%2").arg(a, usage);
+            return o;
+        }
+    }
+    if (o.out.isEmpty())
+        o.error = QStringLiteral("書き出すファイルの名前がありません。\n%1").arg(usage);
+    else if (!o.filter.from.isEmpty() && !o.filter.to.isEmpty() && o.filter.from > o.filter.to)
+        o.error = QStringLiteral("期間の始め %1 が終わり %2 より後です。").arg(o.filter.from, o.filter.to);
+    return o;
+}
+
+// Both databases of the program, as the screens open them; a missing file is reported instead of created.
+bool openDatabases(std::shared_ptr<Database>& ref, std::shared_ptr<Database>& per, QString& error) {
+    for (DbKind k : {DbKind::Reference, DbKind::Personal})
+        if (!QFileInfo(paths::databaseFile(k)).isFile()) {
+            error = QStringLiteral("データベース %1 がありません。一度プログラムを起動して作ってください。")
+                        .arg(paths::databaseFile(k));
+            return false;
+        }
+    ref = Database::open(DbKind::Reference);
+    per = Database::open(DbKind::Personal);
+    return true;
+}
+
+template <class Work> int runCommand(Work&& work) {
+    try {
+        return work();
+    } catch (const Error& e) {
+        return fail(e.message());
+    } catch (const std::exception& e) {
+        return fail(QString::fromLocal8Bit(e.what()));
+    }
+}
+
+} // namespace
+
+int exportMap(const QStringList& args) {
+    const QString usage =
+        QStringLiteral("使い方: tabiroku --export-map OUT.png|OUT.svg [--from yyyy-mm-dd] [--to yyyy-mm-dd]");
+    const Options o = parseOptions(args, usage);
+    if (!o.error.isEmpty())
+        return fail(o.error, 2);
+    const QString suffix = QFileInfo(o.out).suffix().toLower();
+    if (suffix != QLatin1String("png") && suffix != QLatin1String("svg"))
+        return fail(QStringLiteral("%1: 拡張子は .png か .svg にしてください。").arg(o.out), 2);
+    return runCommand([&] {
+        std::shared_ptr<Database> ref, per;
+        QString error;
+        if (!openDatabases(ref, per, error))
+            return fail(error);
+        say(QStringLiteral("路線網と乗車記録を読んでいます…"));
+        const MapData data = loadMapData(*ref, *per);
+        if (data.network.positionedStations == 0)
+            return fail(noPositionsMessage());
+        const Coverage cov = computeCoverage(data.network, data.rides, o.filter);
+        const Scene scene = buildScene(data.network, cov, {});
+        MapStyle style;
+        style.legend = legendText(o.filter, cov);
+        const MapView view = MapView::fit(data.network.bounds, QSize(2000, 2000), 24);
+        writeMapFile(o.out, scene, view, style);
+        say(QStringLiteral("%1 に地図を書き出しました: 路線 %2、乗車 %3 件。")
+                .arg(o.out)
+                .arg(data.network.routes.size())
+                .arg(cov.rides));
+        say(notDrawnText(cov));
+        return 0;
+    });
+}
+
+int exportPrefectures(const QStringList& args) {
+    const QString usage =
+        QStringLiteral("使い方: tabiroku --export-prefectures OUT.csv [--from yyyy-mm-dd] [--to yyyy-mm-dd]");
+    const Options o = parseOptions(args, usage);
+    if (!o.error.isEmpty())
+        return fail(o.error, 2);
+    return runCommand([&] {
+        std::shared_ptr<Database> ref, per;
+        QString error;
+        if (!openDatabases(ref, per, error))
+            return fail(error);
+        say(QStringLiteral("路線網と乗車記録を読んでいます…"));
+        const MapData data = loadMapData(*ref, *per);
+        if (data.network.positionedStations == 0)
+            return fail(noPositionsMessage());
+        const Coverage cov = computeCoverage(data.network, data.rides, o.filter);
+        const QVector<PrefectureFigures> figures = prefectureFigures(data.network, cov);
+        writePrefectureCsv(o.out, figures);
+        double route = 0, ridden = 0;
+        for (const PrefectureFigures& f : figures) {
+            route += f.routeKilo;
+            ridden += f.riddenKilo;
+        }
+        say(QStringLiteral("%1 に都道府県別の乗車状況 47 行を書き出しました: 路線キロ %2、乗車キロ %3。")
+                .arg(o.out, QString::number(route, 'f', 1), QString::number(ridden, 'f', 1)));
+        return 0;
+    });
+}
+
+int exportMapCommand(int argc, char* argv[]) {
+    // Drawing needs a GUI application; the offscreen platform needs no display.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("tabiroku"));
+    return exportMap(app.arguments());
+}
+
+int exportPrefecturesCommand(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("tabiroku"));
+    return exportPrefectures(app.arguments());
+}
+
+} // namespace tabi::netmap

@@ -103,20 +103,10 @@ QString dailyCopy(const QString& databasePath, const QDate& day, int keep) {
     QString written;
     if (!QFileInfo::exists(target)) {
         const bool newFolder = !QFileInfo::exists(folder);
-        if (!QDir().mkpath(folder))
-            refuse(target, QStringLiteral("フォルダー %1 を作成できません").arg(folder), ErrorKind::CannotOpen);
-        const QString part = target + QStringLiteral(".part");
-        QFile::remove(part);
-        const QStringList created = absentDatabaseFiles(databasePath);
         try {
-            copyDatabase(databasePath, part, target);
-            if (!QFile::rename(part, target))
-                refuse(target, QStringLiteral("名前を付けられません"), ErrorKind::Other);
+            copyTo(databasePath, target);
         } catch (const Error&) {
-            // Nothing of the attempt stays: the part, journal files the reading made, a folder made for it.
-            QFile::remove(part);
-            for (const QString& f : created)
-                QFile::remove(f);
+            // Nothing of the attempt stays, the folder made for it included.
             if (newFolder)
                 QDir().rmdir(folder);
             throw;
@@ -172,6 +162,7 @@ void copyTo(const QString& databasePath, const QString& target) {
         if (QFileInfo::exists(target) || !QFile::rename(part, target))
             refuse(target, QStringLiteral("名前を付けられません"), ErrorKind::Other);
     } catch (const Error&) {
+        // Nothing of the attempt stays: the part and the journal files the reading made.
         QFile::remove(part);
         for (const QString& f : created)
             QFile::remove(f);

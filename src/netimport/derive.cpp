@@ -251,7 +251,9 @@ QString routeName(const Rules& rules, const Line& line, const Company* company) 
     if (name.isEmpty())
         name = line.name;
     QStringList prefixes{QStringLiteral("JR")};
-    if (company) {
+    // JR line names carry "JR" alone before the line's name; the company's short form ("JR東海") must not be
+    // taken off, or "JR東海道本線" would lose the start of its own name.
+    if (company && !company->shortName.startsWith(QStringLiteral("JR"))) {
         prefixes << company->shortName << company->name << rules.linePrefixes.value(company->name);
         if (company->name.endsWith(QStringLiteral("交通局"))) {
             const QString city = company->name.chopped(3); // 札幌市交通局 -> 札幌市

@@ -303,6 +303,13 @@ private Q_SLOTS:
                                              "HAVING count(*) > 1)"))
                      .toInt(),
                  0);
+        // JR names keep their whole line name: the company's short form ("JR東海") is not a prefix of "東海道本線".
+        QCOMPARE(m_ref
+                     ->scalar(QStringLiteral("SELECT count(*) FROM NET_ROSEN n JOIN MASTER m USING (ROSEN_CD) "
+                                             "WHERE m.SHOZOKU = '東海旅客鉄道' AND m.ROSEN_KANJI LIKE '東海道本線%'"))
+                     .toInt() > 0,
+                 true);
+        QCOMPARE(m_ref->scalar(QStringLiteral("SELECT count(*) FROM MASTER WHERE ROSEN_KANJI LIKE '道本線%'")).toInt(), 0);
         // Derived lengths against the official figures of the sample routes the import matched.
         QList<double> errors;
         Statement s(*m_ref, QStringLiteral("SELECT n.ROSEN_CD, n.ROSEN_KANJI, n.KILO, m.KILO FROM NET_ROSEN n "

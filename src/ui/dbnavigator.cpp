@@ -287,7 +287,7 @@ void DBNavigator::layoutButtons() {
 }
 
 QSize DBNavigator::sizeHint() const {
-    return {kButtonWidth * qPopulationCount(quint32(m_visible)), kDefaultHeight};
+    return {kButtonWidth * int(qPopulationCount(quint32(m_visible))), kDefaultHeight};
 }
 
 void DBNavigator::resizeEvent(QResizeEvent* event) {

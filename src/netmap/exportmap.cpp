@@ -170,6 +170,21 @@ template <class Work> int runCommand(Work&& work) {
     }
 }
 
+// Both command forms: open the databases, read the network and the rides, and hand the filtered coverage on.
+template <class Work> int runCovered(const Options& o, Work&& work) {
+    return runCommand([&] {
+        std::shared_ptr<Database> ref, per;
+        QString error;
+        if (!openDatabases(ref, per, error))
+            return fail(error);
+        say(QStringLiteral("路線網と乗車記録を読んでいます…"));
+        const MapData data = loadMapData(*ref, *per);
+        if (data.network.positionedStations == 0)
+            return fail(noPositionsMessage());
+        return work(data, computeCoverage(data.network, data.rides, o.filter));
+    });
+}
+
 } // namespace
 
 int exportMap(const QStringList& args) {
@@ -181,16 +196,7 @@ int exportMap(const QStringList& args) {
     const QString suffix = QFileInfo(o.out).suffix().toLower();
     if (suffix != QLatin1String("png") && suffix != QLatin1String("svg"))
         return fail(QStringLiteral("%1: 拡張子は .png か .svg にしてください。").arg(o.out), 2);
-    return runCommand([&] {
-        std::shared_ptr<Database> ref, per;
-        QString error;
-        if (!openDatabases(ref, per, error))
-            return fail(error);
-        say(QStringLiteral("路線網と乗車記録を読んでいます…"));
-        const MapData data = loadMapData(*ref, *per);
-        if (data.network.positionedStations == 0)
-            return fail(noPositionsMessage());
-        const Coverage cov = computeCoverage(data.network, data.rides, o.filter);
+    return runCovered(o, [&](const MapData& data, const Coverage& cov) {
         const Scene scene = buildScene(data.network, cov, {});
         MapStyle style;
         style.legend = legendText(o.filter, cov);
@@ -211,16 +217,7 @@ int exportPrefectures(const QStringList& args) {
     const Options o = parseOptions(args, usage);
     if (!o.error.isEmpty())
         return fail(o.error, 2);
-    return runCommand([&] {
-        std::shared_ptr<Database> ref, per;
-        QString error;
-        if (!openDatabases(ref, per, error))
-            return fail(error);
-        say(QStringLiteral("路線網と乗車記録を読んでいます…"));
-        const MapData data = loadMapData(*ref, *per);
-        if (data.network.positionedStations == 0)
-            return fail(noPositionsMessage());
-        const Coverage cov = computeCoverage(data.network, data.rides, o.filter);
+    return runCovered(o, [&](const MapData& data, const Coverage& cov) {
         const QVector<PrefectureFigures> figures = prefectureFigures(data.network, cov);
         writePrefectureCsv(o.out, figures);
         double route = 0, ridden = 0;

@@ -54,6 +54,29 @@ void finishNetwork(Network& network) {
     network.bounds = all;
 }
 
+namespace {
+
+// The route of rows that come ordered by route code: looked up once per run of one code; null for a code
+// MASTER lacks.
+struct RouteOfRows {
+    explicit RouteOfRows(Network& network) : net(network) {}
+
+    Network& net;
+    QString lastCode;
+    Route* route = nullptr;
+
+    Route* operator()(const QString& code) {
+        if (code != lastCode) {
+            const auto it = net.routeByCode.constFind(code);
+            route = it == net.routeByCode.cend() ? nullptr : &net.routes[*it];
+            lastCode = code;
+        }
+        return route;
+    }
+};
+
+} // namespace
+
 Network loadNetwork(Database& ref) {
     Network net;
     {
@@ -78,15 +101,9 @@ Network loadNetwork(Database& ref) {
                                    "FROM EKI e LEFT JOIN EKI_ICHI i ON i.ROSEN_CD = e.ROSEN_CD AND i.KILO = e.KILO "
                                    "ORDER BY e.ROSEN_CD, e.KILO"));
         StatementScope scope(s);
-        QString lastCode;
-        Route* route = nullptr;
+        RouteOfRows routeOf(net);
         while (s.step()) {
-            const QString code = s.columnText(0);
-            if (code != lastCode) {
-                const auto it = net.routeByCode.constFind(code);
-                route = it == net.routeByCode.cend() ? nullptr : &net.routes[*it];
-                lastCode = code;
-            }
+            Route* const route = routeOf(s.columnText(0));
             if (!route)
                 continue; // stations of a route that MASTER lacks draw nothing
             Station st;
@@ -108,15 +125,9 @@ Network loadNetwork(Database& ref) {
         Statement s(ref, QStringLiteral("SELECT ROSEN_CD, KILO, LATITUDE, LONGITUDE FROM ROSEN_SEN "
                                         "ORDER BY ROSEN_CD, SEQ"));
         StatementScope scope(s);
-        QString lastCode;
-        Route* route = nullptr;
+        RouteOfRows routeOf(net);
         while (s.step()) {
-            const QString code = s.columnText(0);
-            if (code != lastCode) {
-                const auto it = net.routeByCode.constFind(code);
-                route = it == net.routeByCode.cend() ? nullptr : &net.routes[*it];
-                lastCode = code;
-            }
+            Route* const route = routeOf(s.columnText(0));
             if (!route || s.columnIsNull(2) || s.columnIsNull(3))
                 continue;
             const double lat = s.columnDouble(2), lon = s.columnDouble(3);

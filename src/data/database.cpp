@@ -1,6 +1,7 @@
 #include "database.h"
 
 #include "error.h"
+#include "rules.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -165,6 +166,13 @@ void Statement::bindText(int index, const QString& value) {
 void Statement::bindDouble(int index, double value) { sqlite3_bind_double(m_stmt, index, value); }
 void Statement::bindInt(int index, qint64 value) { sqlite3_bind_int64(m_stmt, index, value); }
 void Statement::bindNull(int index) { sqlite3_bind_null(m_stmt, index); }
+void Statement::bindUtf8(int index, QByteArrayView utf8, Bytes bytes) {
+    if (!utf8.data())
+        sqlite3_bind_null(m_stmt, index);
+    else
+        sqlite3_bind_text(m_stmt, index, utf8.data(), int(utf8.size()),
+                          bytes == Bytes::Kept ? SQLITE_STATIC : SQLITE_TRANSIENT);
+}
 
 bool Statement::step() {
     const int rc = sqlite3_step(m_stmt);
@@ -204,6 +212,10 @@ QString Statement::columnText(int index) const {
 double Statement::columnDouble(int index) const { return sqlite3_column_double(m_stmt, index); }
 qint64 Statement::columnInt(int index) const { return sqlite3_column_int64(m_stmt, index); }
 bool Statement::columnIsNull(int index) const { return sqlite3_column_type(m_stmt, index) == SQLITE_NULL; }
+QByteArrayView Statement::columnUtf8(int index) const {
+    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, index));
+    return p ? QByteArrayView(p, sqlite3_column_bytes(m_stmt, index)) : QByteArrayView();
+}
 
 // ---------------------------------------------------------------------------------------------------------------
 
@@ -231,6 +243,16 @@ std::shared_ptr<Database> Database::openFile(const QString& path, DbKind db) {
             d->raise(rc, path);
         sqlite3_extended_result_codes(d->m_db, 1);
         sqlite3_busy_handler(d->m_db, &Database::busyHandler, d.get());
+        // The riding ratio rule, for statements that work out a whole list at once. Empty values count 0, as
+        // everywhere else the ratio is taken.
+        const int fn = sqlite3_create_function_v2(
+            d->m_db, "riding_ratio", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS, nullptr,
+            [](sqlite3_context* c, int, sqlite3_value** v) {
+                sqlite3_result_double(c, rules::ratio(sqlite3_value_double(v[0]), sqlite3_value_double(v[1])));
+            },
+            nullptr, nullptr, nullptr);
+        if (fn != SQLITE_OK)
+            d->raise(fn, path);
 
         // A file this program refuses stays exactly as it was: it is judged before this connection reads it
         // (a connection that reads a file whose frames wait in the journal changes it when it closes).

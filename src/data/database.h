@@ -3,6 +3,7 @@
 #include "error.h"
 #include "schema.h"
 
+#include <QByteArrayView>
 #include <QHash>
 #include <QString>
 #include <QStringList>
@@ -53,6 +54,11 @@ public:
     void bindDouble(int index, double value);
     void bindInt(int index, qint64 value);
     void bindNull(int index);
+    // Text as the engine stores it (UTF-8); a view without data binds null. A loop copying text from one statement
+    // to another hands it over without decoding it. Unless copied, the bytes must stay as they are until the
+    // statement is reset.
+    enum class Bytes { Copied, Kept };
+    void bindUtf8(int index, QByteArrayView utf8, Bytes bytes = Bytes::Copied);
     bool step(); // true while a row is available; throws tabi::Error on failure
     void reset();
     int columnCount() const;
@@ -61,6 +67,9 @@ public:
     double columnDouble(int index) const;
     qint64 columnInt(int index) const;
     bool columnIsNull(int index) const;
+    // The column's text as stored (UTF-8), valid until the next step or reset; a null value gives a view without
+    // data. Nothing is decoded or allocated.
+    QByteArrayView columnUtf8(int index) const;
     sqlite3_stmt* handle() const { return m_stmt; }
 
 private:

@@ -40,6 +40,19 @@ inline QString firstCharacters(const QString& text, int n) {
     return pos >= text.size() ? text : text.left(pos);
 }
 
+// The same cut on text in the engine's own form (UTF-8): whole characters, a sequence is never split. Text of at
+// most n bytes has at most n characters and is returned as it is.
+inline QByteArrayView firstCharactersUtf8(QByteArrayView utf8, int n) {
+    if (utf8.size() <= n)
+        return utf8;
+    qsizetype pos = 0;
+    for (int count = 0; pos < utf8.size(); ++pos) {
+        if ((uchar(utf8[pos]) & 0xC0) != 0x80 && count++ == n) // a character starts here
+            break;
+    }
+    return utf8.first(pos);
+}
+
 // Writes text into a text field, cut to the field's width where it is longer.
 inline void setCutText(TableCursor& c, int field, const QString& text) {
     const int size = c.fieldDef(field).size;

@@ -6,6 +6,10 @@
 #include "data/statements.h"
 #include "data/stepcursor.h"
 
+#include <algorithm>
+#include <string_view>
+#include <vector>
+
 namespace tabi::tally {
 
 namespace {
@@ -79,67 +83,55 @@ void listRoutesInService(const Db& ref) {
 
 void sumRiddenKiloOfList(const Db& ref, const Db& personal) {
     Transaction tx(*ref);
-    // The sum of every route's rides, from one pass over the rides in route and date order.
+    // The sum of every route's rides, from one pass over the rides in route and date order (an index holds both
+    // fields, so the rides' rows themselves are not read). Codes are compared as stored; a text is made once per
+    // route, not per ride.
     QHash<QString, double> sums;
     {
-        StepCursor rides(personal, QStringLiteral("JOSHA"), QStringLiteral("ROSEN_CD;JOSHA_DATE"),
-                         {QStringLiteral("ROSEN_CD"), QStringLiteral("JOSHA_DATE"), QStringLiteral("JOSHA_KILO")});
-        const int code = rides.fieldIndex(QStringLiteral("ROSEN_CD"));
-        const int kilo = rides.fieldIndex(QStringLiteral("JOSHA_KILO"));
-        QString current;
+        Statement& rides =
+            personal->cached(QStringLiteral("SELECT ROSEN_CD, JOSHA_KILO FROM JOSHA ORDER BY ROSEN_CD, JOSHA_DATE"));
+        StatementScope scope(rides);
+        QByteArray current;
         double sum = 0;
-        forEachRecord(rides, [&] {
-            const QString c = rides.asString(code);
+        while (rides.step()) {
+            const QByteArrayView c = rides.columnUtf8(0);
             if (c != current) {
                 if (!current.isEmpty())
-                    sums.insert(current, sum);
-                current = c;
+                    sums.insert(QString::fromUtf8(current), sum);
+                current = c.toByteArray();
                 sum = 0;
             }
-            sum += rides.asFloat(kilo);
-        });
+            sum += rides.columnDouble(1); // an empty length counts 0
+        }
         if (!current.isEmpty())
-            sums.insert(current, sum);
+            sums.insert(QString::fromUtf8(current), sum);
     }
-    StepCursor list(ref, kUnriddenList, QStringLiteral("ROSEN_CD"),
-                    {QStringLiteral("ROSEN_CD"), QStringLiteral("JOSHA_KILO")});
-    const int code = list.fieldIndex(QStringLiteral("ROSEN_CD"));
-    const int ridden = list.fieldIndex(QStringLiteral("JOSHA_KILO"));
-    forEachRecord(list, [&] {
-        list.edit();
-        list.setFloat(ridden, sums.value(list.asString(code), 0.0));
-    });
-    list.first();
+    // Every row of the list gets its route's sum, 0 for a route without rides.
+    Statement& list = ref->cached(QStringLiteral("SELECT rowid, ROSEN_CD FROM CFM_MIJO"));
+    Statement& write = ref->cached(QStringLiteral("UPDATE CFM_MIJO SET JOSHA_KILO = ?1 WHERE rowid = ?2"));
+    {
+        StatementScope scope(list);
+        while (list.step()) {
+            StatementScope w(write);
+            write.bindDouble(1, sums.value(list.columnText(1), 0.0));
+            write.bindInt(2, list.columnInt(0));
+            write.step();
+        }
+    }
     tx.commit();
 }
 
+// Each row's value follows from the row's own fields alone, so the whole list is worked out by one statement.
+// Empty lengths count 0.
 void unriddenKiloOfList(const Db& ref) {
     Transaction tx(*ref);
-    StepCursor list(ref, kUnriddenList, QStringLiteral("ROSEN_CD"),
-                    {QStringLiteral("KILO"), QStringLiteral("JOSHA_KILO"), QStringLiteral("MIJO_KILO")});
-    const int kilo = list.fieldIndex(QStringLiteral("KILO"));
-    const int ridden = list.fieldIndex(QStringLiteral("JOSHA_KILO"));
-    const int unridden = list.fieldIndex(QStringLiteral("MIJO_KILO"));
-    forEachRecord(list, [&] {
-        list.edit();
-        list.setFloat(unridden, list.asFloat(kilo) - list.asFloat(ridden));
-    });
-    list.first();
+    ref->exec(QStringLiteral("UPDATE CFM_MIJO SET MIJO_KILO = ifnull(KILO, 0) - ifnull(JOSHA_KILO, 0)"));
     tx.commit();
 }
 
 void ratioOfList(const Db& ref) {
     Transaction tx(*ref);
-    StepCursor list(ref, kUnriddenList, QStringLiteral("ROSEN_CD"),
-                    {QStringLiteral("KILO"), QStringLiteral("JOSHA_KILO"), QStringLiteral("JOSHA_RATIO")});
-    const int kilo = list.fieldIndex(QStringLiteral("KILO"));
-    const int ridden = list.fieldIndex(QStringLiteral("JOSHA_KILO"));
-    const int ratio = list.fieldIndex(QStringLiteral("JOSHA_RATIO"));
-    forEachRecord(list, [&] {
-        list.edit();
-        list.setFloat(ratio, rules::ratio(list.asFloat(kilo), list.asFloat(ridden)));
-    });
-    list.first();
+    ref->exec(QStringLiteral("UPDATE CFM_MIJO SET JOSHA_RATIO = riding_ratio(KILO, JOSHA_KILO)"));
     tx.commit();
 }
 
@@ -153,72 +145,143 @@ void clearRideCheckList(const Db& ref) {
     runStatement(ref, sql::clearRideCheckList());
 }
 
+int fieldWidth(const QString& table, const QString& field) {
+    return findTable(table)->field(field).size;
+}
+
 void copyRidesToCheckList(const Db& ref, const Db& personal) {
     Transaction tx(*ref);
-    StepCursor list(ref, kRideCheckList, kRideCheckOrder);
-    // Rides are copied in the list's own order (date, then route code): the rows are appended at the end of the
-    // list's index and stored in that order, so that the later steps, which visit the list in this order, touch
-    // each stored page once instead of jumping about a large list.
-    StepCursor rides(personal, QStringLiteral("JOSHA"), kRideCheckOrder,
-                     {QStringLiteral("ROSEN_CD"), QStringLiteral("JOSHA_DATE"), QStringLiteral("JOSHA_KUKAN"),
-                      QStringLiteral("JOSHA_KILO")});
-    const int rCode = rides.fieldIndex(QStringLiteral("ROSEN_CD"));
-    const int rDate = rides.fieldIndex(QStringLiteral("JOSHA_DATE"));
-    const int rSection = rides.fieldIndex(QStringLiteral("JOSHA_KUKAN"));
-    const int rKilo = rides.fieldIndex(QStringLiteral("JOSHA_KILO"));
-    const int lCode = list.fieldIndex(QStringLiteral("ROSEN_CD"));
-    const int lDate = list.fieldIndex(QStringLiteral("JOSHA_DATE"));
-    const int lSection = list.fieldIndex(QStringLiteral("JOSHA_KUKAN"));
-    const int lKilo = list.fieldIndex(QStringLiteral("JOSHA_KILO"));
-    const int lRemark = list.fieldIndex(QStringLiteral("BIKO"));
-    const QString negative = QString::fromUtf16(kNegativeRideRemark);
-    const bool mayCollide = !list.isEmpty();
-    forEachRecord(rides, [&] {
-        const QVariant date = rides.value(rDate);
-        const QVariant code = rides.value(rCode);
-        if (mayCollide && list.findKey({date, code}))
-            alreadyListed(QStringLiteral("乗車年月日 %1・路線番号 %2 の乗車")
-                              .arg(rules::dateText(date.toString()), code.toString()));
-        list.append();
-        list.setValue(lDate, date);
-        list.setValue(lCode, code);
-        setCutText(list, lSection, rides.asString(rSection));
-        list.setValue(lKilo, rides.value(rKilo));
-        if (rides.asFloat(rKilo) < 0)
-            list.setText(lRemark, negative);
-        list.post();
+    // The rides are read as they are stored (one pass through the table, instead of a look-up per ride through
+    // the index) into one block of bytes, then put in the list's own order: date, then route code, bytes compared
+    // as the engine compares them. Appended in that order, the rows go to the end of the list's index and are
+    // stored in that order, so that the later steps touch each stored page once instead of jumping about a large
+    // list. Texts go from one statement to the other as stored, without being decoded.
+    struct Ride {
+        qsizetype at;                        // date, code and section in `bytes`, one after the other
+        int dateSize, codeSize, sectionSize; // sectionSize -1: no section
+        double kilo;
+        bool hasKilo;
+    };
+    QByteArray bytes;
+    std::vector<Ride> rides;
+    {
+        // Room for every ride at once (a ride's texts take some 30 bytes): growing by steps would copy it all again.
+        const qint64 count = personal->scalar(QStringLiteral("SELECT count(*) FROM JOSHA")).toLongLong();
+        rides.reserve(size_t(count));
+        bytes.reserve(qsizetype(count) * 40);
+        Statement& read =
+            personal->cached(QStringLiteral("SELECT JOSHA_DATE, ROSEN_CD, JOSHA_KUKAN, JOSHA_KILO FROM JOSHA"));
+        StatementScope scope(read);
+        while (read.step()) {
+            const QByteArrayView date = read.columnUtf8(0), code = read.columnUtf8(1), section = read.columnUtf8(2);
+            rides.push_back({bytes.size(), int(date.size()), int(code.size()),
+                             section.data() ? int(section.size()) : -1, read.columnDouble(3), !read.columnIsNull(3)});
+            bytes.append(date).append(code).append(section);
+        }
+    }
+    const char* base = bytes.constData();
+    auto dateOf = [&](const Ride& r) { return QByteArrayView(base + r.at, r.dateSize); };
+    auto codeOf = [&](const Ride& r) { return QByteArrayView(base + r.at + r.dateSize, r.codeSize); };
+    auto sectionOf = [&](const Ride& r) {
+        return r.sectionSize < 0 ? QByteArrayView()
+                                 : QByteArrayView(base + r.at + r.dateSize + r.codeSize, r.sectionSize);
+    };
+    auto bytewise = [](QByteArrayView a, QByteArrayView b) {
+        return std::string_view(a.data(), size_t(a.size())).compare(std::string_view(b.data(), size_t(b.size())));
+    };
+    std::sort(rides.begin(), rides.end(), [&](const Ride& a, const Ride& b) {
+        const int d = bytewise(dateOf(a), dateOf(b));
+        return d != 0 ? d < 0 : bytewise(codeOf(a), codeOf(b)) < 0;
     });
-    list.first();
+
+    Statement& write = ref->cached(QStringLiteral(
+        "INSERT INTO CFM_JOSHA (JOSHA_DATE, ROSEN_CD, JOSHA_KUKAN, JOSHA_KILO, BIKO) VALUES (?1, ?2, ?3, ?4, ?5)"));
+    Statement& listed = ref->cached(QStringLiteral("SELECT 1 FROM CFM_JOSHA WHERE JOSHA_DATE = ?1 AND ROSEN_CD = ?2"));
+    const bool mayCollide = ref->scalar(QStringLiteral("SELECT EXISTS (SELECT 1 FROM CFM_JOSHA)")).toBool();
+    const int sectionWidth = fieldWidth(kRideCheckList, QStringLiteral("JOSHA_KUKAN"));
+    const QByteArray negative = QString::fromUtf16(kNegativeRideRemark).toUtf8();
+    constexpr auto kept = Statement::Bytes::Kept; // `bytes` stays until the end
+    for (const Ride& ride : rides) {
+        const QByteArrayView date = dateOf(ride), code = codeOf(ride);
+        if (mayCollide) {
+            StatementScope l(listed);
+            listed.bindUtf8(1, date, kept);
+            listed.bindUtf8(2, code, kept);
+            if (listed.step())
+                alreadyListed(QStringLiteral("乗車年月日 %1・路線番号 %2 の乗車")
+                                  .arg(rules::dateText(QString::fromUtf8(date)), QString::fromUtf8(code)));
+        }
+        StatementScope w(write);
+        write.bindUtf8(1, date, kept);
+        write.bindUtf8(2, code, kept);
+        // An empty section is stored as no section, as a field left empty is.
+        const QByteArrayView section = firstCharactersUtf8(sectionOf(ride), sectionWidth);
+        write.bindUtf8(3, section.isEmpty() ? QByteArrayView() : section, kept);
+        if (ride.hasKilo) {
+            write.bindDouble(4, ride.kilo);
+            if (ride.kilo < 0)
+                write.bindUtf8(5, negative, kept);
+        }
+        write.step();
+    }
     tx.commit();
 }
 
 void completeRideCheckList(const Db& ref) {
     Transaction tx(*ref);
-    const QHash<QString, RouteNames> routes = routeNamesByCode(ref);
-    StepCursor list(
-        ref, kRideCheckList, kRideCheckOrder,
-        {QStringLiteral("ROSEN_CD"), QStringLiteral("SHOZOKU"), QStringLiteral("JOSHA_KUKAN"), QStringLiteral("BIKO")});
-    const int code = list.fieldIndex(QStringLiteral("ROSEN_CD"));
-    const int shozoku = list.fieldIndex(QStringLiteral("SHOZOKU"));
-    const int section = list.fieldIndex(QStringLiteral("JOSHA_KUKAN"));
-    const int remark = list.fieldIndex(QStringLiteral("BIKO"));
-    const QString noOperator = QStringLiteral("■■■■■■■■");
-    const QString noName = QStringLiteral("■■■■");
-    const QString noRoute = QString::fromUtf16(kNoRouteRemark);
-    forEachRecord(list, [&] {
-        list.edit();
-        const auto route = routes.constFind(list.asString(code));
-        const QString ridden = list.asString(section);
-        if (route != routes.cend()) {
-            setCutText(list, shozoku, route->operatorName);
-            setCutText(list, section, route->name + u'(' + ridden + u')');
-        } else {
-            list.setText(shozoku, noOperator);
-            setCutText(list, section, noName + u'(' + ridden + u')');
-            list.setText(remark, noRoute);
+    // Per route, the operator as the list holds it and the name, in the engine's form: each of the many rows then
+    // costs a look-up and a few copies of bytes.
+    struct Route {
+        QByteArray operatorName; // cut to the list's width; empty: none
+        QByteArray name;
+    };
+    const int operatorWidth = fieldWidth(kRideCheckList, QStringLiteral("SHOZOKU"));
+    const int sectionWidth = fieldWidth(kRideCheckList, QStringLiteral("JOSHA_KUKAN"));
+    QHash<QByteArray, Route> routes;
+    {
+        const QHash<QString, RouteNames> names = routeNamesByCode(ref);
+        for (auto it = names.cbegin(); it != names.cend(); ++it) {
+            const QByteArray op = it->operatorName.toUtf8();
+            routes.insert(it.key().toUtf8(), {firstCharactersUtf8(op, operatorWidth).toByteArray(), it->name.toUtf8()});
         }
-    });
-    list.first();
+    }
+    const QByteArray noOperator = QStringLiteral("■■■■■■■■").toUtf8();
+    const QByteArray noName = QStringLiteral("■■■■").toUtf8();
+    const QByteArray noRoute = QString::fromUtf16(kNoRouteRemark).toUtf8();
+    // Rows are visited in their stored order; each row's new values follow from the row itself alone.
+    Statement& list = ref->cached(QStringLiteral("SELECT rowid, ROSEN_CD, JOSHA_KUKAN FROM CFM_JOSHA"));
+    Statement& found =
+        ref->cached(QStringLiteral("UPDATE CFM_JOSHA SET SHOZOKU = ?1, JOSHA_KUKAN = ?2 WHERE rowid = ?3"));
+    Statement& missing =
+        ref->cached(QStringLiteral("UPDATE CFM_JOSHA SET SHOZOKU = ?1, JOSHA_KUKAN = ?2, BIKO = ?4 WHERE rowid = ?3"));
+    QByteArray code;
+    const Route* route = nullptr;
+    QByteArray section;
+    StatementScope scope(list);
+    while (list.step()) {
+        const QByteArrayView c = list.columnUtf8(1);
+        if (!route || c != code) {
+            code = c.toByteArray();
+            const auto at = routes.constFind(code);
+            route = at == routes.cend() ? nullptr : &*at;
+        }
+        section.clear();
+        section += route ? route->name : noName;
+        section += '(';
+        section += list.columnUtf8(2);
+        section += ')';
+        Statement& write = route ? found : missing;
+        StatementScope w(write);
+        if (route)
+            write.bindUtf8(1, route->operatorName.isEmpty() ? QByteArrayView() : QByteArrayView(route->operatorName));
+        else
+            write.bindUtf8(1, noOperator);
+        write.bindUtf8(2, firstCharactersUtf8(section, sectionWidth));
+        write.bindInt(3, list.columnInt(0));
+        if (!route)
+            write.bindUtf8(4, noRoute);
+        write.step();
+    }
     tx.commit();
 }
 

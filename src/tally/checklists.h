@@ -5,8 +5,8 @@
 #include <memory>
 
 // The steps of the unridden routes list (CFM_MIJO) and the ride check list (CFM_JOSHA), both in the reference
-// database. Each step works through cursors of its own inside one transaction: a step that fails part-way leaves
-// the list as it was and throws tabi::Error. The screens' cursors see the results once reopened.
+// database. Each step works through statements and cursors of its own inside one transaction: a step that fails
+// part-way leaves the list as it was and throws tabi::Error. The screens' cursors see the results once reopened.
 namespace tabi::tally {
 
 using Db = std::shared_ptr<Database>;

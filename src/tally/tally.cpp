@@ -10,6 +10,9 @@
 #include <QMap>
 #include <QStringView>
 #include <QVector>
+#include <algorithm>
+#include <utility>
+#include <vector>
 
 namespace tabi::tally {
 
@@ -228,27 +231,39 @@ void noteLatest(TableCursor& c, const ResultFields& f, QString& latest) {
     }
 }
 
+// The latest day of a ride above 0 km per small group, from one pass over the rides in their stored order. A ride
+// belongs to the group named by the first k characters of its code: the rides a group's scan from its code would
+// visit. A code is decoded only when it differs from the ride before it (rides of one code mostly follow each other).
+QHash<QString, QByteArray> latestDayByGroup(const Db& rideDb, const Source& rides) {
+    QHash<QString, QByteArray> latest;
+    Statement& read = rideDb->cached(
+        QStringLiteral("SELECT \"%1\", JOSHA_DATE FROM \"%2\" WHERE JOSHA_KILO > 0").arg(rides.code, rides.table));
+    StatementScope scope(read);
+    QByteArray lastCode;
+    QByteArray* groupLatest = nullptr;
+    while (read.step()) {
+        const QByteArrayView code = read.columnUtf8(0), date = read.columnUtf8(1);
+        if (!groupLatest || code != lastCode) {
+            lastCode = code.toByteArray();
+            groupLatest = &latest[QStringView(QString::fromUtf8(lastCode)).left(rides.prefix).toString()];
+        }
+        // The day part of the stored "yyyy-mm-dd HH:MM:SS".
+        const QByteArrayView day = date.first(std::min<qsizetype>(date.size(), 10));
+        if (!day.isEmpty() && day.compare(*groupLatest) > 0)
+            *groupLatest = day.toByteArray();
+    }
+    return latest;
+}
+
 void datesStep(const Db& ref, const Db& rideDb, const Tally& tally) {
     Transaction tx(*ref);
     Results r(ref, tally);
     {
-        Cursor rides(rideDb, tally.rides.table, tally.rides.order,
-                     {tally.rides.code, QStringLiteral("JOSHA_DATE"), QStringLiteral("JOSHA_KILO")});
-        const int code = rides.fieldIndex(tally.rides.code);
-        const int kilo = rides.fieldIndex(QStringLiteral("JOSHA_KILO"));
-        const int date = rides.fieldIndex(QStringLiteral("JOSHA_DATE"));
+        const QHash<QString, QByteArray> latestDays = latestDayByGroup(rideDb, tally.rides);
         forEachRecord(r.small, [&] {
             QString latest;
             if (rules::isComplete(r.small.asFloat(r.s.ratio)))
-                scanGroup(rides, code, r.small.asString(r.s.code), tally.rides.prefix, [&] {
-                    if (rides.asFloat(kilo) > 0) {
-                        // The day part is copied only when it is a new latest.
-                        const QString stored = rides.asString(date);
-                        const QStringView day = QStringView(stored).left(10);
-                        if (day.compare(latest) > 0)
-                            latest = day.toString();
-                    }
-                });
+                latest = QString::fromUtf8(latestDays.value(r.small.asString(r.s.code)));
             r.small.edit();
             setDay(r.small, r.s.date, latest);
         });
@@ -334,45 +349,58 @@ void riddenKiloByCategory(const Db& ref, const Db& personal) {
         // Every ride, tagged as it is read, gathered per category in ride order. The copies are then appended
         // category by category: the tagged table is stored in the order the later steps read it by category,
         // and the rides of one category keep the ride order among themselves, so every sum adds the same values
-        // in the same order as before.
+        // in the same order as before. The rides are read in route order from an index that holds every field
+        // needed, into one block of bytes; all rides of a route share its category, so a category is a list of
+        // runs of rides, one per route. Texts go from one statement to the other as stored.
         struct Ride {
-            QVariant code, date, kilo;
+            qsizetype at; // code, then date, in `bytes`
+            int codeSize, dateSize;
+            double kilo;
+            bool hasKilo;
         };
-        QMap<QString, QVector<Ride>> byCategory;
+        QByteArray bytes;
+        std::vector<Ride> rides;
+        QMap<QString, std::vector<std::pair<size_t, size_t>>> runsByCategory; // [first, end) in `rides`
         {
-            Cursor rides(personal, QStringLiteral("JOSHA"), QStringLiteral("ROSEN_CD;JOSHA_DATE"), rideFields());
-            const int rCode = rides.fieldIndex(QStringLiteral("ROSEN_CD"));
-            const int rDate = rides.fieldIndex(QStringLiteral("JOSHA_DATE"));
-            const int rKilo = rides.fieldIndex(QStringLiteral("JOSHA_KILO"));
+            const qint64 count = personal->scalar(QStringLiteral("SELECT count(*) FROM JOSHA")).toLongLong();
+            rides.reserve(size_t(count));
+            bytes.reserve(qsizetype(count) * 28); // a code and a date
+            Statement& read = personal->cached(
+                QStringLiteral("SELECT ROSEN_CD, JOSHA_DATE, JOSHA_KILO FROM JOSHA ORDER BY ROSEN_CD, JOSHA_DATE"));
+            StatementScope scope(read);
             const QString untagged = QStringLiteral("00");
-            QString lastCode;
-            QVector<Ride>* bucket = nullptr;
-            forEachRecord(rides, [&] {
-                const QVariant code = rides.value(rCode);
-                const QString text = code.toString();
-                if (!bucket || text != lastCode || code.isNull()) {
-                    lastCode = text;
-                    const auto k = code.isNull() ? categoryOf.cend() : categoryOf.constFind(text);
-                    bucket = &byCategory[k == categoryOf.cend() ? untagged : *k];
+            QByteArray lastCode;
+            std::vector<std::pair<size_t, size_t>>* runs = nullptr;
+            while (read.step()) {
+                const QByteArrayView code = read.columnUtf8(0), date = read.columnUtf8(1);
+                if (!runs || code != lastCode) {
+                    lastCode = code.toByteArray();
+                    const auto k = categoryOf.constFind(QString::fromUtf8(lastCode));
+                    runs = &runsByCategory[k == categoryOf.cend() ? untagged : *k];
+                    runs->push_back({rides.size(), rides.size()});
                 }
-                bucket->append({code, rides.value(rDate), rides.value(rKilo)});
-            });
-        }
-        Cursor tagged(ref, QStringLiteral("TMP_JOSHA_KUBUN"), QStringLiteral("KBN_CD"));
-        const int tKbn = tagged.fieldIndex(QStringLiteral("KBN_CD"));
-        const int tCode = tagged.fieldIndex(QStringLiteral("ROSEN_CD"));
-        const int tDate = tagged.fieldIndex(QStringLiteral("JOSHA_DATE"));
-        const int tKilo = tagged.fieldIndex(QStringLiteral("JOSHA_KILO"));
-        for (auto it = byCategory.cbegin(); it != byCategory.cend(); ++it) {
-            const QVariant kbn(it.key());
-            for (const Ride& ride : it.value()) {
-                tagged.append();
-                tagged.setValue(tKbn, kbn);
-                tagged.setValue(tCode, ride.code);
-                tagged.setValue(tDate, ride.date);
-                tagged.setValue(tKilo, ride.kilo);
-                tagged.post();
+                rides.push_back(
+                    {bytes.size(), int(code.size()), int(date.size()), read.columnDouble(2), !read.columnIsNull(2)});
+                bytes.append(code).append(date);
+                runs->back().second = rides.size();
             }
+        }
+        Statement& write = ref->cached(QStringLiteral(
+            "INSERT INTO TMP_JOSHA_KUBUN (KBN_CD, ROSEN_CD, JOSHA_DATE, JOSHA_KILO) VALUES (?1, ?2, ?3, ?4)"));
+        constexpr auto kept = Statement::Bytes::Kept; // `bytes` and the category stay until the end
+        for (auto it = runsByCategory.cbegin(); it != runsByCategory.cend(); ++it) {
+            const QByteArray kbn = it.key().toUtf8();
+            for (const auto& [first, end] : it.value())
+                for (size_t i = first; i < end; ++i) {
+                    const Ride& ride = rides[i];
+                    StatementScope w(write);
+                    write.bindUtf8(1, kbn, kept);
+                    write.bindUtf8(2, QByteArrayView(bytes.constData() + ride.at, ride.codeSize), kept);
+                    write.bindUtf8(3, QByteArrayView(bytes.constData() + ride.at + ride.codeSize, ride.dateSize), kept);
+                    if (ride.hasKilo)
+                        write.bindDouble(4, ride.kilo);
+                    write.step();
+                }
         }
     }
     Results r(ref, category());

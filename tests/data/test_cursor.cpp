@@ -824,6 +824,53 @@ private Q_SLOTS:
             QCOMPARE(QDir(mount).entryList(QDir::Files), before);
         }
     }
+
+    // A text cut to a field's width counts characters, whether it is cut as text or in the engine's bytes, and
+    // never splits a character (U+20BB7 is two UTF-16 units and four UTF-8 bytes).
+    void cutToWidth_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<QString>("expected");
+        const QString wide = QString::fromUcs4(U"\U00020BB7");
+        QTest::newRow("shorter") << "abc" << 5 << "abc";
+        QTest::newRow("exactly") << "abc" << 3 << "abc";
+        QTest::newRow("longer") << "abcdef" << 3 << "abc";
+        QTest::newRow("kana") << "あいう" << 2 << "あい";
+        QTest::newRow("bytes fit, characters do not") << "あい" << 1 << "あ";
+        QTest::newRow("wide character kept whole") << wide + wide + u'a' << 1 << wide;
+        QTest::newRow("wide character after the cut") << u'a' + wide << 1 << "a";
+        QTest::newRow("wide characters fit") << wide + wide << 2 << wide + wide;
+        QTest::newRow("width 0") << "abc" << 0 << "";
+        QTest::newRow("empty") << "" << 3 << "";
+    }
+    void cutToWidth() {
+        QFETCH(QString, text);
+        QFETCH(int, width);
+        QFETCH(QString, expected);
+        QCOMPARE(firstCharacters(text, width), expected);
+        const QByteArray utf8 = text.toUtf8();
+        QCOMPARE(QString::fromUtf8(firstCharactersUtf8(utf8, width)), expected);
+    }
+
+    // Texts handed between statements as stored keep null apart from empty, and their bytes.
+    void textsAsStored() {
+        m_per->exec(QStringLiteral("DELETE FROM JOSHA"));
+        Statement write(*m_per, QStringLiteral("INSERT INTO JOSHA (ROSEN_CD, JOSHA_DATE, JOSHA_KUKAN, BIKO) "
+                                               "VALUES (?1, '2020-01-01 00:00:00', ?2, ?3)"));
+        const QByteArray section = QStringLiteral("東京～𠮷野").toUtf8();
+        write.bindUtf8(1, QByteArrayView("A1"), Statement::Bytes::Kept);
+        write.bindUtf8(2, section);
+        write.bindUtf8(3, QByteArrayView());
+        write.step();
+        write.reset();
+        Statement read(*m_per, QStringLiteral("SELECT ROSEN_CD, JOSHA_KUKAN, BIKO, '' FROM JOSHA"));
+        QVERIFY(read.step());
+        QCOMPARE(read.columnUtf8(0), QByteArrayView("A1"));
+        QCOMPARE(read.columnUtf8(1), QByteArrayView(section));
+        QVERIFY(read.columnUtf8(2).isNull());
+        QVERIFY(!read.columnUtf8(3).isNull() && read.columnUtf8(3).isEmpty());
+        read.reset();
+    }
 };
 
 QTEST_GUILESS_MAIN(TestCursor)

@@ -1,4 +1,7 @@
+#include "data/database.h"
 #include "data/rules.h"
+
+#include <QTemporaryDir>
 
 #include <QTest>
 
@@ -10,6 +13,9 @@ class TestRules : public QObject {
 private slots:
     void ratio_data();
     void ratio();
+    void ratioInStatements_data() { ratio_data(); }
+    void ratioInStatements();
+    void ratioInStatementsCountsEmptyAsZero();
     void isComplete_data();
     void isComplete();
     void isAbolished_data();
@@ -47,6 +53,33 @@ void TestRules::ratio() {
     QFETCH(double, riddenKilo);
     QFETCH(double, expected);
     QCOMPARE(tabi::rules::ratio(routeKilo, riddenKilo), expected);
+}
+
+namespace {
+// The ratio as a statement of a database connection works it out.
+QVariant ratioByStatement(const QVariant& routeKilo, const QVariant& riddenKilo) {
+    QTemporaryDir dir;
+    auto db = tabi::Database::openFile(dir.filePath(QStringLiteral("JJ.db")), tabi::DbKind::Personal);
+    tabi::Statement s(*db, QStringLiteral("SELECT riding_ratio(?1, ?2)"));
+    s.bind(1, routeKilo);
+    s.bind(2, riddenKilo);
+    s.step();
+    const QVariant out = s.column(0);
+    s.reset();
+    return out;
+}
+} // namespace
+
+// Statements that work out a whole list at once apply the same rule, to the last bit.
+void TestRules::ratioInStatements() {
+    QFETCH(double, routeKilo);
+    QFETCH(double, riddenKilo);
+    QCOMPARE(ratioByStatement(routeKilo, riddenKilo).toDouble(), tabi::rules::ratio(routeKilo, riddenKilo));
+}
+
+void TestRules::ratioInStatementsCountsEmptyAsZero() {
+    QCOMPARE(ratioByStatement(QVariant(), 5.0).toDouble(), 100.0);
+    QCOMPARE(ratioByStatement(10.0, QVariant()).toDouble(), 0.0);
 }
 
 // clang-format off

@@ -240,6 +240,43 @@ private Q_SLOTS:
                  name + u'(' + section.left(49));
     }
 
+    // Rides stored in any order are listed by date, then route code as the engine orders codes (bytes), and
+    // stored in that order. An empty section or operator is no value; cuts count characters.
+    void rideCopyOrderAndTexts() {
+        const QString wide = QString::fromUcs4(U"\U00020BB7");
+        const QString longName = wide.repeated(40);
+        const QString longOperator = QString(29, QChar(0x3042)) + wide + QChar(0x3044); // あ×29, then two more
+        m_ref->exec(QStringLiteral("DELETE FROM MASTER; INSERT INTO MASTER (ROSEN_CD, ROSEN_KANJI, SHOZOKU, KILO) "
+                                   "VALUES ('A1', 'N', '', 1), ('A10', '%1', '%2', 1)")
+                        .arg(longName, longOperator));
+        m_per->exec(QStringLiteral("DELETE FROM JOSHA; INSERT INTO JOSHA (ROSEN_CD, JOSHA_DATE, JOSHA_KUKAN, "
+                                   "JOSHA_KILO) VALUES "
+                                   "('B', '2020-01-01 00:00:00', 'b', 1),"
+                                   "('路1', '2020-01-01 00:00:00', NULL, 1),"
+                                   "('A10', '2020-01-01 00:00:00', '%1', 1),"
+                                   "('A1', '2020-01-02 00:00:00', '', NULL),"
+                                   "('A1', '2020-01-01 00:00:00', 'a', -1),"
+                                   "('A2', '2019-12-31 00:00:00', 'c', 1)")
+                        .arg(QString(45, QChar(0x304F)))); // く×45
+        tally::copyRidesToCheckList(m_ref, m_per);
+        QCOMPARE(list(QStringLiteral("SELECT substr(JOSHA_DATE, 1, 10), ROSEN_CD, ifnull(JOSHA_KUKAN, '-'), "
+                                     "ifnull(JOSHA_KILO, '-'), ifnull(BIKO, '-') FROM CFM_JOSHA ORDER BY rowid")),
+                 QStringLiteral("2019-12-31|A2|c|1.0|-|\n"
+                                "2020-01-01|A1|a|-1.0|乗車キロ＜０|\n"
+                                "2020-01-01|A10|%1|1.0|-|\n"
+                                "2020-01-01|B|b|1.0|-|\n"
+                                "2020-01-01|路1|-|1.0|-|\n"
+                                "2020-01-02|A1|-|-|-|\n")
+                     .arg(QString(45, QChar(0x304F))));
+        tally::completeRideCheckList(m_ref);
+        QCOMPARE(list(QStringLiteral("SELECT ROSEN_CD, ifnull(SHOZOKU, '-'), JOSHA_KUKAN, ifnull(BIKO, '-') "
+                                     "FROM CFM_JOSHA WHERE ROSEN_CD IN ('A1', 'A10') ORDER BY rowid")),
+                 QStringLiteral("A1|-|N(a)|乗車キロ＜０|\n"
+                                "A10|%1|%2|-|\n"
+                                "A1|-|N()|-|\n")
+                     .arg(longOperator.left(31), longName + u'(' + QString(39, QChar(0x304F))));
+    }
+
     void emptyTablesChangeNothing() {
         m_per->exec(QStringLiteral("DELETE FROM JOSHA"));
         tally::copyRidesToCheckList(m_ref, m_per);

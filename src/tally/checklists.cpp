@@ -2,6 +2,7 @@
 
 #include "data/error.h"
 #include "data/routenames.h"
+#include "data/rowinserter.h"
 #include "data/rules.h"
 #include "data/statements.h"
 #include "data/stepcursor.h"
@@ -194,36 +195,36 @@ void copyRidesToCheckList(const Db& ref, const Db& personal) {
         return d != 0 ? d < 0 : bytewise(codeOf(a), codeOf(b)) < 0;
     });
 
-    Statement& write = ref->cached(QStringLiteral(
-        "INSERT INTO CFM_JOSHA (JOSHA_DATE, ROSEN_CD, JOSHA_KUKAN, JOSHA_KILO, BIKO) VALUES (?1, ?2, ?3, ?4, ?5)"));
+    RowInserter write(*ref, kRideCheckList,
+                      {QStringLiteral("JOSHA_DATE"), QStringLiteral("ROSEN_CD"), QStringLiteral("JOSHA_KUKAN"),
+                       QStringLiteral("JOSHA_KILO"), QStringLiteral("BIKO")});
     Statement& listed = ref->cached(QStringLiteral("SELECT 1 FROM CFM_JOSHA WHERE JOSHA_DATE = ?1 AND ROSEN_CD = ?2"));
     const bool mayCollide = ref->scalar(QStringLiteral("SELECT EXISTS (SELECT 1 FROM CFM_JOSHA)")).toBool();
     const int sectionWidth = fieldWidth(kRideCheckList, QStringLiteral("JOSHA_KUKAN"));
     const QByteArray negative = QString::fromUtf16(kNegativeRideRemark).toUtf8();
-    constexpr auto kept = Statement::Bytes::Kept; // `bytes` stays until the end
     for (const Ride& ride : rides) {
         const QByteArrayView date = dateOf(ride), code = codeOf(ride);
         if (mayCollide) {
             StatementScope l(listed);
-            listed.bindUtf8(1, date, kept);
-            listed.bindUtf8(2, code, kept);
+            listed.bindUtf8(1, date, Statement::Bytes::Kept);
+            listed.bindUtf8(2, code, Statement::Bytes::Kept);
             if (listed.step())
                 alreadyListed(QStringLiteral("乗車年月日 %1・路線番号 %2 の乗車")
                                   .arg(rules::dateText(QString::fromUtf8(date)), QString::fromUtf8(code)));
         }
-        StatementScope w(write);
-        write.bindUtf8(1, date, kept);
-        write.bindUtf8(2, code, kept);
+        write.text(date);
+        write.text(code);
         // An empty section is stored as no section, as a field left empty is.
         const QByteArrayView section = firstCharactersUtf8(sectionOf(ride), sectionWidth);
-        write.bindUtf8(3, section.isEmpty() ? QByteArrayView() : section, kept);
-        if (ride.hasKilo) {
-            write.bindDouble(4, ride.kilo);
-            if (ride.kilo < 0)
-                write.bindUtf8(5, negative, kept);
-        }
-        write.step();
+        write.text(section.isEmpty() ? QByteArrayView() : section);
+        if (ride.hasKilo)
+            write.real(ride.kilo);
+        else
+            write.null();
+        write.text(ride.hasKilo && ride.kilo < 0 ? QByteArrayView(negative) : QByteArrayView());
+        write.endRow();
     }
+    write.finish();
     tx.commit();
 }
 

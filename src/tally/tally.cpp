@@ -2,6 +2,7 @@
 
 #include "data/cursor.h"
 #include "data/error.h"
+#include "data/rowinserter.h"
 #include "data/rules.h"
 #include "data/statements.h"
 #include "data/stepcursor.h"
@@ -385,23 +386,27 @@ void riddenKiloByCategory(const Db& ref, const Db& personal) {
                 runs->back().second = rides.size();
             }
         }
-        Statement& write = ref->cached(QStringLiteral(
-            "INSERT INTO TMP_JOSHA_KUBUN (KBN_CD, ROSEN_CD, JOSHA_DATE, JOSHA_KILO) VALUES (?1, ?2, ?3, ?4)"));
-        constexpr auto kept = Statement::Bytes::Kept; // `bytes` and the category stay until the end
+        RowInserter write(*ref, QStringLiteral("TMP_JOSHA_KUBUN"),
+                          {QStringLiteral("KBN_CD"), QStringLiteral("ROSEN_CD"), QStringLiteral("JOSHA_DATE"),
+                           QStringLiteral("JOSHA_KILO")});
+        std::vector<QByteArray> kbnCodes; // each stays until the rows are written
+        kbnCodes.reserve(size_t(runsByCategory.size()));
         for (auto it = runsByCategory.cbegin(); it != runsByCategory.cend(); ++it) {
-            const QByteArray kbn = it.key().toUtf8();
+            kbnCodes.push_back(it.key().toUtf8());
             for (const auto& [first, end] : it.value())
                 for (size_t i = first; i < end; ++i) {
                     const Ride& ride = rides[i];
-                    StatementScope w(write);
-                    write.bindUtf8(1, kbn, kept);
-                    write.bindUtf8(2, QByteArrayView(bytes.constData() + ride.at, ride.codeSize), kept);
-                    write.bindUtf8(3, QByteArrayView(bytes.constData() + ride.at + ride.codeSize, ride.dateSize), kept);
+                    write.text(kbnCodes.back());
+                    write.text(QByteArrayView(bytes.constData() + ride.at, ride.codeSize));
+                    write.text(QByteArrayView(bytes.constData() + ride.at + ride.codeSize, ride.dateSize));
                     if (ride.hasKilo)
-                        write.bindDouble(4, ride.kilo);
-                    write.step();
+                        write.real(ride.kilo);
+                    else
+                        write.null();
+                    write.endRow();
                 }
         }
+        write.finish();
     }
     Results r(ref, category());
     sumRides(ref, category(), r);

@@ -249,15 +249,43 @@ void completeRideCheckList(const Db& ref) {
     const QByteArray noOperator = QStringLiteral("■■■■■■■■").toUtf8();
     const QByteArray noName = QStringLiteral("■■■■").toUtf8();
     const QByteArray noRoute = QString::fromUtf16(kNoRouteRemark).toUtf8();
-    // Rows are visited in their stored order; each row's new values follow from the row itself alone.
+    // Rows are visited in their stored order; each row's new values follow from the row itself alone. They are
+    // written several rows per statement (the engine's start and end of a statement then come once per batch), a
+    // route found keeping the row's remark.
+    constexpr int kRowsPerStatement = 64;
+    auto updateOf = [](int rows) {
+        QStringList values;
+        for (int i = 0; i < rows; ++i)
+            values << QStringLiteral("(?, ?, ?, ?)");
+        return QStringLiteral("UPDATE CFM_JOSHA SET SHOZOKU = v.column2, JOSHA_KUKAN = v.column3, "
+                              "BIKO = ifnull(v.column4, CFM_JOSHA.BIKO) FROM (VALUES %1) AS v "
+                              "WHERE CFM_JOSHA.rowid = v.column1")
+            .arg(values.join(QStringLiteral(", ")));
+    };
+    Statement& batch = ref->cached(updateOf(kRowsPerStatement));
+    Statement& single = ref->cached(updateOf(1));
+    struct Row {
+        qint64 rowid = 0;
+        QByteArrayView operatorName, remark; // no data: none / the row's own remark
+        QByteArray section;                  // kept from batch to batch, so that its room is reused
+    };
+    std::vector<Row> waiting(kRowsPerStatement);
+    int count = 0;
+    auto write = [&](Statement& s, int first, int rows) {
+        StatementScope scope(s);
+        for (int i = 0; i < rows; ++i) {
+            const Row& r = waiting[size_t(first + i)];
+            const int p = 1 + 4 * (&s == &batch ? i : 0);
+            s.bindInt(p, r.rowid);
+            s.bindUtf8(p + 1, r.operatorName, Statement::Bytes::Kept);
+            s.bindUtf8(p + 2, firstCharactersUtf8(r.section, sectionWidth), Statement::Bytes::Kept);
+            s.bindUtf8(p + 3, r.remark, Statement::Bytes::Kept);
+        }
+        s.step();
+    };
     Statement& list = ref->cached(QStringLiteral("SELECT rowid, ROSEN_CD, JOSHA_KUKAN FROM CFM_JOSHA"));
-    Statement& found =
-        ref->cached(QStringLiteral("UPDATE CFM_JOSHA SET SHOZOKU = ?1, JOSHA_KUKAN = ?2 WHERE rowid = ?3"));
-    Statement& missing =
-        ref->cached(QStringLiteral("UPDATE CFM_JOSHA SET SHOZOKU = ?1, JOSHA_KUKAN = ?2, BIKO = ?4 WHERE rowid = ?3"));
     QByteArray code;
     const Route* route = nullptr;
-    QByteArray section;
     StatementScope scope(list);
     while (list.step()) {
         const QByteArrayView c = list.columnUtf8(1);
@@ -266,23 +294,24 @@ void completeRideCheckList(const Db& ref) {
             const auto at = routes.constFind(code);
             route = at == routes.cend() ? nullptr : &*at;
         }
-        section.clear();
-        section += route ? route->name : noName;
-        section += '(';
-        section += list.columnUtf8(2);
-        section += ')';
-        Statement& write = route ? found : missing;
-        StatementScope w(write);
-        if (route)
-            write.bindUtf8(1, route->operatorName.isEmpty() ? QByteArrayView() : QByteArrayView(route->operatorName));
-        else
-            write.bindUtf8(1, noOperator);
-        write.bindUtf8(2, firstCharactersUtf8(section, sectionWidth));
-        write.bindInt(3, list.columnInt(0));
-        if (!route)
-            write.bindUtf8(4, noRoute);
-        write.step();
+        Row& r = waiting[size_t(count++)];
+        r.rowid = list.columnInt(0);
+        r.operatorName = !route                          ? QByteArrayView(noOperator)
+                         : route->operatorName.isEmpty() ? QByteArrayView()
+                                                         : QByteArrayView(route->operatorName);
+        r.remark = route ? QByteArrayView() : QByteArrayView(noRoute);
+        r.section.clear();
+        r.section += route ? route->name : noName;
+        r.section += '(';
+        r.section += list.columnUtf8(2);
+        r.section += ')';
+        if (count == kRowsPerStatement) {
+            write(batch, 0, kRowsPerStatement);
+            count = 0;
+        }
     }
+    for (int i = 0; i < count; ++i)
+        write(single, i, 1);
     tx.commit();
 }
 

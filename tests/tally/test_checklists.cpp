@@ -277,6 +277,36 @@ private Q_SLOTS:
                      .arg(longOperator.left(31), longName + u'(' + QString(39, QChar(0x304F))));
     }
 
+    // Many rows, more than one batch of writes and a rest: every row gets its own values, a found route keeps the
+    // row's remark.
+    void manyRidesAllCompleted() {
+        QStringList values, expected;
+        for (int i = 0; i < 150; ++i) {
+            const bool found = i % 3 != 0, negative = i % 5 == 0;
+            const QString code =
+                found ? QStringLiteral("A00001") : QStringLiteral("ZZZ%1").arg(i, 3, 10, QLatin1Char('0'));
+            const QString day = QDate(2020, 1, 1).addDays(i).toString(QStringLiteral("yyyy-MM-dd"));
+            values << QStringLiteral("('%1', '%2 00:00:00', 's%3', %4)").arg(code, day).arg(i).arg(negative ? -1 : 1);
+            expected << QStringList{day, found ? QStringLiteral("Op1") : QStringLiteral("■■■■■■■■"),
+                                    (found ? QStringLiteral("L1") : QStringLiteral("■■■■")) +
+                                        QStringLiteral("(s%1)").arg(i),
+                                    !found     ? QString::fromUtf16(tally::kNoRouteRemark)
+                                    : negative ? QString::fromUtf16(tally::kNegativeRideRemark)
+                                               : QStringLiteral("-")}
+                                .join(QLatin1Char('|')) +
+                            QLatin1Char('|');
+        }
+        m_per->exec(QStringLiteral("DELETE FROM JOSHA; INSERT INTO JOSHA (ROSEN_CD, JOSHA_DATE, JOSHA_KUKAN, "
+                                   "JOSHA_KILO) VALUES ") +
+                    values.join(QLatin1Char(',')));
+        tally::copyRidesToCheckList(m_ref, m_per);
+        tally::completeRideCheckList(m_ref);
+        QCOMPARE(list(QStringLiteral("SELECT substr(JOSHA_DATE, 1, 10), SHOZOKU, JOSHA_KUKAN, ifnull(BIKO, '-') "
+                                     "FROM CFM_JOSHA ORDER BY JOSHA_DATE"))
+                     .split(QLatin1Char('\n'), Qt::SkipEmptyParts),
+                 expected);
+    }
+
     void emptyTablesChangeNothing() {
         m_per->exec(QStringLiteral("DELETE FROM JOSHA"));
         tally::copyRidesToCheckList(m_ref, m_per);

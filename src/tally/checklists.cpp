@@ -1,8 +1,9 @@
 #include "tally/checklists.h"
 
+#include "data/batchwriter.h"
 #include "data/error.h"
 #include "data/routenames.h"
-#include "data/rowinserter.h"
+#include "data/rowblock.h"
 #include "data/rules.h"
 #include "data/statements.h"
 #include "data/stepcursor.h"
@@ -153,57 +154,40 @@ int fieldWidth(const QString& table, const QString& field) {
 void copyRidesToCheckList(const Db& ref, const Db& personal) {
     Transaction tx(*ref);
     // The rides are read as they are stored (one pass through the table, instead of a look-up per ride through
-    // the index) into one block of bytes, then put in the list's own order: date, then route code, bytes compared
-    // as the engine compares them. Appended in that order, the rows go to the end of the list's index and are
-    // stored in that order, so that the later steps touch each stored page once instead of jumping about a large
-    // list. Texts go from one statement to the other as stored, without being decoded.
-    struct Ride {
-        qsizetype at;                        // date, code and section in `bytes`, one after the other
-        int dateSize, codeSize, sectionSize; // sectionSize -1: no section
-        double kilo;
-        bool hasKilo;
+    // the index), then put in the list's own order: date, then route code, bytes compared as the engine compares
+    // them. Appended in that order, the rows go to the end of the list's index and are stored in that order, so
+    // that the later steps touch each stored page once instead of jumping about a large list. Texts go from one
+    // statement to the other as stored, without being decoded.
+    enum { Date, Code, Section, Kilo };
+    const RowBlock rides(
+        personal->cached(QStringLiteral("SELECT JOSHA_DATE, ROSEN_CD, JOSHA_KUKAN, JOSHA_KILO FROM JOSHA")),
+        personal->scalar(QStringLiteral("SELECT count(*) FROM JOSHA")).toLongLong());
+    // The sort keys beside each row's number, so that comparing two rides reads no more than the keys.
+    struct Key {
+        std::string_view date, code;
+        qsizetype row;
     };
-    QByteArray bytes;
-    std::vector<Ride> rides;
-    {
-        // Room for every ride at once (a ride's texts take some 30 bytes): growing by steps would copy it all again.
-        const qint64 count = personal->scalar(QStringLiteral("SELECT count(*) FROM JOSHA")).toLongLong();
-        rides.reserve(size_t(count));
-        bytes.reserve(qsizetype(count) * 40);
-        Statement& read =
-            personal->cached(QStringLiteral("SELECT JOSHA_DATE, ROSEN_CD, JOSHA_KUKAN, JOSHA_KILO FROM JOSHA"));
-        StatementScope scope(read);
-        while (read.step()) {
-            const QByteArrayView date = read.columnUtf8(0), code = read.columnUtf8(1), section = read.columnUtf8(2);
-            rides.push_back({bytes.size(), int(date.size()), int(code.size()),
-                             section.data() ? int(section.size()) : -1, read.columnDouble(3), !read.columnIsNull(3)});
-            bytes.append(date).append(code).append(section);
-        }
-    }
-    const char* base = bytes.constData();
-    auto dateOf = [&](const Ride& r) { return QByteArrayView(base + r.at, r.dateSize); };
-    auto codeOf = [&](const Ride& r) { return QByteArrayView(base + r.at + r.dateSize, r.codeSize); };
-    auto sectionOf = [&](const Ride& r) {
-        return r.sectionSize < 0 ? QByteArrayView()
-                                 : QByteArrayView(base + r.at + r.dateSize + r.codeSize, r.sectionSize);
-    };
-    auto bytewise = [](QByteArrayView a, QByteArrayView b) {
-        return std::string_view(a.data(), size_t(a.size())).compare(std::string_view(b.data(), size_t(b.size())));
-    };
-    std::sort(rides.begin(), rides.end(), [&](const Ride& a, const Ride& b) {
-        const int d = bytewise(dateOf(a), dateOf(b));
-        return d != 0 ? d < 0 : bytewise(codeOf(a), codeOf(b)) < 0;
+    std::vector<Key> order;
+    order.reserve(size_t(rides.size()));
+    auto view = [](QByteArrayView t) { return std::string_view(t.data(), size_t(t.size())); };
+    for (qsizetype r = 0; r < rides.size(); ++r)
+        order.push_back({view(rides.text(r, Date)), view(rides.text(r, Code)), r});
+    std::sort(order.begin(), order.end(), [](const Key& a, const Key& b) {
+        const int d = a.date.compare(b.date);
+        return d != 0 ? d < 0 : a.code < b.code;
     });
 
-    RowInserter write(*ref, kRideCheckList,
-                      {QStringLiteral("JOSHA_DATE"), QStringLiteral("ROSEN_CD"), QStringLiteral("JOSHA_KUKAN"),
-                       QStringLiteral("JOSHA_KILO"), QStringLiteral("BIKO")});
+    BatchWriter write =
+        BatchWriter::insertInto(*ref, kRideCheckList,
+                                {QStringLiteral("JOSHA_DATE"), QStringLiteral("ROSEN_CD"),
+                                 QStringLiteral("JOSHA_KUKAN"), QStringLiteral("JOSHA_KILO"), QStringLiteral("BIKO")});
     Statement& listed = ref->cached(QStringLiteral("SELECT 1 FROM CFM_JOSHA WHERE JOSHA_DATE = ?1 AND ROSEN_CD = ?2"));
     const bool mayCollide = ref->scalar(QStringLiteral("SELECT EXISTS (SELECT 1 FROM CFM_JOSHA)")).toBool();
     const int sectionWidth = fieldWidth(kRideCheckList, QStringLiteral("JOSHA_KUKAN"));
     const QByteArray negative = QString::fromUtf16(kNegativeRideRemark).toUtf8();
-    for (const Ride& ride : rides) {
-        const QByteArrayView date = dateOf(ride), code = codeOf(ride);
+    for (const Key& key : order) {
+        const qsizetype r = key.row;
+        const QByteArrayView date = rides.text(r, Date), code = rides.text(r, Code);
         if (mayCollide) {
             StatementScope l(listed);
             listed.bindUtf8(1, date, Statement::Bytes::Kept);
@@ -215,13 +199,13 @@ void copyRidesToCheckList(const Db& ref, const Db& personal) {
         write.text(date);
         write.text(code);
         // An empty section is stored as no section, as a field left empty is.
-        const QByteArrayView section = firstCharactersUtf8(sectionOf(ride), sectionWidth);
+        const QByteArrayView section = firstCharactersUtf8(rides.text(r, Section), sectionWidth);
         write.text(section.isEmpty() ? QByteArrayView() : section);
-        if (ride.hasKilo)
-            write.real(ride.kilo);
-        else
+        if (rides.isNull(r, Kilo))
             write.null();
-        write.text(ride.hasKilo && ride.kilo < 0 ? QByteArrayView(negative) : QByteArrayView());
+        else
+            write.real(rides.real(r, Kilo));
+        write.text(rides.real(r, Kilo) < 0 ? QByteArrayView(negative) : QByteArrayView());
         write.endRow();
     }
     write.finish();
@@ -250,42 +234,15 @@ void completeRideCheckList(const Db& ref) {
     const QByteArray noName = QStringLiteral("■■■■").toUtf8();
     const QByteArray noRoute = QString::fromUtf16(kNoRouteRemark).toUtf8();
     // Rows are visited in their stored order; each row's new values follow from the row itself alone. They are
-    // written several rows per statement (the engine's start and end of a statement then come once per batch), a
-    // route found keeping the row's remark.
-    constexpr int kRowsPerStatement = 64;
-    auto updateOf = [](int rows) {
-        QStringList values;
-        for (int i = 0; i < rows; ++i)
-            values << QStringLiteral("(?, ?, ?, ?)");
-        return QStringLiteral("UPDATE CFM_JOSHA SET SHOZOKU = v.column2, JOSHA_KUKAN = v.column3, "
-                              "BIKO = ifnull(v.column4, CFM_JOSHA.BIKO) FROM (VALUES %1) AS v "
-                              "WHERE CFM_JOSHA.rowid = v.column1")
-            .arg(values.join(QStringLiteral(", ")));
-    };
-    Statement& batch = ref->cached(updateOf(kRowsPerStatement));
-    Statement& single = ref->cached(updateOf(1));
-    struct Row {
-        qint64 rowid = 0;
-        QByteArrayView operatorName, remark; // no data: none / the row's own remark
-        QByteArray section;                  // kept from batch to batch, so that its room is reused
-    };
-    std::vector<Row> waiting(kRowsPerStatement);
-    int count = 0;
-    auto write = [&](Statement& s, int first, int rows) {
-        StatementScope scope(s);
-        for (int i = 0; i < rows; ++i) {
-            const Row& r = waiting[size_t(first + i)];
-            const int p = 1 + 4 * (&s == &batch ? i : 0);
-            s.bindInt(p, r.rowid);
-            s.bindUtf8(p + 1, r.operatorName, Statement::Bytes::Kept);
-            s.bindUtf8(p + 2, firstCharactersUtf8(r.section, sectionWidth), Statement::Bytes::Kept);
-            s.bindUtf8(p + 3, r.remark, Statement::Bytes::Kept);
-        }
-        s.step();
-    };
+    // written several rows per statement, a route found keeping the row's remark.
+    BatchWriter write(*ref,
+                      QStringLiteral("UPDATE CFM_JOSHA SET SHOZOKU = v.column2, JOSHA_KUKAN = v.column3, "
+                                     "BIKO = ifnull(v.column4, CFM_JOSHA.BIKO) FROM (VALUES "),
+                      QStringLiteral("(?, ?, ?, ?)"), QStringLiteral(") AS v WHERE CFM_JOSHA.rowid = v.column1"));
     Statement& list = ref->cached(QStringLiteral("SELECT rowid, ROSEN_CD, JOSHA_KUKAN FROM CFM_JOSHA"));
     QByteArray code;
     const Route* route = nullptr;
+    QByteArray section;
     StatementScope scope(list);
     while (list.step()) {
         const QByteArrayView c = list.columnUtf8(1);
@@ -294,24 +251,21 @@ void completeRideCheckList(const Db& ref) {
             const auto at = routes.constFind(code);
             route = at == routes.cend() ? nullptr : &*at;
         }
-        Row& r = waiting[size_t(count++)];
-        r.rowid = list.columnInt(0);
-        r.operatorName = !route                          ? QByteArrayView(noOperator)
-                         : route->operatorName.isEmpty() ? QByteArrayView()
-                                                         : QByteArrayView(route->operatorName);
-        r.remark = route ? QByteArrayView() : QByteArrayView(noRoute);
-        r.section.clear();
-        r.section += route ? route->name : noName;
-        r.section += '(';
-        r.section += list.columnUtf8(2);
-        r.section += ')';
-        if (count == kRowsPerStatement) {
-            write(batch, 0, kRowsPerStatement);
-            count = 0;
-        }
+        section.clear();
+        section += route ? route->name : noName;
+        section += '(';
+        section += list.columnUtf8(2);
+        section += ')';
+        write.integer(list.columnInt(0));
+        if (route)
+            write.text(route->operatorName.isEmpty() ? QByteArrayView() : QByteArrayView(route->operatorName));
+        else
+            write.text(noOperator);
+        write.copy(firstCharactersUtf8(section, sectionWidth));
+        write.text(route ? QByteArrayView() : QByteArrayView(noRoute));
+        write.endRow();
     }
-    for (int i = 0; i < count; ++i)
-        write(single, i, 1);
+    write.finish();
     tx.commit();
 }
 

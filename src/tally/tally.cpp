@@ -1,8 +1,9 @@
 #include "tally.h"
 
+#include "data/batchwriter.h"
 #include "data/cursor.h"
 #include "data/error.h"
-#include "data/rowinserter.h"
+#include "data/rowblock.h"
 #include "data/rules.h"
 #include "data/statements.h"
 #include "data/stepcursor.h"
@@ -351,58 +352,37 @@ void riddenKiloByCategory(const Db& ref, const Db& personal) {
         // category by category: the tagged table is stored in the order the later steps read it by category,
         // and the rides of one category keep the ride order among themselves, so every sum adds the same values
         // in the same order as before. The rides are read in route order from an index that holds every field
-        // needed, into one block of bytes; all rides of a route share its category, so a category is a list of
-        // runs of rides, one per route. Texts go from one statement to the other as stored.
-        struct Ride {
-            qsizetype at; // code, then date, in `bytes`
-            int codeSize, dateSize;
-            double kilo;
-            bool hasKilo;
-        };
-        QByteArray bytes;
-        std::vector<Ride> rides;
-        QMap<QString, std::vector<std::pair<size_t, size_t>>> runsByCategory; // [first, end) in `rides`
-        {
-            const qint64 count = personal->scalar(QStringLiteral("SELECT count(*) FROM JOSHA")).toLongLong();
-            rides.reserve(size_t(count));
-            bytes.reserve(qsizetype(count) * 28); // a code and a date
-            Statement& read = personal->cached(
-                QStringLiteral("SELECT ROSEN_CD, JOSHA_DATE, JOSHA_KILO FROM JOSHA ORDER BY ROSEN_CD, JOSHA_DATE"));
-            StatementScope scope(read);
-            const QString untagged = QStringLiteral("00");
-            QByteArray lastCode;
-            std::vector<std::pair<size_t, size_t>>* runs = nullptr;
-            while (read.step()) {
-                const QByteArrayView code = read.columnUtf8(0), date = read.columnUtf8(1);
-                if (!runs || code != lastCode) {
-                    lastCode = code.toByteArray();
-                    const auto k = categoryOf.constFind(QString::fromUtf8(lastCode));
-                    runs = &runsByCategory[k == categoryOf.cend() ? untagged : *k];
-                    runs->push_back({rides.size(), rides.size()});
-                }
-                rides.push_back(
-                    {bytes.size(), int(code.size()), int(date.size()), read.columnDouble(2), !read.columnIsNull(2)});
-                bytes.append(code).append(date);
-                runs->back().second = rides.size();
+        // needed; all rides of a route share its category, so a category is a list of runs of rides, one per
+        // route. Texts go from one statement to the other as stored.
+        enum { Code, Date, Kilo };
+        const RowBlock rides(personal->cached(QStringLiteral(
+                                 "SELECT ROSEN_CD, JOSHA_DATE, JOSHA_KILO FROM JOSHA ORDER BY ROSEN_CD, JOSHA_DATE")),
+                             personal->scalar(QStringLiteral("SELECT count(*) FROM JOSHA")).toLongLong());
+        QMap<QString, std::vector<std::pair<qsizetype, qsizetype>>> runsByCategory; // [first, end) of rides
+        const QString untagged = QStringLiteral("00");
+        std::vector<std::pair<qsizetype, qsizetype>>* runs = nullptr; // the category of the route being read
+        for (qsizetype i = 0; i < rides.size(); ++i) {
+            if (!runs || rides.text(i, Code) != rides.text(i - 1, Code)) {
+                const auto k = categoryOf.constFind(QString::fromUtf8(rides.text(i, Code)));
+                runs = &runsByCategory[k == categoryOf.cend() ? untagged : *k];
+                runs->push_back({i, i});
             }
+            runs->back().second = i + 1;
         }
-        RowInserter write(*ref, QStringLiteral("TMP_JOSHA_KUBUN"),
-                          {QStringLiteral("KBN_CD"), QStringLiteral("ROSEN_CD"), QStringLiteral("JOSHA_DATE"),
-                           QStringLiteral("JOSHA_KILO")});
-        std::vector<QByteArray> kbnCodes; // each stays until the rows are written
-        kbnCodes.reserve(size_t(runsByCategory.size()));
+        BatchWriter write = BatchWriter::insertInto(*ref, QStringLiteral("TMP_JOSHA_KUBUN"),
+                                                    {QStringLiteral("KBN_CD"), QStringLiteral("ROSEN_CD"),
+                                                     QStringLiteral("JOSHA_DATE"), QStringLiteral("JOSHA_KILO")});
         for (auto it = runsByCategory.cbegin(); it != runsByCategory.cend(); ++it) {
-            kbnCodes.push_back(it.key().toUtf8());
+            const QByteArray kbn = it.key().toUtf8();
             for (const auto& [first, end] : it.value())
-                for (size_t i = first; i < end; ++i) {
-                    const Ride& ride = rides[i];
-                    write.text(kbnCodes.back());
-                    write.text(QByteArrayView(bytes.constData() + ride.at, ride.codeSize));
-                    write.text(QByteArrayView(bytes.constData() + ride.at + ride.codeSize, ride.dateSize));
-                    if (ride.hasKilo)
-                        write.real(ride.kilo);
-                    else
+                for (qsizetype i = first; i < end; ++i) {
+                    write.copy(kbn);
+                    write.text(rides.text(i, Code));
+                    write.text(rides.text(i, Date));
+                    if (rides.isNull(i, Kilo))
                         write.null();
+                    else
+                        write.real(rides.real(i, Kilo));
                     write.endRow();
                 }
         }

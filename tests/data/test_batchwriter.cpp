@@ -1,5 +1,5 @@
+#include "data/batchwriter.h"
 #include "data/error.h"
-#include "data/rowinserter.h"
 #include "support/errorof.h"
 #include "support/tempdatabases.h"
 
@@ -7,7 +7,7 @@
 
 using namespace tabi;
 
-class TestRowInserter : public QObject, public test::TempDatabases {
+class TestBatchWriter : public QObject, public test::TempDatabases {
     Q_OBJECT
 
     QString rides() {
@@ -46,10 +46,10 @@ private Q_SLOTS:
                             .arg(i % 3 ? QStringLiteral("1.5") : QStringLiteral("-"));
         }
         const QByteArray section = QStringLiteral("区間").toUtf8();
-        RowInserter write(*m_per, QStringLiteral("JOSHA"),
-                          {QStringLiteral("ROSEN_CD"), QStringLiteral("JOSHA_DATE"), QStringLiteral("JOSHA_KUKAN"),
-                           QStringLiteral("JOSHA_KILO")},
-                          perStatement);
+        BatchWriter write = BatchWriter::insertInto(*m_per, QStringLiteral("JOSHA"),
+                                                    {QStringLiteral("ROSEN_CD"), QStringLiteral("JOSHA_DATE"),
+                                                     QStringLiteral("JOSHA_KUKAN"), QStringLiteral("JOSHA_KILO")},
+                                                    perStatement);
         for (int i = 0; i < rows; ++i) {
             write.text(codes[i]);
             write.text(dates[i]);
@@ -63,13 +63,45 @@ private Q_SLOTS:
         QCOMPARE(rides(), expected);
     }
 
+    // Copied texts stay as they were handed over while the caller's buffer changes, from batch to batch; the same
+    // writer form updates rows joined to the VALUES list by their rowid.
+    void copiedTextsAndUpdates() {
+        QByteArray buffer;
+        {
+            BatchWriter write = BatchWriter::insertInto(
+                *m_per, QStringLiteral("JOSHA"),
+                {QStringLiteral("ROSEN_CD"), QStringLiteral("JOSHA_DATE"), QStringLiteral("JOSHA_KUKAN")}, 2);
+            for (int i = 1; i <= 5; ++i) {
+                buffer = QByteArray::number(i);
+                write.copy(buffer);
+                write.text("2020-01-01 00:00:00");
+                buffer = QStringLiteral("区間%1").arg(i).toUtf8();
+                write.copy(buffer);
+                buffer.fill('x');
+                write.endRow();
+            }
+            write.finish();
+        }
+        QCOMPARE(rides(), QStringLiteral("1|区間1|-|\n2|区間2|-|\n3|区間3|-|\n4|区間4|-|\n5|区間5|-|\n"));
+        BatchWriter update(*m_per, QStringLiteral("UPDATE JOSHA SET JOSHA_KILO = v.column2 FROM (VALUES "),
+                           QStringLiteral("(?, ?)"), QStringLiteral(") AS v WHERE JOSHA.rowid = v.column1"), 2);
+        for (qint64 rowid = 1; rowid <= 3; ++rowid) {
+            update.integer(rowid);
+            update.real(rowid * 1.5);
+            update.endRow();
+        }
+        update.finish();
+        QCOMPARE(rides(), QStringLiteral("1|区間1|1.5|\n2|区間2|3.0|\n3|区間3|4.5|\n4|区間4|-|\n5|区間5|-|\n"));
+    }
+
     // A row the table refuses is named like any other write, and the transaction keeps none of the rows.
     void refusedRowNamesTheField() {
         const QByteArray tooLong(51, 'x');
         {
             Transaction tx(*m_per);
-            RowInserter write(*m_per, QStringLiteral("JOSHA"),
-                              {QStringLiteral("ROSEN_CD"), QStringLiteral("JOSHA_DATE"), QStringLiteral("BIKO")}, 2);
+            BatchWriter write = BatchWriter::insertInto(
+                *m_per, QStringLiteral("JOSHA"),
+                {QStringLiteral("ROSEN_CD"), QStringLiteral("JOSHA_DATE"), QStringLiteral("BIKO")}, 2);
             const QString message = test::errorOf([&] {
                 for (const QByteArray& remark : {QByteArray("ok"), tooLong}) {
                     write.text(remark == tooLong ? "B" : "A");
@@ -92,5 +124,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestRowInserter)
-#include "test_rowinserter.moc"
+QTEST_GUILESS_MAIN(TestBatchWriter)
+#include "test_batchwriter.moc"

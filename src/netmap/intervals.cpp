@@ -53,11 +53,17 @@ void IntervalSet::subtract(double from, double to) {
     m_parts = std::move(out);
 }
 
-double IntervalSet::measure() const {
+namespace {
+double lengthOf(const QVector<IntervalSet::Part>& parts) {
     double sum = 0;
-    for (const Part& p : m_parts)
+    for (const IntervalSet::Part& p : parts)
         sum += p.to - p.from;
     return sum;
+}
+} // namespace
+
+double IntervalSet::measure() const {
+    return lengthOf(m_parts);
 }
 
 QVector<IntervalSet::Part> IntervalSet::partsWithin(double from, double to) const {
@@ -73,10 +79,7 @@ QVector<IntervalSet::Part> IntervalSet::partsWithin(double from, double to) cons
 }
 
 double IntervalSet::measureWithin(double from, double to) const {
-    double sum = 0;
-    for (const Part& p : partsWithin(from, to))
-        sum += p.to - p.from;
-    return sum;
+    return lengthOf(partsWithin(from, to));
 }
 
 QVector<IntervalSet::Part> IntervalSet::gapsWithin(double from, double to) const {

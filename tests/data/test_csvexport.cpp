@@ -1,23 +1,14 @@
 #include "data/csvexport.h"
 #include "data/cursor.h"
 #include "support/errorof.h"
+#include "support/files.h"
 #include "support/tempdatabases.h"
 
 #include <QFile>
 #include <QtTest>
 
 using namespace tabi;
-
-namespace {
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return "<missing>";
-    return f.readAll();
-}
-
-} // namespace
+using tabi::test::readAll;
 
 // The bytes of the list files: number and date forms, quoting, encoding, line ends, and a failed write.
 class TestCsvExport : public QObject, public test::TempDatabases {

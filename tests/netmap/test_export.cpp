@@ -1,5 +1,6 @@
 #include "data/textcodec.h"
 #include "netmap/exportmap.h"
+#include "support/files.h"
 #include "support/tempdatabases.h"
 
 #include <QFile>
@@ -7,18 +8,8 @@
 #include <QtTest>
 
 using namespace tabi;
+using tabi::test::readAll;
 using namespace tabi::netmap;
-
-namespace {
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return "<missing>";
-    return f.readAll();
-}
-
-} // namespace
 
 // The network and rides as stored, and the two files made from them.
 class TestExport : public QObject, public test::TempDatabases {

@@ -5,6 +5,7 @@
 #include "photos/tfiles.h"
 #include "support/dialogseam.h"
 #include "support/errorof.h"
+#include "support/files.h"
 #include "support/photofiles.h"
 #include "ui/dbgrid.h"
 #include "ui/screens.h"
@@ -22,14 +23,10 @@
 #include <unistd.h>
 
 using namespace tabi;
+using tabi::test::readAll;
 using namespace tabi::photos;
 
 namespace {
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
 
 // Should a scan ever block opening the FIFO, this opens and closes its other end after a while, so that the test
 // fails on the row that appears instead of hanging.

@@ -2,6 +2,7 @@
 #include "data/textcodec.h"
 #include "support/dialogseam.h"
 #include "support/errorof.h"
+#include "support/files.h"
 #include "support/tempdatabases.h"
 #include "tally/checklists.h"
 #include "tally/checkscreens.h"
@@ -22,6 +23,7 @@
 #include <QtTest>
 
 using namespace tabi;
+using tabi::test::readAll;
 
 namespace {
 
@@ -71,11 +73,6 @@ QStringList columnTitles(ui::DBGrid* grid) {
     for (int c = 0; c < grid->model()->columnCount(); ++c)
         titles << grid->model()->headerData(c, Qt::Horizontal).toString();
     return titles;
-}
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
 void click(QWidget* screen, std::initializer_list<const char*> names) {

@@ -151,10 +151,11 @@ public:
         MasterRow final = want;
         NetRow last;
         if (!existed) {
-            Statement ins(m_db,
-                          QStringLiteral("INSERT INTO MASTER (ROSEN_CD, ROSEN_KANJI, ROSEN_KANA, KBN_CD, SHOZOKU, "
-                                         "KITEN, SHUTEN, KILO, HAISHI_DATE, PHOTO) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, "
-                                         "?8, ?9, 'なし')"));
+            Statement& ins = m_db.cached(
+                QStringLiteral("INSERT INTO MASTER (ROSEN_CD, ROSEN_KANJI, ROSEN_KANA, KBN_CD, SHOZOKU, "
+                               "KITEN, SHUTEN, KILO, HAISHI_DATE, PHOTO) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, "
+                               "?8, ?9, 'なし')"));
+            StatementScope insScope(ins);
             ins.bindText(1, code);
             ins.bind(2, want.kanji);
             ins.bind(3, textOrNull(want.kana));
@@ -212,9 +213,10 @@ public:
                            .arg(want.kilo, 0, 'f', 1));
             }
             if (!sets.isEmpty()) {
-                Statement up(m_db, QStringLiteral("UPDATE MASTER SET %1 WHERE ROSEN_CD = ?%2")
-                                       .arg(sets.join(QStringLiteral(", ")))
-                                       .arg(values.size() + 1));
+                Statement& up = m_db.cached(QStringLiteral("UPDATE MASTER SET %1 WHERE ROSEN_CD = ?%2")
+                                                .arg(sets.join(QStringLiteral(", ")))
+                                                .arg(values.size() + 1));
+                StatementScope upScope(up);
                 for (int i = 0; i < values.size(); ++i)
                     up.bind(i + 1, values[i]);
                 up.bindText(values.size() + 1, code);
@@ -243,14 +245,16 @@ public:
                                 !sameKm(net->kilo, last.kilo) || net->senHash != senHash || net->lineCode != r.lineCode;
         if (netChanged) {
             if (net && net->key != r.key) {
-                Statement del(m_db, QStringLiteral("DELETE FROM NET_ROSEN WHERE SRC_KEY = ?1"));
+                Statement& del = m_db.cached(QStringLiteral("DELETE FROM NET_ROSEN WHERE SRC_KEY = ?1"));
+                StatementScope delScope(del);
                 del.bindText(1, net->key);
                 del.step();
             }
-            Statement put(m_db,
-                          QStringLiteral("INSERT OR REPLACE INTO NET_ROSEN (SRC_KEY, ROSEN_CD, LINE_CD, ROSEN_KANJI, "
-                                         "ROSEN_KANA, KBN_CD, SHOZOKU, KITEN, SHUTEN, KILO, HAISHI_DATE, SEN_HASH) "
-                                         "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12)"));
+            Statement& put =
+                m_db.cached(QStringLiteral("INSERT OR REPLACE INTO NET_ROSEN (SRC_KEY, ROSEN_CD, LINE_CD, ROSEN_KANJI, "
+                                           "ROSEN_KANA, KBN_CD, SHOZOKU, KITEN, SHUTEN, KILO, HAISHI_DATE, SEN_HASH) "
+                                           "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12)"));
+            StatementScope putScope(put);
             put.bindText(1, r.key);
             put.bindText(2, code);
             put.bindInt(3, r.lineCode);
@@ -347,14 +351,16 @@ private:
 
     void ensureGroups(const DerivedRoute& r) {
         if (!m_bunrui.contains(r.bunrui)) {
-            Statement s(m_db, QStringLiteral("INSERT INTO BUNRUI (BUNRUI_CD, BUNRUI_KANJI) VALUES (?1, ?2)"));
+            Statement& s = m_db.cached(QStringLiteral("INSERT INTO BUNRUI (BUNRUI_CD, BUNRUI_KANJI) VALUES (?1, ?2)"));
+            StatementScope sScope(s);
             s.bindText(1, r.bunrui);
             s.bindText(2, r.bunruiName.isEmpty() ? r.bunrui : r.bunruiName.left(30));
             s.step();
             m_bunrui.insert(r.bunrui);
         }
         if (!m_kubun.contains(r.kbn)) {
-            Statement s(m_db, QStringLiteral("INSERT INTO KUBUN (KBN_CD, KBN_KANJI) VALUES (?1, ?2)"));
+            Statement& s = m_db.cached(QStringLiteral("INSERT INTO KUBUN (KBN_CD, KBN_KANJI) VALUES (?1, ?2)"));
+            StatementScope sScope(s);
             s.bindText(1, r.kbn);
             s.bindText(2, categoryNames().value(r.kbn, r.kbn));
             s.step();
@@ -366,8 +372,10 @@ private:
     bool mergeStations(const QString& code, const DerivedRoute& r, double scale, Report&& report) {
         QMap<qint64, EkiRow> cur;
         {
-            Statement s(m_db, QStringLiteral("SELECT KILO, EKI_KANJI, EKI_KANA, SHURUI, KAIGYO_DATE, HYOJI FROM EKI "
-                                             "WHERE ROSEN_CD = ?1"));
+            Statement& s =
+                m_db.cached(QStringLiteral("SELECT KILO, EKI_KANJI, EKI_KANA, SHURUI, KAIGYO_DATE, HYOJI FROM EKI "
+                                           "WHERE ROSEN_CD = ?1"));
+            StatementScope sScope(s);
             s.bindText(1, code);
             while (s.step()) {
                 const qint64 k = std::llround(s.columnDouble(0) * 10.0);
@@ -381,9 +389,10 @@ private:
         };
         QList<OldEki> old;
         {
-            Statement s(m_db,
-                        QStringLiteral("SELECT SRC_NAME, KILO, EKI_KANJI, EKI_KANA FROM NET_EKI WHERE ROSEN_CD = ?1 "
-                                       "ORDER BY SEQ"));
+            Statement& s = m_db.cached(
+                QStringLiteral("SELECT SRC_NAME, KILO, EKI_KANJI, EKI_KANA FROM NET_EKI WHERE ROSEN_CD = ?1 "
+                               "ORDER BY SEQ"));
+            StatementScope sScope(s);
             s.bindText(1, code);
             while (s.step())
                 old.append({s.columnText(0), s.columnText(2), s.columnText(3), std::llround(s.columnDouble(1) * 10.0)});
@@ -504,7 +513,8 @@ private:
                 ++m_result.counts.stationsKept;
         const bool stationsChanged = added > 0 || differ > 0;
         if (stationsChanged) {
-            Statement del(m_db, QStringLiteral("DELETE FROM EKI WHERE ROSEN_CD = ?1 AND KILO = ?2"));
+            Statement& del = m_db.cached(QStringLiteral("DELETE FROM EKI WHERE ROSEN_CD = ?1 AND KILO = ?2"));
+            StatementScope delScope(del);
             for (const FinalStation& f : std::as_const(fin))
                 if (f.imported && f.oldKilo10 >= 0) {
                     del.bindText(1, code);
@@ -512,8 +522,10 @@ private:
                     del.step();
                     del.reset();
                 }
-            Statement ins(m_db, QStringLiteral("INSERT INTO EKI (ROSEN_CD, KILO, HYOJI, EKI_KANJI, EKI_KANA, SHURUI, "
-                                               "KAIGYO_DATE) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)"));
+            Statement& ins =
+                m_db.cached(QStringLiteral("INSERT INTO EKI (ROSEN_CD, KILO, HYOJI, EKI_KANJI, EKI_KANA, SHURUI, "
+                                           "KAIGYO_DATE) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)"));
+            StatementScope insScope(ins);
             for (const FinalStation& f : std::as_const(fin)) {
                 if (!f.imported)
                     continue;
@@ -528,12 +540,14 @@ private:
                 ins.step();
                 ins.reset();
             }
-            Statement delNet(m_db, QStringLiteral("DELETE FROM NET_EKI WHERE ROSEN_CD = ?1"));
+            Statement& delNet = m_db.cached(QStringLiteral("DELETE FROM NET_EKI WHERE ROSEN_CD = ?1"));
+            StatementScope delNetScope(delNet);
             delNet.bindText(1, code);
             delNet.step();
-            Statement insNet(m_db,
-                             QStringLiteral("INSERT INTO NET_EKI (ROSEN_CD, SEQ, SRC_NAME, KILO, EKI_KANJI, EKI_KANA) "
-                                            "VALUES (?1, ?2, ?3, ?4, ?5, ?6)"));
+            Statement& insNet =
+                m_db.cached(QStringLiteral("INSERT INTO NET_EKI (ROSEN_CD, SEQ, SRC_NAME, KILO, EKI_KANJI, EKI_KANA) "
+                                           "VALUES (?1, ?2, ?3, ?4, ?5, ?6)"));
+            StatementScope insNetScope(insNet);
             int seq = 0;
             for (const FinalStation& f : std::as_const(fin)) {
                 if (!f.imported)
@@ -560,8 +574,10 @@ private:
                         .arg(f.pos.lat, 0, 'f', 6)
                         .arg(f.pos.lon, 0, 'f', 6)
                         .arg(f.prefecture);
-        Statement s(m_db, QStringLiteral("SELECT KILO, LATITUDE, LONGITUDE, KEN_CD FROM EKI_ICHI WHERE ROSEN_CD = ?1 "
-                                         "ORDER BY KILO"));
+        Statement& s =
+            m_db.cached(QStringLiteral("SELECT KILO, LATITUDE, LONGITUDE, KEN_CD FROM EKI_ICHI WHERE ROSEN_CD = ?1 "
+                                       "ORDER BY KILO"));
+        StatementScope sScope(s);
         s.bindText(1, code);
         while (s.step())
             have << QStringLiteral("%1|%2|%3|%4")
@@ -576,12 +592,14 @@ private:
         });
         if (sorted == have)
             return;
-        Statement del(m_db, QStringLiteral("DELETE FROM EKI_ICHI WHERE ROSEN_CD = ?1"));
+        Statement& del = m_db.cached(QStringLiteral("DELETE FROM EKI_ICHI WHERE ROSEN_CD = ?1"));
+        StatementScope delScope(del);
         del.bindText(1, code);
         del.step();
-        Statement ins(m_db,
-                      QStringLiteral("INSERT OR REPLACE INTO EKI_ICHI (ROSEN_CD, KILO, LATITUDE, LONGITUDE, KEN_CD) "
-                                     "VALUES (?1, ?2, ?3, ?4, ?5)"));
+        Statement& ins =
+            m_db.cached(QStringLiteral("INSERT OR REPLACE INTO EKI_ICHI (ROSEN_CD, KILO, LATITUDE, LONGITUDE, KEN_CD) "
+                                       "VALUES (?1, ?2, ?3, ?4, ?5)"));
+        StatementScope insScope(ins);
         for (const FinalStation& f : fin) {
             ins.bindText(1, code);
             ins.bindDouble(2, double(f.kilo10) / 10.0);
@@ -607,11 +625,13 @@ private:
         const QString hash = QString::fromLatin1(QCryptographicHash::hash(text, QCryptographicHash::Sha1).toHex());
         if (hash == lastHash)
             return hash;
-        Statement del(m_db, QStringLiteral("DELETE FROM ROSEN_SEN WHERE ROSEN_CD = ?1"));
+        Statement& del = m_db.cached(QStringLiteral("DELETE FROM ROSEN_SEN WHERE ROSEN_CD = ?1"));
+        StatementScope delScope(del);
         del.bindText(1, code);
         del.step();
-        Statement ins(m_db, QStringLiteral("INSERT INTO ROSEN_SEN (ROSEN_CD, SEQ, KILO, LATITUDE, LONGITUDE) "
-                                           "VALUES (?1, ?2, ?3, ?4, ?5)"));
+        Statement& ins = m_db.cached(QStringLiteral("INSERT INTO ROSEN_SEN (ROSEN_CD, SEQ, KILO, LATITUDE, LONGITUDE) "
+                                                    "VALUES (?1, ?2, ?3, ?4, ?5)"));
+        StatementScope insScope(ins);
         int seq = 0;
         for (int i : keep) {
             ins.bindText(1, code);

@@ -272,6 +272,11 @@ QList<TableDef> referenceTables() {
                {text(QStringLiteral("ROSEN_CD"), 6), integer(QStringLiteral("SEQ")), real(QStringLiteral("KILO")),
                 real(QStringLiteral("LATITUDE")), real(QStringLiteral("LONGITUDE"))},
                {QStringLiteral("ROSEN_CD"), QStringLiteral("SEQ")});
+    // EKI_ID: the identity of each EKI row (same key) in the imported network: the same station on several
+    // routes has one STATION_ID (the data set's station code), so that journeys can change routes there.
+    t << table(QStringLiteral("EKI_ID"), R,
+               {text(QStringLiteral("ROSEN_CD"), 6), real(QStringLiteral("KILO")), integer(QStringLiteral("STATION_ID"))},
+               {QStringLiteral("ROSEN_CD"), QStringLiteral("KILO")});
     // NET_ROSEN: which route each route of the network import became, and the values the last import wrote,
     // so that a later import keeps codes and tells the user's changes from its own. A code issued once stays
     // here for good, so it is never issued again.

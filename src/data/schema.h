@@ -63,6 +63,6 @@ QStringList tableStatements(const TableDef& table);
 
 // Bumped when a layout changes; stored as PRAGMA user_version. A file of an older version gets the tables
 // it lacks when it is opened (version 2 added the network tables EKI_ICHI and ROSEN_SEN).
-constexpr int kSchemaVersion = 2;
+constexpr int kSchemaVersion = 3;
 
 } // namespace tabi

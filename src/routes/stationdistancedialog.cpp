@@ -125,7 +125,11 @@ TEKI2::TEKI2(std::shared_ptr<Database> reference, QWidget* parent)
     dateLabel->setBuddy(m_editYMD);
     m_editYMD->installEventFilter(this);
     connect(m_editYMD, &QLineEdit::editingFinished, this, [this] {
-        // Leaving the field (Tab, a click elsewhere) confirms what was typed; a refused date keeps the focus.
+        // Going on to another control of the dialog (Tab, a click) confirms what was typed, and a refused date
+        // keeps the focus. The dialog closing, or cancelled, asks nothing.
+        QWidget* next = QApplication::focusWidget();
+        if (!next || next->window() != this || next->objectName() == QLatin1String("BitBtnC"))
+            return;
         if (m_editYMD->text() != m_calendar.dateText() && !applyTypedDate())
             m_editYMD->setFocus();
     });

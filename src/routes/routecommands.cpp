@@ -67,8 +67,15 @@ bool moveToDay(TableCursor& rides, const QDate& day) {
 bool recordRide(TableCursor& routes, TableCursor& rides, TEKI2& picker) {
     const QString code = currentCode(routes);
     QWidget* owner = picker.parentWidget();
-    // A pending ride is stored first, so that the picker measures against it and its day is known.
+    // A pending ride is stored first, so that the picker measures against it and its day is known (a new row
+    // without any value is dropped, as leaving it would).
     ui::updateRecord(rides);
+    if (rides.state() == CursorState::Insert || rides.state() == CursorState::Edit) {
+        if (rides.isModified())
+            rides.post();
+        else
+            rides.cancel();
+    }
     if (!hasStations(routes.database(), code)) {
         ui::information(owner, picker.windowTitle(),
                         QStringLiteral("路線 %1 「%2」 には駅が登録されていないため、乗車区間を選べません。"

@@ -380,15 +380,18 @@ void TEKI2::substitute() {
                                      "新しく乗ったキロだけを記録するか、区間全体のキロを記録するか、0 km で記録する"
                                      "かを選んでください。")
                           .arg(m_pick.section(), whole, fresh);
-            const int answer = ui::choose(this, title, text,
-                                          {QStringLiteral("新規の %1 km だけ記録(&N)").arg(fresh),
-                                           QStringLiteral("区間全体の %1 km を記録(&W)").arg(whole),
-                                           QStringLiteral("0 km で記録(&Z)")},
-                                          0);
+            // Nothing new: 0 km (Enter) or the whole section; else the new part (Enter), the whole or nothing.
+            const QString wholeChoice = QStringLiteral("区間全体の %1 km を記録(&W)").arg(whole);
+            const QStringList captions = o.nothingNew()
+                                             ? QStringList{QStringLiteral("0 km で記録(&Z)"), wholeChoice}
+                                             : QStringList{QStringLiteral("新規の %1 km だけ記録(&N)").arg(fresh),
+                                                           wholeChoice, QStringLiteral("0 km で記録(&Z)")};
+            const int answer = ui::choose(this, title, text, captions, 0);
             if (answer < 0)
                 return;
-            const netmap::OverlapChoice choices[] = {netmap::OverlapChoice::NewOnly, netmap::OverlapChoice::Whole,
-                                                     netmap::OverlapChoice::Nothing};
+            using netmap::OverlapChoice;
+            const OverlapChoice choices[] = {o.nothingNew() ? OverlapChoice::Nothing : OverlapChoice::NewOnly,
+                                             OverlapChoice::Whole, OverlapChoice::Nothing};
             m_rideKilo = netmap::overlapKilo(o, choices[answer]);
         }
     }

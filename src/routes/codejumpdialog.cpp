@@ -146,10 +146,11 @@ CodeJumpDialog::CodeJumpDialog(const Config& config, std::shared_ptr<Database> r
     top->addWidget(m_code);
     top->addWidget(m_ok);
     top->addWidget(m_cancel);
-    top->addWidget(m_status, 1);
+    top->addStretch();
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
     layout->addLayout(top);
+    layout->addWidget(m_status); // a line of its own, so that the message shows whole
     layout->addWidget(m_grid, 1);
 
     connect(m_code, &QLineEdit::textChanged, this,

@@ -349,8 +349,8 @@ void TEKI2::clearPick() {
 void TEKI2::substitute() {
     if (m_editYMD->text() != m_calendar.dateText() && !applyTypedDate())
         return;
-    if (!m_pick.complete())
-        return; // the button is off until both stations are picked; Enter comes here too
+    if (!m_pick.complete() || !(m_pick.distance() > 0))
+        return; // the button is off until two stations are picked; Enter comes here too
     const QString title = windowTitle();
     m_pick.setAsLoss(false);
     if (m_pick.reversed()) {
@@ -456,9 +456,13 @@ void TEKI2::showPick() {
     m_editKiten->setText(m_pick.startName());
     m_editShuten->setText(m_pick.endName());
     m_editKilo->setText(m_pick.distanceText());
-    m_btnS->setEnabled(m_pick.complete());
+    // A section needs two stations apart: one station twice is no ride.
+    const bool section = m_pick.complete() && m_pick.distance() > 0;
+    m_btnS->setEnabled(section);
     QString info;
-    if (m_pick.complete()) {
+    if (m_pick.complete() && !section) {
+        info = QStringLiteral("起点と終点が同じ駅です。");
+    } else if (m_pick.complete()) {
         const netmap::Overlap o = netmap::overlapOf(m_ridden, m_pick.startKilo(), m_pick.endKilo());
         info = QStringLiteral("区間 %1 km、うち未乗 %2 km").arg(o.whole, 0, 'f', 1).arg(o.fresh, 0, 'f', 1);
         if (m_pick.reversed())

@@ -80,6 +80,10 @@ const QList<WindowLayout>& windowLayouts() {
         WindowLayout memo = screen("TMDIChild", "", "", 1098, 562, systemChosen);
         memo.fixedSize = false;
         t.append(memo);
+        // The ride map grows with its window (it may be maximised): the map takes whatever room there is.
+        for (WindowLayout& l : t)
+            if (l.className == QLatin1String("TJoshaChizu"))
+                l.fixedSize = false;
         // The plan drawing is placed by the system.
         WindowLayout senkei = dialog("TSenkei", "路線図(平面)表示", 510, 490, centred);
         senkei.centred = false;

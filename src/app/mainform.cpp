@@ -192,6 +192,9 @@ protected:
         m_closing = true;
         QMdiSubWindow::closeEvent(event);
         m_closing = event->isAccepted();
+        if (m_closing)
+            if (auto* screen = qobject_cast<Screen*>(widget()))
+                ui::runCommand(screen, [screen] { screen->deactivated(); });
     }
 
     bool eventFilter(QObject* watched, QEvent* event) override {
@@ -590,6 +593,9 @@ void TMainForm::onSubWindowActivated(QMdiSubWindow* window) {
     // change of document window counts as activation.
     if (!window || window == m_lastActive)
         return;
+    if (m_lastActive)
+        if (auto* left = qobject_cast<Screen*>(m_lastActive->widget()))
+            ui::runCommand(left, [left] { left->deactivated(); });
     m_lastActive = window;
     if (auto* screen = qobject_cast<Screen*>(window->widget()))
         ui::runCommand(screen, [screen] { screen->activated(); });

@@ -49,6 +49,11 @@ struct TableDef {
 const QList<TableDef>& tables(DbKind db);
 // The declaration of a table by name (case-insensitive); nullptr when unknown.
 const TableDef* findTable(const QString& name);
+// How messages name a table and a field to the user: the table by what it holds ("乗車実績"), the field by its
+// full caption in corner brackets (「乗車年月日」, 「発時刻」); internal names only where no caption exists.
+QString tableCaption(const QString& tableName);
+QString fieldCaption(const FieldDef& field);
+QString fieldCaption(const QString& tableName, const QString& fieldName);
 
 // Physical name of a stored or order index in SQLite (index names are global there, so they are prefixed).
 QString physicalIndexName(const TableDef& table, const IndexDef& index);

@@ -103,9 +103,9 @@ private Q_SLOTS:
         QTest::newRow("text one too long") << "JOSHA" << "JOSHA_KUKAN" << QVariant(QString(51, QChar(0x3042)))
                                            << "50 文字まで" << int(ErrorKind::TooLong);
         QTest::newRow("impossible date") << "JOSHA" << "JOSHA_DATE" << QVariant(QStringLiteral("2024-02-30"))
-                                         << "JOSHA_DATE「乗車年月日」" << int(ErrorKind::NotADate);
+                                         << "乗車実績の「乗車年月日」" << int(ErrorKind::NotADate);
         QTest::newRow("not a number") << "JOSHA" << "JOSHA_KILO" << QVariant(QStringLiteral("12km"))
-                                      << "JOSHA_KILO「乗車キロ」" << int(ErrorKind::NotANumber);
+                                      << "乗車実績の「乗車キロ」" << int(ErrorKind::NotANumber);
         QTest::newRow("small integer range") << "MASTER" << "VOLT1" << QVariant(40000) << "-32768～32767"
                                              << int(ErrorKind::OutOfRange);
     }
@@ -146,7 +146,8 @@ private Q_SLOTS:
                 j.post();
         }
         const QString msg = errorOf([&] { j.post(); });
-        QVERIFY2(msg.contains(QStringLiteral("キーの重複")) && msg.contains(QStringLiteral("JOSHA_DATE")), qPrintable(msg));
+        QVERIFY2(msg.contains(QStringLiteral("キーの重複")) && msg.contains(QStringLiteral("「乗車年月日」")) &&
+                     msg.contains(QStringLiteral("乗車実績")) && !msg.contains(QStringLiteral("JOSHA")), qPrintable(msg));
         QCOMPARE(kindOf([&] { j.post(); }), ErrorKind::DuplicateKey);
         QCOMPARE(j.state(), CursorState::Insert);
         QCOMPARE(j.asFloat(QStringLiteral("JOSHA_KILO")), 11.0);

@@ -181,7 +181,7 @@ private Q_SLOTS:
         if (stored.isEmpty()) {
             QVERIFY(!posted);
             QCOMPARE(m_dialogs->count(ui::DialogKind::Critical), 1);
-            QVERIFY2(m_dialogs->requests().back().text.contains(QStringLiteral("HATSU_TIME「発」")),
+            QVERIFY2(m_dialogs->requests().back().text.contains(QStringLiteral("旅程の行程の「発時刻」")),
                      qPrintable(m_dialogs->requests().back().text));
             QCOMPARE(now, QStringLiteral("1899-12-30 09:05:00"));
             QCOMPARE(s.legs().state(), CursorState::Edit); // still there to be completed

@@ -137,7 +137,7 @@ private Q_SLOTS:
         QVERIFY(!m.ridesNavigator()->click(ui::DBNavigator::Post));
         const auto errors = answers.requests(ui::DialogKind::Critical);
         QCOMPARE(errors.size(), 1);
-        QVERIFY2(errors.first().text.contains(QStringLiteral("JOSHA_DATE")), qPrintable(errors.first().text));
+        QVERIFY2(errors.first().text.contains(QStringLiteral("「乗車年月日」")), qPrintable(errors.first().text));
         QCOMPARE(m.rides().state(), CursorState::Insert);
     }
 

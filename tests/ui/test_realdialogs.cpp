@@ -62,7 +62,7 @@ private Q_SLOTS:
     // the quoted name.
     void messageBoxLines() {
         const QString rule =
-            QStringLiteral("値がありません: 表 JOSHA のフィールド JOSHA_DATE「乗車年月日」は空にできません。");
+            QStringLiteral("値がありません: 乗車実績の「乗車年月日」は空にできません。");
         QString longLine;
         for (int i = 0; i < 12; ++i)
             longLine += QStringLiteral("長い説明の文です。");

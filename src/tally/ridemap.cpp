@@ -64,7 +64,8 @@ QVariant PrefectureModel::data(const QModelIndex& index, int role) const {
         case 2:
             return fmt::formatNumber(f.riddenKilo, u"#,##0.0");
         case 3:
-            return fmt::formatNumber(f.ratio, u"##0.00");
+            // A prefecture without route kilometres has no ratio to show.
+            return f.routeKilo == 0 ? QStringLiteral("―") : fmt::formatNumber(f.ratio, u"##0.00");
         }
     } else if (role == Qt::UserRole) {
         switch (c) {
@@ -469,7 +470,8 @@ void TJoshaChizu::applyFilters() {
     }
     m_total->setText(QStringLiteral("合計　路線キロ %1　乗車キロ %2　乗車率 %3%")
                          .arg(fmt::formatNumber(route, u"#,##0.0"), fmt::formatNumber(ridden, u"#,##0.0"),
-                              fmt::formatNumber(rules::ratio(route, ridden), u"##0.00")));
+                              route == 0 ? QStringLiteral("―")
+                                         : fmt::formatNumber(rules::ratio(route, ridden), u"##0.00")));
 }
 
 void TJoshaChizu::exportPicture(const QString& format) {

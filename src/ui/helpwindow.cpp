@@ -13,11 +13,21 @@
 #include <QTextDocument>
 #include <QVBoxLayout>
 
+// Resources of a static library are registered by name from the code that uses them.
+static void initHelpResources() {
+    static const bool done = [] {
+        Q_INIT_RESOURCE(help);
+        return true;
+    }();
+    (void)done;
+}
+
 namespace tabi {
 
 namespace {
 
 QString pagePath(const QString& topic) {
+    initHelpResources();
     return QStringLiteral(":/help/") + topic;
 }
 
@@ -34,6 +44,7 @@ QString fold(const QString& text) {
 } // namespace
 
 const QList<HelpPage>& helpPages() {
+    initHelpResources();
     static const QList<HelpPage> pages = [] {
         QList<HelpPage> list;
         QFile f(QStringLiteral(":/help/contents.txt"));

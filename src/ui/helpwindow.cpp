@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -171,6 +172,14 @@ void HelpWindow::showTopic(const QString& topic) {
             m_contents->setCurrentRow(i);
             setWindowTitle(QStringLiteral("タビロク ヘルプ － %1").arg(m_contents->item(i)->text()));
         }
+}
+
+void HelpWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void HelpWindow::filter(const QString& query) {

@@ -36,6 +36,9 @@ public:
     void showTopic(const QString& topic);
     QString currentTopic() const { return m_topic; }
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override; // Esc closes the window
+
 private:
     void filter(const QString& query);
     QLineEdit* m_search;

@@ -67,7 +67,7 @@ const QList<WindowLayout>& windowLayouts() {
             screen("TJoshaChizu", "乗車地図", "ActionShukeiChizu", 1240, 780, QPoint(120, 10)),
             screen("TFiles", "関連写真ファイルの確認", "ActionOmakeFiles", 1098, 570, QPoint(200, 10)),
             screen("TConfig", "環境設定", "ActionConfig", 620, 529, QPoint(209, 107)),
-            screen("TGuide", "はじめに", "ActionGuide", 760, 560, QPoint(40, 30)),
+            screen("TGuide", "はじめに", "ActionGuide", 760, 440, QPoint(40, 30)),
             dialog("TAboutBox", "バージョン情報", 482, 247, centred),
             dialog("TCode_I2", "指定した路線に移動", 562, 450, QPoint(440, 290)),
             dialog("TCode_I3", "指定した路線に移動", 562, 450, QPoint(441, 291)),

@@ -61,9 +61,14 @@ void printUsage() {
 int toolkitOption(const char* arg) {
     if (arg[0] == '-' && arg[1] == '-')
         ++arg; // Qt takes --platform as -platform
-    static const char* const withValue[] = {"-platform", "-platformpluginpath", "-platformtheme", "-plugin", "-style",
-                                            "-stylesheet", "-session", "-display", "-geometry", "-qwindowgeometry",
-                                            "-qwindowicon", "-qwindowtitle", "-name", "-title", "-visual"};
+    static const char* const withValue[] = {"-platform",      "-platformpluginpath",
+                                            "-platformtheme", "-plugin",
+                                            "-style",         "-stylesheet",
+                                            "-session",       "-display",
+                                            "-geometry",      "-qwindowgeometry",
+                                            "-qwindowicon",   "-qwindowtitle",
+                                            "-name",          "-title",
+                                            "-visual"};
     static const char* const alone[] = {"-reverse", "-widgetcount", "-nograb", "-dograb", "-sync"};
     for (const char* k : withValue)
         if (std::strcmp(arg, k) == 0)

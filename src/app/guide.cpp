@@ -79,8 +79,8 @@ TGuide::TGuide(std::function<void(const QString& command)> open, QWidget* parent
     m_dontShow->setChecked(true);
     auto store = [this] {
         ui::runCommand(this, [this] {
-            settings::writeString(kGuideSection, kGuideKey, m_dontShow->isChecked() ? QStringLiteral("0")
-                                                                                   : QStringLiteral("1"));
+            settings::writeString(kGuideSection, kGuideKey,
+                                  m_dontShow->isChecked() ? QStringLiteral("0") : QStringLiteral("1"));
         });
     };
     connect(m_dontShow, &QCheckBox::toggled, this, store);

@@ -150,7 +150,8 @@ const MenuTable kMenus[] = {
       {"WindowTileItem2", "WindowTileVertical1"},
       {"WindowMinimizeItem", "WindowMinimizeAll1"},
       {"WindowArrangeItem", "WindowArrangeAll1"}}},
-    {{"Help1", "ヘルプ(&H)", "ヘルプトピック"}, {{"HelpGuideItem", "ActionGuide"}, {"HelpIndex", "ActionHelpIndex"}, {"HelpAboutItem", "HelpAbout1"}}},
+    {{"Help1", "ヘルプ(&H)", "ヘルプトピック"},
+     {{"HelpGuideItem", "ActionGuide"}, {"HelpIndex", "ActionHelpIndex"}, {"HelpAboutItem", "HelpAbout1"}}},
 };
 
 // Tool bar buttons, left to right; null command = a separator.
@@ -170,11 +171,10 @@ const ItemSpec kToolButtons[] = {
 
 // Commands that open a screen through the registry.
 const char* const kScreenCommands[] = {
-    "ActionConfig",      "ActionMotoDataJiseki", "ActionMotoDataRosen", "ActionMotoSakudo",
-    "ActionOmakeRyotei", "ActionOmakeShikoku88", "ActionMasterBunrui",  "ActionMasterKubun",
-    "ActionMasterToshi", "ActionMasterOthers",   "ActionShukeiBunrui",  "ActionShukeiKubun",
-    "ActionShukeiToshi", "ActionShukeiMijo",     "ActionCheckJisseki",  "ActionOmakeFiles",
-    "ActionShukeiChizu", "ActionGuide",
+    "ActionConfig",         "ActionMotoDataJiseki", "ActionMotoDataRosen", "ActionMotoSakudo",  "ActionOmakeRyotei",
+    "ActionOmakeShikoku88", "ActionMasterBunrui",   "ActionMasterKubun",   "ActionMasterToshi", "ActionMasterOthers",
+    "ActionShukeiBunrui",   "ActionShukeiKubun",    "ActionShukeiToshi",   "ActionShukeiMijo",  "ActionCheckJisseki",
+    "ActionOmakeFiles",     "ActionShukeiChizu",    "ActionGuide",
 };
 
 // A document window that also closes when its screen closes itself (QWidget::close() on the screen), so no
@@ -483,7 +483,8 @@ void TMainForm::connectCommands() {
     on("ActionHelpIndex", &TMainForm::helpIndex);
     on("HelpAbout1", &TMainForm::helpAbout);
     // Runs its own steps (dialogs between them), so it is not wrapped as one command.
-    connect(command(QStringLiteral("ActionImportNetwork")), &QAction::triggered, this, [this] { runNetworkImport(this); });
+    connect(command(QStringLiteral("ActionImportNetwork")), &QAction::triggered, this,
+            [this] { runNetworkImport(this); });
     for (const char* name : kScreenCommands) {
         const QString cmd = QString::fromUtf8(name);
         connect(command(cmd), &QAction::triggered, this, [this, cmd] { openScreen(cmd); });

@@ -1088,10 +1088,9 @@ QVariant TableCursor::toStorage(int field, const QVariant& value) const {
             return QVariant();
         const std::optional<double> d = fmt::parseNumber(t);
         if (!d)
-            throw Error(
-                QStringLiteral("%1の%2には数値を入力してください（「%3」は数値ではありません）。")
-                    .arg(tableCaption(m_tableName), fieldTitle(f), value.toString()),
-                ErrorKind::NotANumber);
+            throw Error(QStringLiteral("%1の%2には数値を入力してください（「%3」は数値ではありません）。")
+                            .arg(tableCaption(m_tableName), fieldTitle(f), value.toString()),
+                        ErrorKind::NotANumber);
         return *d;
     }
     case FieldType::Integer:
@@ -1112,10 +1111,9 @@ QVariant TableCursor::toStorage(int field, const QVariant& value) const {
             return QVariant();
         const std::optional<qint64> n = fmt::parseInteger(t);
         if (!n)
-            throw Error(
-                QStringLiteral("%1の%2には整数を入力してください（「%3」は整数ではありません）。")
-                    .arg(tableCaption(m_tableName), fieldTitle(f), value.toString()),
-                ErrorKind::NotANumber);
+            throw Error(QStringLiteral("%1の%2には整数を入力してください（「%3」は整数ではありません）。")
+                            .arg(tableCaption(m_tableName), fieldTitle(f), value.toString()),
+                        ErrorKind::NotANumber);
         return *n;
     }
     case FieldType::Timestamp: {
@@ -1152,11 +1150,10 @@ QVariant TableCursor::toStorage(int field, const QVariant& value) const {
             if (time.isValid())
                 return QStringLiteral("1899-12-30 ") + time.toString(QStringLiteral("HH:mm:ss"));
             // A time of day field: the rule is the clock's, not the calendar's.
-            throw Error(
-                QStringLiteral("%1の%2には時刻を 00:00～23:59 の範囲で HH:MM の形で入力してください"
-                               "（「%3」は時刻として読めません）。")
-                    .arg(tableCaption(m_tableName), fieldTitle(f), t),
-                ErrorKind::NotADate);
+            throw Error(QStringLiteral("%1の%2には時刻を 00:00～23:59 の範囲で HH:MM の形で入力してください"
+                                       "（「%3」は時刻として読めません）。")
+                            .arg(tableCaption(m_tableName), fieldTitle(f), t),
+                        ErrorKind::NotADate);
         }
         throw Error(QStringLiteral("%1の%2には実在する日付を yyyy-mm-dd "
                                    "の形で入力してください（「%3」は日付として読めません）。")

@@ -468,10 +468,10 @@ void TJoshaChizu::applyFilters() {
         route += p.routeKilo;
         ridden += p.riddenKilo;
     }
-    m_total->setText(QStringLiteral("合計　路線キロ %1　乗車キロ %2　乗車率 %3%")
-                         .arg(fmt::formatNumber(route, u"#,##0.0"), fmt::formatNumber(ridden, u"#,##0.0"),
-                              route == 0 ? QStringLiteral("―")
-                                         : fmt::formatNumber(rules::ratio(route, ridden), u"##0.00")));
+    m_total->setText(
+        QStringLiteral("合計　路線キロ %1　乗車キロ %2　乗車率 %3%")
+            .arg(fmt::formatNumber(route, u"#,##0.0"), fmt::formatNumber(ridden, u"#,##0.0"),
+                 route == 0 ? QStringLiteral("―") : fmt::formatNumber(rules::ratio(route, ridden), u"##0.00")));
 }
 
 void TJoshaChizu::exportPicture(const QString& format) {

@@ -1,7 +1,5 @@
 #include "tally/screens.h"
 
-#include "ui/helptopics.h"
-#include "ui/screens.h"
 #include "data/settingsfile.h"
 #include "data/statements.h"
 #include "tally/chart.h"
@@ -13,15 +11,17 @@
 #include "ui/dbnavigator.h"
 #include "ui/dialogs.h"
 #include "ui/fonts.h"
+#include "ui/helptopics.h"
 #include "ui/screenkit.h"
+#include "ui/screens.h"
 
 #include <QGroupBox>
-#include <QStyledItemDelegate>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
 #include <vector>
@@ -149,8 +149,8 @@ QString categoryCoverText(Database& ref) {
                                     "(SELECT KBN_KANJI FROM KUBUN k WHERE substr(k.KBN_CD, 1, 1) = k2.KBN_CD "
                                     "ORDER BY k.KBN_CD)) FROM KUBUN2 k2 ORDER BY k2.KBN_CD"));
     while (s.step())
-        parts << QStringLiteral("%1＝%2").arg(s.columnText(0), s.columnText(1).isEmpty() ? QStringLiteral("なし")
-                                                                                         : s.columnText(1));
+        parts << QStringLiteral("%1＝%2").arg(s.columnText(0),
+                                              s.columnText(1).isEmpty() ? QStringLiteral("なし") : s.columnText(1));
     QString text = QStringLiteral("小計の内訳：") + parts.join(QStringLiteral("、"));
     Statement left(ref, QStringLiteral("SELECT group_concat(KBN_KANJI, '・') FROM (SELECT KBN_KANJI FROM KUBUN k WHERE "
                                        "NOT EXISTS (SELECT 1 FROM KUBUN2 k2 WHERE k2.KBN_CD = substr(k.KBN_CD, 1, 1)) "
@@ -390,8 +390,9 @@ int THYOJI2::startMonth() const {
 void THYOJI2::updateYearNote() {
     const bool none = !anyListedYearHasRides(m_per, startMonth()) &&
                       m_per->scalar(QStringLiteral("SELECT EXISTS (SELECT 1 FROM JOSHA)")).toInt() != 0;
-    m_noYears->setText(QStringLiteral("年別マスターに、乗車記録のある年がまだありません。「年の追加(Y)」で、乗車記録のある年を"
-                                      "まとめて追加してから「一括実行(A)」を押してください。"));
+    m_noYears->setText(
+        QStringLiteral("年別マスターに、乗車記録のある年がまだありません。「年の追加(Y)」で、乗車記録のある年を"
+                       "まとめて追加してから「一括実行(A)」を押してください。"));
     m_noYears->setVisible(none);
 }
 

@@ -47,5 +47,4 @@ QString yearRangeEnd(int nen, int startMonth);
 
 // --- the statements run on the reference database ------------------------------------------------------------------
 
-
 } // namespace tabi::tally

@@ -11,13 +11,18 @@ private slots:
         QTest::addColumn<int>("code");
         QTest::addColumn<QString>("out"); // a text the standard output holds
         QTest::addColumn<QString>("err"); // a text the error output holds
-        QTest::newRow("help") << QStringList{"--help"} << 0 << "--import-network" << "";
-        QTest::newRow("short help") << QStringList{"-h"} << 0 << "--export-map" << "";
-        QTest::newRow("version") << QStringList{"--version"} << 0 << "タビロク 11.0" << "";
-        QTest::newRow("unknown option") << QStringList{"--bogus"} << 2 << "" << "--bogus";
-        QTest::newRow("unknown after a toolkit option")
-            << QStringList{"-style", "fusion", "-x"} << 2 << "" << "-x";
-        QTest::newRow("a command's option first") << QStringList{"--replace"} << 2 << "" << "--replace";
+        QTest::newRow("help") << QStringList{"--help"} << 0 << "--import-network"
+                              << "";
+        QTest::newRow("short help") << QStringList{"-h"} << 0 << "--export-map"
+                                    << "";
+        QTest::newRow("version") << QStringList{"--version"} << 0 << "タビロク 11.0"
+                                 << "";
+        QTest::newRow("unknown option") << QStringList{"--bogus"} << 2 << ""
+                                        << "--bogus";
+        QTest::newRow("unknown after a toolkit option") << QStringList{"-style", "fusion", "-x"} << 2 << ""
+                                                        << "-x";
+        QTest::newRow("a command's option first") << QStringList{"--replace"} << 2 << ""
+                                                  << "--replace";
     }
     void answers() {
         QFETCH(QStringList, args);

@@ -483,8 +483,7 @@ void TMainForm::connectCommands() {
     on("ActionHelpIndex", &TMainForm::helpIndex);
     on("HelpAbout1", &TMainForm::helpAbout);
     // Runs its own steps (dialogs between them), so it is not wrapped as one command.
-    connect(command(QStringLiteral("ActionImportNetwork")), &QAction::triggered, this,
-            [this] { runNetworkImport(this); });
+    connect(command(QStringLiteral("ActionImportNetwork")), &QAction::triggered, this, [this] { runNetworkImport(this); });
     for (const char* name : kScreenCommands) {
         const QString cmd = QString::fromUtf8(name);
         connect(command(cmd), &QAction::triggered, this, [this, cmd] { openScreen(cmd); });

@@ -15,9 +15,7 @@
 #include <sqlite3.h>
 #include <utility>
 
-static void initSeedResource() {
-    Q_INIT_RESOURCE(data);
-}
+static void initSeedResource() { Q_INIT_RESOURCE(data); }
 
 namespace tabi {
 
@@ -35,9 +33,7 @@ QString dataDir() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/tabiroku");
 }
 
-void setDataDir(const QString& dir) {
-    overrideDir() = dir;
-}
+void setDataDir(const QString& dir) { overrideDir() = dir; }
 
 QString databaseFile(DbKind db) {
     return dataDir() + (db == DbKind::Reference ? QStringLiteral("/Tabiroku.db") : QStringLiteral("/JJ.db"));
@@ -124,9 +120,7 @@ namespace {
 BusyWaitHook g_busyWaitHook = nullptr;
 } // namespace
 
-BusyWaitHook setBusyWaitHook(BusyWaitHook hook) {
-    return std::exchange(g_busyWaitHook, hook);
-}
+BusyWaitHook setBusyWaitHook(BusyWaitHook hook) { return std::exchange(g_busyWaitHook, hook); }
 
 // ---------------------------------------------------------------------------------------------------------------
 
@@ -139,9 +133,7 @@ Statement::Statement(Database& db, const QString& sql) : m_db(db) {
         db.raise(rc, sql);
 }
 
-Statement::~Statement() {
-    sqlite3_finalize(m_stmt);
-}
+Statement::~Statement() { sqlite3_finalize(m_stmt); }
 
 void Statement::bind(int index, const QVariant& value) {
     if (value.isNull()) {
@@ -171,15 +163,9 @@ void Statement::bindText(int index, const QString& value) {
     const QByteArray utf8 = value.toUtf8();
     sqlite3_bind_text(m_stmt, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
 }
-void Statement::bindDouble(int index, double value) {
-    sqlite3_bind_double(m_stmt, index, value);
-}
-void Statement::bindInt(int index, qint64 value) {
-    sqlite3_bind_int64(m_stmt, index, value);
-}
-void Statement::bindNull(int index) {
-    sqlite3_bind_null(m_stmt, index);
-}
+void Statement::bindDouble(int index, double value) { sqlite3_bind_double(m_stmt, index, value); }
+void Statement::bindInt(int index, qint64 value) { sqlite3_bind_int64(m_stmt, index, value); }
+void Statement::bindNull(int index) { sqlite3_bind_null(m_stmt, index); }
 void Statement::bindUtf8(int index, QByteArrayView utf8, Bytes bytes) {
     if (!utf8.data())
         sqlite3_bind_null(m_stmt, index);
@@ -204,9 +190,7 @@ void Statement::reset() {
     sqlite3_clear_bindings(m_stmt);
 }
 
-int Statement::columnCount() const {
-    return sqlite3_column_count(m_stmt);
-}
+int Statement::columnCount() const { return sqlite3_column_count(m_stmt); }
 
 QVariant Statement::column(int index) const {
     switch (sqlite3_column_type(m_stmt, index)) {
@@ -225,15 +209,9 @@ QString Statement::columnText(int index) const {
     const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, index));
     return p ? QString::fromUtf8(p, sqlite3_column_bytes(m_stmt, index)) : QString();
 }
-double Statement::columnDouble(int index) const {
-    return sqlite3_column_double(m_stmt, index);
-}
-qint64 Statement::columnInt(int index) const {
-    return sqlite3_column_int64(m_stmt, index);
-}
-bool Statement::columnIsNull(int index) const {
-    return sqlite3_column_type(m_stmt, index) == SQLITE_NULL;
-}
+double Statement::columnDouble(int index) const { return sqlite3_column_double(m_stmt, index); }
+qint64 Statement::columnInt(int index) const { return sqlite3_column_int64(m_stmt, index); }
+bool Statement::columnIsNull(int index) const { return sqlite3_column_type(m_stmt, index) == SQLITE_NULL; }
 QByteArrayView Statement::columnUtf8(int index) const {
     const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, index));
     return p ? QByteArrayView(p, sqlite3_column_bytes(m_stmt, index)) : QByteArrayView();
@@ -248,9 +226,7 @@ Database::~Database() {
     sqlite3_close_v2(m_db);
 }
 
-std::shared_ptr<Database> Database::open(DbKind db) {
-    return openFile(paths::databaseFile(db), db);
-}
+std::shared_ptr<Database> Database::open(DbKind db) { return openFile(paths::databaseFile(db), db); }
 
 std::shared_ptr<Database> Database::openFile(const QString& path, DbKind db) {
     std::shared_ptr<Database> d(new Database(path, db));
@@ -356,9 +332,7 @@ void Database::exec(const QString& sql) {
     noteWrite();
 }
 
-void Database::setBusyTimeout(int milliseconds) {
-    m_busyTimeout = std::max(0, milliseconds);
-}
+void Database::setBusyTimeout(int milliseconds) { m_busyTimeout = std::max(0, milliseconds); }
 
 // Waits as the engine's own busy timeout does (short sleeps growing to 100 ms, until the timeout has passed),
 // and tells the hook once when a statement starts waiting.
@@ -462,8 +436,7 @@ QString Database::describeError(int rc, const QString& engine) const {
     static const QRegularExpression unique(QStringLiteral("^UNIQUE constraint failed: (\\w+)\\.(.*)$"));
     static const QRegularExpression notNull(QStringLiteral("^NOT NULL constraint failed: (\\w+)\\.(\\w+)$"));
     static const QRegularExpression checkRe(QStringLiteral("^CHECK constraint failed: (\\w+)\\.(\\w+):(\\w+)$"));
-    static const QRegularExpression typeRe(
-        QStringLiteral("^cannot store (\\w+) value in (\\w+) column (\\w+)\\.(\\w+)$"));
+    static const QRegularExpression typeRe(QStringLiteral("^cannot store (\\w+) value in (\\w+) column (\\w+)\\.(\\w+)$"));
     QString what;
     QRegularExpressionMatch m;
     const ErrorKind kind = errorKind(rc, engine, m_db ? sqlite3_system_errno(m_db) : 0);
@@ -500,8 +473,7 @@ QString Database::describeError(int rc, const QString& engine) const {
     case SQLITE_MISMATCH:
     case SQLITE_ERROR:
         if ((m = typeRe.match(engine)).hasMatch()) {
-            const QString kindText =
-                m.captured(2) == QLatin1String("TEXT") ? QStringLiteral("文字") : QStringLiteral("数値");
+            const QString kindText = m.captured(2) == QLatin1String("TEXT") ? QStringLiteral("文字") : QStringLiteral("数値");
             what = QStringLiteral("型の誤り: %1の%2には%3しか入りません。")
                        .arg(tableCaption(m.captured(3)), fieldTitle(m.captured(3), m.captured(4)), kindText);
         }
@@ -509,26 +481,21 @@ QString Database::describeError(int rc, const QString& engine) const {
     default:
         switch (kind) {
         case ErrorKind::Locked:
-            what =
-                QStringLiteral("データベース %1 "
-                               "はほかの処理が使用中です（ロックされています）。しばらくしてからやり直してください。")
-                    .arg(m_path);
+            what = QStringLiteral("データベース %1 はほかの処理が使用中です（ロックされています）。しばらくしてからやり直してください。")
+                       .arg(m_path);
             break;
         case ErrorKind::CannotOpen:
             what = QStringLiteral("データベース %1 を開けません。").arg(m_path);
             break;
         case ErrorKind::NotADatabase:
-            what = QStringLiteral("%1 はデータベースとして読めません（壊れているか、別の種類のファイルです）。")
-                       .arg(m_path);
+            what = QStringLiteral("%1 はデータベースとして読めません（壊れているか、別の種類のファイルです）。").arg(m_path);
             break;
         case ErrorKind::ReadOnly:
             what = QStringLiteral("データベース %1 に書き込めません（読み取り専用です）。").arg(m_path);
             break;
         case ErrorKind::DiskFull:
-            what =
-                QStringLiteral(
-                    "ディスクがいっぱいで、データベース %1 に書き込めません。空き領域を作ってからやり直してください。")
-                    .arg(m_path);
+            what = QStringLiteral("ディスクがいっぱいで、データベース %1 に書き込めません。空き領域を作ってからやり直してください。")
+                       .arg(m_path);
             break;
         default:
             break;
@@ -582,8 +549,7 @@ void Transaction::commit() {
         sqlite3_exec(m_db.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
         m_db.m_rollbackOnly = false;
         m_db.noteWrite();
-        throw Error(QStringLiteral("途中の処理が失敗したため、データベース %1 への変更はすべて取り消されました。")
-                        .arg(m_db.path()));
+        throw Error(QStringLiteral("途中の処理が失敗したため、データベース %1 への変更はすべて取り消されました。").arg(m_db.path()));
     }
     if (m_outer)
         m_db.exec(QStringLiteral("COMMIT"));

@@ -66,15 +66,11 @@ FieldDef required(FieldDef f) {
     return f;
 }
 
-IndexDef order(const QStringList& fields) {
-    return IndexDef{QString(), fields, false};
-}
-IndexDef stored(const QString& name, const QStringList& fields, bool unique) {
-    return IndexDef{name, fields, unique};
-}
+IndexDef order(const QStringList& fields) { return IndexDef{QString(), fields, false}; }
+IndexDef stored(const QString& name, const QStringList& fields, bool unique) { return IndexDef{name, fields, unique}; }
 
-TableDef table(const QString& name, DbKind db, QList<FieldDef> fields, const QStringList& key,
-               QList<IndexDef> indexes = {}, bool keyUnique = true) {
+TableDef table(const QString& name, DbKind db, QList<FieldDef> fields, const QStringList& key, QList<IndexDef> indexes = {},
+               bool keyUnique = true) {
     TableDef t;
     t.name = name;
     t.db = db;
@@ -109,7 +105,8 @@ QList<TableDef> referenceTables() {
                 text(QStringLiteral("ROSEN_KANA"), 50, QStringLiteral("名称(かな)")),
                 text(QStringLiteral("KBN_CD"), 2, QStringLiteral("区分")),
                 text(QStringLiteral("SHOZOKU"), 50, QStringLiteral("所属")),
-                text(QStringLiteral("KITEN"), 50, QStringLiteral("区間")), text(QStringLiteral("SHUTEN"), 50),
+                text(QStringLiteral("KITEN"), 50, QStringLiteral("区間")),
+                text(QStringLiteral("SHUTEN"), 50),
                 real(QStringLiteral("KILO"), QStringLiteral("キロ程"), QStringLiteral("##,##0.0")),
                 real(QStringLiteral("KIKAN"), QStringLiteral("軌間(m)"), QStringLiteral("0.000")),
                 timestamp(QStringLiteral("KAITSU_DATE"), QStringLiteral("開通年月日"), ymd),
@@ -133,14 +130,14 @@ QList<TableDef> referenceTables() {
                 text(QStringLiteral("HYOJI"), 2, QStringLiteral("○")),
                 text(QStringLiteral("EKI_KANJI"), 50, QStringLiteral("駅名(漢字)")),
                 text(QStringLiteral("EKI_KANA"), 50, QStringLiteral("駅名(かな)")),
-                hidden(real(QStringLiteral("HEIGHT"))), text(QStringLiteral("SHURUI"), 2, QStringLiteral("種")),
+                hidden(real(QStringLiteral("HEIGHT"))),
+                text(QStringLiteral("SHURUI"), 2, QStringLiteral("種")),
                 timestamp(QStringLiteral("KAIGYO_DATE"), QStringLiteral("開業年月日"), ymd),
                 text(QStringLiteral("BIKO"), 50, QStringLiteral("備考(接続・改称等)"))},
                {QStringLiteral("ROSEN_CD"), QStringLiteral("KILO")});
 
     t << table(QStringLiteral("KAITSU"), R,
-               {hidden(text(QStringLiteral("ROSEN_CD"), 6)),
-                integer(QStringLiteral("EDA_NO"), QStringLiteral("枝番"), 4),
+               {hidden(text(QStringLiteral("ROSEN_CD"), 6)), integer(QStringLiteral("EDA_NO"), QStringLiteral("枝番"), 4),
                 text(QStringLiteral("KUKAN"), 50, QStringLiteral("区間"), 40),
                 text(QStringLiteral("TANFUKU"), 4, QStringLiteral("単複")),
                 real(QStringLiteral("KILO"), QStringLiteral("キロ程"), QStringLiteral("0.0"), 7),
@@ -163,8 +160,7 @@ QList<TableDef> referenceTables() {
     t << table(QStringLiteral("BUNRUI4"), R,
                {text(QStringLiteral("BUNRUI_CD"), 3, QStringLiteral("番号")),
                 text(QStringLiteral("BUNRUI_KANJI"), 30, QStringLiteral("名称"))},
-               {QStringLiteral("BUNRUI_CD")},
-               {stored(QStringLiteral("BUNRUI_CD"), {QStringLiteral("BUNRUI_CD")}, true)});
+               {QStringLiteral("BUNRUI_CD")}, {stored(QStringLiteral("BUNRUI_CD"), {QStringLiteral("BUNRUI_CD")}, true)});
 
     t << table(QStringLiteral("SAKUDO"), R,
                {text(QStringLiteral("ROSEN_CD"), 6, QStringLiteral("路線番号")),
@@ -175,8 +171,7 @@ QList<TableDef> referenceTables() {
                 text(QStringLiteral("BUNRUI_SHURUI"), 4, QStringLiteral("分類")),
                 text(QStringLiteral("BUNRUI_ROPE"), 10, QStringLiteral("分類")),
                 text(QStringLiteral("BUNRUI_KOZO"), 10, QStringLiteral("分類")),
-                real(QStringLiteral("KILO"), QStringLiteral("キロ程")),
-                text(QStringLiteral("DORYOKU"), 4, QStringLiteral("動力")),
+                real(QStringLiteral("KILO"), QStringLiteral("キロ程")), text(QStringLiteral("DORYOKU"), 4, QStringLiteral("動力")),
                 timestamp(QStringLiteral("KYOKA_DATE"), QStringLiteral("許可年月日"), ymd),
                 timestamp(QStringLiteral("KAITSU_DATE"), QStringLiteral("開通年月日"), ymd),
                 hidden(timestamp(QStringLiteral("JOSHA_DATE"), {}, ymd)),
@@ -197,8 +192,7 @@ QList<TableDef> referenceTables() {
                 text(QStringLiteral("TEL"), 13, QStringLiteral("電話番号")),
                 real(QStringLiteral("LATITUDE"), QStringLiteral("緯度"), QStringLiteral("0.000000")),
                 real(QStringLiteral("LONGITUDE"), QStringLiteral("経度"), QStringLiteral("0.000000")),
-                real(QStringLiteral("HEIGHT"), QStringLiteral("標高")),
-                text(QStringLiteral("PHOTO"), 4, QStringLiteral("写真")),
+                real(QStringLiteral("HEIGHT"), QStringLiteral("標高")), text(QStringLiteral("PHOTO"), 4, QStringLiteral("写真")),
                 hidden(timestamp(QStringLiteral("VISIT_DATE"), {}, ymd)),
                 hidden(timestamp(QStringLiteral("STAMP_DATE"), {}, ymd)),
                 text(QStringLiteral("BIKO1"), 80, QStringLiteral("備考１")),
@@ -226,31 +220,30 @@ QList<TableDef> referenceTables() {
                        resultFields(ymd),
                    {QStringLiteral("KBN_CD")});
 
-    t << table(
-        QStringLiteral("TOSHI2"), R,
-        {integer(QStringLiteral("NEN"), {}, 6), integer(QStringLiteral("JOSHA_NO"), {}, 6),
-         real(QStringLiteral("JOSHA_KILO"), {}, QStringLiteral("#,##0.0")), integer(QStringLiteral("HAISHI_NO"), {}, 6),
-         real(QStringLiteral("HAISHI_KILO"), {}, QStringLiteral("#,##0.0")), text(QStringLiteral("BIKO"), 30, {}, 30)},
-        {QStringLiteral("NEN")});
+    t << table(QStringLiteral("TOSHI2"), R,
+               {integer(QStringLiteral("NEN"), {}, 6), integer(QStringLiteral("JOSHA_NO"), {}, 6),
+                real(QStringLiteral("JOSHA_KILO"), {}, QStringLiteral("#,##0.0")),
+                integer(QStringLiteral("HAISHI_NO"), {}, 6),
+                real(QStringLiteral("HAISHI_KILO"), {}, QStringLiteral("#,##0.0")),
+                text(QStringLiteral("BIKO"), 30, {}, 30)},
+               {QStringLiteral("NEN")});
 
     t << table(QStringLiteral("TMP_JOSHA_KUBUN"), R,
                {text(QStringLiteral("KBN_CD"), 2), text(QStringLiteral("ROSEN_CD"), 6),
-                timestamp(QStringLiteral("JOSHA_DATE"), {}, ymd),
-                real(QStringLiteral("JOSHA_KILO"), {}, QStringLiteral("0.0"))},
+                timestamp(QStringLiteral("JOSHA_DATE"), {}, ymd), real(QStringLiteral("JOSHA_KILO"), {}, QStringLiteral("0.0"))},
                {QStringLiteral("KBN_CD")}, {}, false);
 
-    t << table(
-        QStringLiteral("CFM_MIJO"), R,
-        {text(QStringLiteral("ROSEN_CD"), 6, QStringLiteral("路線番号")),
-         text(QStringLiteral("SHOZOKU"), 30, QStringLiteral("所属"), 14),
-         text(QStringLiteral("ROSEN_KUKAN"), 30, QStringLiteral("路線区間(未乗区間ではない)"), 38),
-         withDefault(real(QStringLiteral("KILO"), QStringLiteral("路線キロ"), QStringLiteral("#,##0.0"), 8),
-                     QStringLiteral("0")),
-         withDefault(real(QStringLiteral("JOSHA_KILO"), QStringLiteral("乗車キロ"), QStringLiteral("#,##0.0"), 8),
-                     QStringLiteral("0")),
-         real(QStringLiteral("MIJO_KILO"), QStringLiteral("未乗キロ"), QStringLiteral("#,##0.0"), 8),
-         real(QStringLiteral("JOSHA_RATIO"), QStringLiteral("乗車率"), QStringLiteral("##0.00"), 6)},
-        {QStringLiteral("ROSEN_CD")});
+    t << table(QStringLiteral("CFM_MIJO"), R,
+               {text(QStringLiteral("ROSEN_CD"), 6, QStringLiteral("路線番号")),
+                text(QStringLiteral("SHOZOKU"), 30, QStringLiteral("所属"), 14),
+                text(QStringLiteral("ROSEN_KUKAN"), 30, QStringLiteral("路線区間(未乗区間ではない)"), 38),
+                withDefault(real(QStringLiteral("KILO"), QStringLiteral("路線キロ"), QStringLiteral("#,##0.0"), 8),
+                            QStringLiteral("0")),
+                withDefault(real(QStringLiteral("JOSHA_KILO"), QStringLiteral("乗車キロ"), QStringLiteral("#,##0.0"), 8),
+                            QStringLiteral("0")),
+                real(QStringLiteral("MIJO_KILO"), QStringLiteral("未乗キロ"), QStringLiteral("#,##0.0"), 8),
+                real(QStringLiteral("JOSHA_RATIO"), QStringLiteral("乗車率"), QStringLiteral("##0.00"), 6)},
+               {QStringLiteral("ROSEN_CD")});
 
     t << table(QStringLiteral("CFM_JOSHA"), R,
                {timestamp(QStringLiteral("JOSHA_DATE"), QStringLiteral("乗車年月日"), ymd, 10),
@@ -288,26 +281,23 @@ QList<TableDef> referenceTables() {
                {QStringLiteral("ROSEN_CD"), QStringLiteral("SEQ")});
     // EKI_ID: the identity of each EKI row (same key) in the imported network: the same station on several
     // routes has one STATION_ID (the data set's station code), so that journeys can change routes there.
-    t << table(
-        QStringLiteral("EKI_ID"), R,
-        {text(QStringLiteral("ROSEN_CD"), 6), real(QStringLiteral("KILO")), integer(QStringLiteral("STATION_ID"))},
-        {QStringLiteral("ROSEN_CD"), QStringLiteral("KILO")});
+    t << table(QStringLiteral("EKI_ID"), R,
+               {text(QStringLiteral("ROSEN_CD"), 6), real(QStringLiteral("KILO")), integer(QStringLiteral("STATION_ID"))},
+               {QStringLiteral("ROSEN_CD"), QStringLiteral("KILO")});
     // NET_ROSEN: which route each route of the network import became, and the values the last import wrote,
     // so that a later import keeps codes and tells the user's changes from its own. A code issued once stays
     // here for good, so it is never issued again.
     t << table(QStringLiteral("NET_ROSEN"), R,
-               {text(QStringLiteral("SRC_KEY"), 200), text(QStringLiteral("ROSEN_CD"), 6),
-                integer(QStringLiteral("LINE_CD")), text(QStringLiteral("ROSEN_KANJI"), 50),
-                text(QStringLiteral("ROSEN_KANA"), 50), text(QStringLiteral("KBN_CD"), 2),
-                text(QStringLiteral("SHOZOKU"), 50), text(QStringLiteral("KITEN"), 50),
-                text(QStringLiteral("SHUTEN"), 50), real(QStringLiteral("KILO")),
+               {text(QStringLiteral("SRC_KEY"), 200), text(QStringLiteral("ROSEN_CD"), 6), integer(QStringLiteral("LINE_CD")),
+                text(QStringLiteral("ROSEN_KANJI"), 50), text(QStringLiteral("ROSEN_KANA"), 50),
+                text(QStringLiteral("KBN_CD"), 2), text(QStringLiteral("SHOZOKU"), 50),
+                text(QStringLiteral("KITEN"), 50), text(QStringLiteral("SHUTEN"), 50), real(QStringLiteral("KILO")),
                 timestamp(QStringLiteral("HAISHI_DATE")), text(QStringLiteral("SEN_HASH"), 40)},
                {QStringLiteral("SRC_KEY")});
     // NET_EKI: the stations the last import wrote to EKI, with the values it wrote.
     t << table(QStringLiteral("NET_EKI"), R,
-               {text(QStringLiteral("ROSEN_CD"), 6), integer(QStringLiteral("SEQ")),
-                text(QStringLiteral("SRC_NAME"), 50), real(QStringLiteral("KILO")),
-                text(QStringLiteral("EKI_KANJI"), 50), text(QStringLiteral("EKI_KANA"), 50)},
+               {text(QStringLiteral("ROSEN_CD"), 6), integer(QStringLiteral("SEQ")), text(QStringLiteral("SRC_NAME"), 50),
+                real(QStringLiteral("KILO")), text(QStringLiteral("EKI_KANJI"), 50), text(QStringLiteral("EKI_KANA"), 50)},
                {QStringLiteral("ROSEN_CD"), QStringLiteral("SEQ")});
     // NET_SOURCE: where the imported network came from, for the attribution its licence asks for.
     t << table(QStringLiteral("NET_SOURCE"), R,
@@ -349,8 +339,7 @@ QList<TableDef> personalTables() {
                {}, {order({QStringLiteral("OTHERS_CD")})});
 
     t << table(QStringLiteral("TOSHI"), P,
-               {integer(QStringLiteral("NEN"), QStringLiteral("年"), 4),
-                integer(QStringLiteral("JOSHA_NO"), QStringLiteral("新規-"), 6),
+               {integer(QStringLiteral("NEN"), QStringLiteral("年"), 4), integer(QStringLiteral("JOSHA_NO"), QStringLiteral("新規-"), 6),
                 real(QStringLiteral("JOSHA_KILO"), QStringLiteral("乗車区間"), QStringLiteral("#,##0.0")),
                 integer(QStringLiteral("HAISHI_NO"), QStringLiteral("既乗-"), 6),
                 real(QStringLiteral("HAISHI_KILO"), QStringLiteral("廃止区間"), QStringLiteral("#,##0.0")),
@@ -380,14 +369,11 @@ QList<TableDef> personalTables() {
     return t;
 }
 
-QString quoted(const QString& identifier) {
-    return QLatin1Char('"') + identifier + QLatin1Char('"');
-}
+QString quoted(const QString& identifier) { return QLatin1Char('"') + identifier + QLatin1Char('"'); }
 
 // Constraint names carry "TABLE.FIELD:rule" so that a refused write can be explained field by field.
 QString check(const TableDef& t, const FieldDef& f, const QString& rule, const QString& expr) {
-    return QStringLiteral("CONSTRAINT %1 CHECK (%2)")
-        .arg(quoted(t.name + QLatin1Char('.') + f.name + QLatin1Char(':') + rule), expr);
+    return QStringLiteral("CONSTRAINT %1 CHECK (%2)").arg(quoted(t.name + QLatin1Char('.') + f.name + QLatin1Char(':') + rule), expr);
 }
 
 QString columnSql(const TableDef& t, const FieldDef& f) {
@@ -397,8 +383,7 @@ QString columnSql(const TableDef& t, const FieldDef& f) {
     switch (f.type) {
     case FieldType::Text:
         sql += QStringLiteral("TEXT");
-        checks << check(t, f, QStringLiteral("len%1").arg(f.size),
-                        QStringLiteral("length(%1) <= %2").arg(c).arg(f.size));
+        checks << check(t, f, QStringLiteral("len%1").arg(f.size), QStringLiteral("length(%1) <= %2").arg(c).arg(f.size));
         break;
     case FieldType::Real:
         sql += QStringLiteral("REAL");
@@ -533,8 +518,7 @@ QStringList tableStatements(const TableDef& t) {
                 k << quoted(f);
             cols << QStringLiteral("PRIMARY KEY (%1)").arg(k.join(QStringLiteral(", ")));
         }
-        out << QStringLiteral("CREATE TABLE %1 (\n  %2\n) STRICT")
-                   .arg(quoted(t.name), cols.join(QStringLiteral(",\n  ")));
+        out << QStringLiteral("CREATE TABLE %1 (\n  %2\n) STRICT").arg(quoted(t.name), cols.join(QStringLiteral(",\n  ")));
 
         QList<IndexDef> indexes = t.indexes;
         if (!t.key.isEmpty() && !t.keyUnique)

@@ -15,14 +15,14 @@ enum class FieldType { Text, Real, Integer, SmallInt, Timestamp };
 struct FieldDef {
     QString name;
     FieldType type = FieldType::Text;
-    int size = 0;         // characters, for text fields
-    QString label;        // grid title or caption; the field name when empty
-    QString hint;         // the title in full, shown as a tooltip where the title is short
-    int displayWidth = 0; // characters; 0 = as wide as the text size (or a type default)
-    QString format;       // display picture ("#,##0.0", "yyyy-mm-dd", ...)
-    bool hidden = false;  // not shown as a grid column
-    QString defaultSql;   // default supplied by the database (SQL expression), empty for none
-    bool notNull = false; // key and link fields
+    int size = 0;          // characters, for text fields
+    QString label;         // grid title or caption; the field name when empty
+    QString hint;          // the title in full, shown as a tooltip where the title is short
+    int displayWidth = 0;  // characters; 0 = as wide as the text size (or a type default)
+    QString format;        // display picture ("#,##0.0", "yyyy-mm-dd", ...)
+    bool hidden = false;   // not shown as a grid column
+    QString defaultSql;    // default supplied by the database (SQL expression), empty for none
+    bool notNull = false;  // key and link fields
 
     QString displayLabel() const { return label.isEmpty() ? name : label; }
 };

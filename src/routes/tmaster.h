@@ -1,7 +1,7 @@
 #pragma once
 
-#include "data/cursor.h"
 #include "ui/screen.h"
+#include "data/cursor.h"
 
 #include <memory>
 

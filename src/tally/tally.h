@@ -47,4 +47,5 @@ QString yearRangeEnd(int nen, int startMonth);
 
 // --- the statements run on the reference database ------------------------------------------------------------------
 
+
 } // namespace tabi::tally

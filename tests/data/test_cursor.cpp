@@ -21,18 +21,10 @@ struct Recorder : CursorObserver {
     int data = 0, moved = 0, state = 0, field = 0;
     void cursorEvent(CursorEvent e, int) override {
         switch (e) {
-        case CursorEvent::DataChanged:
-            ++data;
-            break;
-        case CursorEvent::RecordChanged:
-            ++moved;
-            break;
-        case CursorEvent::StateChanged:
-            ++state;
-            break;
-        case CursorEvent::FieldChanged:
-            ++field;
-            break;
+        case CursorEvent::DataChanged: ++data; break;
+        case CursorEvent::RecordChanged: ++moved; break;
+        case CursorEvent::StateChanged: ++state; break;
+        case CursorEvent::FieldChanged: ++field; break;
         }
     }
 };
@@ -73,12 +65,10 @@ private Q_SLOTS:
         QCOMPARE(m_per->scalar(QStringLiteral("PRAGMA journal_mode")).toString(), QStringLiteral("wal"));
         m_per->exec(QStringLiteral("INSERT INTO TOSHI (NEN, BIKO) VALUES (2020, 'kept')"));
         auto again = Database::open(DbKind::Personal);
-        QCOMPARE(again->scalar(QStringLiteral("SELECT BIKO FROM TOSHI WHERE NEN = 2020")).toString(),
-                 QStringLiteral("kept"));
+        QCOMPARE(again->scalar(QStringLiteral("SELECT BIKO FROM TOSHI WHERE NEN = 2020")).toString(), QStringLiteral("kept"));
         // Stored indexes asked for by name exist in the file.
-        QVERIFY(m_ref
-                    ->scalar(QStringLiteral("SELECT count(*) FROM sqlite_schema WHERE name IN "
-                                            "('BUNRUI3_BUNRUI_CD', 'BUNRUI4_BUNRUI_CD')"))
+        QVERIFY(m_ref->scalar(QStringLiteral("SELECT count(*) FROM sqlite_schema WHERE name IN "
+                                             "('BUNRUI3_BUNRUI_CD', 'BUNRUI4_BUNRUI_CD')"))
                     .toInt() == 2);
     }
 
@@ -110,18 +100,16 @@ private Q_SLOTS:
         QTest::addColumn<QVariant>("value");
         QTest::addColumn<QString>("expect");
         QTest::addColumn<int>("kind");
-        QTest::newRow("text one too long")
-            << "JOSHA"
-            << "JOSHA_KUKAN" << QVariant(QString(51, QChar(0x3042))) << "50 文字まで" << int(ErrorKind::TooLong);
+        QTest::newRow("text one too long") << "JOSHA" << "JOSHA_KUKAN" << QVariant(QString(51, QChar(0x3042)))
+                                           << "50 文字まで" << int(ErrorKind::TooLong);
         QTest::newRow("impossible date") << "JOSHA"
                                          << "JOSHA_DATE" << QVariant(QStringLiteral("2024-02-30"))
                                          << "乗車実績の「乗車年月日」" << int(ErrorKind::NotADate);
         QTest::newRow("not a number") << "JOSHA"
                                       << "JOSHA_KILO" << QVariant(QStringLiteral("12km")) << "乗車実績の「乗車キロ」"
                                       << int(ErrorKind::NotANumber);
-        QTest::newRow("small integer range")
-            << "MASTER"
-            << "VOLT1" << QVariant(40000) << "-32768～32767" << int(ErrorKind::OutOfRange);
+        QTest::newRow("small integer range") << "MASTER" << "VOLT1" << QVariant(40000) << "-32768～32767"
+                                             << int(ErrorKind::OutOfRange);
     }
     void refusedWritesNameTheField() {
         QFETCH(QString, table);
@@ -198,7 +186,8 @@ private Q_SLOTS:
         addRoute(m, QStringLiteral("101001"), QStringLiteral("12"), 1);
         addRoute(m, QStringLiteral("102001"), QVariant(), 1);
         addRoute(m, QStringLiteral("101002"), QStringLiteral("11"), 1);
-        QCOMPARE(walk(m, QStringLiteral("ROSEN_CD")), QStringList({"102001", "101002", "101001", "103002"}));
+        QCOMPARE(walk(m, QStringLiteral("ROSEN_CD")),
+                 QStringList({"102001", "101002", "101001", "103002"}));
         QVERIFY(m.eof());
         m.first();
         QVERIFY(m.bof() && !m.eof());
@@ -230,14 +219,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("lands");
         QTest::addColumn<bool>("found");
-        QTest::newRow("classification with routes") << "102"
-                                                    << "102001" << true;
-        QTest::newRow("classification without routes") << "103"
-                                                       << "105001" << true;
-        QTest::newRow("exact key") << "101002"
-                                   << "101002" << true;
-        QTest::newRow("after every key") << "9"
-                                         << "" << false;
+        QTest::newRow("classification with routes") << "102" << "102001" << true;
+        QTest::newRow("classification without routes") << "103" << "105001" << true;
+        QTest::newRow("exact key") << "101002" << "101002" << true;
+        QTest::newRow("after every key") << "9" << "" << false;
     }
     void findNearestWithShorterKey() {
         QFETCH(QString, key);
@@ -468,9 +453,8 @@ private Q_SLOTS:
     }
 
     void declaredFieldsOnly() {
-        m_per->exec(
-            QStringLiteral("INSERT INTO JOSHA (ROSEN_CD, JOSHA_DATE, JOSHA_KILO, BIKO) VALUES "
-                           "('101001', '2020-01-02 00:00:00', 3.5, 'x'), ('101001', '2020-01-01 00:00:00', 1.5, 'y')"));
+        m_per->exec(QStringLiteral("INSERT INTO JOSHA (ROSEN_CD, JOSHA_DATE, JOSHA_KILO, BIKO) VALUES "
+                                   "('101001', '2020-01-02 00:00:00', 3.5, 'x'), ('101001', '2020-01-01 00:00:00', 1.5, 'y')"));
         TableCursor j(m_per, QStringLiteral("JOSHA"), QStringLiteral("JOSHA_DATE;ROSEN_CD"));
         j.setFieldNames({QStringLiteral("JOSHA_KILO")});
         j.open();
@@ -483,10 +467,8 @@ private Q_SLOTS:
         j.setFloat(QStringLiteral("JOSHA_KILO"), 2.5);
         j.next();
         QCOMPARE(j.asFloat(QStringLiteral("JOSHA_KILO")), 3.5);
-        QCOMPARE(
-            m_per->scalar(QStringLiteral("SELECT BIKO || JOSHA_KILO FROM JOSHA WHERE JOSHA_DATE LIKE '2020-01-01%'"))
-                .toString(),
-            QStringLiteral("y2.5"));
+        QCOMPARE(m_per->scalar(QStringLiteral("SELECT BIKO || JOSHA_KILO FROM JOSHA WHERE JOSHA_DATE LIKE '2020-01-01%'")).toString(),
+                 QStringLiteral("y2.5"));
     }
 
     // A loop editing every record of a table larger than several windows visits each record once and writes
@@ -554,10 +536,9 @@ private Q_SLOTS:
     // still standing on the deleted ride must not edit, delete or show the new one in its place.
     void staleCursorNeverTouchesAnotherRecord() {
         auto addRide = [&](Database& db, const QString& code, const QString& day, double kilo) {
-            db.exec(
-                QStringLiteral("INSERT INTO JOSHA (ROSEN_CD, JOSHA_DATE, JOSHA_KILO) VALUES ('%1', '%2 00:00:00', %3)")
-                    .arg(code, day)
-                    .arg(kilo));
+            db.exec(QStringLiteral("INSERT INTO JOSHA (ROSEN_CD, JOSHA_DATE, JOSHA_KILO) VALUES ('%1', '%2 00:00:00', %3)")
+                        .arg(code, day)
+                        .arg(kilo));
         };
         addRide(*m_per, QStringLiteral("101001"), QStringLiteral("2024-01-01"), 1);
         addRide(*m_per, QStringLiteral("101001"), QStringLiteral("2024-01-03"), 3);
@@ -571,8 +552,7 @@ private Q_SLOTS:
         auto other = Database::open(DbKind::Personal);
         other->exec(QStringLiteral("DELETE FROM JOSHA WHERE JOSHA_DATE LIKE '2024-01-02%'"));
         addRide(*other, QStringLiteral("999999"), QStringLiteral("2030-05-05"), 9);
-        QCOMPARE(other->scalar(QStringLiteral("SELECT rowid FROM JOSHA WHERE ROSEN_CD = '999999'")).toLongLong(),
-                 staleRowid);
+        QCOMPARE(other->scalar(QStringLiteral("SELECT rowid FROM JOSHA WHERE ROSEN_CD = '999999'")).toLongLong(), staleRowid);
         const QString newRide = QStringLiteral("SELECT BIKO, JOSHA_KILO FROM JOSHA WHERE ROSEN_CD = '999999'");
         const QString before = other->dump(newRide);
 
@@ -601,9 +581,8 @@ private Q_SLOTS:
     }
 
     void masterInInsertHasNoDetails() {
-        m_per->exec(
-            QStringLiteral("INSERT INTO RYOTEIM (RYOTEI_CD) VALUES ('A0000001');"
-                           "INSERT INTO RYOTEID (RYOTEI_CD, HATSU_EKI) VALUES ('A0000001', 'x'), ('A0000001', 'y')"));
+        m_per->exec(QStringLiteral("INSERT INTO RYOTEIM (RYOTEI_CD) VALUES ('A0000001');"
+                                   "INSERT INTO RYOTEID (RYOTEI_CD, HATSU_EKI) VALUES ('A0000001', 'x'), ('A0000001', 'y')"));
         TableCursor m(m_per, QStringLiteral("RYOTEIM"), QStringLiteral("RYOTEI_CD"));
         TableCursor d(m_per, QStringLiteral("RYOTEID"), QStringLiteral("RYOTEI_CD"));
         d.setMasterSource(&m, QStringLiteral("RYOTEI_CD"));
@@ -661,40 +640,23 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QVariant>("stored"); // null: refused
         const QVariant refused;
-        QTest::newRow("plain") << "JOSHA_KILO"
-                               << "12.5" << QVariant(12.5);
-        QTest::newRow("thousands") << "JOSHA_KILO"
-                                   << "1,234.5" << QVariant(1234.5);
-        QTest::newRow("millions") << "JOSHA_KILO"
-                                  << "-12,345,678" << QVariant(-12345678.0);
-        QTest::newRow("full-width digits") << "JOSHA_KILO"
-                                           << "１，２３４．５" << QVariant(1234.5);
-        QTest::newRow("nan") << "JOSHA_KILO"
-                             << "nan" << refused;
-        QTest::newRow("NaN") << "JOSHA_KILO"
-                             << "NaN" << refused;
-        QTest::newRow("inf") << "JOSHA_KILO"
-                             << "inf" << refused;
-        QTest::newRow("-inf") << "JOSHA_KILO"
-                              << "-inf" << refused;
-        QTest::newRow("infinity") << "JOSHA_KILO"
-                                  << "Infinity" << refused;
-        QTest::newRow("overflow") << "JOSHA_KILO"
-                                  << "1e999" << refused;
-        QTest::newRow("commas anywhere") << "JOSHA_KILO"
-                                         << "1,2,3" << refused;
-        QTest::newRow("comma as decimal") << "JOSHA_KILO"
-                                          << "1234,5" << refused;
-        QTest::newRow("leading comma") << "JOSHA_KILO"
-                                       << ",123" << refused;
-        QTest::newRow("comma in decimals") << "JOSHA_KILO"
-                                           << "1.234,5" << refused;
-        QTest::newRow("integer thousands") << "JOSHA_NO"
-                                           << "1,234" << QVariant(qint64(1234));
-        QTest::newRow("integer commas anywhere") << "JOSHA_NO"
-                                                 << "1,2,3" << refused;
-        QTest::newRow("integer inf") << "JOSHA_NO"
-                                     << "inf" << refused;
+        QTest::newRow("plain") << "JOSHA_KILO" << "12.5" << QVariant(12.5);
+        QTest::newRow("thousands") << "JOSHA_KILO" << "1,234.5" << QVariant(1234.5);
+        QTest::newRow("millions") << "JOSHA_KILO" << "-12,345,678" << QVariant(-12345678.0);
+        QTest::newRow("full-width digits") << "JOSHA_KILO" << "１，２３４．５" << QVariant(1234.5);
+        QTest::newRow("nan") << "JOSHA_KILO" << "nan" << refused;
+        QTest::newRow("NaN") << "JOSHA_KILO" << "NaN" << refused;
+        QTest::newRow("inf") << "JOSHA_KILO" << "inf" << refused;
+        QTest::newRow("-inf") << "JOSHA_KILO" << "-inf" << refused;
+        QTest::newRow("infinity") << "JOSHA_KILO" << "Infinity" << refused;
+        QTest::newRow("overflow") << "JOSHA_KILO" << "1e999" << refused;
+        QTest::newRow("commas anywhere") << "JOSHA_KILO" << "1,2,3" << refused;
+        QTest::newRow("comma as decimal") << "JOSHA_KILO" << "1234,5" << refused;
+        QTest::newRow("leading comma") << "JOSHA_KILO" << ",123" << refused;
+        QTest::newRow("comma in decimals") << "JOSHA_KILO" << "1.234,5" << refused;
+        QTest::newRow("integer thousands") << "JOSHA_NO" << "1,234" << QVariant(qint64(1234));
+        QTest::newRow("integer commas anywhere") << "JOSHA_NO" << "1,2,3" << refused;
+        QTest::newRow("integer inf") << "JOSHA_NO" << "inf" << refused;
     }
     void numberInput() {
         QFETCH(QString, field);
@@ -729,9 +691,8 @@ private Q_SLOTS:
         o.open();
         QVERIFY(o.fieldDef(o.fieldIndex(QStringLiteral("HEIGHT"))).format.isEmpty());
         o.append();
-        for (const auto& [value, text] :
-             {std::pair{100000.0, "100000"}, std::pair{0.0001, "0.0001"}, std::pair{-2.5e-7, "-0.00000025"},
-              std::pair{1e22, "10000000000000000000000"}}) {
+        for (const auto& [value, text] : {std::pair{100000.0, "100000"}, std::pair{0.0001, "0.0001"},
+                                          std::pair{-2.5e-7, "-0.00000025"}, std::pair{1e22, "10000000000000000000000"}}) {
             o.setFloat(QStringLiteral("HEIGHT"), value);
             QCOMPARE(o.displayText(QStringLiteral("HEIGHT")), QString::fromLatin1(text));
             QCOMPARE(o.asString(QStringLiteral("HEIGHT")), QString::fromLatin1(text));
@@ -765,8 +726,7 @@ private Q_SLOTS:
             QCOMPARE(backward, forward);
             QCOMPARE(forward.mid(0, n / 3), QStringList(n / 3, QString()));
             QCOMPARE(forward.at(n / 3), field == QLatin1String("KILO") ? QStringLiteral("1") : QStringLiteral("S01"));
-            QCOMPARE(forward.at(n / 3 + 1),
-                     field == QLatin1String("KILO") ? QStringLiteral("2") : QStringLiteral("S02"));
+            QCOMPARE(forward.at(n / 3 + 1), field == QLatin1String("KILO") ? QStringLiteral("2") : QStringLiteral("S02"));
             QVERIFY(m.findNearest({QVariant()}));
             QVERIFY(m.isNull(field));
             QVERIFY(m.findKey({QStringLiteral("50")}) || field == QLatin1String("SHOZOKU"));
@@ -845,9 +805,9 @@ private Q_SLOTS:
     void fullDiskIsNamedAndLeavesNothing() {
         const QString mount = m_env->file(QStringLiteral("small"));
         QVERIFY(QDir().mkpath(mount));
-        if (::geteuid() != 0 || QProcess::execute(QStringLiteral("mount"),
-                                                  {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
-                                                   QStringLiteral("size=256k"), QStringLiteral("tmpfs"), mount}) != 0)
+        if (::geteuid() != 0 || QProcess::execute(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"),
+                                                                           QStringLiteral("-o"), QStringLiteral("size=256k"),
+                                                                           QStringLiteral("tmpfs"), mount}) != 0)
             QSKIP("a small filesystem needs root");
         auto unmount = qScopeGuard([&] { QProcess::execute(QStringLiteral("umount"), {mount}); });
         // An existing record made while there was room, then the disk fills up.

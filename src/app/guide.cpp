@@ -40,7 +40,7 @@ TGuide::TGuide(std::function<void(const QString& command)> open, QWidget* parent
     const Step steps[] = {
         {"1. 路線と乗車の記録(&1)", "ActionMotoDataRosen",
          "路線を「移動」で名前から探し、「乗車実績」ページの「区間」で乗った駅と日付を選んで記録します。"},
-        {"2. 乗車経路の入力(&2)", "ActionJourney",
+        {"2. 乗車経路の入力(&2)", "ActionMotoDataJourney",
          "出発駅・経由駅・到着駅から経路を求め、乗った路線ごとにまとめて記録します。"},
         {"3. 分類ごとの集計(&3)", "ActionShukeiBunrui",
          "「一括実行」で、路線キロ・乗車キロ・乗車率・完乗日を集計します。区分別・年別も同じです。"},

@@ -60,6 +60,8 @@ const QList<HelpTopic>& helpTopics() {
         {QStringLiteral("TSenkei"), QStringLiteral("senkei.htm"), kRelativeChm},
         {QStringLiteral("TMDIChild"), QStringLiteral("memo.htm"), kRelativeChm},
         {QStringLiteral("TGuide"), QStringLiteral("index.htm"), kRelativeChm},
+        {QStringLiteral("TJourney"), QStringLiteral("journey.htm"), kRelativeChm},
+        {QStringLiteral("TJoshaSuii"), QStringLiteral("suii.htm"), kRelativeChm},
     };
     return topics;
 }

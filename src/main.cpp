@@ -1,3 +1,4 @@
+#include "app/guide.h"
 #include "app/locale.h"
 #include "app/mainform.h"
 #include "app/startup.h"
@@ -12,7 +13,9 @@
 
 #include <QApplication>
 
+#include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -22,16 +25,16 @@ using CommandLineForm = int (*)(int argc, char* argv[]);
 struct CommandLineEntry {
     const char* option;
     CommandLineForm run;
+    const char* usage; // the arguments after the option and what the form does, for --help
 };
 constexpr CommandLineEntry kCommandLineForms[] = {
-    // REFERENCE.mdb PERSONAL.mdb [--replace]
-    {"--import-access", &tabi::mdbimport::runImportCommand},
-    // DIR [--with-abolished]
-    {"--import-network", &tabi::net::runImportNetworkCommand},
-    // OUT.png|OUT.svg [--from yyyy-mm-dd] [--to yyyy-mm-dd]
-    {"--export-map", &tabi::netmap::exportMapCommand},
-    // OUT.csv [--from yyyy-mm-dd] [--to yyyy-mm-dd]
-    {"--export-prefectures", &tabi::netmap::exportPrefecturesCommand},
+    {"--import-access", &tabi::mdbimport::runImportCommand,
+     "REFERENCE.mdb PERSONAL.mdb [--replace]   Accessデータベースの取り込み"},
+    {"--import-network", &tabi::net::runImportNetworkCommand, "DIR [--with-abolished]   全国路線データの取り込み"},
+    {"--export-map", &tabi::netmap::exportMapCommand,
+     "OUT.png|OUT.svg [--from yyyy-mm-dd] [--to yyyy-mm-dd]   乗車地図の書き出し"},
+    {"--export-prefectures", &tabi::netmap::exportPrefecturesCommand,
+     "OUT.csv [--from yyyy-mm-dd] [--to yyyy-mm-dd]   都道府県別の乗車率の書き出し"},
 };
 
 CommandLineForm commandLineForm(int argc, char* argv[]) {
@@ -43,11 +46,73 @@ CommandLineForm commandLineForm(int argc, char* argv[]) {
     return nullptr;
 }
 
+void printUsage() {
+    std::string text = "使い方: tabiroku [オプション]\n"
+                       "  (オプションなし)   タビロクの画面を開きます\n"
+                       "  --help   この一覧を表示します\n"
+                       "  --version   バージョンを表示します\n";
+    for (const CommandLineEntry& e : kCommandLineForms)
+        text += std::string("  ") + e.option + " " + e.usage + "\n";
+    std::fputs(text.c_str(), stdout);
+}
+
+// The options of Qt's own that a window start accepts (-platform xcb, -reverse …): 1 when the option takes a value,
+// 0 when it stands alone, -1 for an option Qt does not know either.
+int toolkitOption(const char* arg) {
+    if (arg[0] == '-' && arg[1] == '-')
+        ++arg; // Qt takes --platform as -platform
+    static const char* const withValue[] = {"-platform",      "-platformpluginpath",
+                                            "-platformtheme", "-plugin",
+                                            "-style",         "-stylesheet",
+                                            "-session",       "-display",
+                                            "-geometry",      "-qwindowgeometry",
+                                            "-qwindowicon",   "-qwindowtitle",
+                                            "-name",          "-title",
+                                            "-visual"};
+    static const char* const alone[] = {"-reverse", "-widgetcount", "-nograb", "-dograb", "-sync"};
+    for (const char* k : withValue)
+        if (std::strcmp(arg, k) == 0)
+            return 1;
+    for (const char* k : alone)
+        if (std::strcmp(arg, k) == 0)
+            return 0;
+    return -1;
+}
+
+// --help, --version and a mistaken option are answered without a display; -1 lets the window start.
+int answerWithoutWindow(int argc, char* argv[]) {
+    if (argc < 2)
+        return -1;
+    const char* first = argv[1];
+    if (std::strcmp(first, "--help") == 0 || std::strcmp(first, "-h") == 0) {
+        printUsage();
+        return 0;
+    }
+    if (std::strcmp(first, "--version") == 0) {
+        std::printf("タビロク %s\n", TABIROKU_VERSION);
+        return 0;
+    }
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (arg[0] != '-')
+            continue;
+        if (const int takes = toolkitOption(arg); takes >= 0) {
+            i += takes;
+            continue;
+        }
+        std::fprintf(stderr, "tabiroku: 不明なオプション %s です。使い方は tabiroku --help で表示されます。\n", arg);
+        return 2;
+    }
+    return -1;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
     if (const CommandLineForm form = commandLineForm(argc, argv))
         return form(argc, argv);
+    if (const int code = answerWithoutWindow(argc, argv); code >= 0)
+        return code;
     tabi::prepareJapaneseLocale();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tabiroku"));
@@ -67,5 +132,7 @@ int main(int argc, char* argv[]) {
     if (!mainForm)
         return 1;
     mainForm->showMaximized();
+    if (tabi::guideWantedAtStart())
+        mainForm->openScreen(QStringLiteral("ActionGuide"));
     return app.exec();
 }

@@ -2,12 +2,14 @@
 
 #include "app/accessimportcommand.h"
 #include "app/config.h"
+#include "app/guide.h"
 #include "app/mdichild.h"
 #include "app/mnemonics.h"
 #include "app/netimportdialog.h"
 #include "ui/command.h"
 #include "ui/dialogs.h"
 #include "ui/helptopics.h"
+#include "ui/helpwindow.h"
 #include "ui/screen.h"
 #include "ui/screens.h"
 
@@ -56,9 +58,9 @@ const CommandSpec kCommands[] = {
     {"FileSave1", "保存(&S)", "保存|現在のファイルを保存", "Ctrl+S", "save"},
     {"FileSaveAs1", "名前を付けて保存(&A)...", "名前を付けて保存|現在のファイルをほかの名前で保存", "", ""},
     {"ActionConfig", "環境設定(&C)", "画像ファイルのフォルダーの指定や，利用者情報の設定", "", ""},
-    {"ActionImportAccess", "Accessデータベースの取り込み...",
+    {"ActionImportAccess", "Accessデータベースの取り込み(&I)...",
      "Access の参照データベースと個人データベースの記録を取り込む", "", ""},
-    {"ActionImportNetwork", "全国路線データの取り込み...",
+    {"ActionImportNetwork", "全国路線データの取り込み(&L)...",
      "全国路線データの取り込み|公開の駅データから全国の路線と駅を参照データベースに取り込む", "", ""},
     {"FileExit1", "終了(&X)", "終了|アプリケーションの終了", "", ""},
     {"EditCut1", "切り取り(&T)", "切り取り|選択部分を切り取り，クリップボードに送る", "Ctrl+X", "cut"},
@@ -87,6 +89,7 @@ const CommandSpec kCommands[] = {
     {"WindowTileVertical1", "縦に並べて表示(&V)", "縦に並べて表示", "", "tilev"},
     {"WindowMinimizeAll1", "すべて最小化(&M)", "すべて最小化", "", ""},
     {"WindowArrangeAll1", "すべて整列(&A)", "すべて整列", "", ""},
+    {"ActionGuide", "はじめに(&G)", "はじめに|最初にすることの案内", "", ""},
     {"ActionHelpIndex", "ヘルプ索引(&H)", "", "", ""},
     {"HelpAbout1", "バージョン情報(&A)...", "バージョン情報|プログラム情報，バージョン番号，著作権の表示", "", ""},
 };
@@ -147,7 +150,8 @@ const MenuTable kMenus[] = {
       {"WindowTileItem2", "WindowTileVertical1"},
       {"WindowMinimizeItem", "WindowMinimizeAll1"},
       {"WindowArrangeItem", "WindowArrangeAll1"}}},
-    {{"Help1", "ヘルプ(&H)", "ヘルプトピック"}, {{"HelpIndex", "ActionHelpIndex"}, {"HelpAboutItem", "HelpAbout1"}}},
+    {{"Help1", "ヘルプ(&H)", "ヘルプトピック"},
+     {{"HelpGuideItem", "ActionGuide"}, {"HelpIndex", "ActionHelpIndex"}, {"HelpAboutItem", "HelpAbout1"}}},
 };
 
 // Tool bar buttons, left to right; null command = a separator.
@@ -167,11 +171,10 @@ const ItemSpec kToolButtons[] = {
 
 // Commands that open a screen through the registry.
 const char* const kScreenCommands[] = {
-    "ActionConfig",      "ActionMotoDataJiseki", "ActionMotoDataRosen", "ActionMotoSakudo",
-    "ActionOmakeRyotei", "ActionOmakeShikoku88", "ActionMasterBunrui",  "ActionMasterKubun",
-    "ActionMasterToshi", "ActionMasterOthers",   "ActionShukeiBunrui",  "ActionShukeiKubun",
-    "ActionShukeiToshi", "ActionShukeiMijo",     "ActionCheckJisseki",  "ActionOmakeFiles",
-    "ActionShukeiChizu",
+    "ActionConfig",         "ActionMotoDataJiseki", "ActionMotoDataRosen", "ActionMotoSakudo",  "ActionOmakeRyotei",
+    "ActionOmakeShikoku88", "ActionMasterBunrui",   "ActionMasterKubun",   "ActionMasterToshi", "ActionMasterOthers",
+    "ActionShukeiBunrui",   "ActionShukeiKubun",    "ActionShukeiToshi",   "ActionShukeiMijo",  "ActionCheckJisseki",
+    "ActionOmakeFiles",     "ActionShukeiChizu",    "ActionGuide",
 };
 
 // A document window that also closes when its screen closes itself (QWidget::close() on the screen), so no
@@ -189,6 +192,9 @@ protected:
         m_closing = true;
         QMdiSubWindow::closeEvent(event);
         m_closing = event->isAccepted();
+        if (m_closing)
+            if (auto* screen = qobject_cast<Screen*>(widget()))
+                ui::runCommand(screen, [screen] { screen->deactivated(); });
     }
 
     bool eventFilter(QObject* watched, QEvent* event) override {
@@ -288,7 +294,12 @@ void applyEdit(QWidget* w, EditOp op) {
 TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), m_mdiArea(new QMdiArea(this)) {
     initShellResources();
     registerShellScreens();
+    // The guide runs the main window's own commands, so it is registered by the window that has them.
+    registerScreen(QStringLiteral("ActionGuide"), [this](QWidget* parent) {
+        return new TGuide([this](const QString& name) { command(name)->trigger(); }, parent);
+    });
     ui::installBusyWaitCursor();
+    installHelpKey();
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(ui::applicationTitle());
     // The program's icon, which every document window shows too.
@@ -566,7 +577,7 @@ void TMainForm::setAboutBox(QDialog* aboutBox) {
 }
 
 void TMainForm::helpIndex() {
-    ui::information(this, ui::applicationTitle(), helpNoticeText());
+    showHelp(kStartTopic);
 }
 
 void TMainForm::helpAbout() {
@@ -582,6 +593,9 @@ void TMainForm::onSubWindowActivated(QMdiSubWindow* window) {
     // change of document window counts as activation.
     if (!window || window == m_lastActive)
         return;
+    if (m_lastActive)
+        if (auto* left = qobject_cast<Screen*>(m_lastActive->widget()))
+            ui::runCommand(left, [left] { left->deactivated(); });
     m_lastActive = window;
     if (auto* screen = qobject_cast<Screen*>(window->widget()))
         ui::runCommand(screen, [screen] { screen->activated(); });

@@ -48,7 +48,7 @@ bool isStoredTimestamp(const QString& t) {
 }
 
 QString fieldTitle(const FieldDef& f) {
-    return f.label.isEmpty() ? f.name : QStringLiteral("%1「%2」").arg(f.name, f.label);
+    return fieldCaption(f);
 }
 } // namespace
 
@@ -559,9 +559,9 @@ int TableCursor::bindIdentity(Statement& s, int p, const CursorRow& row) const {
 }
 
 void TableCursor::raiseChangedByOther(bool deleting) const {
-    throw Error(QStringLiteral("表 %1 の行は、この画面で読んだ後にほかの画面で変更または削除されたため、%2できません。"
+    throw Error(QStringLiteral("%1の行は、この画面で読んだ後にほかの画面で変更または削除されたため、%2できません。"
                                "編集を取り消してから「データ更新」で今の内容を表示してください。")
-                    .arg(m_tableName, deleting ? QStringLiteral("削除") : QStringLiteral("更新")),
+                    .arg(tableCaption(m_tableName), deleting ? QStringLiteral("削除") : QStringLiteral("更新")),
                 ErrorKind::ChangedByOther);
 }
 
@@ -1078,8 +1078,8 @@ QVariant TableCursor::toStorage(int field, const QVariant& value) const {
         if (!isText) {
             const double d = value.toDouble();
             if (!std::isfinite(d))
-                throw Error(QStringLiteral("表 %1 のフィールド %2 には有限の数値しか入りません（「%3」）。")
-                                .arg(m_tableName, fieldTitle(f), value.toString()),
+                throw Error(QStringLiteral("%1の%2には有限の数値しか入りません（「%3」）。")
+                                .arg(tableCaption(m_tableName), fieldTitle(f), value.toString()),
                             ErrorKind::NotANumber);
             return d;
         }
@@ -1088,10 +1088,9 @@ QVariant TableCursor::toStorage(int field, const QVariant& value) const {
             return QVariant();
         const std::optional<double> d = fmt::parseNumber(t);
         if (!d)
-            throw Error(
-                QStringLiteral("表 %1 のフィールド %2 には数値を入力してください（「%3」は数値ではありません）。")
-                    .arg(m_tableName, fieldTitle(f), value.toString()),
-                ErrorKind::NotANumber);
+            throw Error(QStringLiteral("%1の%2には数値を入力してください（「%3」は数値ではありません）。")
+                            .arg(tableCaption(m_tableName), fieldTitle(f), value.toString()),
+                        ErrorKind::NotANumber);
         return *d;
     }
     case FieldType::Integer:
@@ -1100,8 +1099,8 @@ QVariant TableCursor::toStorage(int field, const QVariant& value) const {
             if (value.typeId() == QMetaType::Double) {
                 const double d = value.toDouble();
                 if (!std::isfinite(d))
-                    throw Error(QStringLiteral("表 %1 のフィールド %2 には整数しか入りません（「%3」）。")
-                                    .arg(m_tableName, fieldTitle(f), value.toString()),
+                    throw Error(QStringLiteral("%1の%2には整数しか入りません（「%3」）。")
+                                    .arg(tableCaption(m_tableName), fieldTitle(f), value.toString()),
                                 ErrorKind::NotANumber);
                 return qint64(std::llround(d));
             }
@@ -1112,10 +1111,9 @@ QVariant TableCursor::toStorage(int field, const QVariant& value) const {
             return QVariant();
         const std::optional<qint64> n = fmt::parseInteger(t);
         if (!n)
-            throw Error(
-                QStringLiteral("表 %1 のフィールド %2 には整数を入力してください（「%3」は整数ではありません）。")
-                    .arg(m_tableName, fieldTitle(f), value.toString()),
-                ErrorKind::NotANumber);
+            throw Error(QStringLiteral("%1の%2には整数を入力してください（「%3」は整数ではありません）。")
+                            .arg(tableCaption(m_tableName), fieldTitle(f), value.toString()),
+                        ErrorKind::NotANumber);
         return *n;
     }
     case FieldType::Timestamp: {
@@ -1152,15 +1150,14 @@ QVariant TableCursor::toStorage(int field, const QVariant& value) const {
             if (time.isValid())
                 return QStringLiteral("1899-12-30 ") + time.toString(QStringLiteral("HH:mm:ss"));
             // A time of day field: the rule is the clock's, not the calendar's.
-            throw Error(
-                QStringLiteral("表 %1 のフィールド %2 には時刻を 00:00～23:59 の範囲で HH:MM の形で入力してください"
-                               "（「%3」は時刻として読めません）。")
-                    .arg(m_tableName, fieldTitle(f), t),
-                ErrorKind::NotADate);
+            throw Error(QStringLiteral("%1の%2には時刻を 00:00～23:59 の範囲で HH:MM の形で入力してください"
+                                       "（「%3」は時刻として読めません）。")
+                            .arg(tableCaption(m_tableName), fieldTitle(f), t),
+                        ErrorKind::NotADate);
         }
-        throw Error(QStringLiteral("表 %1 のフィールド %2 には実在する日付を yyyy-mm-dd "
+        throw Error(QStringLiteral("%1の%2には実在する日付を yyyy-mm-dd "
                                    "の形で入力してください（「%3」は日付として読めません）。")
-                        .arg(m_tableName, fieldTitle(f), t),
+                        .arg(tableCaption(m_tableName), fieldTitle(f), t),
                     ErrorKind::NotADate);
     }
     }

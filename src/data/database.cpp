@@ -389,13 +389,7 @@ Statement& Database::cached(const QString& sql) {
 
 namespace {
 QString fieldTitle(const QString& tableName, const QString& fieldName) {
-    const TableDef* t = findTable(tableName);
-    if (t) {
-        const int i = t->fieldIndex(fieldName);
-        if (i >= 0 && !t->fields[i].label.isEmpty())
-            return QStringLiteral("%1「%2」").arg(fieldName, t->fields[i].label);
-    }
-    return fieldName;
+    return fieldCaption(tableName, fieldName);
 }
 } // namespace
 
@@ -454,33 +448,34 @@ QString Database::describeError(int rc, const QString& engine) const {
                 f.remove(m.captured(1) + QLatin1Char('.'));
                 fields << fieldTitle(m.captured(1), f);
             }
-            what = QStringLiteral("キーの重複: 表 %1 には、キー %2 が同じ行がすでにあります。")
-                       .arg(m.captured(1), fields.join(QStringLiteral("・")));
+            what = QStringLiteral("キーの重複: %1に、%2が同じ行がすでにあります。")
+                       .arg(tableCaption(m.captured(1)), fields.join(QStringLiteral("・")));
         } else if ((m = notNull.match(engine)).hasMatch()) {
-            what = QStringLiteral("値がありません: 表 %1 のフィールド %2 は空にできません。")
-                       .arg(m.captured(1), fieldTitle(m.captured(1), m.captured(2)));
+            what = QStringLiteral("値がありません: %1の%2は空にできません。")
+                       .arg(tableCaption(m.captured(1)), fieldTitle(m.captured(1), m.captured(2)));
         } else if ((m = checkRe.match(engine)).hasMatch()) {
             const QString field = fieldTitle(m.captured(1), m.captured(2));
             const QString rule = m.captured(3);
             if (rule.startsWith(QLatin1String("len")))
-                what = QStringLiteral("長すぎる値: 表 %1 のフィールド %2 には %3 文字までしか入りません。")
-                           .arg(m.captured(1), field, rule.mid(3));
+                what = QStringLiteral("長すぎる値: %1の%2には %3 文字までしか入りません。")
+                           .arg(tableCaption(m.captured(1)), field, rule.mid(3));
             else if (rule == QLatin1String("int16"))
-                what = QStringLiteral("範囲外の値: 表 %1 のフィールド %2 は -32768～32767 の整数です。").arg(m.captured(1), field);
+                what = QStringLiteral("範囲外の値: %1の%2は -32768～32767 の整数です。")
+                           .arg(tableCaption(m.captured(1)), field);
             else if (rule == QLatin1String("int32"))
-                what = QStringLiteral("範囲外の値: 表 %1 のフィールド %2 は -2147483648～2147483647 の整数です。")
-                           .arg(m.captured(1), field);
+                what = QStringLiteral("範囲外の値: %1の%2は -2147483648～2147483647 の整数です。")
+                           .arg(tableCaption(m.captured(1)), field);
             else
-                what = QStringLiteral("日付の誤り: 表 %1 のフィールド %2 には実在する日時 (yyyy-mm-dd HH:MM:SS) しか入りません。")
-                           .arg(m.captured(1), field);
+                what = QStringLiteral("日付の誤り: %1の%2には実在する日時 (yyyy-mm-dd HH:MM:SS) しか入りません。")
+                           .arg(tableCaption(m.captured(1)), field);
         }
         break;
     case SQLITE_MISMATCH:
     case SQLITE_ERROR:
         if ((m = typeRe.match(engine)).hasMatch()) {
             const QString kindText = m.captured(2) == QLatin1String("TEXT") ? QStringLiteral("文字") : QStringLiteral("数値");
-            what = QStringLiteral("型の誤り: 表 %1 のフィールド %2 には%3しか入りません。")
-                       .arg(m.captured(3), fieldTitle(m.captured(3), m.captured(4)), kindText);
+            what = QStringLiteral("型の誤り: %1の%2には%3しか入りません。")
+                       .arg(tableCaption(m.captured(3)), fieldTitle(m.captured(3), m.captured(4)), kindText);
         }
         break;
     default:
@@ -509,7 +504,7 @@ QString Database::describeError(int rc, const QString& engine) const {
     }
     if (what.isEmpty())
         return QStringLiteral("データベースエラー: %1").arg(engine);
-    return what + QStringLiteral("\n(%1)").arg(engine);
+    return what; // named by captions; the engine's own wording names internal tables and fields
 }
 
 void Database::raise(int rc, const QString& context) const {

@@ -33,7 +33,7 @@ void checkSingleLineText(const QString& tableName, const FieldDef& field, const 
     if (at < 0)
         return;
     const QChar c = text.at(at);
-    const QString title = field.label.isEmpty() ? field.name : QStringLiteral("%1「%2」").arg(field.name, field.label);
+    const QString title = fieldCaption(field);
     const QString code = QStringLiteral("U+%1").arg(c.unicode(), 4, 16, QLatin1Char('0')).toUpper();
     QString what;
     switch (c.unicode()) {
@@ -51,9 +51,9 @@ void checkSingleLineText(const QString& tableName, const FieldDef& field, const 
                                : QStringLiteral("制御文字 (%1)").arg(code);
         break;
     }
-    throw Error(QStringLiteral("使えない文字: 表 %1 のフィールド %2 には、改行・タブなどの制御文字は入りません"
+    throw Error(QStringLiteral("使えない文字: %1の%2には、改行・タブなどの制御文字は入りません"
                                "（%3 文字目が%4です）。入力は書き込まれていません。")
-                    .arg(tableName, title)
+                    .arg(tableCaption(tableName), title)
                     .arg(characterCount(text.left(at)) + 1)
                     .arg(what),
                 ErrorKind::BadCharacter);

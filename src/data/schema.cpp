@@ -1,6 +1,7 @@
 #include "schema.h"
 
 #include "error.h"
+#include <QHash>
 
 namespace tabi {
 namespace {
@@ -54,6 +55,12 @@ FieldDef withDefault(FieldDef f, const QString& sql) {
     f.defaultSql = sql;
     return f;
 }
+// A field whose title is short ("発") with its caption in full ("発時刻") for tooltips and messages.
+FieldDef withHint(FieldDef f, const QString& hint) {
+    f.hint = hint;
+    return f;
+}
+
 FieldDef required(FieldDef f) {
     f.notNull = true;
     return f;
@@ -347,13 +354,17 @@ QList<TableDef> personalTables() {
 
     t << table(QStringLiteral("RYOTEID"), P,
                {required(hidden(text(QStringLiteral("RYOTEI_CD"), 8))), hidden(timestamp(QStringLiteral("HATSU_DATE"))),
-                timestamp(QStringLiteral("HATSU_TIME"), QStringLiteral("発"), QStringLiteral("HH:MM")),
-                text(QStringLiteral("HATSU_EKI"), 30, QStringLiteral("発")), text(QStringLiteral("R_CD"), 6),
-                text(QStringLiteral("R_NAME"), 30), integer(QStringLiteral("UNCHIN"), QStringLiteral("運賃"), 0, QStringLiteral("###,###")),
+                withHint(timestamp(QStringLiteral("HATSU_TIME"), QStringLiteral("発"), QStringLiteral("HH:MM")),
+                         QStringLiteral("発時刻")),
+                withHint(text(QStringLiteral("HATSU_EKI"), 30, QStringLiteral("発")), QStringLiteral("発駅")),
+                text(QStringLiteral("R_CD"), 6), text(QStringLiteral("R_NAME"), 30),
+                integer(QStringLiteral("UNCHIN"), QStringLiteral("運賃"), 0, QStringLiteral("###,###")),
                 integer(QStringLiteral("RYOKIN"), QStringLiteral("料金"), 0, QStringLiteral("###,###")),
                 hidden(timestamp(QStringLiteral("CHAKU_DATE"))),
-                timestamp(QStringLiteral("CHAKU_TIME"), QStringLiteral("着"), QStringLiteral("HH:MM")),
-                text(QStringLiteral("CHAKU_EKI"), 30, QStringLiteral("着")), text(QStringLiteral("BIKO"), 50)},
+                withHint(timestamp(QStringLiteral("CHAKU_TIME"), QStringLiteral("着"), QStringLiteral("HH:MM")),
+                         QStringLiteral("着時刻")),
+                withHint(text(QStringLiteral("CHAKU_EKI"), 30, QStringLiteral("着")), QStringLiteral("着駅")),
+                text(QStringLiteral("BIKO"), 50)},
                {}, {order({QStringLiteral("RYOTEI_CD")})});
     return t;
 }
@@ -403,6 +414,50 @@ QString columnSql(const TableDef& t, const FieldDef& f) {
 }
 
 } // namespace
+
+QString tableCaption(const QString& tableName) {
+    static const QHash<QString, QString> captions{
+        {QStringLiteral("MASTER"), QStringLiteral("路線")},
+        {QStringLiteral("EKI"), QStringLiteral("駅")},
+        {QStringLiteral("KAITSU"), QStringLiteral("開通区間")},
+        {QStringLiteral("KUBUN"), QStringLiteral("区分マスター")},
+        {QStringLiteral("KUBUN2"), QStringLiteral("区分の小計")},
+        {QStringLiteral("KUBUN3"), QStringLiteral("区分の合計")},
+        {QStringLiteral("BUNRUI"), QStringLiteral("分類マスター")},
+        {QStringLiteral("BUNRUI2"), QStringLiteral("分類の小計")},
+        {QStringLiteral("BUNRUI3"), QStringLiteral("分類の合計")},
+        {QStringLiteral("BUNRUI4"), QStringLiteral("その他分類マスター")},
+        {QStringLiteral("SAKUDO"), QStringLiteral("普通索道")},
+        {QStringLiteral("OTHERS"), QStringLiteral("その他訪問地")},
+        {QStringLiteral("VER"), QStringLiteral("バージョン情報")},
+        {QStringLiteral("TOSHI2"), QStringLiteral("年別集計の合計")},
+        {QStringLiteral("TMP_JOSHA_KUBUN"), QStringLiteral("区分別集計の作業表")},
+        {QStringLiteral("CFM_MIJO"), QStringLiteral("未乗路線一覧")},
+        {QStringLiteral("CFM_JOSHA"), QStringLiteral("乗車実績確認")},
+        {QStringLiteral("CFM_FILES"), QStringLiteral("関連写真ファイルの確認")},
+        {QStringLiteral("JOSHA"), QStringLiteral("乗車実績")},
+        {QStringLiteral("SAKUDOJ"), QStringLiteral("索道の乗車実績")},
+        {QStringLiteral("OTHERSJ"), QStringLiteral("訪問の記録")},
+        {QStringLiteral("TOSHI"), QStringLiteral("年別マスター")},
+        {QStringLiteral("RYOTEIM"), QStringLiteral("旅程")},
+        {QStringLiteral("RYOTEID"), QStringLiteral("旅程の行程")},
+    };
+    return captions.value(tableName.toUpper(), tableName);
+}
+
+QString fieldCaption(const FieldDef& field) {
+    const QString caption = !field.hint.isEmpty() ? field.hint : field.label.trimmed();
+    return QStringLiteral("「%1」").arg(caption.isEmpty() ? field.name : caption);
+}
+
+QString fieldCaption(const QString& tableName, const QString& fieldName) {
+    if (const TableDef* t = findTable(tableName)) {
+        const int i = t->fieldIndex(fieldName);
+        if (i >= 0)
+            return fieldCaption(t->fields[i]);
+    }
+    return QStringLiteral("「%1」").arg(fieldName);
+}
 
 int TableDef::fieldIndex(const QString& fieldName) const {
     for (int i = 0; i < fields.size(); ++i)

@@ -17,6 +17,7 @@ struct FieldDef {
     FieldType type = FieldType::Text;
     int size = 0;          // characters, for text fields
     QString label;         // grid title or caption; the field name when empty
+    QString hint;          // the title in full, shown as a tooltip where the title is short
     int displayWidth = 0;  // characters; 0 = as wide as the text size (or a type default)
     QString format;        // display picture ("#,##0.0", "yyyy-mm-dd", ...)
     bool hidden = false;   // not shown as a grid column
@@ -48,6 +49,11 @@ struct TableDef {
 const QList<TableDef>& tables(DbKind db);
 // The declaration of a table by name (case-insensitive); nullptr when unknown.
 const TableDef* findTable(const QString& name);
+// How messages name a table and a field to the user: the table by what it holds ("乗車実績"), the field by its
+// full caption in corner brackets (「乗車年月日」, 「発時刻」); internal names only where no caption exists.
+QString tableCaption(const QString& tableName);
+QString fieldCaption(const FieldDef& field);
+QString fieldCaption(const QString& tableName, const QString& fieldName);
 
 // Physical name of a stored or order index in SQLite (index names are global there, so they are prefixed).
 QString physicalIndexName(const TableDef& table, const IndexDef& index);

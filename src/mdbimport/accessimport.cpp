@@ -303,7 +303,7 @@ struct Copier {
                 const auto v = convert(f, kinds[i], raw[i], jet3, error);
                 values[i] = v.value_or(QVariant());
                 if (!v)
-                    errors << QStringLiteral("フィールド %1: %2").arg(f.name, error);
+                    errors << QStringLiteral("%1（%2）: %3").arg(fieldCaption(f), f.name, error);
             }
             if (!errors.isEmpty()) {
                 for (const QString& e : errors)
@@ -550,7 +550,7 @@ Result importFiles(const QString& referenceMdb, const QString& personalMdb, cons
                            "Access で直してから、もう一度取り込んでください。\n")
                 .arg(problemCount);
         for (const Problem& p : problems)
-            text += QStringLiteral("表 %1 %2: %3\n").arg(p.table, p.where, p.what);
+            text += QStringLiteral("%1（Access の表 %2）%3: %4\n").arg(tableCaption(p.table), p.table, p.where, p.what);
         if (problemCount > problems.size())
             text += QStringLiteral("ほか %1 件\n").arg(problemCount - problems.size());
         throw Error(text.trimmed());

@@ -268,6 +268,10 @@ void RecordCard::activated() {
     });
 }
 
+void RecordCard::deactivated() {
+    routes::rememberCode(m_records, m_config.codeField, m_config.rememberKey, *m_jump);
+}
+
 void RecordCard::positionOn(const QString& code) {
     routes::positionOnCode(m_records, code);
 }

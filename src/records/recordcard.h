@@ -69,6 +69,8 @@ public:
 
     // Stands on the first record at or after the code remembered in section "Form" ("Failure" when absent).
     void activated() override;
+    // Leaving the card keeps the current record as the remembered one (as 終了 does).
+    void deactivated() override;
 
     // Finish pending edits (the first-visit row's too), then stand on the first record at or after code.
     void positionOn(const QString& code);

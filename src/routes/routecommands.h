@@ -11,6 +11,8 @@ class CodeJumpDialog;
 class TEKI2;
 
 inline const QString kCodeForMove = QStringLiteral("CodeForMove");
+// The page of the route master screen left last (section "Form").
+inline const QString kPageForMove = QStringLiteral("PageForMove");
 inline const QString kRouteCode = QStringLiteral("ROSEN_CD");
 
 // Finish a pending edit of the route, then stand on the first route at or after code; linked cursors follow.

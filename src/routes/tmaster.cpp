@@ -1,5 +1,7 @@
 #include "routes/tmaster.h"
 
+#include "data/settingsfile.h"
+
 #include "photos/photopage.h"
 #include "routes/codejumpdialog.h"
 #include "routes/linediagrampage.h"
@@ -322,6 +324,17 @@ void TMaster::showPage(Page page) {
 
 void TMaster::activated() {
     ui::runCommand(this, [this] { positionOnRemembered(m_routes, *m_jump); });
+    if (!m_pageRestored) {
+        m_pageRestored = true;
+        const int page = settings::readInteger(QStringLiteral("Form"), kPageForMove, int(PageBasic));
+        if (page > int(PageBasic) && page < m_pages->count() && m_pages->isTabEnabled(page))
+            m_pages->setCurrentIndex(page);
+    }
+}
+
+void TMaster::deactivated() {
+    rememberRoute(m_routes);
+    settings::writeInteger(QStringLiteral("Form"), kPageForMove, m_pages->currentIndex());
 }
 
 void TMaster::positionOn(const QString& code) {

@@ -41,6 +41,8 @@ public:
 
     // Positions on the route remembered in section "Form" ("Failure" when absent).
     void activated() override;
+    // Leaving the screen keeps its place: the current route (as 終了 does) and the page shown.
+    void deactivated() override;
 
     // Finish a pending edit of the route, then stand on the first route at or after code; every linked cursor follows.
     void positionOn(const QString& code);
@@ -93,6 +95,7 @@ private:
     QList<ui::DBEdit*> m_headerEdits;
     ui::DBLookupComboBox* m_kbn = nullptr;
     QTabWidget* m_pages = nullptr;
+    bool m_pageRestored = false; // the remembered page is shown once, at the first activation
     ui::DBNavigator* m_navOpenings = nullptr;
     ui::DBNavigator* m_navStations = nullptr;
     ui::DBNavigator* m_navRides = nullptr;

@@ -64,7 +64,8 @@ QVariant PrefectureModel::data(const QModelIndex& index, int role) const {
         case 2:
             return fmt::formatNumber(f.riddenKilo, u"#,##0.0");
         case 3:
-            return fmt::formatNumber(f.ratio, u"##0.00");
+            // A prefecture without route kilometres has no ratio to show.
+            return f.routeKilo == 0 ? QStringLiteral("―") : fmt::formatNumber(f.ratio, u"##0.00");
         }
     } else if (role == Qt::UserRole) {
         switch (c) {
@@ -468,9 +469,10 @@ void TJoshaChizu::applyFilters() {
         ridden += p.riddenKilo;
     }
     // The tallies add the kilometres recorded; the map measures the stretches ridden, each once.
-    m_total->setText(QStringLiteral("合計　路線キロ %1　乗車キロ %2(乗車した区間を一度ずつ数えたキロ)　乗車率 %3%")
-                         .arg(fmt::formatNumber(route, u"#,##0.0"), fmt::formatNumber(ridden, u"#,##0.0"),
-                              fmt::formatNumber(rules::ratio(route, ridden), u"##0.00")));
+    m_total->setText(
+        QStringLiteral("合計　路線キロ %1　乗車キロ %2(乗車した区間を一度ずつ数えたキロ)　乗車率 %3%")
+            .arg(fmt::formatNumber(route, u"#,##0.0"), fmt::formatNumber(ridden, u"#,##0.0"),
+                 route == 0 ? QStringLiteral("―") : fmt::formatNumber(rules::ratio(route, ridden), u"##0.00")));
 }
 
 void TJoshaChizu::exportPicture(const QString& format) {

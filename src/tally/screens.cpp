@@ -1,6 +1,7 @@
 #include "tally/screens.h"
 
 #include "data/settingsfile.h"
+#include "data/statements.h"
 #include "tally/chart.h"
 #include "tally/checkscreens.h"
 #include "tally/ridemap.h"
@@ -20,6 +21,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
 #include <vector>
@@ -105,6 +107,41 @@ QLabel* calculatingPanel(QWidget* parent, QWidget* grid) {
     return panel;
 }
 
+// A ratio of a group without route kilometres means nothing: the grid shows "―" there (the stored value stays).
+class RatioDelegate : public QStyledItemDelegate {
+public:
+    RatioDelegate(int kiloColumn, QObject* parent) : QStyledItemDelegate(parent), m_kiloColumn(kiloColumn) {}
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        const QString kilo = index.sibling(index.row(), m_kiloColumn).data().toString();
+        bool ok = false;
+        const double km = QString(kilo).remove(QLatin1Char(',')).toDouble(&ok);
+        if (kilo.trimmed().isEmpty() || (ok && km == 0)) {
+            option->text = QStringLiteral("―");
+            option->displayAlignment = Qt::AlignCenter;
+        }
+    }
+
+private:
+    int m_kiloColumn;
+};
+
+int columnTitled(QAbstractItemModel* model, const QString& title) {
+    for (int c = 0; c < model->columnCount(); ++c)
+        if (model->headerData(c, Qt::Horizontal).toString() == title)
+            return c;
+    return -1;
+}
+
+void showRatioDashes(ui::DBGrid* grid) {
+    const int ratio = columnTitled(grid->model(), QStringLiteral("乗車率"));
+    const int kilo = columnTitled(grid->model(), QStringLiteral("路線キロ"));
+    if (ratio >= 0 && kilo >= 0)
+        grid->setItemDelegateForColumn(ratio, new RatioDelegate(kilo, grid));
+}
+
 // The foot of the command column: the help button and "終了(&E)", below a stretch.
 void finishColumn(Screen* screen, QVBoxLayout* column, const QString& screenClass) {
     column->addStretch();
@@ -116,6 +153,23 @@ void finishColumn(Screen* screen, QVBoxLayout* column, const QString& screenClas
 }
 
 } // namespace
+
+QString categoryCoverText(Database& ref) {
+    QStringList parts;
+    Statement s(ref, QStringLiteral("SELECT k2.KBN_KANJI, (SELECT group_concat(KBN_KANJI, '・') FROM "
+                                    "(SELECT KBN_KANJI FROM KUBUN k WHERE substr(k.KBN_CD, 1, 1) = k2.KBN_CD "
+                                    "ORDER BY k.KBN_CD)) FROM KUBUN2 k2 ORDER BY k2.KBN_CD"));
+    while (s.step())
+        parts << QStringLiteral("%1＝%2").arg(s.columnText(0),
+                                              s.columnText(1).isEmpty() ? QStringLiteral("なし") : s.columnText(1));
+    QString text = QStringLiteral("小計の内訳：") + parts.join(QStringLiteral("、"));
+    Statement left(ref, QStringLiteral("SELECT group_concat(KBN_KANJI, '・') FROM (SELECT KBN_KANJI FROM KUBUN k WHERE "
+                                       "NOT EXISTS (SELECT 1 FROM KUBUN2 k2 WHERE k2.KBN_CD = substr(k.KBN_CD, 1, 1)) "
+                                       "ORDER BY KBN_CD)"));
+    if (left.step() && !left.columnText(0).isEmpty())
+        text += QStringLiteral("。どの小計にも入らない区分：") + left.columnText(0);
+    return text + QStringLiteral("。");
+}
 
 // --- tallies by classification and by category -------------------------------------------------------------------
 
@@ -149,8 +203,21 @@ GroupTallyScreen::GroupTallyScreen(bool byCategory, QWidget* parent)
     grids->addWidget(m_grids[1]);
     grids->addWidget(m_grids[2]);
     if (byCategory)
-        oneLine(m_grids[1], 2);
+        grids->insertWidget(grids->indexOf(m_grids[2]), m_grids[1]); // keep order: subtotals, their note, total
+    if (byCategory) {
+        // Every large category shows, so that the subtotals add up to the total below them.
+        const int large = std::max(1, int(m_ref->scalar(QStringLiteral("SELECT count(*) FROM KUBUN2")).toInt()));
+        oneLine(m_grids[1], std::min(large, 8));
+        m_cover = new QLabel(this);
+        m_cover->setObjectName(QStringLiteral("LabelCover"));
+        m_cover->setFont(ui::uiFont(12));
+        m_cover->setWordWrap(true);
+        m_cover->setText(categoryCoverText(*m_ref));
+        grids->addWidget(m_cover);
+    }
     oneLine(m_grids[2], 1);
+    for (ui::DBGrid* g : m_grids)
+        showRatioDashes(g);
     alignColumns(m_grids[0], {m_grids[1], m_grids[2]});
     grids->addWidget(kiloNote(this));
     body->addLayout(grids, 1);
@@ -171,7 +238,12 @@ QPushButton* GroupTallyScreen::addButton(const char* name, const QString& captio
 }
 
 void GroupTallyScreen::finishButtons(const QString& screenClass) {
-    finishColumn(this, static_cast<QVBoxLayout*>(m_commands->layout()), screenClass);
+    auto* column = static_cast<QVBoxLayout*>(m_commands->layout());
+    QList<QPushButton*> steps;
+    for (const char* name : {"BitBtnZ", "BitBtnR", "BitBtnJ", "BitBtnW", "BitBtnD"})
+        steps << m_commands->findChild<QPushButton*>(QString::fromLatin1(name));
+    ui::addRunAll(this, column, steps, QStringLiteral("全零→路線→乗車→割合→日付"));
+    finishColumn(this, column, screenClass);
 }
 
 void GroupTallyScreen::runStep(bool waitCursor, const std::function<void()>& step) {
@@ -251,12 +323,16 @@ THYOJI2::THYOJI2(QWidget* parent)
         def("NEN").label = QStringLiteral("年(度)");
         def("NEN").displayWidth = 6;
         def("JOSHA_NO").label = QStringLiteral("新規-");
+        def("JOSHA_NO").hint = QStringLiteral("新規-：その年の乗車の回数（乗車キロが 0 以上の記録）");
         def("JOSHA_NO").displayWidth = 6;
         def("JOSHA_KILO").label = QStringLiteral("乗車区間");
+        def("JOSHA_KILO").hint = QStringLiteral("乗車区間：その年の乗車の乗車キロの合計");
         def("JOSHA_KILO").format = QStringLiteral("#,##0.0");
         def("HAISHI_NO").label = QStringLiteral("既乗-");
+        def("HAISHI_NO").hint = QStringLiteral("既乗-：その年の廃止区間の記録の回数（乗車キロがマイナスの記録）");
         def("HAISHI_NO").displayWidth = 6;
         def("HAISHI_KILO").label = QStringLiteral("廃止区間");
+        def("HAISHI_KILO").hint = QStringLiteral("廃止区間：その年の廃止区間の記録のキロの合計（0 以下）");
         def("HAISHI_KILO").format = QStringLiteral("#,##0.0");
         def("BIKO").label = QStringLiteral("備考");
         def("BIKO").displayWidth = 30;
@@ -266,6 +342,12 @@ THYOJI2::THYOJI2(QWidget* parent)
 
     auto* body = new QHBoxLayout;
     auto* grids = new QVBoxLayout;
+    m_noYears = new QLabel(this);
+    m_noYears->setObjectName(QStringLiteral("LabelNoYears"));
+    m_noYears->setFont(ui::uiFont(14));
+    m_noYears->setWordWrap(true);
+    m_noYears->hide();
+    grids->addWidget(m_noYears);
     m_grid1 = readOnlyGrid(this, "DBGrid1", m_years, true);
     m_grid2 = readOnlyGrid(this, "DBGrid2", m_total, false);
     grids->addWidget(calculatingPanel(this, m_grid1), 1);
@@ -290,10 +372,14 @@ THYOJI2::THYOJI2(QWidget* parent)
     m_m1->setChecked(true);
     range->setFixedWidth(std::max(89, range->sizeHint().width())); // as wide as a button, unless the captions need more
     column->addWidget(range);
-    connect(commandButton(this, column, "BitBtnZ", QStringLiteral("全零(&Z)")), &QPushButton::clicked, this,
-            [this] { runQuietly(this, [this] { clearCommand(); }); });
-    ui::connectCommand(commandButton(this, column, "BitBtnC", QStringLiteral("集計(&C)")), this,
-                       [this] { tallyCommand(); });
+    QPushButton* clear = commandButton(this, column, "BitBtnZ", QStringLiteral("全零(&Z)"));
+    connect(clear, &QPushButton::clicked, this, [this] { runQuietly(this, [this] { clearCommand(); }); });
+    QPushButton* tally = commandButton(this, column, "BitBtnC", QStringLiteral("集計(&C)"));
+    ui::connectCommand(tally, this, [this] { tallyCommand(); });
+    ui::addRunAll(this, column, {clear, tally}, QStringLiteral("全零→集計"));
+    m_addYears = commandButton(this, column, "BitBtnY", QStringLiteral("年の追加(&Y)"));
+    m_addYears->setToolTip(QStringLiteral("乗車記録のある年（年度）のうち、年別マスターにない年をすべて追加します"));
+    ui::connectCommand(m_addYears, this, [this] { addYearsCommand(); });
     finishColumn(this, column, QStringLiteral("THYOJI2"));
     body->addLayout(column);
     root->addLayout(body, 1);
@@ -307,6 +393,32 @@ THYOJI2::~THYOJI2() {
 void THYOJI2::activated() {
     const int start = settings::readInteger(QStringLiteral("CalcOption"), QStringLiteral("StartMonth"), -1);
     (start == -1 || start == 1 ? m_m1 : m_m4)->setChecked(true);
+    updateYearNote();
+}
+
+int THYOJI2::startMonth() const {
+    return m_m1->isChecked() ? 1 : 4;
+}
+
+void THYOJI2::updateYearNote() {
+    const bool none = !anyListedYearHasRides(m_per, startMonth()) &&
+                      m_per->scalar(QStringLiteral("SELECT EXISTS (SELECT 1 FROM JOSHA)")).toInt() != 0;
+    m_noYears->setText(
+        QStringLiteral("年別マスターに、乗車記録のある年がまだありません。「年の追加(Y)」で、乗車記録のある年を"
+                       "まとめて追加してから「一括実行(A)」を押してください。"));
+    m_noYears->setVisible(none);
+}
+
+void THYOJI2::addYearsCommand() {
+    int added = 0;
+    {
+        ReopenOnExit reopen{{&m_years, &m_total}};
+        ui::SuspendControls suspend{&m_years, &m_total};
+        added = addYearsWithRides(m_per, startMonth());
+    }
+    updateYearNote();
+    if (added == 0)
+        ui::information(this, windowTitle(), QStringLiteral("乗車記録のある年は、すべて年別マスターにあります。"));
 }
 
 void THYOJI2::clearCommand() {
@@ -317,7 +429,7 @@ void THYOJI2::clearCommand() {
 }
 
 void THYOJI2::tallyCommand() {
-    const int startMonth = m_m1->isChecked() ? 1 : 4;
+    const int startMonth = this->startMonth();
     {
         HiddenWhile hidden(m_grid1);
         ReopenOnExit reopen{{&m_years, &m_total}, &m_years}; // the newest year current

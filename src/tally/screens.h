@@ -47,7 +47,11 @@ protected:
     TableCursor m_small, m_large, m_total;
     ui::DBGrid* m_grids[3] = {};
     QWidget* m_commands = nullptr;
+    QLabel* m_cover = nullptr; // by category: which categories each subtotal covers
 };
+
+// Which categories each large category's subtotal covers, and those no subtotal covers, as one line of text.
+QString categoryCoverText(Database& ref);
 
 // "分類ごとの集計": the tally by classification, with the operator bar chart.
 class THyoji : public GroupTallyScreen {
@@ -77,6 +81,8 @@ public:
     void activated() override; // the counting range from the settings file
     void clearCommand();
     void tallyCommand();
+    // "年の追加(&Y)": every year with rides that the year table lacks becomes a row of it.
+    void addYearsCommand();
 
     TableCursor& years() { return m_years; }
     TableCursor& totalRow() { return m_total; }
@@ -92,6 +98,10 @@ private:
     ui::DBGrid* m_grid2 = nullptr;
     QRadioButton* m_m1 = nullptr;
     QRadioButton* m_m4 = nullptr;
+    QPushButton* m_addYears = nullptr;
+    QLabel* m_noYears = nullptr; // says why the table is empty and what to do
+    int startMonth() const;
+    void updateYearNote();
 };
 
 // "旅客鉄道会社別キロ程＆乗車状況": bars of the first six classifications, redrawn at every showing.

@@ -469,6 +469,35 @@ void clearByYear(const Db& ref, const Db& personal) {
     txPersonal.commit();
 }
 
+namespace {
+// The year a ride counts for, from its stored date: a fiscal year (startMonth 4) begins in April.
+QString rideYearSql(int startMonth) {
+    return startMonth == 4 ? QStringLiteral("CAST(substr(JOSHA_DATE, 1, 4) AS INTEGER) - "
+                                            "(CASE WHEN substr(JOSHA_DATE, 6, 2) < '04' THEN 1 ELSE 0 END)")
+                           : QStringLiteral("CAST(substr(JOSHA_DATE, 1, 4) AS INTEGER)");
+}
+} // namespace
+
+int addYearsWithRides(const Db& personal, int startMonth) {
+    Transaction tx(*personal);
+    const qint64 before = personal->scalar(QStringLiteral("SELECT count(*) FROM TOSHI")).toLongLong();
+    personal->exec(QStringLiteral("INSERT INTO TOSHI (NEN) SELECT DISTINCT y FROM (SELECT %1 AS y FROM JOSHA "
+                                  "WHERE JOSHA_DATE IS NOT NULL) WHERE y BETWEEN 1 AND 9998 AND "
+                                  "y NOT IN (SELECT NEN FROM TOSHI WHERE NEN IS NOT NULL) ORDER BY y")
+                       .arg(rideYearSql(startMonth)));
+    const qint64 after = personal->scalar(QStringLiteral("SELECT count(*) FROM TOSHI")).toLongLong();
+    tx.commit();
+    return int(after - before);
+}
+
+bool anyListedYearHasRides(const Db& personal, int startMonth) {
+    return personal
+               ->scalar(QStringLiteral("SELECT EXISTS (SELECT 1 FROM JOSHA WHERE JOSHA_DATE IS NOT NULL AND %1 IN "
+                                       "(SELECT NEN FROM TOSHI))")
+                            .arg(rideYearSql(startMonth)))
+               .toInt() != 0;
+}
+
 void tallyByYear(const Db& ref, const Db& personal, int startMonth) {
     Transaction txRef(*ref);
     Transaction txPersonal(*personal);

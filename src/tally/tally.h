@@ -35,6 +35,11 @@ void datesByCategory(const Db& ref); // from the tagged rides left by the last r
 // startMonth 1: a year is January to December; any other value: April to the following March.
 void clearByYear(const Db& ref, const Db& personal);
 void tallyByYear(const Db& ref, const Db& personal, int startMonth);
+// The years (calendar years for startMonth 1, fiscal years from April for 4) that have rides but no row of the
+// year table yet: added as rows, in one transaction. Returns how many were added.
+int addYearsWithRides(const Db& personal, int startMonth);
+// Whether any year of the year table has rides in its range (the tally by year shows nothing useful without one).
+bool anyListedYearHasRides(const Db& personal, int startMonth);
 
 // The inclusive "yyyy-mm-dd" limits of the counting range of year number nen.
 QString yearRangeStart(int nen, int startMonth);

@@ -1,5 +1,7 @@
 #include "ui/checklistscreen.h"
 
+#include <QRegularExpression>
+
 #include "data/csvexport.h"
 #include "data/settingsfile.h"
 #include "ui/dbgrid.h"
@@ -67,6 +69,8 @@ QPushButton* CheckListScreen::addButton(const char* name, const QString& caption
 }
 
 void CheckListScreen::finishButtons() {
+    if (!m_steps.isEmpty())
+        addRunAll(this, m_column, m_steps, m_stepNames.join(QStringLiteral("→")));
     m_column->addStretch();
     connect(addButton("BitBtnE", QStringLiteral("終了(&E)")), &QPushButton::clicked, this, &Screen::closeScreen);
 }
@@ -89,6 +93,8 @@ void CheckListScreen::runStep(int look, const std::function<void()>& step) {
 QPushButton* CheckListScreen::addStep(const char* name, const QString& caption, int look, std::function<void()> step) {
     QPushButton* b = addButton(name, caption);
     connect(b, &QPushButton::clicked, this, [this, look, step = std::move(step)] { runStep(look, step); });
+    m_steps << b;
+    m_stepNames << QString(caption).remove(QRegularExpression(QStringLiteral("\\(&.\\)")));
     return b;
 }
 

@@ -54,6 +54,8 @@ private:
     DBGrid* m_grid = nullptr;
     QWidget* m_panel = nullptr;
     QVBoxLayout* m_column = nullptr;
+    QList<QPushButton*> m_steps;
+    QStringList m_stepNames;
     QHBoxLayout* m_topBar = nullptr;
 };
 

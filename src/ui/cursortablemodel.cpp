@@ -254,8 +254,13 @@ QVariant CursorTableModel::headerData(int section, Qt::Orientation orientation, 
     if (!m_cursor)
         return {};
     if (orientation == Qt::Horizontal) {
-        if (role == Qt::DisplayRole && section >= 0 && section < m_columns.size())
-            return m_cursor->fieldDef(m_columns[section]).displayLabel();
+        if (section < 0 || section >= m_columns.size())
+            return {};
+        const FieldDef& def = m_cursor->fieldDef(m_columns[section]);
+        if (role == Qt::DisplayRole)
+            return def.displayLabel();
+        if (role == Qt::ToolTipRole && !def.hint.isEmpty())
+            return def.hint;
         return {};
     }
     if (role != Qt::DisplayRole || section != currentRow())

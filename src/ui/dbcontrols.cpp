@@ -354,9 +354,9 @@ QString DBEdit::maskedText() const {
     if (!hasAcceptableInput()) {
         QString what;
         if (const FieldDef* def = m_link.fieldDef()) {
-            what = def->label.isEmpty() ? def->name : QStringLiteral("%1「%2」").arg(def->name, def->label);
+            what = fieldCaption(*def);
             if (m_link.cursor())
-                what = QStringLiteral("表 %1 のフィールド %2").arg(m_link.cursor()->tableName(), what);
+                what = QStringLiteral("%1の%2").arg(tableCaption(m_link.cursor()->tableName()), what);
         }
         const FieldDef* def = m_link.fieldDef();
         const QString form = def && !def->format.isEmpty() ? def->format : displayText();

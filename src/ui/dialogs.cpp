@@ -1,5 +1,6 @@
 #include "ui/dialogs.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
@@ -14,6 +15,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QTimer>
 #include <QTreeView>
 
 namespace tabi::ui {
@@ -153,14 +155,39 @@ void prepareMessageBox(QMessageBox& box) {
     QLabel* label = messageLabel(box);
     if (!label)
         return;
-    label->setText(keepQuotedWhole(box.text()));
     // The box keeps below its own hard limit (beyond it Qt breaks lines anywhere): the screen less room for
     // the icon, the margins and a border of desktop.
     const QScreen* screen = box.screen() ? box.screen() : QGuiApplication::primaryScreen();
-    const int screenWidth = screen ? screen->availableGeometry().width() : 1024;
+    const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+    const int screenWidth = available.width();
     const int hardLimit = screenWidth <= 1024 ? screenWidth : std::min(screenWidth - 480, 1000);
     const int room = std::max(200, hardLimit - 160);
     const QFontMetrics metrics(label->font());
+
+    // A message taller than the screen shows its first lines; the rest goes to the scrolling detail area, so
+    // that the reason and the buttons always stay on screen.
+    const QStringList lines = box.text().split(QLatin1Char('\n'));
+    const int lineHeight = std::max(1, metrics.lineSpacing());
+    const int budget = std::max(4, (available.height() - 320) / lineHeight); // rows left for the text
+    int used = 0;
+    int kept = 0;
+    for (; kept < lines.size(); ++kept) {
+        const int rows = std::max(1, (metrics.horizontalAdvance(lines[kept]) + room - 1) / room);
+        if (used + rows > budget)
+            break;
+        used += rows;
+    }
+    if (kept < lines.size()) {
+        kept = std::max(1, std::min(kept, int(lines.size()) - 1));
+        box.setDetailedText(lines.mid(kept).join(QLatin1Char('\n')));
+        box.setText(lines.mid(0, kept).join(QLatin1Char('\n')) + QStringLiteral("\n…（続きは下の欄にあります）"));
+        // The detail area opens with the box: its button is the one of the action role that Qt adds.
+        for (QAbstractButton* b : box.buttons())
+            if (box.buttonRole(b) == QMessageBox::ActionRole)
+                QTimer::singleShot(0, b, &QAbstractButton::click);
+    }
+
+    label->setText(keepQuotedWhole(box.text()));
     int widest = 0;
     for (const QString& line : label->text().split(QLatin1Char('\n')))
         widest = std::max(widest, metrics.horizontalAdvance(line) + 4);

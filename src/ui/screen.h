@@ -13,6 +13,9 @@ public:
     explicit Screen(QWidget* parent = nullptr);
 
     virtual void activated() {}
+    // The shell calls deactivated() when another document window becomes the active one and when the screen's
+    // window closes (the program's end included): a record screen keeps its place there.
+    virtual void deactivated() {}
 
     // Closes the document window holding this screen, which destroys both.
     void closeScreen();

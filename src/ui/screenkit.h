@@ -20,6 +20,9 @@ namespace tabi::ui {
 
 // A command button of the column: 89 × 33 pixels, 16-pixel caption, added to column.
 QPushButton* commandButton(QWidget* parent, QVBoxLayout* column, const char* name, const QString& caption);
+// "一括実行(&A)" above the first of steps, which runs them in their order as if pressed one after the other, and
+// below the last a line saying that order (order: the steps' names joined, e.g. "全零→路線→乗車→割合→日付").
+QPushButton* addRunAll(QWidget* parent, QVBoxLayout* column, const QList<QPushButton*>& steps, const QString& order);
 
 // The screen's root layout, topped by a navigator (objectName DBNavigator) over cursor with the move buttons
 // only. topBar, when given, receives the bar's layout (navigator, stretch) so that a screen can add to its right.

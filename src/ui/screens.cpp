@@ -67,6 +67,7 @@ const QList<WindowLayout>& windowLayouts() {
             screen("TJoshaChizu", "乗車地図", "ActionShukeiChizu", 1240, 780, QPoint(120, 10)),
             screen("TFiles", "関連写真ファイルの確認", "ActionOmakeFiles", 1098, 570, QPoint(200, 10)),
             screen("TConfig", "環境設定", "ActionConfig", 620, 529, QPoint(209, 107)),
+            screen("TGuide", "はじめに", "ActionGuide", 760, 440, QPoint(40, 30)),
             dialog("TAboutBox", "バージョン情報", 482, 247, centred),
             dialog("TCode_I2", "指定した路線に移動", 562, 450, QPoint(440, 290)),
             dialog("TCode_I3", "指定した路線に移動", 562, 450, QPoint(441, 291)),
@@ -79,6 +80,10 @@ const QList<WindowLayout>& windowLayouts() {
         WindowLayout memo = screen("TMDIChild", "", "", 1098, 562, systemChosen);
         memo.fixedSize = false;
         t.append(memo);
+        // The ride map grows with its window (it may be maximised): the map takes whatever room there is.
+        for (WindowLayout& l : t)
+            if (l.className == QLatin1String("TJoshaChizu"))
+                l.fixedSize = false;
         // The plan drawing is placed by the system.
         WindowLayout senkei = dialog("TSenkei", "路線図(平面)表示", 510, 490, centred);
         senkei.centred = false;
@@ -108,6 +113,7 @@ void placeDialog(QWidget* dialog, const QString& className) {
     const WindowLayout* l = layoutForClass(className);
     if (!dialog || !l || !l->dialog)
         return;
+    dialog->setProperty("screenClass", className); // the help page F1 opens
     if (!l->caption.isEmpty())
         dialog->setWindowTitle(l->caption);
     if (l->fixedSize) {

@@ -5,6 +5,7 @@
 #include "support/tempenv.h"
 #include "ui/command.h"
 #include "ui/helptopics.h"
+#include "ui/helpwindow.h"
 #include "ui/screen.h"
 #include "ui/screens.h"
 
@@ -192,7 +193,7 @@ private slots:
         row("File1", "N1", "", "", "", "", true);
         row("File1", "Action11", "ActionConfig", "環境設定(&C)", "画像ファイルのフォルダーの指定や，利用者情報の設定",
             "", true);
-        row("File1", "ImportAccessItem", "ActionImportAccess", "Accessデータベースの取り込み...",
+        row("File1", "ImportAccessItem", "ActionImportAccess", "Accessデータベースの取り込み(&I)...",
             "Access の参照データベースと個人データベースの記録を取り込む", "", true);
         row("File1", "N2", "", "", "", "", true);
         row("File1", "FileExitItem", "FileExit1", "終了(&X)", "終了|アプリケーションの終了", "", true);
@@ -678,53 +679,47 @@ private slots:
         QVERIFY(screen->isVisible());
     }
 
-    void helpNotice() {
+    // ヘルプ索引 opens the manual's start page in the help window.
+    void helpIndex() {
         DialogAnswerer answers;
         cmd("ActionHelpIndex")->trigger();
-        QCOMPARE(answers.count(DialogKind::Information), 1);
-        QCOMPARE(answers.requests().first().text.split(u'\n'),
-                 QStringList({"ヘルプファイルは未作成です", "不明点は以下に問い合わせてください",
-                              "Email: 宛先アドレス準備中"}));
+        QVERIFY(answers.requests().isEmpty());
+        HelpWindow* help = openHelpWindow();
+        QVERIFY(help);
+        QCOMPARE(help->currentTopic(), kStartTopic);
+        QVERIFY(help->windowTitle().startsWith(QStringLiteral("タビロク ヘルプ")));
+        help->close();
     }
 
-    void helpTopics_data() {
-        QTest::addColumn<QString>("topic");
-        QTest::addColumn<QString>("file");
-        const QString rel = QStringLiteral("..\\HELP\\tabiroku.chm");
-        const QString abs = QStringLiteral("C:\\TABIROKU\\HELP\\tabiroku.chm");
-        QTest::newRow("TMaster") << "rosen.htm" << rel;
-        QTest::newRow("TJisseki") << "josha.htm" << abs;
-        QTest::newRow("THyoji") << "bunrui.htm" << abs;
-        QTest::newRow("THyojiU") << "kubun.htm" << rel;
-        QTest::newRow("THYOJI2") << "toshi.htm" << rel;
-        QTest::newRow("TFSAKUDO") << "sakudo.htm" << rel;
-        QTest::newRow("TBunrui") << "bunruim.htm" << abs;
-        QTest::newRow("TKubun") << "kubunm.htm" << abs;
-        QTest::newRow("TTOSHI") << "toshim.htm" << abs;
-        QTest::newRow("TConfig") << "config.htm" << rel;
-        QTest::newRow("TF_Others2") << ""
-                                    << "";
-        QTest::newRow("TOTHERS") << ""
-                                 << "";
-    }
-
-    // Every help button exists hidden and disabled, carrying its screen's topic.
-    void helpTopics() {
-        QFETCH(QString, topic);
-        QFETCH(QString, file);
-        const QString screen = QString::fromLatin1(QTest::currentDataTag());
-        const HelpTopic* t = helpTopicFor(screen);
-        QVERIFY(t);
-        QCOMPARE(t->topic, topic);
-        QCOMPARE(t->file, file);
+    // Every screen and dialog has a page of the manual, and its help button (where it has one) opens it.
+    void helpPages() {
+        for (const WindowLayout& l : windowLayouts()) {
+            const HelpTopic* t = helpTopicFor(l.className);
+            QVERIFY2(t, qPrintable(l.className));
+            QVERIFY2(hasHelpPage(t->topic), qPrintable(l.className + QLatin1Char(' ') + t->topic));
+        }
+        QVERIFY(hasHelpPage(kStartTopic));
         QWidget owner;
-        QPushButton* button = addHelpButton(&owner, screen);
+        QPushButton* button = addHelpButton(&owner, QStringLiteral("TMaster"));
         owner.show();
         QCOMPARE(button->objectName(), QStringLiteral("BitBtnH"));
         QCOMPARE(button->text(), QStringLiteral("ﾍﾙﾌﾟ(&H)"));
-        QVERIFY(!button->isVisible());
-        QVERIFY(!button->isEnabled());
-        QCOMPARE(button->property("helpTopic").toString(), topic);
+        QVERIFY(button->isVisible() && button->isEnabled());
+        button->click();
+        QVERIFY(openHelpWindow());
+        QCOMPARE(openHelpWindow()->currentTopic(), QStringLiteral("rosen.htm"));
+        openHelpWindow()->close();
+    }
+
+    // The search finds pages by words in any kana or width, and nothing for a word no page has.
+    void helpSearch() {
+        QVERIFY(searchHelp(QStringLiteral("乗車地図")).contains(QStringLiteral("chizu.htm")));
+        QVERIFY(!searchHelp(QStringLiteral("キロ")).isEmpty());
+        QCOMPARE(searchHelp(QStringLiteral("ｷﾛ")), searchHelp(QStringLiteral("キロ")));
+        QCOMPARE(searchHelp(QStringLiteral("きろ")), searchHelp(QStringLiteral("キロ")));
+        QVERIFY(!searchHelp(QStringLiteral("csv")).isEmpty());
+        QCOMPARE(searchHelp(QStringLiteral("ＣＳＶ")), searchHelp(QStringLiteral("csv")));
+        QVERIFY(searchHelp(QStringLiteral("存在しない語句ＸＹＺ")).isEmpty());
     }
 
     // Activation runs on opening and on switching between document windows, not when the frame is

@@ -41,7 +41,7 @@ private Q_SLOTS:
         TMainForm form;
         QAction* item = form.findChild<QAction*>(QStringLiteral("ImportNetworkItem"));
         QVERIFY(item);
-        QCOMPARE(item->text(), QStringLiteral("全国路線データの取り込み..."));
+        QCOMPARE(item->text(), QStringLiteral("全国路線データの取り込み(&L)..."));
     }
 
     // Folder, preview, confirmation, import, report saved; then the version dialog names the source.

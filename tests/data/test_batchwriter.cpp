@@ -110,7 +110,7 @@ private Q_SLOTS:
                     write.endRow();
                 }
             });
-            QVERIFY2(message.contains(QStringLiteral("BIKO")) && message.contains(QStringLiteral("50")),
+            QVERIFY2(message.contains(QStringLiteral("「備考」")) && message.contains(QStringLiteral("50")),
                      qPrintable(message));
             // More values than columns is a fault of the caller, said as such.
             QVERIFY(test::errorOf([&] {

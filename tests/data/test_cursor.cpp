@@ -102,10 +102,12 @@ private Q_SLOTS:
         QTest::addColumn<int>("kind");
         QTest::newRow("text one too long") << "JOSHA" << "JOSHA_KUKAN" << QVariant(QString(51, QChar(0x3042)))
                                            << "50 文字まで" << int(ErrorKind::TooLong);
-        QTest::newRow("impossible date") << "JOSHA" << "JOSHA_DATE" << QVariant(QStringLiteral("2024-02-30"))
-                                         << "JOSHA_DATE「乗車年月日」" << int(ErrorKind::NotADate);
-        QTest::newRow("not a number") << "JOSHA" << "JOSHA_KILO" << QVariant(QStringLiteral("12km"))
-                                      << "JOSHA_KILO「乗車キロ」" << int(ErrorKind::NotANumber);
+        QTest::newRow("impossible date") << "JOSHA"
+                                         << "JOSHA_DATE" << QVariant(QStringLiteral("2024-02-30"))
+                                         << "乗車実績の「乗車年月日」" << int(ErrorKind::NotADate);
+        QTest::newRow("not a number") << "JOSHA"
+                                      << "JOSHA_KILO" << QVariant(QStringLiteral("12km")) << "乗車実績の「乗車キロ」"
+                                      << int(ErrorKind::NotANumber);
         QTest::newRow("small integer range") << "MASTER" << "VOLT1" << QVariant(40000) << "-32768～32767"
                                              << int(ErrorKind::OutOfRange);
     }
@@ -126,7 +128,8 @@ private Q_SLOTS:
             c.post();
         };
         const QString msg = errorOf(write);
-        QVERIFY2(msg.contains(expect) && msg.contains(field), qPrintable(msg));
+        QVERIFY2(msg.contains(expect) && msg.contains(fieldCaption(table, field)) && !msg.contains(field),
+                 qPrintable(msg));
         QCOMPARE(int(kindOf(write)), kind);
         // The record stays in insert state with what the user typed, and nothing was stored.
         QCOMPARE(c.state(), CursorState::Insert);
@@ -146,7 +149,9 @@ private Q_SLOTS:
                 j.post();
         }
         const QString msg = errorOf([&] { j.post(); });
-        QVERIFY2(msg.contains(QStringLiteral("キーの重複")) && msg.contains(QStringLiteral("JOSHA_DATE")), qPrintable(msg));
+        QVERIFY2(msg.contains(QStringLiteral("キーの重複")) && msg.contains(QStringLiteral("「乗車年月日」")) &&
+                     msg.contains(QStringLiteral("乗車実績")) && !msg.contains(QStringLiteral("JOSHA")),
+                 qPrintable(msg));
         QCOMPARE(kindOf([&] { j.post(); }), ErrorKind::DuplicateKey);
         QCOMPARE(j.state(), CursorState::Insert);
         QCOMPARE(j.asFloat(QStringLiteral("JOSHA_KILO")), 11.0);
@@ -154,7 +159,7 @@ private Q_SLOTS:
         const QString raw = errorOf([&] {
             m_per->exec(QStringLiteral("INSERT INTO JOSHA (ROSEN_CD, JOSHA_DATE) VALUES ('1', '2024-02-30 00:00:00')"));
         });
-        QVERIFY2(raw.contains(QStringLiteral("JOSHA_DATE")), qPrintable(raw));
+        QVERIFY2(raw.contains(QStringLiteral("「乗車年月日」")), qPrintable(raw));
     }
 
     void emptyTextToDateStoresNull() {
@@ -669,7 +674,10 @@ private Q_SLOTS:
         }
         if (stored.isNull()) {
             QCOMPARE(error.kind(), ErrorKind::NotANumber);
-            QVERIFY2(error.message().contains(field) && error.message().contains(text), qPrintable(error.message()));
+            QVERIFY2(error.message().contains(
+                         fieldCaption(ride ? QStringLiteral("JOSHA") : QStringLiteral("TOSHI"), field)) &&
+                         error.message().contains(text),
+                     qPrintable(error.message()));
             QVERIFY(c.isNull(field));
         } else {
             QVERIFY2(error.message().isEmpty(), qPrintable(error.message()));

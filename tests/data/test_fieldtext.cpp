@@ -44,7 +44,7 @@ private Q_SLOTS:
         QCOMPARE(message.isEmpty(), at < 0);
         if (at >= 0) {
             QCOMPARE(test::kindOf(write), ErrorKind::BadCharacter);
-            QVERIFY2(message.contains(QStringLiteral("表 SAKUDO のフィールド DORYOKU「動力」")), qPrintable(message));
+            QVERIFY2(message.contains(QStringLiteral("普通索道の「動力」")), qPrintable(message));
             const QString position = QStringLiteral("%1 文字目").arg(characterCount(text.left(at)) + 1);
             QVERIFY2(message.contains(position), qPrintable(message));
         }

@@ -352,7 +352,7 @@ private slots:
         if (kind == QLatin1String("spoilt")) {
             // Both refused rows are named, with the field whose value cannot be stored.
             QVERIFY2(error.contains(QStringLiteral("件あったため")) &&
-                         error.contains(QStringLiteral("フィールド JOSHA_DATE")) &&
+                         error.contains(QStringLiteral("「乗車年月日」（JOSHA_DATE）")) &&
                          error.contains(QStringLiteral("ROSEN_CD=A01001")),
                      qPrintable(error));
         }

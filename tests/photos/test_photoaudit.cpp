@@ -246,7 +246,7 @@ private Q_SLOTS:
         for (QPushButton* b : screen.findChildren<QPushButton*>())
             names << b->objectName() + QLatin1Char('=') + b->text();
         QCOMPARE(names, QStringList({"BitBtnC=CSV(&C)", "BitBtnZ=全消(&Z)", "BitBtnF=ﾌｧｲﾙ(&F)", "BitBtnR=路線(&R)",
-                                     "BitBtnX=抽出(&X)", "BitBtnE=終了(&E)"}));
+                                     "BitBtnX=抽出(&X)", "BitBtnAll=一括実行(&A)", "BitBtnE=終了(&E)"}));
         QStringList titles;
         for (int c = 0; c < screen.grid()->model()->columnCount(); ++c)
             titles << screen.grid()->model()->headerData(c, Qt::Horizontal).toString();

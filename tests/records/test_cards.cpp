@@ -161,7 +161,8 @@ private Q_SLOTS:
         auto c = makeCard(card);
         auto* code = control(*c, kindOf(card).codeEdit);
         auto* move = control<QPushButton>(*c, QStringLiteral("BitBtnM"));
-        for (const char* hidden : {"BitBtnH", "BitBtnP1"}) {
+        QVERIFY(!control<QPushButton>(*c, QStringLiteral("BitBtnH"))->isHidden()); // opens the manual's page
+        for (const char* hidden : {"BitBtnP1"}) {
             auto* b = control<QPushButton>(*c, QString::fromLatin1(hidden));
             QVERIFY(b->isHidden() && !b->isEnabled());
         }
@@ -238,22 +239,22 @@ private Q_SLOTS:
                                                 << "record"
                                                 << "EditROSEN_CD"
                                                 << "280001"
-                                                << "ROSEN_CD";
+                                                << "普通索道に、「路線番号」";
         QTest::newRow("place date not a date") << "TF_Others2"
                                                << "detail"
                                                << "EditSTAMP_DATE"
                                                << "2023-02-30"
-                                               << "STAMP_DATE";
+                                               << "訪問の記録の「記録年月日」";
         QTest::newRow("place height not a number") << "TF_Others2"
                                                    << "record"
                                                    << "EditHEIGHT"
                                                    << "高い"
-                                                   << "HEIGHT";
+                                                   << "その他訪問地の「標高」";
         QTest::newRow("ropeway ride date not a date") << "TFSAKUDO"
                                                       << "detail"
                                                       << "EditJOSHA_DATE"
                                                       << "2023-13"
-                                                      << "JOSHA_DATE";
+                                                      << "索道の乗車実績の「乗車年月日」";
     }
     void refusedInputStaysInEdit() {
         QFETCH(QString, card);

@@ -181,7 +181,7 @@ private Q_SLOTS:
         if (stored.isEmpty()) {
             QVERIFY(!posted);
             QCOMPARE(m_dialogs->count(ui::DialogKind::Critical), 1);
-            QVERIFY2(m_dialogs->requests().back().text.contains(QStringLiteral("HATSU_TIME「発」")),
+            QVERIFY2(m_dialogs->requests().back().text.contains(QStringLiteral("旅程の行程の「発時刻」")),
                      qPrintable(m_dialogs->requests().back().text));
             QCOMPARE(now, QStringLiteral("1899-12-30 09:05:00"));
             QCOMPARE(s.legs().state(), CursorState::Edit); // still there to be completed
@@ -246,7 +246,7 @@ private Q_SLOTS:
         s.edit(QStringLiteral("DBEdit6"))->setFocus();
         QCOMPARE(m_dialogs->count(ui::DialogKind::Critical), 1); // once, not once per way of leaving
         const QString message = m_dialogs->requests(ui::DialogKind::Critical).back().text;
-        QVERIFY2(message.contains(QStringLiteral("CHAKU_TIME「着」")) &&
+        QVERIFY2(message.contains(QStringLiteral("旅程の行程の「着時刻」")) &&
                      message.contains(QStringLiteral("00:00～23:59")) && !message.contains(QStringLiteral("日付")),
                  qPrintable(message));
         QTRY_VERIFY(arrives->hasFocus());
@@ -382,10 +382,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("named");
         QTest::newRow("code used twice") << "B"
                                          << "2024-01-02"
-                                         << "RYOTEI_CD";
+                                         << "旅程に、「旅程コード」";
         QTest::newRow("no such day") << "D"
                                      << "2024-02-30"
-                                     << "RYOTEI_DATE";
+                                     << "旅程の「年月日」";
     }
     void refusedHeaderStaysInEdit() {
         QFETCH(QString, code);

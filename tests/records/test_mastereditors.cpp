@@ -120,7 +120,7 @@ private Q_SLOTS:
         QCOMPARE(e->windowTitle(), caption);
         QVERIFY(e->findChild<QPushButton*>(exitName));
         auto* help = e->findChild<QPushButton*>(QStringLiteral("BitBtnH"));
-        QVERIFY(help && help->isHidden() && !help->isEnabled());
+        QVERIFY(help && !help->isHidden() && help->isEnabled()); // opens the manual's page
         QCOMPARE(e->navigator()->visibleButtons(), int(Nav::AllButtons));
         QCOMPARE(e->grid()->options(), ui::DBGrid::Options(ui::DBGrid::kDefaultOptions));
         QCOMPARE(bool(e->levelBox()), !levelBox.isEmpty());
@@ -196,16 +196,16 @@ private Q_SLOTS:
         QTest::addColumn<QString>("named");
         QTest::newRow("duplicate classification") << "TOTHERS"
                                                   << "Z01"
-                                                  << "BUNRUI_CD";
+                                                  << "その他分類マスターに、「番号」";
         QTest::newRow("year not a number") << "TTOSHI"
                                            << "20x1"
-                                           << "NEN";
+                                           << "年別マスターの「年」";
         QTest::newRow("duplicate year") << "TTOSHI"
                                         << "2021"
-                                        << "NEN";
+                                        << "年別マスターに、「年」";
         QTest::newRow("code too long") << "TKubun"
                                        << "123"
-                                       << "KBN_CD";
+                                       << "区分マスターの「番号」";
     }
     void refusedRowStaysInEdit() {
         QFETCH(QString, cls);

@@ -348,9 +348,9 @@ private Q_SLOTS:
         tally::TMijo screen;
         QAbstractItemModelTester tester(screen.grid()->model());
         QCOMPARE(screen.windowTitle(), QStringLiteral("未乗路線一覧表示"));
-        QCOMPARE(buttonNames(&screen),
-                 QStringList({"BitBtnC=CSV(&C)", "BitBtnZ=全消(&Z)", "BitBtnR=路線(&R)", "BitBtnJ=乗車(&J)",
-                              "BitBtnM=未乗(&M)", "BitBtnW=割合(&W)", "BitBtnX=抽出(&X)", "BitBtnE=終了(&E)"}));
+        QCOMPARE(buttonNames(&screen), QStringList({"BitBtnC=CSV(&C)", "BitBtnZ=全消(&Z)", "BitBtnR=路線(&R)",
+                                                    "BitBtnJ=乗車(&J)", "BitBtnM=未乗(&M)", "BitBtnW=割合(&W)",
+                                                    "BitBtnX=抽出(&X)", "BitBtnAll=一括実行(&A)", "BitBtnE=終了(&E)"}));
         QCOMPARE(columnTitles(screen.grid()), QStringList({"路線番号", "所属", "路線区間(未乗区間ではない)", "路線キロ",
                                                            "乗車キロ", "未乗キロ", "乗車率"}));
         QVERIFY(screen.grid()->isReadOnly());
@@ -415,8 +415,9 @@ private Q_SLOTS:
                                    "('ZZZ999', '2018-01-01 00:00:00', 'x,\"y\"', -3.2)"));
         tally::TCJosha screen;
         QCOMPARE(screen.windowTitle(), QStringLiteral("乗車実績確認"));
-        QCOMPARE(buttonNames(&screen), QStringList({"BitBtnC=CSV(&C)", "BitBtnZ=全消(&Z)", "BitBtnJ=乗車(&J)",
-                                                    "BitBtnR=路線(&R)", "BitBtnX=抽出(&X)(off)", "BitBtnE=終了(&E)"}));
+        QCOMPARE(buttonNames(&screen),
+                 QStringList({"BitBtnC=CSV(&C)", "BitBtnZ=全消(&Z)", "BitBtnJ=乗車(&J)", "BitBtnR=路線(&R)",
+                              "BitBtnX=抽出(&X)(off)", "BitBtnAll=一括実行(&A)", "BitBtnE=終了(&E)"}));
         QCOMPARE(columnTitles(screen.grid()),
                  QStringList({"乗車年月日", "路線番号", "所属", "路線名称(乗車区間)", "乗車キロ", "備考"}));
         click(&screen, {"BitBtnZ", "BitBtnJ", "BitBtnR"});

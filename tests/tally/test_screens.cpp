@@ -1,7 +1,9 @@
+#include "data/database.h"
 #include "data/settingsfile.h"
 #include "support/dialogseam.h"
 #include "support/tempdatabases.h"
 #include "tally/screens.h"
+#include "tally/tally.h"
 #include "ui/dbgrid.h"
 #include "ui/dbnavigator.h"
 #include "ui/screens.h"
@@ -91,7 +93,7 @@ private Q_SLOTS:
         QCOMPARE(screen.windowTitle(), QStringLiteral("分類ごとの集計"));
         QCOMPARE(buttonNames(&screen), QStringList({"BitBtnZ=全零(&Z)", "BitBtnR=路線(&R)", "BitBtnJ=乗車(&J)",
                                                     "BitBtnW=割合(&W)", "BitBtnD=日付(&D)", "BitBtnG1=旅客(&N)",
-                                                    "BitBtnH=ﾍﾙﾌﾟ(&H)(hidden)", "BitBtnE=終了(&E)"}));
+                                                    "BitBtnAll=一括実行(&A)", "BitBtnH=ﾍﾙﾌﾟ(&H)", "BitBtnE=終了(&E)"}));
         auto* nav = screen.findChild<ui::DBNavigator*>(QStringLiteral("DBNavigator"));
         QVERIFY(nav);
         QCOMPARE(nav->visibleButtons(), int(ui::DBNavigator::MoveButtons));
@@ -225,7 +227,7 @@ private Q_SLOTS:
         QCOMPARE(screen.windowTitle(), QStringLiteral("区分ごとの集計"));
         QCOMPARE(buttonNames(&screen),
                  QStringList({"BitBtnZ=全零(&Z)", "BitBtnR=路線(&R)", "BitBtnJ=乗車(&J)", "BitBtnW=割合(&W)",
-                              "BitBtnD=日付(&D)", "BitBtnH=ﾍﾙﾌﾟ(&H)(hidden)", "BitBtnE=終了(&E)"}));
+                              "BitBtnD=日付(&D)", "BitBtnAll=一括実行(&A)", "BitBtnH=ﾍﾙﾌﾟ(&H)", "BitBtnE=終了(&E)"}));
         auto* panel = screen.findChild<QLabel*>(QStringLiteral("Panel1"));
         QVERIFY(panel);
         QCOMPARE(panel->text(), QStringLiteral("ただいま計算中．．"));
@@ -263,8 +265,8 @@ private Q_SLOTS:
     void yearScreenTallies() {
         tally::THYOJI2 screen;
         QCOMPARE(screen.windowTitle(), QStringLiteral("年(年度)別の集計"));
-        QCOMPARE(buttonNames(&screen),
-                 QStringList({"BitBtnZ=全零(&Z)", "BitBtnC=集計(&C)", "BitBtnH=ﾍﾙﾌﾟ(&H)(hidden)", "BitBtnE=終了(&E)"}));
+        QCOMPARE(buttonNames(&screen), QStringList({"BitBtnZ=全零(&Z)", "BitBtnC=集計(&C)", "BitBtnAll=一括実行(&A)",
+                                                    "BitBtnY=年の追加(&Y)", "BitBtnH=ﾍﾙﾌﾟ(&H)", "BitBtnE=終了(&E)"}));
         QCOMPARE(screen.calendarButton()->text(), QStringLiteral("1～12月"));
         QCOMPARE(screen.fiscalButton()->text(), QStringLiteral("4～3月"));
         // The range and its choices are in the size of the buttons beside them.
@@ -298,6 +300,78 @@ private Q_SLOTS:
         button(&screen, "BitBtnC")->click();
         QCOMPARE(m_dialogs->count(ui::DialogKind::Critical), 1);
         QCOMPARE(settings::readInteger(QStringLiteral("CalcOption"), QStringLiteral("StartMonth"), -1), 4);
+    }
+
+    // 一括実行 leaves the same tables as pressing the steps one after the other, on every tally screen.
+    void runAllEqualsTheStepsInTurn() {
+        auto snapshot = [&] {
+            QStringList rows;
+            for (const char* sql :
+                 {"SELECT * FROM BUNRUI", "SELECT * FROM BUNRUI2", "SELECT * FROM BUNRUI3", "SELECT * FROM KUBUN",
+                  "SELECT * FROM KUBUN2", "SELECT * FROM KUBUN3", "SELECT * FROM TOSHI2"}) {
+                Statement st(*m_ref, QString::fromLatin1(sql) + QStringLiteral(" ORDER BY 1"));
+                while (st.step())
+                    for (int c = 0; c < st.columnCount(); ++c)
+                        rows << st.columnText(c);
+            }
+            Statement st(*m_per, QStringLiteral("SELECT * FROM TOSHI ORDER BY 1"));
+            while (st.step())
+                for (int c = 0; c < st.columnCount(); ++c)
+                    rows << st.columnText(c);
+            return rows;
+        };
+        tally::THyoji byClass;
+        tally::THyojiU byCategory;
+        tally::THYOJI2 byYear;
+        for (const char* step : {"BitBtnZ", "BitBtnR", "BitBtnJ", "BitBtnW", "BitBtnD"}) {
+            button(&byClass, step)->click();
+            button(&byCategory, step)->click();
+        }
+        button(&byYear, "BitBtnZ")->click();
+        button(&byYear, "BitBtnC")->click();
+        const QStringList stepByStep = snapshot();
+        for (QWidget* w : std::initializer_list<QWidget*>{&byClass, &byCategory, &byYear})
+            button(w, "BitBtnZ")->click();
+        QVERIFY(snapshot() != stepByStep);
+        for (QWidget* w : std::initializer_list<QWidget*>{&byClass, &byCategory, &byYear})
+            button(w, "BitBtnAll")->click();
+        QCOMPARE(snapshot(), stepByStep);
+        QCOMPARE(m_dialogs->count(ui::DialogKind::Critical), 0);
+        // The order is written under the buttons.
+        QVERIFY(byClass.findChild<QLabel*>(QStringLiteral("LabelOrder"))
+                    ->text()
+                    .contains(QStringLiteral("全零→路線→乗車→割合→日付")));
+    }
+
+    // The years with rides come into the year table once, calendar or fiscal; the screen says when none is there.
+    void yearsWithRidesAdded_data() {
+        QTest::addColumn<int>("startMonth");
+        QTest::addColumn<QList<int>>("years");
+        QTest::newRow("calendar") << 1 << QList<int>{2020, 2021};
+        QTest::newRow("fiscal") << 4 << QList<int>{2019, 2021};
+    }
+    void yearsWithRidesAdded() {
+        QFETCH(int, startMonth);
+        QFETCH(QList<int>, years);
+        m_per->exec(QStringLiteral("DELETE FROM TOSHI; DELETE FROM JOSHA; INSERT INTO JOSHA (ROSEN_CD, JOSHA_DATE, "
+                                   "JOSHA_KILO) VALUES ('101001','2020-03-31 00:00:00',1.0),"
+                                   "('101001','2021-04-01 00:00:00',2.0),('102001','2021-05-01 00:00:00',3.0)"));
+        QVERIFY(!tally::anyListedYearHasRides(m_per, startMonth));
+        QCOMPARE(tally::addYearsWithRides(m_per, startMonth), int(years.size()));
+        QCOMPARE(tally::addYearsWithRides(m_per, startMonth), 0); // nothing twice
+        QList<int> stored;
+        Statement st(*m_per, QStringLiteral("SELECT NEN FROM TOSHI ORDER BY NEN"));
+        while (st.step())
+            stored << int(st.columnInt(0));
+        QCOMPARE(stored, years);
+        QVERIFY(tally::anyListedYearHasRides(m_per, startMonth));
+    }
+
+    // Every large category's subtotal names what it covers, and what no subtotal covers is said.
+    void categorySubtotalsSayWhatTheyCover() {
+        m_ref->exec(QStringLiteral("INSERT INTO KUBUN (KBN_CD, KBN_KANJI) VALUES ('51','路面')"));
+        QCOMPARE(tally::categoryCoverText(*m_ref),
+                 QStringLiteral("小計の内訳：Y＝y・z。どの小計にも入らない区分：路面。"));
     }
 
     void registeredForTheMenuCommands() {

@@ -175,7 +175,7 @@ private Q_SLOTS:
         // Text that does not convert is shown in the error box; the record keeps its edit and its value.
         QVERIFY(!model.setData(model.index(1, KiloCol), QStringLiteral("12km")));
         QCOMPARE(answers.count(ui::DialogKind::Critical), 1);
-        QVERIFY(answers.requests().first().text.contains(QStringLiteral("JOSHA_KILO")));
+        QVERIFY(answers.requests().first().text.contains(QStringLiteral("「乗車キロ」")));
         QCOMPARE(t.cursor->state(), CursorState::Edit);
         QCOMPARE(t.cursor->asFloat("JOSHA_KILO"), 1234.5);
 

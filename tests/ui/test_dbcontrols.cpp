@@ -186,7 +186,7 @@ private Q_SLOTS:
         QCOMPARE(posted, !stored.isNull());
         QCOMPARE(answers.count(ui::DialogKind::Critical), stored.isNull() ? 1 : 0);
         if (stored.isNull()) {
-            QVERIFY(answers.requests().back().text.contains(QStringLiteral("JOSHA_KUKAN")));
+            QVERIFY(answers.requests().back().text.contains(QStringLiteral("「乗車区間」")));
             QCOMPARE(t.cursor->state(), CursorState::Edit);
             QCOMPARE(kukan.displayText(), shown); // kept to be completed
         } else {

@@ -66,13 +66,13 @@ private Q_SLOTS:
         row("control characters in 路線番号", "SAKUDO", "ROSEN_CD", "900001", -1, QStringLiteral("a\x01\x07\x1b\tb"),
             "900001", none,
             QStringLiteral(
-                "ROSEN_CD「路線番号」 には、改行・タブなどの制御文字は入りません（2 文字目が制御文字 (U+0001)"));
+                "普通索道の「路線番号」には、改行・タブなどの制御文字は入りません（2 文字目が制御文字 (U+0001)"));
         row("CR LF in 事業者名", "SAKUDO", "JIGYOSHA", "元の名", -1, QStringLiteral("索道\r\n会社"), "元の名", none,
-            QStringLiteral("JIGYOSHA「事業者名」"));
+            QStringLiteral("普通索道の「事業者名」"));
         row("CR LF in 郵便番号", "OTHERS", "YUBIN", "100-0001", -1, QStringLiteral("100-\r\n0001"), "100-0001", none,
             QStringLiteral("5 文字目が改行 (U+000D)"));
         row("CR LF in 旅程コード", "RYOTEIM", "RYOTEI_CD", "R0000001", -1, QStringLiteral("R01\r\n"), "R0000001", none,
-            QStringLiteral("RYOTEI_CD「旅程コード」"));
+            QStringLiteral("旅程の「旅程コード」"));
         row("tab pasted in the middle", "SAKUDO", "KUKAN", "起点～終点", 2, QStringLiteral("\t"), "起点～終点", none,
             QStringLiteral("3 文字目がタブ (U+0009)"));
         row("DEL", "OTHERS", "TEL", "", -1, QStringLiteral("03\x7f"), "", none, QStringLiteral("U+007F"));
@@ -158,7 +158,8 @@ private Q_SLOTS:
     // A value stored before these rules (or by an import) keeps its tab: the record stays editable in its other
     // fields, and only what the user types is checked.
     void storedControlCharactersDoNotBlockOtherFields() {
-        m_ref->exec(QStringLiteral("DELETE FROM SAKUDO; INSERT INTO SAKUDO (ROSEN_CD, KUKAN) VALUES ('900001', 'a' || char(9) || 'b')"));
+        m_ref->exec(QStringLiteral(
+            "DELETE FROM SAKUDO; INSERT INTO SAKUDO (ROSEN_CD, KUKAN) VALUES ('900001', 'a' || char(9) || 'b')"));
         TableCursor cursor(m_ref, QStringLiteral("SAKUDO"), QStringLiteral("ROSEN_CD"));
         cursor.open();
         test::DialogAnswerer answers;
@@ -214,7 +215,7 @@ private Q_SLOTS:
         box->lineEdit()->selectAll();
         QGuiApplication::clipboard()->setText(QStringLiteral("東京都\n"));
         QTest::keyClick(box->lineEdit(), Qt::Key_V, Qt::ControlModifier);
-        QVERIFY(firstMessage(answers).contains(QStringLiteral("KEN「都道府県」")));
+        QVERIFY(firstMessage(answers).contains(QStringLiteral("「都道府県」")));
         QCOMPARE(cursor.asString(QStringLiteral("KEN")), QStringLiteral("北海道上川郡東川"));
         cursor.cancel();
         detachControls(cursor);
@@ -258,7 +259,7 @@ private Q_SLOTS:
         QTest::keyClick(grid->findChild<QLineEdit*>(), Qt::Key_V, Qt::ControlModifier);
         QTest::keyClick(grid->findChild<QLineEdit*>(), Qt::Key_Return);
         QTRY_COMPARE(answers.count(DialogKind::Critical), 1);
-        QVERIFY(firstMessage(answers).contains(QStringLiteral("DORYOKU「動力」")));
+        QVERIFY(firstMessage(answers).contains(QStringLiteral("普通索道の「動力」")));
         QVERIFY(!cursor.isModified());
         QCOMPARE(stored(*m_ref, QStringLiteral("SAKUDO WHERE ROSEN_CD = '900001'"), QStringLiteral("DORYOKU")),
                  kPair.repeated(4));

@@ -90,8 +90,7 @@ private Q_SLOTS:
     // A box is wide enough for a field name and its rule on one line; a longer line breaks, but not inside
     // the quoted name.
     void messageBoxLines() {
-        const QString rule =
-            QStringLiteral("値がありません: 表 JOSHA のフィールド JOSHA_DATE「乗車年月日」は空にできません。");
+        const QString rule = QStringLiteral("値がありません: 乗車実績の「乗車年月日」は空にできません。");
         QString longLine;
         for (int i = 0; i < 12; ++i)
             longLine += QStringLiteral("長い説明の文です。");

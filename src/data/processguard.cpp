@@ -133,6 +133,11 @@ void setSubject(const QString& subject) {
     std::memcpy(g_subjects[next], bytes.constData(), size_t(bytes.size()));
     g_subjects[next][bytes.size()] = 0;
     g_current.store(next);
+    // The window names the file even when the process ends without a word (killed by its watchdog).
+    if (g_voice == Voice::Lines) {
+        const QByteArray line = "F\treading\t" + bytes + '\n';
+        writeAll(1, line.constData(), size_t(line.size()));
+    }
 }
 
 QString failureText(const QString& subject, int signal) {

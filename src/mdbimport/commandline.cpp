@@ -2,6 +2,7 @@
 
 #include "accessimport.h"
 
+#include "data/database.h"
 #include "data/error.h"
 #include "data/processguard.h"
 
@@ -37,6 +38,8 @@ int runImportCommand(int argc, char* argv[]) {
             surveyOnly = true;
         else if (a == QLatin1String("--lines")) // the window's child: tagged lines on standard output
             lines = true;
+        else if (a == QLatin1String("--data-dir") && i + 1 < argc) // the window's own folder of the databases
+            paths::setDataDir(QString::fromLocal8Bit(argv[++i]));
         else if (a.startsWith(QLatin1String("--")))
             wrong = true;
         else
@@ -61,8 +64,12 @@ int runImportCommand(int argc, char* argv[]) {
         say.fact(QStringLiteral("rides"), QString::number(survey.currentRides));
         say.fact(QStringLiteral("unusual"),
                  QString::number(survey.reference.unusualCount + survey.personal.unusualCount));
+        if (surveyOnly && !survey.blockers().isEmpty()) {
+            say.error(QStringLiteral("取り込めません。データベースは元のままです。"));
+            return 1;
+        }
         if (surveyOnly)
-            return survey.blockers().isEmpty() ? 0 : 1;
+            return 0;
         Options options;
         options.replaceRides = replace;
         options.acceptUnusual = acceptUnusual;

@@ -37,6 +37,8 @@ int runImportNetworkCommand(int argc, char* argv[]) {
             preview = true;
         else if (a == QLatin1String("--lines")) // the window's child: tagged lines on standard output
             lines = true;
+        else if (a == QLatin1String("--data-dir") && i + 1 < argc) // the window's own folder of the databases
+            paths::setDataDir(QString::fromLocal8Bit(argv[++i]));
         else if (folder.isEmpty() && !a.startsWith(QLatin1String("--")))
             folder = a;
         else {

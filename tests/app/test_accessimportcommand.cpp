@@ -1,6 +1,8 @@
 // The menu command of the Access import, answered through the dialog seam.
 #include "app/accessimportcommand.h"
 
+#include "app/importchild.h"
+
 #include "data/database.h"
 #include "support/dialogseam.h"
 #include "support/tempenv.h"
@@ -27,6 +29,9 @@ qint64 rides() {
 class TestAccessImportCommand : public QObject {
     Q_OBJECT
 private slots:
+    // The menu command runs the program's command-line form as its child: this test's executable is not it.
+    void initTestCase() { setImportChildProgram(QStringLiteral(TABIROKU_EXECUTABLE)); }
+
     void init() {
         if (!QFileInfo::exists(kFixtures + QStringLiteral("/Tabiroku.mdb")))
             QSKIP("The Access fixtures (../shared/data/mdb beside the source tree) are not here.");

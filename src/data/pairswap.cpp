@@ -23,7 +23,7 @@ namespace tabi::pairswap {
 
 namespace {
 
-int g_failInstall = 0; // tests: the nth installDatabase from now fails
+int g_failInstall = 0; // tests: the nth installDatabase from now and every later one fail
 int g_openFd = -1;     // this process's shared hold on the data folder
 
 QString kindName(DbKind kind) {
@@ -113,7 +113,9 @@ void installDatabase(const QString& source, const QString& target) {
                 .arg(target, what, kind == ErrorKind::DiskFull ? QStringLiteral("ディスクがいっぱいです") : engine),
             kind);
     };
-    if (g_failInstall > 0 && --g_failInstall == 0)
+    if (g_failInstall > 1)
+        --g_failInstall;
+    else if (g_failInstall == 1)
         throw Error(
             QStringLiteral("%1 を置き換えられませんでした（書き込めません: ディスクがいっぱいです）。").arg(target),
             ErrorKind::DiskFull);

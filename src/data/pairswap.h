@@ -21,7 +21,7 @@ namespace tabi::pairswap {
 // transaction on the target, so that it holds either all of the old pages or all of the new ones, whatever fails
 // on the way, and connections that hold it open stay valid. Throws tabi::Error naming the target.
 void installDatabase(const QString& source, const QString& target);
-// Tests: the nth installDatabase from now fails as on a full disk; 0 stops it.
+// Tests: the nth installDatabase from now and every later one fail as on a full disk; 0 stops it.
 void injectInstallFailure(int nth);
 
 struct Replacement {

@@ -509,7 +509,10 @@ private slots:
         QTest::addColumn<QByteArray>("from");
         QTest::addColumn<QByteArray>("to");
         QTest::addColumn<QString>("listed");
-        QTest::newRow("a code of other characters") << QByteArray("\xff\xfe" "A01001") << QByteArray("\xff\xfe\xc4" "01001")
+        QTest::newRow("a code of other characters") << QByteArray("\xff\xfe"
+                                                                  "A01001")
+                                                    << QByteArray("\xff\xfe\xc4"
+                                                                  "01001")
                                                     << QStringLiteral("フィールド ROSEN_CD: 「Ä01001」");
         QTest::newRow("a ride in 2301") << oleDay(QDate(2011, 7, 9)) << oleDay(QDate(2301, 3, 1))
                                         << QStringLiteral("フィールド JOSHA_DATE: 「2301-03-01");

@@ -1,5 +1,6 @@
 // The command-line form of the Access import, run as the program itself without a display.
 #include "data/database.h"
+#include "data/pairswap.h"
 
 #include <QFileInfo>
 #include <QProcess>
@@ -57,6 +58,16 @@ private slots:
         QCOMPARE(run({ref, per, QStringLiteral("--replace")}, &out, &err), 0);
         QVERIFY2(out.contains(QStringLiteral("before-import")), qPrintable(out));
         QCOMPARE(run({ref}, &out, &err), 2);
+
+        // Two imports at once: the second is refused while the first holds the data folder.
+        paths::setDataDir(home.filePath(QStringLiteral("data/tabiroku")));
+        {
+            const pairswap::ImportLock first(false);
+            QCOMPARE(run({ref, per, QStringLiteral("--replace")}, &out, &err), 1);
+            QVERIFY2(err.contains(QStringLiteral("ほかの取り込み")), qPrintable(err));
+        }
+        paths::setDataDir({});
+        QCOMPARE(rides(record), 150);
     }
 };
 

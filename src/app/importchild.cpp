@@ -63,6 +63,7 @@ ChildOutcome runImportChild(QWidget* parent, const ChildRun& run) {
 
     QProgressDialog progress(run.label, QStringLiteral("中止"), 0, 0, parent);
     progress.setObjectName(run.progressObject);
+    progress.setMinimumWidth(460);
     progress.setWindowTitle(run.title);
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(0);

@@ -31,7 +31,11 @@ QString reportText(const QString& folder, const ChildOutcome& r) {
     QStringList lines;
     lines << QStringLiteral("駅データ: %1").arg(QDir::toNativeSeparators(folder));
     lines << QStringLiteral("取り込みました。");
-    lines << r.text;
+    lines << r.facts.value(QStringLiteral("summary")).split(QLatin1Char('\t'));
+    if (!r.text.isEmpty()) {
+        lines << QString() << QStringLiteral("報告（%1 件）:").arg(r.text.size());
+        lines << r.text;
+    }
     return lines.join(QLatin1Char('\n'));
 }
 

@@ -59,7 +59,10 @@ int runImportNetworkCommand(int argc, char* argv[]) {
     try {
         SourceLayout layout = resolveSource(folder, withAbolished, straightLines);
         guard::setSubject(QDir::toNativeSeparators(layout.lineDir));
-        say.text(QStringLiteral("駅データ: %1").arg(QDir::toNativeSeparators(layout.lineDir)));
+        // The window composes its report from the facts and the report lines; a user reads every line.
+        const bool plain = voice == guard::Voice::Plain;
+        if (plain)
+            say.text(QStringLiteral("駅データ: %1").arg(QDir::toNativeSeparators(layout.lineDir)));
         if (layout.polylineDir.isEmpty())
             say.text(QStringLiteral("線路の形（polyline）がないため、指定どおり駅の間を直線で測ります。"));
         // One import at a time; the network import changes the reference database in one transaction, so a
@@ -73,7 +76,8 @@ int runImportNetworkCommand(int argc, char* argv[]) {
             pairswap::removeLeftovers();
         }
         auto db = Database::open(DbKind::Reference);
-        say.text(QStringLiteral("参照データベース: %1").arg(QDir::toNativeSeparators(db->path())));
+        if (plain)
+            say.text(QStringLiteral("参照データベース: %1").arg(QDir::toNativeSeparators(db->path())));
         layout.progress = [&say](const QString& what, qint64 done, qint64 total) { say.progress(done, total, what); };
         ImportOptions options;
         options.dryRun = preview;
@@ -90,6 +94,8 @@ int runImportNetworkCommand(int argc, char* argv[]) {
         say.fact(QStringLiteral("summary"), QString(result.summary()).replace(QLatin1Char('\n'), QLatin1Char('\t')));
         for (const QString& line : result.report)
             say.text(line);
+        if (!plain)
+            return 0;
         say.text(result.summary());
         if (preview)
             say.text(QStringLiteral("取り込んでいません（--preview）。"));

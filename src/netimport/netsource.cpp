@@ -316,7 +316,8 @@ SourceLayout resolveSource(const QString& folder, bool withAbolished, bool strai
         if (!straightLines)
             throw Error(problem + QStringLiteral("。このままでは路線の長さと駅のキロ程がすべて駅の間の直線で測られる"
                                                  "ため、取り込みませんでした。完全な駅データを用意するか、直線で測る"
-                                                 "ことを指定してください（コマンドラインでは --straight-lines）。"));
+                                                 "ことを指定してください（取り込みの画面では「駅の間を直線で測って取り"
+                                                 "込む」、コマンドラインでは --straight-lines）。"));
         s.polylineDir.clear();
         s.fallbackPolylineDir.clear();
     }

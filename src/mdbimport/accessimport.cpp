@@ -646,7 +646,13 @@ Result importFiles(const QString& referenceMdb, const QString& personalMdb, cons
     work.setAutoRemove(false);
     step(options, Step::Journal);
     const QStringList refCreated = absentDatabaseFiles(pair[0].target);
-    pairswap::installDatabase(pair[0].fresh, pair[0].target);
+    try {
+        pairswap::installDatabase(pair[0].fresh, pair[0].target);
+    } catch (const Error& e) {
+        // Nothing was replaced (the replacement is one transaction): the journal must not finish it later.
+        pairswap::finishJournal();
+        throw Error(e.message() + QStringLiteral("\n取り込みは行われず、データベースは元のままです。"), e.kind());
+    }
     step(options, Step::Reference);
     try {
         pairswap::installDatabase(pair[1].fresh, pair[1].target);

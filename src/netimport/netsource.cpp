@@ -474,7 +474,13 @@ Source readSource(const SourceLayout& layout) {
                                       .arg(station);
                     return;
                 }
-                byLine[lineCode].append({index, station});
+                auto& onLine = byLine[lineCode];
+                if (onLine.size() >= bounds::kStationsPerLine)
+                    fail(path, line,
+                         QStringLiteral("路線コード %1 の駅が多すぎます（上限 %2 駅）。")
+                             .arg(lineCode)
+                             .arg(bounds::kStationsPerLine));
+                onLine.append({index, station});
             },
             phase(QStringLiteral("駅の並びを読んでいます")));
         for (auto it = byLine.begin(); it != byLine.end(); ++it) {

@@ -453,6 +453,32 @@ private slots:
         QCOMPARE(rides(paths::databaseFile(DbKind::Personal)), 150);
     }
 
+    // The disk fills while the reference database is replaced: nothing was replaced, and no journal stays to
+    // finish it at the next start.
+    void failedFirstReplacementLeavesNothingToFinish() {
+        REQUIRE_FIXTURES();
+        test::TempEnv env;
+        const QString ref = fixture({}, QStringLiteral("Tabiroku.mdb")), per = fixture({}, QStringLiteral("JJ.mdb"));
+        mdbimport::importFiles(ref, per);
+        {
+            auto p = Database::open(DbKind::Personal);
+            p->exec(QStringLiteral("DELETE FROM JOSHA WHERE ROSEN_CD LIKE 'A%'"));
+        }
+        const qint64 kept = rides(paths::databaseFile(DbKind::Personal));
+        mdbimport::Options options;
+        options.replaceRides = true;
+        options.afterStep = [](mdbimport::Step s) {
+            if (s == mdbimport::Step::Journal)
+                pairswap::injectInstallFailure(1);
+        };
+        QVERIFY_THROWS_EXCEPTION(Error, mdbimport::importFiles(ref, per, options));
+        pairswap::injectInstallFailure(0);
+        QVERIFY(!QFileInfo::exists(pairswap::journalFile()));
+        QCOMPARE(pairswap::recoverInterrupted(), QString());
+        QCOMPARE(rides(paths::databaseFile(DbKind::Personal)), kept);
+        QCOMPARE(QDir(env.path()).entryList({QStringLiteral("import-*")}, QDir::Dirs), QStringList());
+    }
+
     // One import at a time, none under an open window; the refused one changes nothing.
     void refusedWhileAnotherHoldsTheDatabases_data() {
         QTest::addColumn<bool>("window");

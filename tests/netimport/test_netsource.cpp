@@ -120,6 +120,17 @@ void damage(const QString& root, const QString& how) {
             csv += "\n" + QByteArray::number(90000 + i) + ",1,線" + QByteArray::number(i) +
                    ",NULL,NULL,2,2,NULL,NULL,0,NULL";
         writeFile(main + QStringLiteral("/line.csv"), csv);
+    } else if (how == QLatin1String("too many stations on a line")) {
+        QByteArray stations = readFile(main + QStringLiteral("/station.csv")).trimmed();
+        QByteArray reg = readFile(main + QStringLiteral("/register.csv")).trimmed();
+        for (int i = 0; i <= net::bounds::kStationsPerLine; ++i) {
+            const QByteArray code = QByteArray::number(8000000 + i);
+            stations +=
+                "\n" + code + ",1,駅" + QByteArray::number(i) + ",駅,えき,36.0,138.0,13,NULL,NULL,0,NULL,NULL,NULL";
+            reg += "\n" + code + ",11409," + QByteArray::number(100 + i) + ",NULL";
+        }
+        writeFile(main + QStringLiteral("/station.csv"), stations);
+        writeFile(main + QStringLiteral("/register.csv"), reg);
     } else if (how == QLatin1String("file too large")) {
         QFile f(main + QStringLiteral("/register.csv"));
         if (f.open(QIODevice::ReadWrite))
@@ -171,7 +182,9 @@ private Q_SLOTS:
         QTest::newRow("station name too long")
             << "station name too long" << true << "station.csv の 3 行目: 名前「北北北";
         QTest::newRow("no usable rows") << "no usable rows" << false << "station.csv: データの行がありません";
-        QTest::newRow("too many points") << "too many points" << false << "点が多すぎます（上限 200000 点）";
+        QTest::newRow("too many points") << "too many points" << false << "点が多すぎます（上限 100000 点）";
+        QTest::newRow("too many stations on a line")
+            << "too many stations on a line" << false << "路線コード 11409 の駅が多すぎます（上限 2000 駅）";
         QTest::newRow("too many lines") << "too many lines" << false << "行が多すぎます（上限 5000 行）";
         QTest::newRow("file too large") << "file too large" << false << "上限 16777216 バイト";
     }

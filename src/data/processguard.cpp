@@ -19,7 +19,7 @@ constexpr qint64 kImportAddressSpace = qint64(2) * 1024 * 1024 * 1024;
 constexpr int kImportCpuSeconds = 180;
 constexpr int kImportWallSeconds = 600;
 
-constexpr int kSignals[] = {SIGXCPU, SIGALRM, SIGABRT, SIGSEGV, SIGBUS, SIGFPE, SIGILL};
+constexpr int kSignals[] = {SIGXCPU, SIGALRM, SIGABRT, SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGSYS};
 
 // The handler may only copy bytes and call write(): everything it says is prepared here.
 constexpr size_t kSubjectBytes = 4096;
@@ -39,6 +39,7 @@ const char* reasonFor(int signal) {
         return "処理が時間の上限を超えたため止めました。ファイルが壊れている可能性があります。"
                "データベースは元のままです。";
     case SIGABRT:
+    case SIGTRAP: // glib's end when an allocation fails
         return "メモリーの上限に達したか、ファイルが壊れています。データベースは元のままです。";
     default:
         return "ファイルが壊れている可能性があります。データベースは元のままです。";

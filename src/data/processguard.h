@@ -24,7 +24,7 @@ Limits importLimits();
 enum class Voice { Plain, Lines };
 
 // Sets the limits on this process and installs handlers for the signals that end it by them or by a crash
-// (SIGXCPU, SIGALRM, SIGABRT, SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGKILL aside): each writes
+// (SIGXCPU, SIGALRM, SIGABRT, SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGSYS; SIGKILL cannot be caught): each writes
 // "<subject> を読み取れませんでした（取り込み処理が異常終了しました）。" with the reason and exits with code 1.
 // errorFd is the descriptor the plain message goes to (normally 2).
 void guardThisProcess(const Limits& limits, Voice voice, int errorFd = 2);

@@ -1,10 +1,10 @@
 #include "app/netimportdialog.h"
 
+#include "app/importchild.h"
+
 #include "data/atomicfile.h"
-#include "data/database.h"
 #include "data/error.h"
 #include "data/settingsfile.h"
-#include "netimport/netimport.h"
 #include "ui/command.h"
 #include "ui/dialogs.h"
 
@@ -16,7 +16,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -27,14 +26,15 @@ namespace {
 const QString kTitle = QStringLiteral("全国路線データの取り込み");
 const QString kSection = QStringLiteral("NetImport");
 
-QString reportText(const net::ImportResult& r, bool preview) {
+// The child's lines: where it read and wrote, the report lines, the counts and the time.
+QString reportText(const QString& folder, const ChildOutcome& r) {
     QStringList lines;
-    lines << QStringLiteral("駅データ: %1").arg(QDir::toNativeSeparators(r.folder));
-    lines << (preview ? QStringLiteral("取り込むと次のようになります。") : QStringLiteral("取り込みました。"));
-    lines << r.summary();
-    if (!r.report.isEmpty()) {
-        lines << QString() << QStringLiteral("報告（%1 件）:").arg(r.report.size());
-        lines << r.report;
+    lines << QStringLiteral("駅データ: %1").arg(QDir::toNativeSeparators(folder));
+    lines << QStringLiteral("取り込みました。");
+    lines << r.facts.value(QStringLiteral("summary")).split(QLatin1Char('\t'));
+    if (!r.text.isEmpty()) {
+        lines << QString() << QStringLiteral("報告（%1 件）:").arg(r.text.size());
+        lines << r.text;
     }
     return lines.join(QLatin1Char('\n'));
 }
@@ -62,6 +62,12 @@ TNetImportDialog::TNetImportDialog(QWidget* parent) : QDialog(parent) {
     m_abolished = new QCheckBox(QStringLiteral("廃止された路線も取り込む(&A)（extra フォルダ）"), this);
     m_abolished->setObjectName(QStringLiteral("CheckAbolished"));
     layout->addWidget(m_abolished);
+    m_straight = new QCheckBox(
+        QStringLiteral("線路の形（polyline フォルダ）がなくても、駅の間を直線で測って取り込む(&L)"), this);
+    m_straight->setObjectName(QStringLiteral("CheckStraightLines"));
+    m_straight->setToolTip(QStringLiteral("路線の長さと駅のキロ程が実際より短くなります。線路の形のある完全な駅データ"
+                                          "がないときだけ使ってください。"));
+    layout->addWidget(m_straight);
     auto* buttons = new QDialogButtonBox(this);
     QPushButton* ok = buttons->addButton(QStringLiteral("内容の確認(&P)"), QDialogButtonBox::AcceptRole);
     ok->setObjectName(QStringLiteral("ButtonPreview"));
@@ -80,6 +86,9 @@ void TNetImportDialog::setFolder(const QString& folder) {
 }
 bool TNetImportDialog::withAbolished() const {
     return m_abolished->isChecked();
+}
+bool TNetImportDialog::straightLines() const {
+    return m_straight->isChecked();
 }
 
 void TNetImportDialog::browse() {
@@ -132,43 +141,52 @@ void runNetworkImport(QWidget* parent) {
         ask.setFolder(last);
     if (ui::execDialog(ask) != QDialog::Accepted || ask.folder().isEmpty())
         return;
-    net::SourceLayout layout;
-    std::shared_ptr<Database> db;
-    net::ImportResult preview;
-    const bool previewed = ui::runCommand(parent, [&] {
-        layout = net::resolveSource(QDir::fromNativeSeparators(ask.folder()), ask.withAbolished());
-        settings::writeString(kSection, QStringLiteral("Folder"), ask.folder());
-        db = Database::open(DbKind::Reference);
-        net::ImportOptions dry;
-        dry.dryRun = true;
-        preview = net::importNetwork(*db, layout, dry);
-    });
-    if (!previewed)
+    const QString folder = QDir::fromNativeSeparators(ask.folder());
+    ui::runCommand(parent, [&] { settings::writeString(kSection, QStringLiteral("Folder"), ask.folder()); });
+    QStringList args = {QStringLiteral("--import-network"), folder};
+    if (ask.withAbolished())
+        args << QStringLiteral("--with-abolished");
+    if (ask.straightLines())
+        args << QStringLiteral("--straight-lines");
+
+    // The data set is read in a child process: a damaged copy can neither freeze nor take down the window.
+    ChildRun previewRun;
+    previewRun.arguments = args + QStringList{QStringLiteral("--preview")};
+    previewRun.subject = QDir::toNativeSeparators(folder);
+    previewRun.title = kTitle;
+    previewRun.label = QStringLiteral("駅データを読んでいます…");
+    previewRun.progressObject = QStringLiteral("NetPreviewProgress");
+    const ChildOutcome preview = runImportChild(parent, previewRun);
+    if (preview.end == ChildOutcome::End::Cancelled)
         return;
+    if (preview.end != ChildOutcome::End::Done) {
+        ui::showCommandError(parent, preview.failureMessage());
+        return;
+    }
+    const QString summary =
+        preview.facts.value(QStringLiteral("summary")).replace(QLatin1Char('\t'), QLatin1Char('\n'));
+    const int reports = preview.facts.value(QStringLiteral("reports")).toInt();
     QString question =
-        QStringLiteral("%1\n\n取り込みますか？（取り込む前に参照データベースの控えを作ります）").arg(preview.summary());
-    if (!preview.report.isEmpty())
-        question += QStringLiteral("\n報告 %1 件は取り込み後の報告で確かめられます。").arg(preview.report.size());
+        QStringLiteral("%1\n\n取り込みますか？（取り込む前に参照データベースの控えを作ります）").arg(summary);
+    if (reports > 0)
+        question += QStringLiteral("\n報告 %1 件は取り込み後の報告で確かめられます。").arg(reports);
     if (!ui::question(parent, kTitle, question))
         return;
 
-    QProgressDialog progress(QStringLiteral("路線と駅を取り込んでいます…"), QString(), 0, 100, parent);
-    progress.setObjectName(QStringLiteral("NetImportProgress"));
-    progress.setWindowTitle(kTitle);
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(0);
-    progress.setValue(0);
-    net::ImportResult result;
-    net::ImportOptions options;
-    options.progress = [&](int done, int total) {
-        progress.setMaximum(total);
-        progress.setValue(done);
-    };
-    const bool imported = ui::runCommand(parent, [&] { result = net::importNetwork(*db, layout, options); });
-    progress.reset();
-    if (!imported)
+    ChildRun importRun = previewRun;
+    importRun.arguments = args;
+    importRun.label = QStringLiteral("路線と駅を取り込んでいます…");
+    importRun.progressObject = QStringLiteral("NetImportProgress");
+    const ChildOutcome result = runImportChild(parent, importRun);
+    if (result.end == ChildOutcome::End::Cancelled) {
+        ui::information(parent, kTitle, result.failureMessage());
         return;
-    TNetImportReport report(reportText(result, false), parent);
+    }
+    if (result.end != ChildOutcome::End::Done) {
+        ui::showCommandError(parent, result.failureMessage());
+        return;
+    }
+    TNetImportReport report(reportText(folder, result), parent);
     ui::execDialog(report);
 }
 

@@ -20,11 +20,13 @@ public:
     QString folder() const;
     void setFolder(const QString& folder);
     bool withAbolished() const;
+    bool straightLines() const;
 
 private:
     void browse();
     QLineEdit* m_folder;
     QCheckBox* m_abolished;
+    QCheckBox* m_straight;
 };
 
 // The last step: the report, with a command that saves it as a text file.

@@ -5,6 +5,7 @@
 #include "data/backup.h"
 #include "data/database.h"
 #include "data/error.h"
+#include "data/pairswap.h"
 #include "ui/command.h"
 #include "ui/dialogs.h"
 #include "ui/helptopics.h"
@@ -44,10 +45,35 @@ void copyPersonalRecord() {
     if (!notice.isEmpty())
         ui::information(nullptr, ui::applicationTitle(), notice);
 }
+
+// Before anything opens the databases: this window holds the data folder open (an Access import waits for it),
+// an import cut short between its two replacements is finished or rolled back, and what killed imports left
+// behind goes. False when the program must not start.
+bool settleDataFolder() {
+    if (!pairswap::holdOpen()) {
+        ui::critical(nullptr, ui::applicationTitle(),
+                     QStringLiteral("Access データベースの取り込みが実行中です。取り込みが終わってから、"
+                                    "もう一度起動してください。"));
+        return false;
+    }
+    try {
+        const QString done = pairswap::recoverInterrupted();
+        if (!done.isEmpty())
+            ui::information(nullptr, ui::applicationTitle(), done);
+    } catch (const Error& error) {
+        ui::showCommandError(nullptr, error.message());
+        return false;
+    }
+    if (const auto lock = pairswap::ImportLock::tryTake())
+        pairswap::removeLeftovers();
+    return true;
+}
 } // namespace
 
 std::unique_ptr<TMainForm> startUp() {
     setApplicationHelpFile(QString::fromUtf16(kApplicationHelpFile));
+    if (!settleDataFolder())
+        return nullptr;
     copyPersonalRecord();
 
     auto mainForm = std::make_unique<TMainForm>();

@@ -151,6 +151,11 @@ void replaceFile(const QString& path, const QByteArray& bytes, const QString& wh
 
     struct stat old {};
     const bool existed = ::stat(finalName.constData(), &old) == 0;
+    // Only a regular file is replaced: a device, a pipe or a socket given as the name is never swapped for a file.
+    if (existed && !S_ISREG(old.st_mode))
+        throw Error(QStringLiteral("%1 %2 に書き込めません。\n通常のファイルではありません（装置やパイプなど）。")
+                        .arg(what, QDir::toNativeSeparators(path)),
+                    ErrorKind::CannotOpen);
     // A file made read-only is not to be replaced, though the rename would be allowed by its folder.
     if (existed && ::access(finalName.constData(), W_OK) != 0)
         fail(what, path, errno);

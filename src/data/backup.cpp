@@ -16,8 +16,15 @@ namespace tabi::backup {
 
 namespace {
 
-// The reason a copy failed, as the user should read it.
+// The reason a copy failed, as the user should read it, naming the database the copy is of.
 [[noreturn]] void refuse(const QString& target, const QString& reason, ErrorKind kind) {
+    const bool reference = QFileInfo(target).fileName().startsWith(
+        QFileInfo(paths::databaseFile(DbKind::Reference)).completeBaseName() + QLatin1Char('-'), Qt::CaseInsensitive);
+    if (reference)
+        throw Error(
+            QStringLiteral("参照データベースの控え %1 を作れませんでした（%2）。参照データベースそのものは無事です。")
+                .arg(target, reason),
+            kind);
     throw Error(
         QStringLiteral("個人記録の控え %1 を作れませんでした（%2）。記録そのものは無事です。").arg(target, reason),
         kind);

@@ -93,8 +93,13 @@ namespace {
 void appendValue(QString& line, const QVariant& v, FieldType type) {
     switch (type) {
     case FieldType::Real:
-        if (!v.isNull())
-            line += floatText(v.toDouble());
+        if (v.isNull())
+            return;
+        // An infinite or undefined figure (a sum that overflowed) is no number a spreadsheet can read.
+        if (!std::isfinite(v.toDouble()))
+            throw Error(QStringLiteral("数値でない値（%1）があるため、CSV に書き出せません。").arg(v.toDouble()),
+                        ErrorKind::NotANumber);
+        line += floatText(v.toDouble());
         return;
     case FieldType::Integer:
     case FieldType::SmallInt:

@@ -6,6 +6,8 @@
 #include "data/backup.h"
 #include "data/database.h"
 #include "data/error.h"
+#include "data/pairswap.h"
+#include "data/processguard.h"
 
 #include <QDir>
 #include <QFile>
@@ -340,44 +342,76 @@ struct Copier {
     }
 };
 
-// Puts the database at source in place of the one at target, through the engine's online backup: one write
-// transaction on the target, so that it holds either all of the old pages or all of the new ones, whatever
-// fails on the way, and connections other screens hold to it stay valid.
-void install(const QString& source, const QString& target) {
-    sqlite3* from = nullptr;
-    sqlite3* to = nullptr;
-    auto fail = [&](sqlite3* where, const QString& what) {
-        const QString engine = QString::fromUtf8(where ? sqlite3_errmsg(where) : "");
-        const int rc = where ? sqlite3_extended_errcode(where) : SQLITE_ERROR;
-        const int sys = where ? sqlite3_system_errno(where) : 0;
-        sqlite3_close_v2(to);
-        sqlite3_close_v2(from);
-        const ErrorKind kind = Database::errorKind(rc, engine, sys);
-        throw Error(
-            QStringLiteral("%1 を置き換えられませんでした（%2: %3）。")
-                .arg(target, what, kind == ErrorKind::DiskFull ? QStringLiteral("ディスクがいっぱいです") : engine),
-            kind);
-    };
-    if (sqlite3_open_v2(QFile::encodeName(source).constData(), &from, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
-        fail(from, QStringLiteral("取り込んだデータベースを開けません"));
-    if (sqlite3_open_v2(QFile::encodeName(target).constData(), &to, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                        nullptr) != SQLITE_OK)
-        fail(to, QStringLiteral("開けません"));
-    sqlite3_busy_timeout(to, 5000);
-    sqlite3_busy_timeout(from, 5000);
-    sqlite3_exec(to, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
-    sqlite3_backup* b = sqlite3_backup_init(to, "main", from, "main");
-    if (!b)
-        fail(to, QStringLiteral("書き込みを始められません"));
-    const int rc = sqlite3_backup_step(b, -1);
-    sqlite3_backup_finish(b);
-    if (rc != SQLITE_DONE)
-        fail(sqlite3_errcode(to) != SQLITE_OK ? to : from, QStringLiteral("書き込めません"));
-    // The new pages are in the target's journal; fold them into the file itself.
-    sqlite3_exec(to, "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr);
-    sqlite3_close_v2(from);
-    if (sqlite3_close(to) != SQLITE_OK)
-        fail(to, QStringLiteral("閉じられません"));
+// A code field (*_CD) holds half-width letters, digits and marks; the program's own input never makes anything else.
+bool isUnusualCode(const FieldDef& f, const QVariant& v) {
+    if (f.type != FieldType::Text || !f.name.endsWith(QLatin1String("_CD")) || v.isNull())
+        return false;
+    for (const QChar c : v.toString())
+        if (c.unicode() < 0x21 || c.unicode() > 0x7E)
+            return true;
+    return false;
+}
+
+bool isUnusualDate(const FieldDef& f, const QVariant& v) {
+    if (f.type != FieldType::Timestamp || v.isNull())
+        return false;
+    const int year = v.toString().left(4).toInt();
+    return year < 1800 || year > 2200;
+}
+
+// Reads every row of the carried tables once and lists the values the program could never have stored.
+void scanUnusual(jet::JetFile& file, FileSurvey& s) {
+    const bool jet3 = file.isJet3();
+    for (const TableMatch& m : std::as_const(s.tables)) {
+        const TableDef& t = *m.def;
+        const jet::TableInfo* info = file.table(m.accessName);
+        QList<int> fieldOf, columns;
+        QList<jet::ColumnKind> kinds;
+        for (int fi = 0; fi < t.fields.size(); ++fi) {
+            const FieldDef& f = t.fields[fi];
+            const bool watched =
+                f.type == FieldType::Timestamp || (f.type == FieldType::Text && f.name.endsWith(QLatin1String("_CD")));
+            if (m.sourceColumns[fi] < 0 || !watched || !takes(f.type, info->columns[m.sourceColumns[fi]].kind))
+                continue;
+            fieldOf << fi;
+            columns << m.sourceColumns[fi];
+            kinds << info->columns[m.sourceColumns[fi]].kind;
+        }
+        if (columns.isEmpty())
+            continue;
+        qint64 rowNo = 0;
+        file.readRows(m.accessName, columns, [&](const QList<jet::RawValue>& raw) {
+            ++rowNo;
+            for (qsizetype i = 0; i < raw.size(); ++i) {
+                const FieldDef& f = t.fields[fieldOf[i]];
+                QString error;
+                const std::optional<QVariant> v = Copier::convert(f, kinds[i], raw[i], jet3, error);
+                if (!v || !(isUnusualCode(f, *v) || isUnusualDate(f, *v)))
+                    continue;
+                ++s.unusualCount;
+                if (s.unusual.size() < kListedProblems)
+                    s.unusual << QStringLiteral("表 %1 %2 行目 フィールド %3: 「%4」")
+                                     .arg(t.name)
+                                     .arg(rowNo)
+                                     .arg(f.name, v->toString());
+            }
+            return true;
+        });
+    }
+}
+
+QString unusualText(const Survey& s) {
+    QString out;
+    for (const FileSurvey* f : {&s.reference, &s.personal}) {
+        if (f->unusualCount == 0)
+            continue;
+        out += QStringLiteral("%1 %2 の通常でない値（%3 件）:\n").arg(dbName(f->kind), f->path).arg(f->unusualCount);
+        for (const QString& u : f->unusual)
+            out += QStringLiteral("　%1\n").arg(u);
+        if (f->unusualCount > f->unusual.size())
+            out += QStringLiteral("　ほか %1 件\n").arg(f->unusualCount - f->unusual.size());
+    }
+    return out;
 }
 
 } // namespace
@@ -452,6 +486,10 @@ QString Survey::text() const {
              QFileInfo::exists(paths::databaseFile(DbKind::Personal)))
         out +=
             QStringLiteral("現在のデータベースは取り込む記録で置き換わります（元のデータベースは控えを残します）。\n");
+    if (hasUnusualValues())
+        out += unusualText(*this) +
+               QStringLiteral("（このプログラムでは入力できない値です。ファイルが壊れている可能性があります。"
+                              "取り込むには確認が必要です。）\n");
     const QStringList b = blockers();
     out += listLines(QStringLiteral("取り込めません:"), b);
     return out;
@@ -460,12 +498,16 @@ QString Survey::text() const {
 Survey surveyFiles(const QString& referenceMdb, const QString& personalMdb) {
     Survey s;
     {
+        guard::setSubject(referenceMdb);
         jet::JetFile ref(referenceMdb);
         s.reference = surveyFile(ref, DbKind::Reference);
+        scanUnusual(ref, s.reference);
     }
     {
+        guard::setSubject(personalMdb);
         jet::JetFile per(personalMdb);
         s.personal = surveyFile(per, DbKind::Personal);
+        scanUnusual(per, s.personal);
     }
     s.currentRides = currentRideCount();
     return s;
@@ -482,8 +524,34 @@ QString Result::text() const {
     return out;
 }
 
+void step(const Options& options, Step s) {
+    if (options.afterStep)
+        options.afterStep(s);
+}
+
 Result importFiles(const QString& referenceMdb, const QString& personalMdb, const Options& options) {
+    // The new files are made beside the current ones (the same disk), in a folder that goes when this ends.
+    const QString dataDir = paths::dataDir();
+    const bool madeDataDir = !QFileInfo::exists(dataDir);
+    if (!QDir().mkpath(dataDir))
+        throw Error(QStringLiteral("データベースのフォルダー %1 を作成できません。").arg(dataDir),
+                    ErrorKind::CannotOpen);
+    struct DataDirGuard {
+        QString dir;
+        bool made;
+        bool keep = false;
+        ~DataDirGuard() {
+            if (made && !keep)
+                QDir().rmdir(dir);
+        }
+    } dataDirGuard{dataDir, madeDataDir};
+    // One import at a time, and none under a window that has the databases open.
+    const pairswap::ImportLock lock(true);
     Result result;
+    // An earlier import cut short is finished or rolled back before anything reads the databases.
+    result.recovered = pairswap::recoverInterrupted();
+    pairswap::removeLeftovers();
+
     result.survey = surveyFiles(referenceMdb, personalMdb);
     const Survey& survey = result.survey;
     const QStringList blockers = survey.blockers();
@@ -500,23 +568,14 @@ Result importFiles(const QString& referenceMdb, const QString& personalMdb, cons
                 : QStringLiteral("現在の個人データベース %1 を読めないため、置き換えてよいか確認が必要です"
                                  "（コマンドラインでは --replace を付けます）。データベースは元のままです。")
                       .arg(paths::databaseFile(DbKind::Personal)));
+    if (survey.hasUnusualValues() && !options.acceptUnusual)
+        throw Error(QStringLiteral("Access のファイルに、このプログラムでは入力できない値があります（ファイルが壊れて"
+                                   "いる可能性があります）。\n%1取り込むには確認が必要です（コマンドラインでは "
+                                   "--accept-unusual を付けます）。データベースは元のままです。")
+                        .arg(unusualText(survey)));
 
-    // The new files are made beside the current ones (the same disk), in a folder that goes when this ends.
-    const QString dataDir = paths::dataDir();
-    const bool madeDataDir = !QFileInfo::exists(dataDir);
-    if (!QDir().mkpath(dataDir))
-        throw Error(QStringLiteral("データベースのフォルダー %1 を作成できません。").arg(dataDir),
-                    ErrorKind::CannotOpen);
-    struct DataDirGuard {
-        QString dir;
-        bool made;
-        bool keep = false;
-        ~DataDirGuard() {
-            if (made && !keep)
-                QDir().rmdir(dir);
-        }
-    } dataDirGuard{dataDir, madeDataDir};
     QTemporaryDir work(dataDir + QStringLiteral("/import-XXXXXX"));
+    work.setAutoRemove(true);
     if (!work.isValid())
         throw Error(QStringLiteral("作業用のフォルダーを %1 に作れません（%2）。").arg(dataDir, work.errorString()),
                     ErrorKind::CannotOpen);
@@ -528,6 +587,7 @@ Result importFiles(const QString& referenceMdb, const QString& personalMdb, cons
     for (const FileSurvey* f : {&survey.reference, &survey.personal}) {
         const int slot = f->kind == DbKind::Reference ? 0 : 1;
         newFiles[slot] = work.filePath(QFileInfo(paths::databaseFile(f->kind)).fileName());
+        guard::setSubject(f->path);
         jet::JetFile file(f->path);
         auto db = Database::openFile(newFiles[slot], f->kind);
         {
@@ -574,28 +634,50 @@ Result importFiles(const QString& referenceMdb, const QString& personalMdb, cons
         copies[kind == DbKind::Reference ? 0 : 1] = copy;
         result.backups << copy;
     }
-    const QString refCurrent = paths::databaseFile(DbKind::Reference);
-    const bool refExisted = QFileInfo::exists(refCurrent);
-    const QStringList refCreated = absentDatabaseFiles(refCurrent);
-    install(newFiles[0], refCurrent);
+    // From here the pair is replaced as a pair: the journal says what replaces what, so that a process killed in
+    // between is finished or rolled back by the next start.
+    QList<pairswap::Replacement> pair;
+    for (DbKind kind : {DbKind::Reference, DbKind::Personal}) {
+        const int slot = kind == DbKind::Reference ? 0 : 1;
+        pair << pairswap::Replacement{kind, newFiles[slot], paths::databaseFile(kind), copies[slot]};
+    }
+    step(options, Step::Copied);
+    pairswap::writeJournal(pair, work.path());
+    work.setAutoRemove(false);
+    step(options, Step::Journal);
+    const QStringList refCreated = absentDatabaseFiles(pair[0].target);
     try {
-        install(newFiles[1], paths::databaseFile(DbKind::Personal));
+        pairswap::installDatabase(pair[0].fresh, pair[0].target);
+    } catch (const Error& e) {
+        // Nothing was replaced (the replacement is one transaction): the journal must not finish it later.
+        pairswap::finishJournal();
+        throw Error(e.message() + QStringLiteral("\n取り込みは行われず、データベースは元のままです。"), e.kind());
+    }
+    step(options, Step::Reference);
+    try {
+        pairswap::installDatabase(pair[1].fresh, pair[1].target);
     } catch (const Error& e) {
         // The pair belongs together: the reference database goes back to what it was.
         QString undo = QStringLiteral("\n取り込みは行われず、データベースは元のままです。");
         try {
-            if (refExisted) {
-                install(copies[0], refCurrent);
+            if (!pair[0].backup.isEmpty()) {
+                pairswap::installDatabase(pair[0].backup, pair[0].target);
             } else {
                 for (const QString& f : refCreated)
                     QFile::remove(f);
             }
+            pairswap::finishJournal();
         } catch (const Error& e2) {
-            undo = QStringLiteral("\n参照データベースを元に戻せませんでした: %1\n控え %2 から戻してください。")
-                       .arg(e2.message(), copies[0]);
+            // The journal stays: the next start (or import) tries again to finish or roll back.
+            undo = QStringLiteral("\n参照データベースを元に戻せませんでした: %1\n"
+                                  "次にタビロクを起動したときに、取り込みを最後まで行うか元に戻します。"
+                                  "それまでタビロクを起動しないでください（控え: %2）。")
+                       .arg(e2.message(), pair[0].backup);
         }
         throw Error(e.message() + undo, e.kind());
     }
+    step(options, Step::Personal);
+    pairswap::finishJournal();
     dataDirGuard.keep = true;
     return result;
 }

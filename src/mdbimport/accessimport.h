@@ -32,6 +32,10 @@ struct FileSurvey {
     QStringList unknownColumns; // "TABLE.COLUMN（型）": columns of no layout, not carried
     QStringList typeMismatches; // known columns of a type their field cannot take: the import is refused
     QStringList allTables;      // every user table of the file, as it spells them
+    // Values the program itself could never have stored (a code of characters no code is made of, a date
+    // outside 1800-2200): a sign of a damaged file. Listed before the import, which then needs the user's word.
+    QStringList unusual;
+    qint64 unusualCount = 0;
     qint64 totalRows() const;
 };
 
@@ -42,33 +46,44 @@ struct Survey {
     QStringList blockers() const;
     // The current personal database holds rides (or cannot be read), so replacing it needs the user's word.
     bool needsConfirmation() const { return currentRides != 0; }
+    bool hasUnusualValues() const { return reference.unusualCount + personal.unusualCount > 0; }
     // What was found, for the user to read before the import (several lines).
     QString text() const;
 };
 
-// Opens both files read-only and measures them against the layouts. Throws tabi::Error when a file cannot be
+// Opens both files read-only, measures them against the layouts and looks through their rows for unusual values.
+// Throws tabi::Error when a file cannot be
 // read as an Access database.
 Survey surveyFiles(const QString& referenceMdb, const QString& personalMdb);
+
+// The steps of the replacement, for tests that stop the import between them.
+enum class Step { Copied, Journal, Reference, Personal };
 
 struct Options {
     // Replace a current personal database that holds rides (the user has confirmed).
     bool replaceRides = false;
+    // Carry values the program could never have stored (Survey::hasUnusualValues; the user has confirmed).
+    bool acceptUnusual = false;
     // Called now and then with the rows carried so far, the rows in all, and the table being read; returning
     // false stops the import, which then changes nothing.
     std::function<bool(qint64 done, qint64 total, const QString& table)> progress;
     // Names the copies of the current databases; the current time when invalid.
     QDateTime now;
+    // Tests: called after each step of the replacement.
+    std::function<void(Step)> afterStep;
 };
 
 struct Result {
     Survey survey;
     QStringList counts[2]; // "TABLE n 行" per carried table, of the reference and of the personal database
     QStringList backups;   // copies of the databases as they were before
+    QString recovered;     // what was done about an earlier import cut short (see pairswap); empty for nothing
     QString text() const;
 };
 
 // Carries both files into new database files and, only when every row of every table has been carried, puts
-// them in place of the current databases (paths::databaseFile) after copying those to the backups folder.
+// them in place of the current databases (paths::databaseFile) after copying those to the backups folder. Runs
+// alone: refused while another import runs or a window of the program holds the databases open.
 // Throws tabi::Error saying what failed, every refused row with its table, key and field included; the current
 // databases then stay as they were.
 Result importFiles(const QString& referenceMdb, const QString& personalMdb, const Options& options = {});

@@ -74,11 +74,18 @@ void writeMapFile(const QString& fileName, const Scene& scene, const MapView& vi
 
 QStringList prefectureCsvLines(const QVector<PrefectureFigures>& figures) {
     QStringList lines;
-    for (const PrefectureFigures& f : figures)
-        lines << csv::lineOfValues({{FieldType::Text, f.name},
-                                    {FieldType::Real, f.routeKilo},
-                                    {FieldType::Real, f.riddenKilo},
-                                    {FieldType::Real, f.ratio}});
+    for (const PrefectureFigures& f : figures) {
+        try {
+            lines << csv::lineOfValues({{FieldType::Text, f.name},
+                                        {FieldType::Real, f.routeKilo},
+                                        {FieldType::Real, f.riddenKilo},
+                                        {FieldType::Real, f.ratio}});
+        } catch (const Error& e) {
+            throw Error(QStringLiteral("%1: %2 駅のキロ程に極端な値がないか、全国路線データを確かめてください。")
+                            .arg(f.name, e.message()),
+                        e.kind());
+        }
+    }
     return lines;
 }
 

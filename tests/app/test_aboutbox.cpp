@@ -2,14 +2,15 @@
 #include "app/mainform.h"
 #include "app/startup.h"
 #include "data/database.h"
+#include "data/pairswap.h"
 #include "data/settingsfile.h"
 #include "support/dialogseam.h"
 #include "support/tempenv.h"
 
 #include <QAction>
 #include <QDir>
-#include <QFileInfo>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -133,7 +134,8 @@ private slots:
     // Each start copies the personal record first; a copy that cannot be made is told once and the start goes on.
     void startUpCopiesThePersonalRecord() {
         Database::open(DbKind::Personal)->exec(QStringLiteral("INSERT INTO TOSHI (NEN) VALUES (2024)"));
-        const QString copy = m_env->file(QStringLiteral("backups/JJ-%1.db").arg(QDate::currentDate().toString(Qt::ISODate)));
+        const QString copy =
+            m_env->file(QStringLiteral("backups/JJ-%1.db").arg(QDate::currentDate().toString(Qt::ISODate)));
         {
             test::DialogAnswerer answers;
             QVERIFY(startUp());
@@ -147,7 +149,43 @@ private slots:
         test::DialogAnswerer answers;
         QVERIFY(startUp());
         QCOMPARE(answers.count(ui::DialogKind::Critical), 1);
-        QVERIFY2(answers.requests().first().text.contains(QStringLiteral("控え")), qPrintable(answers.requests().first().text));
+        QVERIFY2(answers.requests().first().text.contains(QStringLiteral("控え")),
+                 qPrintable(answers.requests().first().text));
+    }
+
+    // Before anything opens the databases the start finishes an Access import that was killed between its two
+    // replacements, and says so; while an import holds the data folder the program does not start.
+    void startUpSettlesTheDataFolder() {
+        pairswap::releaseOpen();
+        {
+            const pairswap::ImportLock running(true);
+            test::DialogAnswerer answers;
+            QVERIFY(!startUp());
+            QCOMPARE(answers.count(ui::DialogKind::Critical), 1);
+            QVERIFY2(answers.requests().first().text.contains(QStringLiteral("取り込みが実行中")),
+                     qPrintable(answers.requests().first().text));
+        }
+        const QString work = m_env->file(QStringLiteral("import-killed"));
+        QVERIFY(QDir().mkpath(work));
+        QList<pairswap::Replacement> pair;
+        for (DbKind kind : {DbKind::Reference, DbKind::Personal}) {
+            const QString fresh = work + QLatin1Char('/') + QFileInfo(paths::databaseFile(kind)).fileName();
+            auto db = Database::openFile(fresh, kind);
+            if (kind == DbKind::Personal)
+                db->exec(QStringLiteral("INSERT INTO TOSHI (NEN) VALUES (1999)"));
+            pair << pairswap::Replacement{kind, fresh, paths::databaseFile(kind), QString()};
+        }
+        pairswap::writeJournal(pair, work);
+        QDir().mkpath(m_env->file(QStringLiteral("import-older/x")));
+        test::DialogAnswerer answers;
+        QVERIFY(startUp());
+        pairswap::releaseOpen();
+        const auto told = answers.requests(ui::DialogKind::Information);
+        QCOMPARE(told.size(), 1);
+        QVERIFY2(told.first().text.contains(QStringLiteral("最後まで行いました")), qPrintable(told.first().text));
+        QCOMPARE(Database::open(DbKind::Personal)->scalar(QStringLiteral("SELECT NEN FROM TOSHI")).toInt(), 1999);
+        QVERIFY(!QFileInfo::exists(work));
+        QVERIFY(!QFileInfo::exists(m_env->file(QStringLiteral("import-older")))); // a leftover goes too
     }
 
     // A reference database that cannot be opened ends the start with the engine's error.

@@ -1,4 +1,5 @@
 #include "app/aboutbox.h"
+#include "app/importchild.h"
 #include "app/mainform.h"
 #include "app/netimportdialog.h"
 #include "data/database.h"
@@ -33,6 +34,8 @@ private:
     }
 
 private Q_SLOTS:
+    // The menu command runs the program's command-line form as its child: this test's executable is not it.
+    void initTestCase() { setImportChildProgram(QStringLiteral(TABIROKU_EXECUTABLE)); }
     void init() { m_env = std::make_unique<test::TempEnv>(); }
     void cleanup() { m_env.reset(); }
 

@@ -99,9 +99,11 @@ private Q_SLOTS:
     void leavesNoFilesBesideTheRecord() {
         const QString path = m_per->path();
         m_per.reset();
-        QCOMPARE(QDir(m_env->path()).entryList({QStringLiteral("JJ.db*")}, QDir::Files), QStringList{QStringLiteral("JJ.db")});
+        QCOMPARE(QDir(m_env->path()).entryList({QStringLiteral("JJ.db*")}, QDir::Files),
+                 QStringList{QStringLiteral("JJ.db")});
         QVERIFY(!backup::dailyCopy(path, QDate(2024, 3, 1)).isEmpty());
-        QCOMPARE(QDir(m_env->path()).entryList({QStringLiteral("JJ.db*")}, QDir::Files), QStringList{QStringLiteral("JJ.db")});
+        QCOMPARE(QDir(m_env->path()).entryList({QStringLiteral("JJ.db*")}, QDir::Files),
+                 QStringList{QStringLiteral("JJ.db")});
     }
 
     // A record the program will refuse (a newer version, another program's file), with writes still in its
@@ -192,6 +194,32 @@ private Q_SLOTS:
     }
 
     // A copy that cannot be finished leaves no part of itself and names the reason.
+    // A failed copy names the database it is of: the reference database is not the personal record.
+    void failedCopyNamesItsDatabase_data() {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("named");
+        QTest::newRow("reference") << int(DbKind::Reference) << QStringLiteral("参照データベースの控え");
+        QTest::newRow("personal") << int(DbKind::Personal) << QStringLiteral("個人記録の控え");
+    }
+    void failedCopyNamesItsDatabase() {
+        QFETCH(int, kind);
+        QFETCH(QString, named);
+        const QString db = paths::databaseFile(DbKind(kind));
+        Database::openFile(db, DbKind(kind)); // it exists
+        // The backups "folder" is a file: the copy cannot be made.
+        QFile blocker(backup::folderFor(db));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        try {
+            backup::copyTo(
+                db, backup::folderFor(db) +
+                        QStringLiteral("/%1-before-import-2025-01-02-093000.db").arg(QFileInfo(db).completeBaseName()));
+            QFAIL("copied");
+        } catch (const Error& e) {
+            QVERIFY2(e.message().startsWith(named), qPrintable(e.message()));
+        }
+    }
+
     void failedCopyLeavesNothing() {
         // A record that fits on the disk once but not twice.
         m_per->exec(
@@ -216,7 +244,8 @@ private Q_SLOTS:
         original.close();
 
         QCOMPARE(test::kindOf([&] { backup::dailyCopy(path, QDate(2024, 3, 1)); }), ErrorKind::DiskFull);
-        QCOMPARE(QDir(mount).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{QStringLiteral("JJ.db")});
+        QCOMPARE(QDir(mount).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{QStringLiteral("JJ.db")});
         QVERIFY(original.open(QIODevice::ReadOnly));
         QCOMPARE(original.readAll(), bytes);
         original.close();

@@ -3,6 +3,7 @@
 #include "mdbimport/accessimport.h"
 
 #include "data/database.h"
+#include "data/pairswap.h"
 #include "support/tempenv.h"
 
 #include <QCryptographicHash>
@@ -17,6 +18,8 @@
 #include <QTest>
 #include <cstring>
 #include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace tabi;
 
@@ -356,6 +359,218 @@ private slots:
                          error.contains(QStringLiteral("ROSEN_CD=A01001")),
                      qPrintable(error));
         }
+    }
+    // A kill at every step of the replacement leaves a pair that belongs together once the next start has run:
+    // all old before the journal, all new after it (the new files were whole).
+    void killAtEveryStep_data() {
+        QTest::addColumn<int>("step");
+        QTest::addColumn<bool>("becomesNew");
+        QTest::newRow("after the copies") << int(mdbimport::Step::Copied) << false;
+        QTest::newRow("after the journal") << int(mdbimport::Step::Journal) << true;
+        QTest::newRow("between the two replacements") << int(mdbimport::Step::Reference) << true;
+        QTest::newRow("before the journal goes") << int(mdbimport::Step::Personal) << true;
+    }
+    void killAtEveryStep() {
+        REQUIRE_FIXTURES();
+        QFETCH(int, step);
+        QFETCH(bool, becomesNew);
+        test::TempEnv env;
+        const QString ref = fixture({}, QStringLiteral("Tabiroku.mdb")), per = fixture({}, QStringLiteral("JJ.mdb"));
+        mdbimport::importFiles(ref, per);
+        auto marks = [] {
+            auto r = Database::open(DbKind::Reference);
+            auto p = Database::open(DbKind::Personal);
+            return QStringLiteral("%1/%2")
+                .arg(r->scalar(QStringLiteral("SELECT count(*) FROM MASTER")).toLongLong())
+                .arg(p->scalar(QStringLiteral("SELECT count(*) FROM JOSHA")).toLongLong());
+        };
+        const QString fresh = marks();
+        {
+            auto r = Database::open(DbKind::Reference);
+            r->exec(QStringLiteral("DELETE FROM MASTER WHERE ROSEN_CD LIKE 'A%'"));
+            auto p = Database::open(DbKind::Personal);
+            p->exec(QStringLiteral("DELETE FROM JOSHA WHERE ROSEN_CD LIKE 'A%'"));
+        }
+        const QString old = marks();
+        QVERIFY(old != fresh);
+
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            mdbimport::Options options;
+            options.replaceRides = true;
+            options.afterStep = [step](mdbimport::Step s) {
+                if (int(s) == step)
+                    ::_exit(9); // as a kill would: nothing cleaned up
+            };
+            try {
+                mdbimport::importFiles(ref, per, options);
+            } catch (...) {
+            }
+            ::_exit(0);
+        }
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        QCOMPARE(WEXITSTATUS(status), 9);
+
+        // The next start.
+        const QString said = pairswap::recoverInterrupted();
+        QCOMPARE(said.isEmpty(), !becomesNew);
+        QCOMPARE(marks(), becomesNew ? fresh : old);
+        QVERIFY(!QFileInfo::exists(pairswap::journalFile()));
+        pairswap::removeLeftovers();
+        const QStringList left = QDir(env.path()).entryList({QStringLiteral("import-*")}, QDir::Dirs);
+        QCOMPARE(left, QStringList());
+    }
+
+    // The disk fills while the personal database is replaced, and the way back fails too: the journal stays and
+    // the next start completes the pair.
+    void failedRollbackIsCompletedAtTheNextStart() {
+        REQUIRE_FIXTURES();
+        test::TempEnv env;
+        const QString ref = fixture({}, QStringLiteral("Tabiroku.mdb")), per = fixture({}, QStringLiteral("JJ.mdb"));
+        mdbimport::importFiles(ref, per);
+        {
+            auto p = Database::open(DbKind::Personal);
+            p->exec(QStringLiteral("DELETE FROM JOSHA WHERE ROSEN_CD LIKE 'A%'"));
+        }
+        mdbimport::Options options;
+        options.replaceRides = true;
+        // The personal database fails, and so does the way back of the reference one.
+        options.afterStep = [](mdbimport::Step s) {
+            if (s == mdbimport::Step::Reference)
+                pairswap::injectInstallFailure(1);
+        };
+        QString error;
+        try {
+            mdbimport::importFiles(ref, per, options);
+        } catch (const Error& e) {
+            error = e.message();
+        }
+        pairswap::injectInstallFailure(0);
+        QVERIFY2(error.contains(QStringLiteral("次にタビロクを起動したときに")), qPrintable(error));
+        QVERIFY(QFileInfo::exists(pairswap::journalFile()));
+        QVERIFY2(pairswap::recoverInterrupted().contains(QStringLiteral("最後まで行いました")), "not completed");
+        QCOMPARE(rides(paths::databaseFile(DbKind::Personal)), 150);
+    }
+
+    // The disk fills while the reference database is replaced: nothing was replaced, and no journal stays to
+    // finish it at the next start.
+    void failedFirstReplacementLeavesNothingToFinish() {
+        REQUIRE_FIXTURES();
+        test::TempEnv env;
+        const QString ref = fixture({}, QStringLiteral("Tabiroku.mdb")), per = fixture({}, QStringLiteral("JJ.mdb"));
+        mdbimport::importFiles(ref, per);
+        {
+            auto p = Database::open(DbKind::Personal);
+            p->exec(QStringLiteral("DELETE FROM JOSHA WHERE ROSEN_CD LIKE 'A%'"));
+        }
+        const qint64 kept = rides(paths::databaseFile(DbKind::Personal));
+        mdbimport::Options options;
+        options.replaceRides = true;
+        options.afterStep = [](mdbimport::Step s) {
+            if (s == mdbimport::Step::Journal)
+                pairswap::injectInstallFailure(1);
+        };
+        QVERIFY_THROWS_EXCEPTION(Error, mdbimport::importFiles(ref, per, options));
+        pairswap::injectInstallFailure(0);
+        QVERIFY(!QFileInfo::exists(pairswap::journalFile()));
+        QCOMPARE(pairswap::recoverInterrupted(), QString());
+        QCOMPARE(rides(paths::databaseFile(DbKind::Personal)), kept);
+        QCOMPARE(QDir(env.path()).entryList({QStringLiteral("import-*")}, QDir::Dirs), QStringList());
+    }
+
+    // One import at a time, none under an open window; the refused one changes nothing.
+    void refusedWhileAnotherHoldsTheDatabases_data() {
+        QTest::addColumn<bool>("window");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("another import") << false << "ほかの取り込み";
+        QTest::newRow("a window of the program") << true << "開いているため";
+    }
+    void refusedWhileAnotherHoldsTheDatabases() {
+        REQUIRE_FIXTURES();
+        QFETCH(bool, window);
+        QFETCH(QString, message);
+        test::TempEnv env;
+        const QString ref = fixture({}, QStringLiteral("Tabiroku.mdb")), per = fixture({}, QStringLiteral("JJ.mdb"));
+        mdbimport::importFiles(ref, per);
+        const QStringList before = folderState(env.path());
+        std::unique_ptr<pairswap::ImportLock> other;
+        if (window)
+            QVERIFY(pairswap::holdOpen());
+        else
+            other = std::make_unique<pairswap::ImportLock>(false);
+        mdbimport::Options options;
+        options.replaceRides = true;
+        QString error;
+        try {
+            mdbimport::importFiles(ref, per, options);
+        } catch (const Error& e) {
+            error = e.message();
+        }
+        pairswap::releaseOpen();
+        other.reset();
+        QVERIFY2(error.contains(message), qPrintable(error));
+        QCOMPARE(folderState(env.path()), before);
+    }
+
+    // Two imports in the same second keep both pairs of copies.
+    void copiesOfTheSameSecondDoNotClash() {
+        REQUIRE_FIXTURES();
+        test::TempEnv env;
+        const QString ref = fixture({}, QStringLiteral("Tabiroku.mdb")), per = fixture({}, QStringLiteral("JJ.mdb"));
+        mdbimport::Options options;
+        options.replaceRides = true;
+        options.now = QDateTime(QDate(2025, 1, 2), QTime(9, 30));
+        mdbimport::importFiles(ref, per, options);
+        const QStringList first = mdbimport::importFiles(ref, per, options).backups;
+        const QStringList second = mdbimport::importFiles(ref, per, options).backups;
+        QCOMPARE(first.size(), 2);
+        QCOMPARE(second.size(), 2);
+        for (const QString& f : second)
+            QVERIFY2(!first.contains(f) && QFileInfo::exists(f), qPrintable(f));
+    }
+
+    // Values the program could never have stored: listed before the import, which needs the user's word.
+    void unusualValuesNeedConfirmation_data() {
+        QTest::addColumn<QByteArray>("from");
+        QTest::addColumn<QByteArray>("to");
+        QTest::addColumn<QString>("listed");
+        QTest::newRow("a code of other characters") << QByteArray("\xff\xfe"
+                                                                  "A01001")
+                                                    << QByteArray("\xff\xfe\xc4"
+                                                                  "01001")
+                                                    << QStringLiteral("フィールド ROSEN_CD: 「Ä01001」");
+        QTest::newRow("a ride in 2301") << oleDay(QDate(2011, 7, 9)) << oleDay(QDate(2301, 3, 1))
+                                        << QStringLiteral("フィールド JOSHA_DATE: 「2301-03-01");
+        QTest::newRow("a ride in 1799") << oleDay(QDate(2011, 7, 9)) << oleDay(QDate(1799, 12, 31))
+                                        << QStringLiteral("フィールド JOSHA_DATE: 「1799-12-31");
+    }
+    void unusualValuesNeedConfirmation() {
+        REQUIRE_FIXTURES();
+        QFETCH(QByteArray, from);
+        QFETCH(QByteArray, to);
+        QFETCH(QString, listed);
+        test::TempEnv env;
+        QTemporaryDir files;
+        const QString ref = fixture({}, QStringLiteral("Tabiroku.mdb"));
+        const QString per = patchedPersonal(files.path(), {{from, to}});
+        if (per.isEmpty())
+            QSKIP("The personal fixture no longer holds the value this case changes.");
+        const mdbimport::Survey survey = mdbimport::surveyFiles(ref, per);
+        QVERIFY(survey.hasUnusualValues());
+        QVERIFY2(survey.text().contains(listed), qPrintable(survey.text()));
+        QString error;
+        try {
+            mdbimport::importFiles(ref, per);
+        } catch (const Error& e) {
+            error = e.message();
+        }
+        QVERIFY2(error.contains(QStringLiteral("--accept-unusual")) && error.contains(listed), qPrintable(error));
+        QVERIFY(!QFileInfo::exists(paths::databaseFile(DbKind::Personal)));
+        mdbimport::Options options;
+        options.acceptUnusual = true;
+        mdbimport::importFiles(ref, per, options);
+        QCOMPARE(rides(paths::databaseFile(DbKind::Personal)), 150);
     }
 };
 

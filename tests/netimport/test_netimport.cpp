@@ -259,8 +259,6 @@ private Q_SLOTS:
                                             << "station.csv の 37 行目: 列の数が 3 です";
         QTest::newRow("polyline that is no GeoJSON") << "badjson"
                                                      << "11623.json の 2 行目: GeoJSON として読めません";
-        QTest::newRow("route the database refuses") << "toolong"
-                                                    << "～立川、駅データの JR長";
     }
     // A failure names the file and line, or the route; the reference database stays exactly as it was.
     void refusals() {

@@ -7,6 +7,11 @@
 #include <QImage>
 #include <QtTest>
 
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace tabi;
 using tabi::test::readAll;
 using namespace tabi::netmap;
@@ -99,6 +104,68 @@ private Q_SLOTS:
         QCOMPARE(QImage(png).size(), QSize(2000, 2000));
         QCOMPARE(exportMap({QStringLiteral("tabiroku"), QStringLiteral("--export-map"), svg}), 0);
         QVERIFY(readAll(svg).contains("<svg"));
+    }
+
+    // Only regular files are written (a device or a pipe given as the name stays what it was), and a figure that is
+    // no finite number never reaches the CSV: each ends with a message and code 1.
+    void neitherDevicesNorInfinities_data() {
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("map onto a pipe") << "--export-map"
+                                         << "fifo"
+                                         << "通常のファイルではありません";
+        QTest::newRow("map onto a link to a pipe") << "--export-map"
+                                                   << "link to fifo"
+                                                   << "通常のファイルではありません";
+        QTest::newRow("prefectures onto a pipe") << "--export-prefectures"
+                                                 << "fifo"
+                                                 << "通常のファイルではありません";
+        QTest::newRow("posts of ±1e308") << "--export-prefectures"
+                                         << "huge posts"
+                                         << "数値でない値";
+    }
+    void neitherDevicesNorInfinities() {
+        QFETCH(QString, option);
+        QFETCH(QString, damage);
+        QFETCH(QString, message);
+        storeNetwork(true);
+        const QString out = m_env->file(option == QLatin1String("--export-map") ? QStringLiteral("out.png")
+                                                                                : QStringLiteral("out.csv"));
+        const QString pipe = m_env->file(QStringLiteral("pipe"));
+        if (damage == QLatin1String("fifo"))
+            QCOMPARE(::mkfifo(QFile::encodeName(out).constData(), 0644), 0);
+        if (damage == QLatin1String("link to fifo")) {
+            QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0644), 0);
+            QVERIFY(QFile::link(pipe, out));
+        }
+        if (damage == QLatin1String("huge posts")) {
+            for (const char* table : {"EKI", "EKI_ICHI"})
+                m_ref->exec(QStringLiteral("UPDATE %1 SET KILO = CASE KILO WHEN 0 THEN -1e308 ELSE 1e308 END "
+                                           "WHERE ROSEN_CD = '101001' AND KILO IN (0, 30)")
+                                .arg(QLatin1String(table)));
+            // Both ends in one prefecture: its length overflows.
+            m_ref->exec(QStringLiteral("UPDATE EKI_ICHI SET KEN_CD = 13 WHERE ROSEN_CD = '101001'"));
+        }
+        const QStringList args{QStringLiteral("tabiroku"), option, out};
+        // What the command says on standard error, caught in a file.
+        const QString said = m_env->file(QStringLiteral("said.txt"));
+        std::fflush(stderr);
+        const int saved = ::dup(2);
+        const int to = ::open(QFile::encodeName(said).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ::dup2(to, 2);
+        ::close(to);
+        const int got = option == QLatin1String("--export-map") ? exportMap(args) : exportPrefectures(args);
+        std::fflush(stderr);
+        ::dup2(saved, 2);
+        ::close(saved);
+        QCOMPARE(got, 1);
+        QVERIFY2(QString::fromLocal8Bit(readAll(said)).contains(message), readAll(said).constData());
+        QFileInfo info(out);
+        if (damage == QLatin1String("huge posts"))
+            QVERIFY(!info.exists());
+        else
+            QVERIFY(!info.isFile()); // still the pipe, or the link to it
     }
 
     // Failures end with a message and a non-zero code, and leave no file behind.

@@ -1,12 +1,12 @@
-#include "netmap/network.h"
+#include "network/network.h"
 
 #include "data/database.h"
 #include "data/rules.h"
-#include "netmap/projection.h"
+#include "network/projection.h"
 
 #include <algorithm>
 
-namespace tabi::netmap {
+namespace tabi::network {
 
 bool insideMapArea(double lat, double lon) {
     // Hateruma (24.0 N) and Okinotori (20.4 N) to Etorofu (45.6 N); Yonaguni (122.9 E) to Minamitori (154.0 E).
@@ -140,4 +140,4 @@ Network loadNetwork(Database& ref) {
     return net;
 }
 
-} // namespace tabi::netmap
+} // namespace tabi::network

@@ -11,9 +11,10 @@ namespace tabi {
 class Database;
 }
 
-// The national network as the map draws it: every route of MASTER with its stations (EKI, positioned through
-// EKI_ICHI) and its track (ROSEN_SEN), read once into memory. Positions are kept both as degrees and projected.
-namespace tabi::netmap {
+// The national network read once into memory for everything that draws, routes or exports it: every route of
+// MASTER with its stations (EKI, positioned through EKI_ICHI) and its track (ROSEN_SEN). Positions are kept both
+// as degrees and projected.
+namespace tabi::network {
 
 struct Station {
     QString name;    // EKI_KANJI
@@ -74,4 +75,4 @@ void finishNetwork(Network& network);
 // Whether a latitude and longitude lie in the area the map covers (Japan with its outlying islands).
 bool insideMapArea(double lat, double lon);
 
-} // namespace tabi::netmap
+} // namespace tabi::network

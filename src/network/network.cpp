@@ -5,6 +5,7 @@
 #include "network/projection.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace tabi::network {
 
@@ -38,6 +39,71 @@ void finishRoute(Route& route) {
     route.bounds = b;
 }
 
+void assignNodes(Network& network) {
+    network.nodes.clear();
+    QHash<qint64, int> byId;
+    QHash<QString, QVector<int>> byName;
+    auto newNode = [&](const Station& st) {
+        Node n;
+        n.name = st.name;
+        n.kana = st.kana;
+        n.xy = st.xy;
+        n.positioned = st.positioned;
+        network.nodes.append(std::move(n));
+        const int index = int(network.nodes.size()) - 1;
+        byName[st.name].append(index);
+        return index;
+    };
+    auto join = [&](Station& st, int node, int r, int i) {
+        st.node = node;
+        Node& n = network.nodes[node];
+        n.stops.append({r, i});
+        if (n.kana.isEmpty())
+            n.kana = st.kana;
+        if (!n.positioned && st.positioned) {
+            n.xy = st.xy;
+            n.positioned = true;
+        }
+    };
+    // Three passes, so that a station's place does not depend on the order of the routes: coded stations first,
+    // then the positioned ones by distance, then those without a position by name alone.
+    for (int pass = 0; pass < 3; ++pass) {
+        for (int r = 0; r < network.routes.size(); ++r) {
+            QVector<Station>& stations = network.routes[r].stations;
+            for (int i = 0; i < stations.size(); ++i) {
+                Station& st = stations[i];
+                if (pass == 0) {
+                    st.node = -1;
+                    if (st.stationId == 0)
+                        continue;
+                    auto it = byId.constFind(st.stationId);
+                    const int node = it != byId.cend() ? *it : newNode(st);
+                    byId.insert(st.stationId, node);
+                    join(st, node, r, i);
+                } else if (pass == 1) {
+                    if (st.node >= 0 || !st.positioned)
+                        continue;
+                    int node = -1;
+                    for (int candidate : byName.value(st.name)) {
+                        const Node& n = network.nodes[candidate];
+                        const QPointF d = n.xy - st.xy;
+                        if (n.positioned && std::hypot(d.x(), d.y()) <= kSameStationKm) {
+                            node = candidate;
+                            break;
+                        }
+                    }
+                    join(st, node >= 0 ? node : newNode(st), r, i);
+                } else {
+                    if (st.node >= 0)
+                        continue;
+                    const QVector<int> candidates = byName.value(st.name);
+                    join(st, candidates.size() == 1 ? candidates.first() : newNode(st), r, i);
+                }
+            }
+        }
+    }
+}
+
 void finishNetwork(Network& network) {
     network.routeByCode.clear();
     network.positionedStations = 0;
@@ -52,6 +118,7 @@ void finishNetwork(Network& network) {
             all = all.isNull() ? r.bounds : all.united(r.bounds);
     }
     network.bounds = all;
+    assignNodes(network);
 }
 
 namespace {
@@ -96,10 +163,11 @@ Network loadNetwork(Database& ref) {
     }
     {
         // Stations come by route and post, as every other reader of EKI takes them.
-        Statement s(ref,
-                    QStringLiteral("SELECT e.ROSEN_CD, e.KILO, e.EKI_KANJI, i.LATITUDE, i.LONGITUDE, i.KEN_CD "
-                                   "FROM EKI e LEFT JOIN EKI_ICHI i ON i.ROSEN_CD = e.ROSEN_CD AND i.KILO = e.KILO "
-                                   "ORDER BY e.ROSEN_CD, e.KILO"));
+        Statement s(ref, QStringLiteral("SELECT e.ROSEN_CD, e.KILO, e.EKI_KANJI, i.LATITUDE, i.LONGITUDE, i.KEN_CD, "
+                                        "e.EKI_KANA, d.STATION_ID FROM EKI e "
+                                        "LEFT JOIN EKI_ICHI i ON i.ROSEN_CD = e.ROSEN_CD AND i.KILO = e.KILO "
+                                        "LEFT JOIN EKI_ID d ON d.ROSEN_CD = e.ROSEN_CD AND d.KILO = e.KILO "
+                                        "ORDER BY e.ROSEN_CD, e.KILO"));
         StatementScope scope(s);
         RouteOfRows routeOf(net);
         while (s.step()) {
@@ -118,6 +186,8 @@ Network loadNetwork(Database& ref) {
             }
             const qint64 ken = s.columnIsNull(5) ? 0 : s.columnInt(5);
             st.ken = ken >= 1 && ken <= 47 ? int(ken) : 0;
+            st.kana = s.columnText(6);
+            st.stationId = s.columnIsNull(7) ? 0 : s.columnInt(7);
             route->stations.append(std::move(st));
         }
     }

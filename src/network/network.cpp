@@ -16,9 +16,13 @@ bool insideMapArea(double lat, double lon) {
 
 void finishRoute(Route& route) {
     route.stationsByName.clear();
+    route.repeatedNames = false;
     // The first station of a name wins (a loop that ends where it began names its first station twice).
-    for (int i = int(route.stations.size()) - 1; i >= 0; --i)
+    for (int i = int(route.stations.size()) - 1; i >= 0; --i) {
+        if (route.stationsByName.contains(route.stations[i].name))
+            route.repeatedNames = true;
         route.stationsByName.insert(route.stations[i].name, i);
+    }
     if (route.track.isEmpty())
         for (const Station& s : route.stations)
             if (s.positioned)
@@ -145,11 +149,23 @@ struct RouteOfRows {
 } // namespace
 
 Network loadNetwork(Database& ref) {
+    return loadNetwork(ref, QString());
+}
+
+Network loadNetwork(Database& ref, const QString& onlyRoute) {
     Network net;
+    const bool one = !onlyRoute.isNull();
+    // Each statement reads every route, or the one route given.
+    auto bindRoute = [&](Statement& s) {
+        if (one)
+            s.bindText(1, onlyRoute);
+    };
     {
-        Statement s(ref, QStringLiteral("SELECT ROSEN_CD, ROSEN_KANJI, KBN_CD, KILO, HAISHI_DATE FROM MASTER "
-                                        "ORDER BY ROSEN_CD"));
+        Statement s(ref, QStringLiteral("SELECT ROSEN_CD, ROSEN_KANJI, KBN_CD, KILO, HAISHI_DATE FROM MASTER %1"
+                                        "ORDER BY ROSEN_CD")
+                             .arg(one ? QStringLiteral("WHERE ROSEN_CD = ? ") : QString()));
         StatementScope scope(s);
+        bindRoute(s);
         while (s.step()) {
             Route r;
             r.code = s.columnText(0);
@@ -167,8 +183,10 @@ Network loadNetwork(Database& ref) {
                                         "e.EKI_KANA, d.STATION_ID FROM EKI e "
                                         "LEFT JOIN EKI_ICHI i ON i.ROSEN_CD = e.ROSEN_CD AND i.KILO = e.KILO "
                                         "LEFT JOIN EKI_ID d ON d.ROSEN_CD = e.ROSEN_CD AND d.KILO = e.KILO "
-                                        "ORDER BY e.ROSEN_CD, e.KILO"));
+                                        "%1ORDER BY e.ROSEN_CD, e.KILO")
+                             .arg(one ? QStringLiteral("WHERE e.ROSEN_CD = ? ") : QString()));
         StatementScope scope(s);
+        bindRoute(s);
         RouteOfRows routeOf(net);
         while (s.step()) {
             Route* const route = routeOf(s.columnText(0));
@@ -193,8 +211,10 @@ Network loadNetwork(Database& ref) {
     }
     {
         Statement s(ref, QStringLiteral("SELECT ROSEN_CD, KILO, LATITUDE, LONGITUDE FROM ROSEN_SEN "
-                                        "ORDER BY ROSEN_CD, SEQ"));
+                                        "%1ORDER BY ROSEN_CD, SEQ")
+                             .arg(one ? QStringLiteral("WHERE ROSEN_CD = ? ") : QString()));
         StatementScope scope(s);
+        bindRoute(s);
         RouteOfRows routeOf(net);
         while (s.step()) {
             Route* const route = routeOf(s.columnText(0));

@@ -6,6 +6,7 @@
 #include "netmap/exportmap.h"
 #include "photos/registration.h"
 #include "records/registration.h"
+#include "routes/journeycommand.h"
 #include "routes/registration.h"
 #include "tally/screens.h"
 #include "ui/fonts.h"
@@ -32,6 +33,8 @@ constexpr CommandLineEntry kCommandLineForms[] = {
     {"--export-map", &tabi::netmap::exportMapCommand},
     // OUT.csv [--from yyyy-mm-dd] [--to yyyy-mm-dd]
     {"--export-prefectures", &tabi::netmap::exportPrefecturesCommand},
+    // FROM TO [--via STATION]... [--no-shinkansen] [--avoid ROUTE]... [--date yyyy-mm-dd --record]
+    {"--route", &tabi::routes::routeCommand},
 };
 
 CommandLineForm commandLineForm(int argc, char* argv[]) {

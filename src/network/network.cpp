@@ -69,6 +69,10 @@ void assignNodes(Network& network) {
             n.positioned = true;
         }
     };
+    QVector<char> routePositioned(network.routes.size(), 0);
+    for (int r = 0; r < network.routes.size(); ++r)
+        for (const Station& st : network.routes[r].stations)
+            routePositioned[r] = routePositioned[r] || st.positioned;
     // Three passes, so that a station's place does not depend on the order of the routes: coded stations first,
     // then the positioned ones by distance, then those without a position by name alone.
     for (int pass = 0; pass < 3; ++pass) {
@@ -100,8 +104,11 @@ void assignNodes(Network& network) {
                 } else {
                     if (st.node >= 0)
                         continue;
+                    // Only a route with no positions at all (one the user added) is placed by names alone; an
+                    // unplaced station of a placed route may be anything (a name the source lacks a place for).
                     const QVector<int> candidates = byName.value(st.name);
-                    join(st, candidates.size() == 1 ? candidates.first() : newNode(st), r, i);
+                    const bool byNameAlone = !routePositioned[r] && candidates.size() == 1;
+                    join(st, byNameAlone ? candidates.first() : newNode(st), r, i);
                 }
             }
         }

@@ -101,9 +101,9 @@ void finishRoute(Route& route);
 void finishNetwork(Network& network);
 
 // Which stations of different routes (or of one loop route) are one place. Stations that share a station code
-// (EKI_ID) are one node. A station without a code joins a node of the same name within kSameStationKm; one that
-// has no position joins the node of its name when that name names exactly one node. Anything else is a node of
-// its own.
+// (EKI_ID) are one node. A station without a code joins a node of the same name within kSameStationKm; on a
+// route without any position (one the user added) it joins the node of its name when that name names exactly one
+// node. Anything else is a node of its own.
 void assignNodes(Network& network);
 
 // Whether a latitude and longitude lie in the area the map covers (Japan with its outlying islands).

@@ -153,13 +153,25 @@ struct RouteOfRows {
     }
 };
 
+Network load(Database& ref, const QString& onlyRoute, bool withTrack);
+
 } // namespace
 
 Network loadNetwork(Database& ref) {
-    return loadNetwork(ref, QString());
+    return load(ref, QString(), true);
 }
 
 Network loadNetwork(Database& ref, const QString& onlyRoute) {
+    return load(ref, onlyRoute, true);
+}
+
+Network loadStations(Database& ref) {
+    return load(ref, QString(), false);
+}
+
+namespace {
+
+Network load(Database& ref, const QString& onlyRoute, bool withTrack) {
     Network net;
     const bool one = !onlyRoute.isNull();
     // Each statement reads every route, or the one route given.
@@ -216,7 +228,7 @@ Network loadNetwork(Database& ref, const QString& onlyRoute) {
             route->stations.append(std::move(st));
         }
     }
-    {
+    if (withTrack) {
         Statement s(ref, QStringLiteral("SELECT ROSEN_CD, KILO, LATITUDE, LONGITUDE FROM ROSEN_SEN "
                                         "%1ORDER BY ROSEN_CD, SEQ")
                              .arg(one ? QStringLiteral("WHERE ROSEN_CD = ? ") : QString()));
@@ -236,5 +248,7 @@ Network loadNetwork(Database& ref, const QString& onlyRoute) {
     finishNetwork(net);
     return net;
 }
+
+} // namespace
 
 } // namespace tabi::network

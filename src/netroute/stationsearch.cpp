@@ -29,6 +29,14 @@ StationIndex::StationIndex(const Network& network) : m_net(network) {
     for (const Node& n : network.nodes) {
         m_nameKeys.append(searchKey(n.name));
         m_kanaKeys.append(searchKey(n.kana));
+        // A place known by another name on some route (joined by its station code) is found by that name too.
+        QString others;
+        for (const network::StopRef& s : n.stops) {
+            const QString key = searchKey(network.routes[s.route].stations[s.station].name);
+            if (key != m_nameKeys.last() && !others.split(QLatin1Char('\n')).contains(key))
+                others += QLatin1Char('\n') + key;
+        }
+        m_otherKeys.append(others);
     }
 }
 
@@ -68,7 +76,7 @@ QVector<StationMatch> StationIndex::find(const QString& text, int limit) const {
             rank = 0;
         else if (name.startsWith(key) || kana.startsWith(key))
             rank = 1;
-        else if (name.contains(key) || kana.contains(key))
+        else if (name.contains(key) || kana.contains(key) || m_otherKeys[i].contains(key))
             rank = 2;
         else
             continue;

@@ -35,6 +35,7 @@ public:
 private:
     const network::Network& m_net;
     QVector<QString> m_nameKeys, m_kanaKeys;
+    QVector<QString> m_otherKeys; // the other names of a place, each after a line break
 };
 
 } // namespace tabi::netroute

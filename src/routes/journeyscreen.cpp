@@ -388,7 +388,7 @@ bool TJourney::search() {
     }
     countNewKilo(journey, m_network, *m_per);
     m_model->setJourney(journey, &m_network);
-    m_total->setText(QStringLiteral("合計 %1 km　うち新規 %2 km　(%3 路線)")
+    m_total->setText(QStringLiteral("合計 %1 km　うち新規 %2 km　(%3 区間)")
                          .arg(kiloText(journey.kilo()), kiloText(journey.newKilo()))
                          .arg(journey.legs.size()));
     m_searched = true;

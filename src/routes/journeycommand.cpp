@@ -153,10 +153,9 @@ int routeCommand(int argc, char* argv[]) {
             say(line);
         if (o.record) {
             const RecordResult r = recordJourney(*per, net, journey, o.day, false);
-            say(QStringLiteral(
-                    "%1 の乗車として %2 区間を登録しました (追加 %3、同じ日の乗車に合わせたもの %4、登録済み %5)。")
+            say(QStringLiteral("%1 の乗車として登録しました: 追加 %2 件、同じ日の乗車に加えたもの %3 件、"
+                               "登録済みで変更なし %4 件。")
                     .arg(o.day.toString(QStringLiteral("yyyy-MM-dd")))
-                    .arg(journey.legs.size())
                     .arg(r.inserted)
                     .arg(r.joined)
                     .arg(r.unchanged));

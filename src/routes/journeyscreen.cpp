@@ -7,7 +7,9 @@
 #include "ui/command.h"
 #include "ui/dialogs.h"
 #include "ui/screenkit.h"
+#include "ui/screens.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -15,6 +17,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -416,6 +419,25 @@ bool TJourney::record() {
 
 QString TJourney::resultText() const {
     return m_result->text();
+}
+
+TJourney* openJourneyScreen(QWidget* from) {
+    if (QWidget* main = from ? from->window() : nullptr)
+        if (auto* command = main->findChild<QAction*>(QStringLiteral("ActionMotoDataJourney"))) {
+            QPointer<TJourney> before = latestScreen<TJourney>(QStringLiteral("TJourney"));
+            command->trigger();
+            TJourney* opened = latestScreen<TJourney>(QStringLiteral("TJourney"));
+            return opened != before ? opened : nullptr;
+        }
+    TJourney* screen = nullptr;
+    ui::runCommand(from, [&] { screen = new TJourney(nullptr); });
+    if (!screen)
+        return nullptr;
+    screen->setAttribute(Qt::WA_DeleteOnClose);
+    screen->setWindowTitle(kCaption);
+    screen->resize(1098, 570);
+    screen->show();
+    return screen;
 }
 
 bool TJourney::setJourney(const QStringList& stations, const QDate& day) {

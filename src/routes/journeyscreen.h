@@ -114,4 +114,8 @@ private:
     bool m_searched = false;             // the grid shows the journey of the fields as they stand
 };
 
+// Opens a journey screen for another screen: as a document window through the main window's command where
+// there is one, else as a window of its own. Null when it could not be opened (the reason already shown).
+TJourney* openJourneyScreen(QWidget* from);
+
 } // namespace tabi::routes

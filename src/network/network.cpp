@@ -16,6 +16,7 @@ bool insideMapArea(double lat, double lon) {
 
 void finishRoute(Route& route) {
     route.stationsByName.clear();
+    route.stationsByName.reserve(route.stations.size());
     route.repeatedNames = false;
     // The first station of a name wins (a loop that ends where it began names its first station twice).
     for (int i = int(route.stations.size()) - 1; i >= 0; --i) {
@@ -46,7 +47,9 @@ void finishRoute(Route& route) {
 void assignNodes(Network& network) {
     network.nodes.clear();
     QHash<qint64, int> byId;
+    byId.reserve(network.routes.size() * 8);
     QHash<QString, QVector<int>> byName;
+    bool named = false; // byName holds every node (built only once a station without a code needs it)
     auto newNode = [&](const Station& st) {
         Node n;
         n.name = st.name;
@@ -55,8 +58,17 @@ void assignNodes(Network& network) {
         n.positioned = st.positioned;
         network.nodes.append(std::move(n));
         const int index = int(network.nodes.size()) - 1;
-        byName[st.name].append(index);
+        if (named)
+            byName[st.name].append(index);
         return index;
+    };
+    auto nameAll = [&] {
+        if (named)
+            return;
+        named = true;
+        byName.reserve(network.nodes.size());
+        for (int k = 0; k < network.nodes.size(); ++k)
+            byName[network.nodes[k].name].append(k);
     };
     auto join = [&](Station& st, int node, int r, int i) {
         st.node = node;
@@ -91,6 +103,7 @@ void assignNodes(Network& network) {
                 } else if (pass == 1) {
                     if (st.node >= 0 || !st.positioned)
                         continue;
+                    nameAll();
                     int node = -1;
                     for (int candidate : byName.value(st.name)) {
                         const Node& n = network.nodes[candidate];
@@ -104,6 +117,7 @@ void assignNodes(Network& network) {
                 } else {
                     if (st.node >= 0)
                         continue;
+                    nameAll();
                     // Only a route with no positions at all (one the user added) is placed by names alone; an
                     // unplaced station of a placed route may be anything (a name the source lacks a place for).
                     const QVector<int> candidates = byName.value(st.name);

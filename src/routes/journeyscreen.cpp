@@ -152,11 +152,11 @@ TJourney::TJourney(QWidget* parent)
     m_wholeKilo = new QRadioButton(QStringLiteral("全キロで登録(&W)"), this);
     m_wholeKilo->setObjectName(QStringLiteral("RadioWholeKilo"));
 
-    fields->addWidget(buddyLabel(QStringLiteral("発駅(&F)"), m_from, this), 0, 0);
+    fields->addWidget(buddyLabel(QStringLiteral("発駅(&A)"), m_from, this), 0, 0);
     fields->addWidget(m_from, 0, 1);
     fields->addWidget(buddyLabel(QStringLiteral("着駅(&T)"), m_to, this), 0, 2);
     fields->addWidget(m_to, 0, 3);
-    fields->addWidget(buddyLabel(QStringLiteral("乗車日(&D)"), m_date, this), 0, 4);
+    fields->addWidget(buddyLabel(QStringLiteral("乗車日(&Y)"), m_date, this), 0, 4);
     fields->addWidget(m_date, 0, 5);
     fields->addWidget(buddyLabel(QStringLiteral("経由駅(&V)"), m_viaEdit, this), 1, 0, Qt::AlignTop);
     fields->addWidget(m_viaEdit, 1, 1, Qt::AlignTop);
@@ -414,6 +414,9 @@ bool TJourney::record() {
     m_result->setText(r.summary());
     m_recordButton->setEnabled(false);
     m_searched = false;
+    // The journey is done: the next one starts without its vias (its stations stay, for the way back).
+    m_vias->clear();
+    m_from->setFocus(Qt::ShortcutFocusReason);
     return true;
 }
 

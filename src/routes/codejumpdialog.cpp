@@ -15,10 +15,23 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRegularExpressionValidator>
 #include <QVBoxLayout>
+#include <QValidator>
 
 namespace tabi::routes {
+
+namespace {
+
+// Six characters for a code; a search text may run to forty.
+class CodeOrSearchValidator : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int&) const override {
+        return input.size() <= (CodeJumpDialog::isCode(input) ? 6 : 40) ? Acceptable : Invalid;
+    }
+};
+
+} // namespace
 
 CodeJumpDialog::Config CodeJumpDialog::routes() {
     return {QStringLiteral("TCode_I2"),
@@ -71,6 +84,14 @@ CodeJumpDialog::CodeJumpDialog(const Config& config, std::shared_ptr<Database> r
     setWindowTitle(config.caption);
     setFont(ui::uiFont(16));
 
+    // The columns in the designed order, then what the section column and the search read.
+    QStringList fields;
+    for (const Column& c : config.columns)
+        fields << c.field;
+    for (const QString& f : QStringList{config.sectionTo} + config.searchFields)
+        if (!f.isEmpty() && !fields.contains(f))
+            fields << f;
+    m_cursor.setFieldNames(fields);
     m_cursor.open();
     // Only the configured columns show, titled and sized as designed.
     for (int i = 0; i < m_cursor.fieldCount(); ++i)
@@ -86,10 +107,7 @@ CodeJumpDialog::CodeJumpDialog(const Config& config, std::shared_ptr<Database> r
     m_code->setObjectName(QStringLiteral("CODE_INPUT"));
     // A code is at most six characters; a search may be longer. A longer text put in by the owner ("Failure")
     // stays whole, since a validator checks typing only.
-    m_code->setValidator(
-        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[A-Za-z0-9]{0,6}|(?=.*[^A-Za-z0-9]).{1,40}"),
-                                                           QRegularExpression::DotMatchesEverythingOption),
-                                        m_code));
+    m_code->setValidator(new CodeOrSearchValidator(m_code));
     m_code->setFixedWidth(160);
     m_code->setPlaceholderText(QStringLiteral("番号か名称"));
     m_code->installEventFilter(this);
@@ -128,10 +146,11 @@ CodeJumpDialog::CodeJumpDialog(const Config& config, std::shared_ptr<Database> r
     top->addWidget(m_code);
     top->addWidget(m_ok);
     top->addWidget(m_cancel);
-    top->addWidget(m_status, 1);
+    top->addStretch();
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
     layout->addLayout(top);
+    layout->addWidget(m_status); // a line of its own, so that the message shows whole
     layout->addWidget(m_grid, 1);
 
     connect(m_code, &QLineEdit::textChanged, this,

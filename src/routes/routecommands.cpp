@@ -8,6 +8,9 @@
 #include "ui/dbkit.h"
 #include "ui/dialogs.h"
 
+#include <QApplication>
+#include <QScopeGuard>
+
 namespace tabi::routes {
 
 namespace {
@@ -67,8 +70,21 @@ bool moveToDay(TableCursor& rides, const QDate& day) {
 bool recordRide(TableCursor& routes, TableCursor& rides, TEKI2& picker) {
     const QString code = currentCode(routes);
     QWidget* owner = picker.parentWidget();
-    // A pending ride is stored first, so that the picker measures against it and its day is known.
+    // A question box closing just before the picker can leave no window of the program active (the window
+    // manager's focus goes nowhere); the screen's window takes the keyboard back.
+    const auto giveFocusBack = qScopeGuard([owner] {
+        if (owner && !QApplication::activeWindow())
+            owner->window()->activateWindow();
+    });
+    // A pending ride is stored first, so that the picker measures against it and its day is known (a new row
+    // without any value is dropped, as leaving it would).
     ui::updateRecord(rides);
+    if (rides.state() == CursorState::Insert || rides.state() == CursorState::Edit) {
+        if (rides.isModified())
+            rides.post();
+        else
+            rides.cancel();
+    }
     if (!hasStations(routes.database(), code)) {
         ui::information(owner, picker.windowTitle(),
                         QStringLiteral("路線 %1 「%2」 には駅が登録されていないため、乗車区間を選べません。"

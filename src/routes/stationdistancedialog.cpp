@@ -122,10 +122,15 @@ TEKI2::TEKI2(std::shared_ptr<Database> reference, QWidget* parent)
     auto* dateLabel = new QLabel(QStringLiteral("乗車日(&D)"), this);
     dateLabel->setObjectName(QStringLiteral("LabelYMD"));
     dateLabel->setGeometry(446, 6, 113, 28);
+    dateLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter); // over its field, apart from "から"
     dateLabel->setBuddy(m_editYMD);
     m_editYMD->installEventFilter(this);
     connect(m_editYMD, &QLineEdit::editingFinished, this, [this] {
-        // Leaving the field (Tab, a click elsewhere) confirms what was typed; a refused date keeps the focus.
+        // Going on to another control of the dialog (Tab, a click) confirms what was typed, and a refused date
+        // keeps the focus. The dialog closing, or cancelled, asks nothing.
+        QWidget* next = QApplication::focusWidget();
+        if (!next || next->window() != this || next->objectName() == QLatin1String("BitBtnC"))
+            return;
         if (m_editYMD->text() != m_calendar.dateText() && !applyTypedDate())
             m_editYMD->setFocus();
     });
@@ -345,8 +350,8 @@ void TEKI2::clearPick() {
 void TEKI2::substitute() {
     if (m_editYMD->text() != m_calendar.dateText() && !applyTypedDate())
         return;
-    if (!m_pick.complete())
-        return; // the button is off until both stations are picked; Enter comes here too
+    if (!m_pick.complete() || !(m_pick.distance() > 0))
+        return; // the button is off until two stations are picked; Enter comes here too
     const QString title = windowTitle();
     m_pick.setAsLoss(false);
     if (m_pick.reversed()) {
@@ -376,15 +381,18 @@ void TEKI2::substitute() {
                                      "新しく乗ったキロだけを記録するか、区間全体のキロを記録するか、0 km で記録する"
                                      "かを選んでください。")
                           .arg(m_pick.section(), whole, fresh);
-            const int answer = ui::choose(this, title, text,
-                                          {QStringLiteral("新規の %1 km だけ記録(&N)").arg(fresh),
-                                           QStringLiteral("区間全体の %1 km を記録(&W)").arg(whole),
-                                           QStringLiteral("0 km で記録(&Z)")},
-                                          0);
+            // Nothing new: 0 km (Enter) or the whole section; else the new part (Enter), the whole or nothing.
+            const QString wholeChoice = QStringLiteral("区間全体の %1 km を記録(&W)").arg(whole);
+            const QStringList captions = o.nothingNew()
+                                             ? QStringList{QStringLiteral("0 km で記録(&Z)"), wholeChoice}
+                                             : QStringList{QStringLiteral("新規の %1 km だけ記録(&N)").arg(fresh),
+                                                           wholeChoice, QStringLiteral("0 km で記録(&Z)")};
+            const int answer = ui::choose(this, title, text, captions, 0);
             if (answer < 0)
                 return;
-            const netmap::OverlapChoice choices[] = {netmap::OverlapChoice::NewOnly, netmap::OverlapChoice::Whole,
-                                                     netmap::OverlapChoice::Nothing};
+            using netmap::OverlapChoice;
+            const OverlapChoice choices[] = {o.nothingNew() ? OverlapChoice::Nothing : OverlapChoice::NewOnly,
+                                             OverlapChoice::Whole, OverlapChoice::Nothing};
             m_rideKilo = netmap::overlapKilo(o, choices[answer]);
         }
     }
@@ -449,9 +457,13 @@ void TEKI2::showPick() {
     m_editKiten->setText(m_pick.startName());
     m_editShuten->setText(m_pick.endName());
     m_editKilo->setText(m_pick.distanceText());
-    m_btnS->setEnabled(m_pick.complete());
+    // A section needs two stations apart: one station twice is no ride.
+    const bool section = m_pick.complete() && m_pick.distance() > 0;
+    m_btnS->setEnabled(section);
     QString info;
-    if (m_pick.complete()) {
+    if (m_pick.complete() && !section) {
+        info = QStringLiteral("起点と終点が同じ駅です。");
+    } else if (m_pick.complete()) {
         const netmap::Overlap o = netmap::overlapOf(m_ridden, m_pick.startKilo(), m_pick.endKilo());
         info = QStringLiteral("区間 %1 km、うち未乗 %2 km").arg(o.whole, 0, 'f', 1).arg(o.fresh, 0, 'f', 1);
         if (m_pick.reversed())

@@ -1,6 +1,7 @@
 #include "routes/codejumpdialog.h"
 #include "support/dialogseam.h"
 #include "support/tempdatabases.h"
+#include "support/typing.h"
 #include "ui/dbgrid.h"
 
 #include <QLabel>
@@ -157,7 +158,7 @@ private Q_SLOTS:
             auto& jump = static_cast<CodeJumpDialog&>(d);
             d.show();
             jump.codeInput()->selectAll();
-            QTest::keyClicks(jump.codeInput(), typed);
+            test::typeText(jump.codeInput(), typed);
             for (int i = 0; i < downs; ++i)
                 QTest::keyClick(jump.codeInput(), Qt::Key_Down);
             status = jump.statusLabel()->text();

@@ -9,7 +9,10 @@
 #include "ui/dbgrid.h"
 #include "ui/dbnavigator.h"
 
+#include <QApplication>
 #include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QtTest>
@@ -58,6 +61,32 @@ private Q_SLOTS:
         auto* codeEdit = m.findChild<QLineEdit*>(QStringLiteral("EditROSEN_CD"));
         QCOMPARE(codeEdit->isReadOnly(), state != TMaster::DBN_all);
         QVERIFY(!button(m, "BitBtnH")->isVisible() && !button(m, "BitBtnH")->isEnabled());
+    }
+
+    // Ctrl+Tab and Ctrl+Shift+Tab turn the pages, round the end too, also inside the main window's document area
+    // (which would otherwise take them to switch windows).
+    void ctrlTabTurnsPages() {
+        test::DialogAnswerer answers;
+        QMdiArea area;
+        auto* m = new TMaster;
+        area.addSubWindow(m);
+        area.addSubWindow(new QWidget);
+        area.show();
+        area.setActiveSubWindow(area.subWindowList().first());
+        QApplication::setActiveWindow(&area);
+        QVERIFY(QTest::qWaitForWindowActive(&area));
+        m->findChild<QLineEdit*>(QStringLiteral("EditROSEN_CD"))->setFocus();
+        auto* pages = m->findChild<QTabWidget*>(QStringLiteral("PageControl1"));
+        const auto press = [](Qt::Key key, Qt::KeyboardModifiers mods) {
+            QTest::keyClick(QApplication::focusWidget(), key, mods);
+        };
+        press(Qt::Key_Tab, Qt::ControlModifier);
+        QCOMPARE(pages->currentIndex(), int(TMaster::PageOpenings));
+        QVERIFY(m->isAncestorOf(QApplication::focusWidget()));
+        press(Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+        press(Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(pages->currentIndex(), int(TMaster::PageLine));
+        QCOMPARE(area.activeSubWindow()->widget(), static_cast<QWidget*>(m));
     }
 
     void activationLandsOnRememberedRoute() {
@@ -154,8 +183,8 @@ private Q_SLOTS:
         };
         pick(0, 1);
         m.rideCommand();
-        QVERIFY(m.ridesNavigator()->click(ui::DBNavigator::Post));
         QVERIFY(posts.size() >= 3);
+        // Left unposted: the next 区間 stores it first, so that its day and stretch count.
 
         pick(1, 2); // continues the day's ride: Enter joins it
         m.rideCommand();

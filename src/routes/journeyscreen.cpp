@@ -254,9 +254,37 @@ TJourney::TJourney(QWidget* parent)
 
 TJourney::~TJourney() = default;
 
+namespace {
+
+qint64 dataVersion(Database& db) {
+    return db.scalar(QStringLiteral("PRAGMA data_version")).toLongLong();
+}
+
+} // namespace
+
+void TJourney::activated() {
+    ui::runQuietly(this, [this] {
+        if (dataVersion(*m_ref) == m_refVersion)
+            return;
+        // The places found before may not exist any more: the stations are looked up again by name.
+        const QString from = m_from->text(), to = m_to->text();
+        m_model->setJourney({}, &m_network);
+        loadNetwork();
+        m_from->setNode(-1, from);
+        m_to->setNode(-1, to);
+        m_vias->clear();
+        m_candidates->clear();
+        m_listedFor = nullptr;
+        m_total->clear();
+        m_searched = false;
+        m_recordButton->setEnabled(false);
+    });
+}
+
 void TJourney::loadNetwork() {
     m_index.reset();
     m_finder.reset();
+    m_refVersion = dataVersion(*m_ref);
     m_network = network::loadStations(*m_ref);
     m_finder = std::make_unique<netroute::RouteFinder>(m_network);
     m_index = std::make_unique<netroute::StationIndex>(m_network);

@@ -68,6 +68,9 @@ public:
     explicit TJourney(QWidget* parent = nullptr);
     ~TJourney() override;
 
+    // The network read again when another connection changed the reference database (an import) meanwhile.
+    void activated() override;
+
     // Fills the stations (each text resolved as the command line resolves it) and searches at once; false, with
     // the reason shown, when a name is unknown or ambiguous. The itinerary screen hands its legs over so.
     bool setJourney(const QStringList& stations, const QDate& day);
@@ -91,6 +94,7 @@ private:
     QVector<int> points(QString& missing) const;
 
     std::shared_ptr<Database> m_ref, m_per;
+    qint64 m_refVersion = -1; // PRAGMA data_version of the reading
     network::Network m_network;
     std::unique_ptr<netroute::RouteFinder> m_finder;
     std::unique_ptr<netroute::StationIndex> m_index;

@@ -169,6 +169,22 @@ private slots:
         QCOMPARE(m_per->scalar(QStringLiteral("SELECT count(*) FROM JOSHA")).toInt(), 2);
     }
 
+    // A network changed by another connection (an import) is read again when the screen comes back.
+    void networkReadAgain() {
+        TJourney screen;
+        QVERIFY(screen.setJourney({QStringLiteral("甲"), QStringLiteral("己")}, QDate(2024, 5, 3)));
+        QCOMPARE(screen.journey().legs.size(), 2);
+        auto other = Database::openFile(m_ref->path(), DbKind::Reference);
+        other->exec(
+            QStringLiteral("DELETE FROM EKI WHERE ROSEN_CD = '100002'; DELETE FROM MASTER WHERE ROSEN_CD = '100002'"));
+        screen.activated();
+        QVERIFY(screen.search());
+        QStringList legs;
+        for (const netroute::Leg& l : screen.journey().legs)
+            legs << l.name;
+        QCOMPARE(legs, (QStringList{"新幹線S", "連絡C"}));
+    }
+
     void commandLine_data() {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("exitCode");

@@ -45,6 +45,10 @@
 #include "netmap_bench.h"
 #define HAVE_NETMAP_BENCH 1
 #endif
+#if __has_include("netroute_bench.h")
+#include "netroute_bench.h"
+#define HAVE_NETROUTE_BENCH 1
+#endif
 #if __has_include("editors_bench.h")
 #include "editors_bench.h"
 #define HAVE_EDITORS_BENCH 1
@@ -89,7 +93,8 @@ double touchPlain(Statement& s, int columns) {
 sqlite3* plainOpen(const QString& path) {
     sqlite3* db = nullptr;
     sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
-    sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA user_version", nullptr, nullptr, nullptr);
+    sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA user_version", nullptr, nullptr,
+                 nullptr);
     return db;
 }
 
@@ -127,12 +132,20 @@ int main(int argc, char* argv[]) {
 #endif
 #ifdef HAVE_NETMAP_BENCH
     // --map: the ride map alone; --map-dataset DIR: only write its data set into DIR (to look at the screen).
-    if (const qsizetype at = app.arguments().indexOf(QStringLiteral("--map-dataset")); at > 0 && at + 1 < app.arguments().size()) {
+    if (const qsizetype at = app.arguments().indexOf(QStringLiteral("--map-dataset"));
+        at > 0 && at + 1 < app.arguments().size()) {
         bench::generateNationalNetwork(app.arguments().at(at + 1));
         return 0;
     }
     if (app.arguments().contains(QStringLiteral("--map"))) {
         runNetmapBench(dir);
+        return 0;
+    }
+#endif
+#ifdef HAVE_NETROUTE_BENCH
+    // --route: route finding alone.
+    if (app.arguments().contains(QStringLiteral("--route"))) {
+        runNetrouteBench(dir);
         return 0;
     }
 #endif
@@ -351,6 +364,10 @@ int main(int argc, char* argv[]) {
 #ifdef HAVE_NETMAP_BENCH
     if (wanted("map"))
         runNetmapBench(dir);
+#endif
+#ifdef HAVE_NETROUTE_BENCH
+    if (wanted("route"))
+        runNetrouteBench(dir);
 #endif
     return 0;
 }

@@ -2,7 +2,7 @@
 
 #include "data/database.h"
 #include "netmap/exportmap.h"
-#include "netmap/projection.h"
+#include "network/projection.h"
 
 #include <QDate>
 #include <QDir>
@@ -189,7 +189,7 @@ void runNetmapBench(const QString& dir) {
     const MapData data = loadMapData(*ref, *per);
     const double load = ms(t);
     t.restart();
-    const Network alone = loadNetwork(*ref);
+    const Network alone = network::loadNetwork(*ref);
     const double network = ms(t);
     t.restart();
     const QVector<Ride> rides = loadRides(*per);
@@ -253,7 +253,7 @@ void runNetmapBench(const QString& dir) {
         worst = std::max(worst, m);
         sum += m;
     }
-    const QPointF kanto = view.toPixel(project(35.7, 139.7));
+    const QPointF kanto = view.toPixel(network::project(35.7, 139.7));
     for (int i = 0; i < 12; ++i, ++n) {
         v = v.zoomedAt(kanto, 1.25);
         const double m = repaint(v);

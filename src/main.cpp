@@ -7,6 +7,7 @@
 #include "netmap/exportmap.h"
 #include "photos/registration.h"
 #include "records/registration.h"
+#include "routes/journeycommand.h"
 #include "routes/registration.h"
 #include "tally/screens.h"
 #include "ui/fonts.h"
@@ -29,12 +30,15 @@ struct CommandLineEntry {
 };
 constexpr CommandLineEntry kCommandLineForms[] = {
     {"--import-access", &tabi::mdbimport::runImportCommand,
-     "REFERENCE.mdb PERSONAL.mdb [--replace]   Accessデータベースの取り込み"},
-    {"--import-network", &tabi::net::runImportNetworkCommand, "DIR [--with-abolished]   全国路線データの取り込み"},
+     "REFERENCE.mdb PERSONAL.mdb [--replace] [--accept-unusual] [--survey]   Accessデータベースの取り込み"},
+    {"--import-network", &tabi::net::runImportNetworkCommand,
+     "DIR [--with-abolished] [--straight-lines] [--preview]   全国路線データの取り込み"},
     {"--export-map", &tabi::netmap::exportMapCommand,
      "OUT.png|OUT.svg [--from yyyy-mm-dd] [--to yyyy-mm-dd]   乗車地図の書き出し"},
     {"--export-prefectures", &tabi::netmap::exportPrefecturesCommand,
      "OUT.csv [--from yyyy-mm-dd] [--to yyyy-mm-dd]   都道府県別の乗車率の書き出し"},
+    {"--route", &tabi::routes::routeCommand,
+     "FROM TO [--via STATION]... [--no-shinkansen] [--avoid ROUTE]... [--date yyyy-mm-dd --record]   乗車経路の検索と記録"},
 };
 
 CommandLineForm commandLineForm(int argc, char* argv[]) {

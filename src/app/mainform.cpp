@@ -68,6 +68,8 @@ const CommandSpec kCommands[] = {
     {"EditPaste1", "貼り付け(&P)", "貼り付け|クリップボードの内容を貼り付ける", "Ctrl+V", "paste"},
     {"ActionMotoDataJiseki", "鉄道・軌道 乗車実績(&J)", "鉄道・軌道の乗車実績を効率よく入力", "", ""},
     {"ActionMotoDataRosen", "鉄道・軌道(&R)", "鉄道・軌道のデータ", "", ""},
+    {"ActionMotoDataJourney", "乗車経路の入力(&I)...", "発駅・経由駅・着駅から経路を求め，路線ごとの乗車実績として登録",
+     "", ""},
     {"ActionMotoSakudo", "普通索道(&S)", "普通索道のデータ", "", ""},
     {"ActionOmakeRyotei", "旅程管理(簡易)(&T)", "鉄道移動中心の簡易な旅程管理", "", ""},
     {"ActionOmakeShikoku88", "その他訪問履歴等(&K)", "その他(作成中)", "", ""},
@@ -128,6 +130,7 @@ const MenuTable kMenus[] = {
     {{"MotoData1", "データ(&D)", "各種実データの更新"},
      {{"MotoDataJisseki", "ActionMotoDataJiseki"},
       {"MotoDataRosen", "ActionMotoDataRosen"},
+      {"MotoDataJourney", "ActionMotoDataJourney"},
       {"N3", nullptr},
       {"MotoDataSakudo", "ActionMotoSakudo"},
       {"OmakeRyotei", "ActionOmakeRyotei"},
@@ -174,7 +177,7 @@ const char* const kScreenCommands[] = {
     "ActionConfig",         "ActionMotoDataJiseki", "ActionMotoDataRosen", "ActionMotoSakudo",  "ActionOmakeRyotei",
     "ActionOmakeShikoku88", "ActionMasterBunrui",   "ActionMasterKubun",   "ActionMasterToshi", "ActionMasterOthers",
     "ActionShukeiBunrui",   "ActionShukeiKubun",    "ActionShukeiToshi",   "ActionShukeiMijo",  "ActionCheckJisseki",
-    "ActionOmakeFiles",     "ActionShukeiChizu",    "ActionGuide",
+    "ActionOmakeFiles",     "ActionShukeiChizu",    "ActionGuide",         "ActionMotoDataJourney",
 };
 
 // A document window that also closes when its screen closes itself (QWidget::close() on the screen), so no
@@ -483,7 +486,8 @@ void TMainForm::connectCommands() {
     on("ActionHelpIndex", &TMainForm::helpIndex);
     on("HelpAbout1", &TMainForm::helpAbout);
     // Runs its own steps (dialogs between them), so it is not wrapped as one command.
-    connect(command(QStringLiteral("ActionImportNetwork")), &QAction::triggered, this, [this] { runNetworkImport(this); });
+    connect(command(QStringLiteral("ActionImportNetwork")), &QAction::triggered, this,
+            [this] { runNetworkImport(this); });
     for (const char* name : kScreenCommands) {
         const QString cmd = QString::fromUtf8(name);
         connect(command(cmd), &QAction::triggered, this, [this, cmd] { openScreen(cmd); });

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "netmap/intervals.h"
-#include "netmap/network.h"
+#include "network/network.h"
 
 #include <QString>
 #include <QStringList>
@@ -14,6 +14,12 @@ class Database;
 // What has been ridden: each ride's section found on its route, the ridden stretches of every route, and the
 // figures per prefecture.
 namespace tabi::netmap {
+
+// The map draws the network as it is read once for every user.
+using network::Network;
+using network::Route;
+using network::Station;
+using network::TrackPoint;
 
 // --- sections --------------------------------------------------------------------------------------------------
 

@@ -20,7 +20,7 @@ namespace tabi::netmap {
 
 MapData loadMapData(Database& ref, Database& per) {
     MapData d;
-    d.network = loadNetwork(ref);
+    d.network = network::loadNetwork(ref);
     d.rides = loadRides(per);
     return d;
 }

@@ -2,7 +2,7 @@
 
 #include "netmap/coverage.h"
 #include "netmap/intervals.h"
-#include "netmap/network.h"
+#include "network/network.h"
 
 #include <QString>
 #include <QVector>

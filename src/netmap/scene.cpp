@@ -1,6 +1,6 @@
 #include "netmap/scene.h"
 
-#include "netmap/projection.h"
+#include "network/projection.h"
 
 #include <QFontMetricsF>
 #include <QHash>
@@ -126,7 +126,7 @@ MapView MapView::fit(const QRectF& bounds, const QSize& size, int margin) {
     QRectF b = bounds;
     if (b.isNull() || b.width() <= 0 || b.height() <= 0) {
         if (b.isNull()) // nothing to show: the main islands
-            b = QRectF(project(45.5, 129.5), project(31.0, 146.0)).normalized();
+            b = QRectF(network::project(45.5, 129.5), network::project(31.0, 146.0)).normalized();
         else
             b = b.adjusted(-5, -5, 5, 5);
     }

@@ -1,5 +1,7 @@
 #include "records/itinerary.h"
 
+#include "data/rules.h"
+#include "routes/journeyscreen.h"
 #include "ui/command.h"
 #include "ui/dbcontrols.h"
 #include "ui/dbctrlgrid.h"
@@ -89,6 +91,11 @@ TRFORM::TRFORM(QWidget* parent)
     exit->setObjectName(QStringLiteral("BitBtnE"));
     exit->setGeometry(980, legsTop + 391 - 33 - 10, 89, 33);
     connect(exit, &QPushButton::clicked, this, &Screen::closeScreen);
+    auto* rides = new QPushButton(QStringLiteral("乗車記録(&J)"), this);
+    rides->setObjectName(QStringLiteral("BitBtnJ"));
+    rides->setToolTip(QStringLiteral("この旅程の発駅・着駅から経路を求め，乗車実績として登録する"));
+    rides->setGeometry(980, legsTop + 391 - 33 - 10 - 33 - 8, 89, 33);
+    ui::connectCommand(rides, this, [this] { recordRides(); });
 
     m_watcher.screen = this;
     m_itineraries.addObserver(&m_watcher);
@@ -284,6 +291,47 @@ void TRFORM::deleteItinerary() {
         }
         throw;
     }
+}
+
+QWidget* TRFORM::recordRides() {
+    const QString title = QStringLiteral("旅程管理(簡易)");
+    if (m_storedCode.isEmpty()) {
+        ui::information(this, title, QStringLiteral("登録済みの旅程がありません。"));
+        return nullptr;
+    }
+    // The stations in the order travelled: each leg's departure, then its arrival; a leg that leaves from
+    // where the one before it arrived adds only its arrival.
+    QStringList stations;
+    {
+        Statement s(*m_per, QStringLiteral("SELECT HATSU_EKI, CHAKU_EKI FROM RYOTEID WHERE RYOTEI_CD = ? "
+                                           "ORDER BY rowid"));
+        StatementScope scope(s);
+        s.bindText(1, m_storedCode);
+        while (s.step()) {
+            const QString from = s.columnText(0).trimmed(), to = s.columnText(1).trimmed();
+            if (from.isEmpty() || to.isEmpty())
+                continue;
+            if (stations.isEmpty() || stations.last() != from)
+                stations.append(from);
+            stations.append(to);
+        }
+    }
+    if (stations.size() < 2) {
+        ui::information(this, title, QStringLiteral("この旅程には発駅と着駅のそろった区間がありません。"));
+        return nullptr;
+    }
+    QDate day;
+    {
+        Statement s(*m_per, QStringLiteral("SELECT RYOTEI_DATE FROM RYOTEIM WHERE RYOTEI_CD = ?"));
+        StatementScope scope(s);
+        s.bindText(1, m_storedCode);
+        if (s.step())
+            day = rules::parseDate(s.columnText(0));
+    }
+    routes::TJourney* screen = routes::openJourneyScreen(this);
+    if (screen)
+        screen->setJourney(stations, day);
+    return screen;
 }
 
 } // namespace tabi::records

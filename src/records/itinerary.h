@@ -39,6 +39,10 @@ public:
     void deleteItinerary();
     // The delete question: the usual one, and on a second line how many legs go with the itinerary.
     QString deleteQuestion();
+    // "乗車記録(&J)": the legs of the current itinerary (発駅 to 着駅, one after the other) found over the network
+    // in a journey screen, shown there to be checked and recorded. The screen, or null when none opened.
+    QWidget* recordRides();
+
     // The code of the current itinerary as stored (while its code is being changed, the old one).
     QString storedCode() const { return m_storedCode; }
 

@@ -261,11 +261,11 @@ void TEKI2::activate() {
 
 void TEKI2::loadRoute() {
     const QString code = m_routes.isEmpty() ? QString() : m_routes.asString(kRosenCd);
-    m_route = netmap::Route();
+    m_route = network::Route();
     m_ridden = netmap::IntervalSet();
     m_riddenStations.clear();
     if (!code.isEmpty()) {
-        netmap::Network one = netmap::loadNetwork(m_routes.database(), code);
+        network::Network one = network::loadNetwork(m_routes.database(), code);
         if (!one.routes.isEmpty())
             m_route = std::move(one.routes.first());
         if (m_personal) {

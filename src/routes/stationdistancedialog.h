@@ -2,7 +2,7 @@
 
 #include "data/cursor.h"
 #include "netmap/intervals.h"
-#include "netmap/network.h"
+#include "network/network.h"
 #include "routes/distancepick.h"
 
 #include <QDialog>
@@ -57,7 +57,7 @@ public:
     double rideKilo() const { return m_rideKilo; }
     QDate date() const { return m_calendar.date(); }
     // The route as the map reads it, and what its rides cover (empty without the personal database).
-    const netmap::Route& route() const { return m_route; }
+    const network::Route& route() const { return m_route; }
     const netmap::IntervalSet& ridden() const { return m_ridden; }
     const DistancePick& pick() const { return m_pick; }
 
@@ -105,7 +105,7 @@ private:
     DistancePick m_pick;
     PickCalendar m_calendar;
     std::shared_ptr<Database> m_personal;
-    netmap::Route m_route;
+    network::Route m_route;
     netmap::IntervalSet m_ridden;
     QVector<bool> m_riddenStations;
     QStringList m_stationKana; // EKI_KANA beside m_route.stations, folded for the type-ahead

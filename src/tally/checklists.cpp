@@ -7,7 +7,7 @@
 #include "data/rules.h"
 #include "data/statements.h"
 #include "data/stepcursor.h"
-#include "netmap/network.h"
+#include "network/network.h"
 #include "netmap/ridden.h"
 
 #include <algorithm>
@@ -189,11 +189,11 @@ void copyRidesToCheckList(const Db& ref, const Db& personal) {
     const QByteArray negative = QString::fromUtf16(kNegativeRideRemark).toUtf8();
     const QByteArray overlapping = QString::fromUtf16(kOverlapRemark).toUtf8();
     // What each route's rides have covered so far, played in date order as the ride map plays them.
-    const netmap::Network network = netmap::loadNetwork(*ref);
+    const network::Network network = network::loadNetwork(*ref);
     QHash<QString, netmap::IntervalSet> ridden;
     auto overlapsEarlier = [&](QByteArrayView code, QByteArrayView section, double kilo) {
         const QString routeCode = QString::fromUtf8(code);
-        const netmap::Route* route = network.route(routeCode);
+        const network::Route* route = network.route(routeCode);
         if (!route)
             return false;
         const netmap::Section sec = netmap::resolveSection(route, QString::fromUtf8(section), kilo);

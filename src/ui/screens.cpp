@@ -52,6 +52,7 @@ const QList<WindowLayout>& windowLayouts() {
         QList<WindowLayout> t{
             screen("TMaster", "鉄道・軌道", "ActionMotoDataRosen", 1098, 570, QPoint(20, 20)),
             screen("TJisseki", "鉄道・軌道 乗車実績", "ActionMotoDataJiseki", 1098, 562, QPoint(0, 0)),
+            screen("TJourney", "乗車経路の入力", "ActionMotoDataJourney", 1098, 570, QPoint(40, 30)),
             screen("TFSAKUDO", "普通索道", "ActionMotoSakudo", 1098, 570, QPoint(100, 80)),
             screen("TRFORM", "旅程管理(簡易)", "ActionOmakeRyotei", 1098, 570, QPoint(120, 40)),
             screen("TF_Others2", "その他訪問履歴等", "ActionOmakeShikoku88", 1098, 570, QPoint(100, 80)),

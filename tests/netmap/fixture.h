@@ -1,7 +1,7 @@
 #pragma once
 
-#include "netmap/network.h"
-#include "netmap/projection.h"
+#include "network/network.h"
+#include "network/projection.h"
 
 #include <initializer_list>
 
@@ -15,34 +15,34 @@ struct StationSpec {
     double lat, lon;
 };
 
-inline netmap::Route makeRoute(const char* code, double length, std::initializer_list<StationSpec> stations,
-                               bool abolished = false, const char* category = "11") {
-    netmap::Route r;
+inline network::Route makeRoute(const char* code, double length, std::initializer_list<StationSpec> stations,
+                                bool abolished = false, const char* category = "11") {
+    network::Route r;
     r.code = QString::fromUtf8(code);
     r.name = QStringLiteral("路線") + r.code;
     r.category = QString::fromUtf8(category);
     r.length = length;
     r.abolished = abolished;
     for (const StationSpec& s : stations) {
-        netmap::Station st;
+        network::Station st;
         st.name = QString::fromUtf8(s.name);
         st.kilo = s.kilo;
         st.ken = s.ken;
         st.lat = s.lat;
         st.lon = s.lon;
-        st.positioned = netmap::insideMapArea(s.lat, s.lon);
+        st.positioned = network::insideMapArea(s.lat, s.lon);
         if (st.positioned)
-            st.xy = netmap::project(s.lat, s.lon);
+            st.xy = network::project(s.lat, s.lon);
         r.stations.append(st);
     }
     return r;
 }
 
-inline netmap::Network makeNetwork(std::initializer_list<netmap::Route> routes) {
-    netmap::Network n;
-    for (const netmap::Route& r : routes)
+inline network::Network makeNetwork(std::initializer_list<network::Route> routes) {
+    network::Network n;
+    for (const network::Route& r : routes)
         n.routes.append(r);
-    netmap::finishNetwork(n);
+    network::finishNetwork(n);
     return n;
 }
 

@@ -9,7 +9,7 @@ using namespace tabi::netmap;
 namespace {
 
 // A line of five stations, and a loop that ends where it began (its first station named twice).
-Network network() {
+Network fixtureNetwork() {
     return test::makeNetwork({
         test::makeRoute("101001", 40.0,
                         {{"東京", 0.0, 13, 35.68, 139.77},
@@ -74,7 +74,7 @@ private Q_SLOTS:
         QFETCH(double, from);
         QFETCH(double, to);
         QFETCH(double, fresh);
-        const Network net = network();
+        const Network net = fixtureNetwork();
         const Route& route = *net.route(code);
         QVector<Ride> rides;
         int day = 1;
@@ -106,7 +106,7 @@ private Q_SLOTS:
     // The row of the day being joined is looked at apart; other routes' rides never count; stations on a ridden
     // stretch are marked, its end stations included.
     void riddenStationsAndLeftOutDay() {
-        const Network net = network();
+        const Network net = fixtureNetwork();
         const Route& route = *net.route(QStringLiteral("101001"));
         const QVector<Ride> rides{ride("101001", "2024-05-03", "品川～川崎", 11.4),
                                   ride("101001", "2024-06-01", "横浜～大船", 11.2),
@@ -157,7 +157,7 @@ private Q_SLOTS:
         QFETCH(double, added);
         QFETCH(QString, section);
         QFETCH(double, kilo);
-        const Network net = network();
+        const Network net = fixtureNetwork();
         const Route& route = *net.route(QStringLiteral("101001"));
         const double a = route.stations[route.stationsByName.value(start)].kilo;
         const double b = route.stations[route.stationsByName.value(end)].kilo;

@@ -1,4 +1,6 @@
+#include "../netroute/graphfixture.h"
 #include "records/itinerary.h"
+#include "routes/journeyscreen.h"
 #include "support/dialogseam.h"
 #include "support/tempdatabases.h"
 #include "ui/dbcontrols.h"
@@ -402,6 +404,33 @@ private Q_SLOTS:
         QCOMPARE(s.itineraries().state(), CursorState::Insert);
         QCOMPARE(s.edit(QStringLiteral("DBEditName"))->text(), QStringLiteral("旅"));
         QCOMPARE(count("SELECT count(*) FROM RYOTEIM"), 3);
+    }
+
+    // 乗車記録: the legs of the itinerary found over the network and shown in a journey screen, nothing stored
+    // until that screen records them; an itinerary with a station the network lacks says so.
+    void recordRidesFromTheItinerary() {
+        test::writeFixtureNetwork(*m_ref);
+        m_per->exec(QStringLiteral("INSERT INTO RYOTEIM (RYOTEI_CD, RYOTEI_DATE) VALUES ('J', '2024-07-01 00:00:00');"
+                                   "INSERT INTO RYOTEID (RYOTEI_CD, HATSU_EKI, CHAKU_EKI) VALUES "
+                                   "('J', '甲', '丙'), ('J', '丙', '己');"));
+        TRFORM s;
+        QVERIFY(s.itineraries().findKey({QStringLiteral("J")}));
+        std::unique_ptr<QWidget> journey(s.recordRides());
+        auto* screen = qobject_cast<routes::TJourney*>(journey.get());
+        QVERIFY(screen);
+        QStringList legs;
+        for (const netroute::Leg& l : screen->journey().legs)
+            legs << l.name + QLatin1Char(' ') + l.section();
+        QCOMPARE(legs, (QStringList{"本線A 甲～丁", "連絡C 丁駅～己"}));
+        QCOMPARE(count("SELECT count(*) FROM JOSHA"), 0);
+        QVERIFY(screen->record());
+        QCOMPARE(m_per->dump(QStringLiteral("SELECT ROSEN_CD, substr(JOSHA_DATE, 1, 10) FROM JOSHA ORDER BY 1")),
+                 QStringLiteral("100001|2024-07-01|\n100007|2024-07-01|\n"));
+
+        m_dialogs->clear();
+        QVERIFY(s.itineraries().findKey({QStringLiteral("A")})); // stations 一, 二, 三 are not on the network
+        QVERIFY(!s.recordRides());
+        QCOMPARE(m_dialogs->count(ui::DialogKind::Information), 1);
     }
 };
 

@@ -173,7 +173,7 @@ private Q_SLOTS:
                     picker->selectDate(QDate(2023, 5, 6));
                 }
                 if (posts.isEmpty())
-                    for (const netmap::Station& s : picker->route().stations) {
+                    for (const network::Station& s : picker->route().stations) {
                         posts << s.kilo;
                         names << s.name;
                     }

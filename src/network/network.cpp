@@ -1,12 +1,13 @@
-#include "netmap/network.h"
+#include "network/network.h"
 
 #include "data/database.h"
 #include "data/rules.h"
-#include "netmap/projection.h"
+#include "network/projection.h"
 
 #include <algorithm>
+#include <cmath>
 
-namespace tabi::netmap {
+namespace tabi::network {
 
 bool insideMapArea(double lat, double lon) {
     // Hateruma (24.0 N) and Okinotori (20.4 N) to Etorofu (45.6 N); Yonaguni (122.9 E) to Minamitori (154.0 E).
@@ -15,6 +16,7 @@ bool insideMapArea(double lat, double lon) {
 
 void finishRoute(Route& route) {
     route.stationsByName.clear();
+    route.stationsByName.reserve(route.stations.size());
     route.repeatedNames = false;
     // The first station of a name wins (a loop that ends where it began names its first station twice).
     for (int i = int(route.stations.size()) - 1; i >= 0; --i) {
@@ -42,6 +44,91 @@ void finishRoute(Route& route) {
     route.bounds = b;
 }
 
+void assignNodes(Network& network) {
+    network.nodes.clear();
+    QHash<qint64, int> byId;
+    byId.reserve(network.routes.size() * 8);
+    QHash<QString, QVector<int>> byName;
+    bool named = false; // byName holds every node (built only once a station without a code needs it)
+    auto newNode = [&](const Station& st) {
+        Node n;
+        n.name = st.name;
+        n.kana = st.kana;
+        n.xy = st.xy;
+        n.positioned = st.positioned;
+        network.nodes.append(std::move(n));
+        const int index = int(network.nodes.size()) - 1;
+        if (named)
+            byName[st.name].append(index);
+        return index;
+    };
+    auto nameAll = [&] {
+        if (named)
+            return;
+        named = true;
+        byName.reserve(network.nodes.size());
+        for (int k = 0; k < network.nodes.size(); ++k)
+            byName[network.nodes[k].name].append(k);
+    };
+    auto join = [&](Station& st, int node, int r, int i) {
+        st.node = node;
+        Node& n = network.nodes[node];
+        n.stops.append({r, i});
+        if (n.kana.isEmpty())
+            n.kana = st.kana;
+        if (!n.positioned && st.positioned) {
+            n.xy = st.xy;
+            n.positioned = true;
+        }
+    };
+    QVector<char> routePositioned(network.routes.size(), 0);
+    for (int r = 0; r < network.routes.size(); ++r)
+        for (const Station& st : network.routes[r].stations)
+            routePositioned[r] = routePositioned[r] || st.positioned;
+    // Three passes, so that a station's place does not depend on the order of the routes: coded stations first,
+    // then the positioned ones by distance, then those without a position by name alone.
+    for (int pass = 0; pass < 3; ++pass) {
+        for (int r = 0; r < network.routes.size(); ++r) {
+            QVector<Station>& stations = network.routes[r].stations;
+            for (int i = 0; i < stations.size(); ++i) {
+                Station& st = stations[i];
+                if (pass == 0) {
+                    st.node = -1;
+                    if (st.stationId == 0)
+                        continue;
+                    auto it = byId.constFind(st.stationId);
+                    const int node = it != byId.cend() ? *it : newNode(st);
+                    byId.insert(st.stationId, node);
+                    join(st, node, r, i);
+                } else if (pass == 1) {
+                    if (st.node >= 0 || !st.positioned)
+                        continue;
+                    nameAll();
+                    int node = -1;
+                    for (int candidate : byName.value(st.name)) {
+                        const Node& n = network.nodes[candidate];
+                        const QPointF d = n.xy - st.xy;
+                        if (n.positioned && std::hypot(d.x(), d.y()) <= kSameStationKm) {
+                            node = candidate;
+                            break;
+                        }
+                    }
+                    join(st, node >= 0 ? node : newNode(st), r, i);
+                } else {
+                    if (st.node >= 0)
+                        continue;
+                    nameAll();
+                    // Only a route with no positions at all (one the user added) is placed by names alone; an
+                    // unplaced station of a placed route may be anything (a name the source lacks a place for).
+                    const QVector<int> candidates = byName.value(st.name);
+                    const bool byNameAlone = !routePositioned[r] && candidates.size() == 1;
+                    join(st, byNameAlone ? candidates.first() : newNode(st), r, i);
+                }
+            }
+        }
+    }
+}
+
 void finishNetwork(Network& network) {
     network.routeByCode.clear();
     network.positionedStations = 0;
@@ -56,6 +143,7 @@ void finishNetwork(Network& network) {
             all = all.isNull() ? r.bounds : all.united(r.bounds);
     }
     network.bounds = all;
+    assignNodes(network);
 }
 
 namespace {
@@ -79,13 +167,25 @@ struct RouteOfRows {
     }
 };
 
+Network load(Database& ref, const QString& onlyRoute, bool withTrack);
+
 } // namespace
 
 Network loadNetwork(Database& ref) {
-    return loadNetwork(ref, QString());
+    return load(ref, QString(), true);
 }
 
 Network loadNetwork(Database& ref, const QString& onlyRoute) {
+    return load(ref, onlyRoute, true);
+}
+
+Network loadStations(Database& ref) {
+    return load(ref, QString(), false);
+}
+
+namespace {
+
+Network load(Database& ref, const QString& onlyRoute, bool withTrack) {
     Network net;
     const bool one = !onlyRoute.isNull();
     // Each statement reads every route, or the one route given.
@@ -112,11 +212,12 @@ Network loadNetwork(Database& ref, const QString& onlyRoute) {
     }
     {
         // Stations come by route and post, as every other reader of EKI takes them.
-        Statement s(ref,
-                    QStringLiteral("SELECT e.ROSEN_CD, e.KILO, e.EKI_KANJI, i.LATITUDE, i.LONGITUDE, i.KEN_CD "
-                                   "FROM EKI e LEFT JOIN EKI_ICHI i ON i.ROSEN_CD = e.ROSEN_CD AND i.KILO = e.KILO "
-                                   "%1ORDER BY e.ROSEN_CD, e.KILO")
-                        .arg(one ? QStringLiteral("WHERE e.ROSEN_CD = ? ") : QString()));
+        Statement s(ref, QStringLiteral("SELECT e.ROSEN_CD, e.KILO, e.EKI_KANJI, i.LATITUDE, i.LONGITUDE, i.KEN_CD, "
+                                        "e.EKI_KANA, d.STATION_ID FROM EKI e "
+                                        "LEFT JOIN EKI_ICHI i ON i.ROSEN_CD = e.ROSEN_CD AND i.KILO = e.KILO "
+                                        "LEFT JOIN EKI_ID d ON d.ROSEN_CD = e.ROSEN_CD AND d.KILO = e.KILO "
+                                        "%1ORDER BY e.ROSEN_CD, e.KILO")
+                             .arg(one ? QStringLiteral("WHERE e.ROSEN_CD = ? ") : QString()));
         StatementScope scope(s);
         bindRoute(s);
         RouteOfRows routeOf(net);
@@ -136,10 +237,12 @@ Network loadNetwork(Database& ref, const QString& onlyRoute) {
             }
             const qint64 ken = s.columnIsNull(5) ? 0 : s.columnInt(5);
             st.ken = ken >= 1 && ken <= 47 ? int(ken) : 0;
+            st.kana = s.columnText(6);
+            st.stationId = s.columnIsNull(7) ? 0 : s.columnInt(7);
             route->stations.append(std::move(st));
         }
     }
-    {
+    if (withTrack) {
         Statement s(ref, QStringLiteral("SELECT ROSEN_CD, KILO, LATITUDE, LONGITUDE FROM ROSEN_SEN "
                                         "%1ORDER BY ROSEN_CD, SEQ")
                              .arg(one ? QStringLiteral("WHERE ROSEN_CD = ? ") : QString()));
@@ -160,4 +263,6 @@ Network loadNetwork(Database& ref, const QString& onlyRoute) {
     return net;
 }
 
-} // namespace tabi::netmap
+} // namespace
+
+} // namespace tabi::network

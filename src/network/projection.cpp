@@ -1,8 +1,8 @@
-#include "netmap/projection.h"
+#include "network/projection.h"
 
 #include <cmath>
 
-namespace tabi::netmap {
+namespace tabi::network {
 
 namespace {
 
@@ -44,4 +44,4 @@ void unproject(const QPointF& xy, double& latitude, double& longitude) {
     longitude = (c.lon0 + theta / c.n) / kRad;
 }
 
-} // namespace tabi::netmap
+} // namespace tabi::network

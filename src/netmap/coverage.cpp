@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 
 static void initNetmapResource() {
     Q_INIT_RESOURCE(netmap);
@@ -50,7 +51,63 @@ void routeSpan(const Route& route, double& from, double& to) {
     }
 }
 
-Section resolveSection(const Route* route, const QString& text) {
+namespace {
+
+// The posts of the stations of a name, first one first.
+QVector<double> postsOf(const Route& route, const QString& name) {
+    QVector<double> posts;
+    const auto it = route.stationsByName.constFind(name);
+    if (it == route.stationsByName.cend())
+        return posts;
+    posts.append(route.stations[*it].kilo);
+    if (route.repeatedNames)
+        for (int i = *it + 1; i < route.stations.size(); ++i)
+            if (route.stations[i].name == name)
+                posts.append(route.stations[i].kilo);
+    return posts;
+}
+
+// One "start～end" stretch: false when it names no station of the route.
+bool resolvePiece(const Route& route, QStringView piece, double kilo, IntervalSet::Part& out) {
+    // "～" as the picker writes it; the wave dash is the same character decoded by another converter.
+    qsizetype sep = piece.indexOf(QChar(0xFF5E));
+    if (sep < 0)
+        sep = piece.indexOf(QChar(0x301C));
+    if (sep < 0)
+        return false;
+    const QString start = trimmed(piece.left(sep));
+    const QString end = trimmed(piece.mid(sep + 1));
+    const QVector<double> ends = end.isEmpty() ? QVector<double>() : postsOf(route, end);
+    if (ends.isEmpty())
+        return false;
+    QVector<double> starts{0.0}; // no start picked: the picker counts from post 0
+    if (!start.isEmpty()) {
+        starts = postsOf(route, start);
+        if (starts.isEmpty())
+            return false;
+    }
+    double a = starts.first(), b = ends.first();
+    const double want = std::abs(kilo);
+    if ((starts.size() > 1 || ends.size() > 1) && want > 0) {
+        // A loop's terminus: of the pairs that span the ride's kilometres the shortest, else the longest pair.
+        const auto spans = [want](double d) { return d >= want - 0.05; };
+        for (double s : starts)
+            for (double e : ends) {
+                const double d = std::abs(e - s), bestD = std::abs(b - a);
+                const bool better = spans(d) != spans(bestD) ? spans(d) : (spans(d) ? d < bestD : d > bestD);
+                if (better) {
+                    a = s;
+                    b = e;
+                }
+            }
+    }
+    out = {std::min(a, b), std::max(a, b)};
+    return true;
+}
+
+} // namespace
+
+Section resolveSection(const Route* route, const QString& text, double kilo) {
     Section s;
     if (!route) {
         s.status = SectionStatus::UnknownRoute;
@@ -61,30 +118,26 @@ Section resolveSection(const Route* route, const QString& text) {
     if (t.endsWith(kWholeMark) || t.endsWith(QStringLiteral("（全区間）"))) {
         s.status = SectionStatus::WholeRoute;
         routeSpan(*route, s.from, s.to);
+        s.parts = {{s.from, s.to}};
         return s;
     }
-    // "～" as the picker writes it; the wave dash is the same character decoded by another converter.
-    qsizetype sep = t.indexOf(QChar(0xFF5E));
-    if (sep < 0)
-        sep = t.indexOf(QChar(0x301C));
-    if (sep < 0)
-        return s;
-    const QString start = trimmed(QStringView(t).left(sep));
-    const QString end = trimmed(QStringView(t).mid(sep + 1));
-    const auto endIt = route->stationsByName.constFind(end);
-    if (end.isEmpty() || endIt == route->stationsByName.cend())
-        return s;
-    double a = 0; // no start picked: the picker counts from post 0
-    if (!start.isEmpty()) {
-        const auto startIt = route->stationsByName.constFind(start);
-        if (startIt == route->stationsByName.cend())
+    const QList<QStringView> pieces = QStringView(t).split(QChar(0x3001)); // "、"
+    for (QStringView piece : pieces) {
+        IntervalSet::Part part{};
+        // The kilometres tell a loop's posts apart only when they belong to one stretch.
+        if (!resolvePiece(*route, piece, pieces.size() == 1 ? kilo : 0, part)) {
+            s.parts.clear();
             return s;
-        a = route->stations[*startIt].kilo;
+        }
+        s.parts.append(part);
     }
-    const double b = route->stations[*endIt].kilo;
     s.status = SectionStatus::Stretch;
-    s.from = std::min(a, b);
-    s.to = std::max(a, b);
+    s.from = s.parts.first().from;
+    s.to = s.parts.first().to;
+    for (const IntervalSet::Part& p : std::as_const(s.parts)) {
+        s.from = std::min(s.from, p.from);
+        s.to = std::max(s.to, p.to);
+    }
     return s;
 }
 
@@ -137,7 +190,7 @@ Coverage computeCoverage(const Network& network, const QVector<Ride>& rides, con
         if (!filter.takesRoute(ride.code, route))
             continue;
         ++cov.rides;
-        const Section sec = resolveSection(route, ride.section);
+        const Section sec = resolveSection(route, ride.section, ride.kilo);
         if (sec.status == SectionStatus::UnknownRoute) {
             ++cov.unknownRoute;
             continue;
@@ -148,10 +201,12 @@ Coverage computeCoverage(const Network& network, const QVector<Ride>& rides, con
             rc.unplacedKilo += ride.kilo;
             continue;
         }
-        if (ride.kilo < 0)
-            rc.ridden.subtract(sec.from, sec.to);
-        else
-            rc.ridden.add(sec.from, sec.to);
+        for (const IntervalSet::Part& p : sec.parts) {
+            if (ride.kilo < 0)
+                rc.ridden.subtract(p.from, p.to);
+            else
+                rc.ridden.add(p.from, p.to);
+        }
         if (!route->drawable())
             ++cov.noPosition;
     }

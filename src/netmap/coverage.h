@@ -27,13 +27,19 @@ enum class SectionStatus {
 struct Section {
     SectionStatus status = SectionStatus::UnknownStation;
     double from = 0, to = 0; // posts, from <= to; only for Stretch and WholeRoute
+    // The stretches named, each from <= to, in the order written; one for a single stretch or the whole route.
+    QVector<IntervalSet::Part> parts;
     bool found() const { return status == SectionStatus::Stretch || status == SectionStatus::WholeRoute; }
 };
 
 // The stretch a section text names on its route. The distance picker writes start "～" end, followed by
 // "(全区間)" when the whole route was ridden; the two names may come in either order (a start later than the
-// end records the loss of a section). route is null for a code MASTER lacks.
-Section resolveSection(const Route* route, const QString& text);
+// end records the loss of a section). Several stretches ridden on one day are joined by "、"
+// ("東京～名古屋、京都～新大阪"); from and to then span them all. route is null for a code MASTER lacks.
+// kilo, the ride's kilometres where known, chooses between the posts of a name that stands twice on the route
+// (the start and end of a loop): the pair at least that far apart, the nearest such; without it the first
+// station of each name is taken.
+Section resolveSection(const Route* route, const QString& text, double kilo = 0);
 
 // The posts a route's whole length runs between: its stations, else its track, else 0 to its length.
 void routeSpan(const Route& route, double& from, double& to);

@@ -15,9 +15,13 @@ bool insideMapArea(double lat, double lon) {
 
 void finishRoute(Route& route) {
     route.stationsByName.clear();
+    route.repeatedNames = false;
     // The first station of a name wins (a loop that ends where it began names its first station twice).
-    for (int i = int(route.stations.size()) - 1; i >= 0; --i)
+    for (int i = int(route.stations.size()) - 1; i >= 0; --i) {
+        if (route.stationsByName.contains(route.stations[i].name))
+            route.repeatedNames = true;
         route.stationsByName.insert(route.stations[i].name, i);
+    }
     if (route.track.isEmpty())
         for (const Station& s : route.stations)
             if (s.positioned)
@@ -78,11 +82,23 @@ struct RouteOfRows {
 } // namespace
 
 Network loadNetwork(Database& ref) {
+    return loadNetwork(ref, QString());
+}
+
+Network loadNetwork(Database& ref, const QString& onlyRoute) {
     Network net;
+    const bool one = !onlyRoute.isNull();
+    // Each statement reads every route, or the one route given.
+    auto bindRoute = [&](Statement& s) {
+        if (one)
+            s.bindText(1, onlyRoute);
+    };
     {
-        Statement s(ref, QStringLiteral("SELECT ROSEN_CD, ROSEN_KANJI, KBN_CD, KILO, HAISHI_DATE FROM MASTER "
-                                        "ORDER BY ROSEN_CD"));
+        Statement s(ref, QStringLiteral("SELECT ROSEN_CD, ROSEN_KANJI, KBN_CD, KILO, HAISHI_DATE FROM MASTER %1"
+                                        "ORDER BY ROSEN_CD")
+                             .arg(one ? QStringLiteral("WHERE ROSEN_CD = ? ") : QString()));
         StatementScope scope(s);
+        bindRoute(s);
         while (s.step()) {
             Route r;
             r.code = s.columnText(0);
@@ -99,8 +115,10 @@ Network loadNetwork(Database& ref) {
         Statement s(ref,
                     QStringLiteral("SELECT e.ROSEN_CD, e.KILO, e.EKI_KANJI, i.LATITUDE, i.LONGITUDE, i.KEN_CD "
                                    "FROM EKI e LEFT JOIN EKI_ICHI i ON i.ROSEN_CD = e.ROSEN_CD AND i.KILO = e.KILO "
-                                   "ORDER BY e.ROSEN_CD, e.KILO"));
+                                   "%1ORDER BY e.ROSEN_CD, e.KILO")
+                        .arg(one ? QStringLiteral("WHERE e.ROSEN_CD = ? ") : QString()));
         StatementScope scope(s);
+        bindRoute(s);
         RouteOfRows routeOf(net);
         while (s.step()) {
             Route* const route = routeOf(s.columnText(0));
@@ -123,8 +141,10 @@ Network loadNetwork(Database& ref) {
     }
     {
         Statement s(ref, QStringLiteral("SELECT ROSEN_CD, KILO, LATITUDE, LONGITUDE FROM ROSEN_SEN "
-                                        "ORDER BY ROSEN_CD, SEQ"));
+                                        "%1ORDER BY ROSEN_CD, SEQ")
+                             .arg(one ? QStringLiteral("WHERE ROSEN_CD = ? ") : QString()));
         StatementScope scope(s);
+        bindRoute(s);
         RouteOfRows routeOf(net);
         while (s.step()) {
             Route* const route = routeOf(s.columnText(0));

@@ -39,6 +39,7 @@ struct Route {
     bool abolished = false;
     QVector<Station> stations;          // ascending posts
     QHash<QString, int> stationsByName; // first station of each name
+    bool repeatedNames = false;         // some name stands at two posts (a loop that ends where it began)
     // The track in travelling order: ROSEN_SEN where the import kept one, else the positioned stations.
     QVector<TrackPoint> track;
     QRectF bounds; // of the track, projected
@@ -65,6 +66,9 @@ struct Network {
 // (a damaged or foreign source) count as unknown, so that one stray point cannot shrink the whole map.
 // Throws tabi::Error when a table cannot be read.
 Network loadNetwork(Database& ref);
+// The same reading cut to one route (the distance picker's route, one ride's route): an empty network when
+// MASTER has no such code.
+Network loadNetwork(Database& ref, const QString& onlyRoute);
 
 // Completes a route whose stations and track points were filled in (tests, the loader): sorts nothing, builds
 // the name look-up, falls back to the positioned stations for an empty track and computes the bounds.

@@ -11,6 +11,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QTreeView>
@@ -49,6 +50,24 @@ int runMessageBox(const DialogRequest& request, QMessageBox::Icon icon, QMessage
     QMessageBox box(icon, request.title, request.text, buttons, request.parent);
     prepareMessageBox(box);
     return box.exec();
+}
+
+int runChoiceBox(const DialogRequest& request) {
+    QMessageBox box(QMessageBox::Question, request.title, request.text, QMessageBox::NoButton, request.parent);
+    QList<QAbstractButton*> buttons;
+    for (int i = 0; i < request.choices.size(); ++i) {
+        QPushButton* b = box.addButton(request.choices[i], QMessageBox::ActionRole);
+        buttons.append(b);
+        if (i == request.defaultChoice)
+            box.setDefaultButton(b);
+    }
+    // Esc closes the box without a choice.
+    QPushButton* escape = box.addButton(QMessageBox::Cancel);
+    escape->hide();
+    box.setEscapeButton(escape);
+    prepareMessageBox(box);
+    box.exec();
+    return int(buttons.indexOf(box.clickedButton()));
 }
 
 QString runFileDialog(const DialogRequest& request, bool save) {
@@ -92,6 +111,9 @@ DialogReply showRealDialog(const DialogRequest& request) {
     case DialogKind::Question:
         reply.result =
             runMessageBox(request, QMessageBox::Question, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+        break;
+    case DialogKind::Choice:
+        reply.result = runChoiceBox(request);
         break;
     case DialogKind::OpenFile:
         reply.fileName = runFileDialog(request, false);
@@ -189,6 +211,13 @@ void critical(QWidget* parent, const QString& title, const QString& text) {
 
 bool question(QWidget* parent, const QString& title, const QString& text) {
     return dispatch({DialogKind::Question, parent, title, text, {}, nullptr, {}}).result != 0;
+}
+
+int choose(QWidget* parent, const QString& title, const QString& text, const QStringList& choices, int defaultChoice) {
+    DialogRequest request{DialogKind::Choice, parent, title, text, {}, nullptr, {}};
+    request.choices = choices;
+    request.defaultChoice = defaultChoice;
+    return dispatch(request).result;
 }
 
 QString getOpenFileName(QWidget* parent, const QString& caption, const QString& filter, const QString& directory) {

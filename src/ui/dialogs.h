@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 class QWidget;
@@ -13,7 +14,7 @@ class QMessageBox;
 // a recorded answer in tests, which must never block.
 namespace tabi::ui {
 
-enum class DialogKind { Information, Critical, Question, OpenFile, SaveFile, Exec };
+enum class DialogKind { Information, Critical, Question, Choice, OpenFile, SaveFile, Exec };
 
 struct DialogRequest {
     DialogKind kind = DialogKind::Information;
@@ -25,10 +26,13 @@ struct DialogRequest {
     QString dialogClass;       // Exec: class name of the dialog
     // SaveFile: ask before an existing file is replaced.
     bool confirmOverwrite = true;
+    // Choice: the buttons' captions, left to right, and the one Enter presses.
+    QStringList choices = {};
+    int defaultChoice = 0;
 };
 
 struct DialogReply {
-    int result = 0;   // Question: nonzero = Yes; Exec: the dialog's result code
+    int result = 0;   // Question: nonzero = Yes; Choice: the button's index, -1 for Esc; Exec: the result code
     QString fileName; // OpenFile/SaveFile: the chosen file, empty when cancelled
 };
 
@@ -43,6 +47,10 @@ void information(QWidget* parent, const QString& title, const QString& text);
 void critical(QWidget* parent, const QString& title, const QString& text);
 // Standard Yes/No question; true for Yes.
 bool question(QWidget* parent, const QString& title, const QString& text);
+// A question answered by one of several buttons (captions with their "&" keys); Enter presses defaultChoice.
+// The index of the button pressed, or -1 when the box was closed with Esc or its close box.
+int choose(QWidget* parent, const QString& title, const QString& text, const QStringList& choices,
+           int defaultChoice = 0);
 // Empty result when cancelled. filter uses Qt's form: "すべてのファイル (*.*)".
 QString getOpenFileName(QWidget* parent, const QString& caption, const QString& filter,
                         const QString& directory = QString());

@@ -30,6 +30,9 @@ ui::DialogReply DialogAnswerer::answer(const ui::DialogRequest& request) {
     case ui::DialogKind::Question:
         reply.result = m_questions.isEmpty() ? 1 : int(m_questions.takeFirst());
         break;
+    case ui::DialogKind::Choice:
+        reply.result = m_choices.isEmpty() ? request.defaultChoice : m_choices.takeFirst();
+        break;
     case ui::DialogKind::OpenFile:
     case ui::DialogKind::SaveFile:
         if (!m_files.isEmpty())

@@ -3,6 +3,7 @@
 #include "app/startup.h"
 #include "mdbimport/commandline.h"
 #include "netimport/netimport.h"
+#include "netexport/rideexport.h"
 #include "netmap/exportmap.h"
 #include "photos/registration.h"
 #include "records/registration.h"
@@ -32,6 +33,10 @@ constexpr CommandLineEntry kCommandLineForms[] = {
     {"--export-map", &tabi::netmap::exportMapCommand},
     // OUT.csv [--from yyyy-mm-dd] [--to yyyy-mm-dd]
     {"--export-prefectures", &tabi::netmap::exportPrefecturesCommand},
+    // OUT.geojson|OUT.kml|OUT.gpx [--from yyyy-mm-dd] [--to yyyy-mm-dd]
+    {"--export-rides", &tabi::netexport::exportRidesCommand},
+    // OUT.geojson [--from yyyy-mm-dd] [--to yyyy-mm-dd]
+    {"--export-network", &tabi::netexport::exportNetworkCommand},
 };
 
 CommandLineForm commandLineForm(int argc, char* argv[]) {

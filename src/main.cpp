@@ -4,6 +4,7 @@
 #include "mdbimport/commandline.h"
 #include "netimport/netimport.h"
 #include "netexport/rideexport.h"
+#include "netexport/rideimport.h"
 #include "netmap/exportmap.h"
 #include "photos/registration.h"
 #include "records/registration.h"
@@ -37,6 +38,8 @@ constexpr CommandLineEntry kCommandLineForms[] = {
     {"--export-rides", &tabi::netexport::exportRidesCommand},
     // OUT.geojson [--from yyyy-mm-dd] [--to yyyy-mm-dd]
     {"--export-network", &tabi::netexport::exportNetworkCommand},
+    // FILE.csv [--dry-run]
+    {"--import-rides", &tabi::netexport::importRidesCommand},
 };
 
 CommandLineForm commandLineForm(int argc, char* argv[]) {

@@ -3,6 +3,7 @@
 #include "app/startup.h"
 #include "mdbimport/commandline.h"
 #include "netimport/netimport.h"
+#include "netexport/progress.h"
 #include "netexport/rideexport.h"
 #include "netexport/rideimport.h"
 #include "netmap/exportmap.h"
@@ -40,6 +41,8 @@ constexpr CommandLineEntry kCommandLineForms[] = {
     {"--export-network", &tabi::netexport::exportNetworkCommand},
     // FILE.csv [--dry-run]
     {"--import-rides", &tabi::netexport::importRidesCommand},
+    // OUT.png|OUT.svg [--monthly] [--per-period]
+    {"--export-progress", &tabi::netexport::exportProgressCommand},
 };
 
 CommandLineForm commandLineForm(int argc, char* argv[]) {

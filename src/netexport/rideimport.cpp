@@ -455,7 +455,7 @@ ImportPlan planImport(const QByteArray& bytes, const Network& network, const QHa
 
         // The section: from 起点 and 終点, or a section text as the picker writes it.
         QString section, startName, endName;
-        bool singleStretch = true;
+        bool singleStretch = true, fromEnds = false;
         if (at[SectionCol] >= 0 && (at[Start] < 0 || (trimmed(f.v[Start]).isEmpty() && trimmed(f.v[End]).isEmpty()))) {
             section = trimmed(f.v[SectionCol]);
             if (plan.checkListShape) {
@@ -489,6 +489,7 @@ ImportPlan planImport(const QByteArray& bytes, const Network& network, const QHa
                 continue;
             }
             section = startName + QChar(0xFF5E) + endName;
+            fromEnds = true;
         }
 
         double given = 0;
@@ -511,10 +512,11 @@ ImportPlan planImport(const QByteArray& bytes, const Network& network, const QHa
                    nearestStations(*route, unknown));
             continue;
         }
-        // A stretch over the whole route is marked as the picker marks it.
+        // A stretch over the whole route given by its two ends is marked as the picker marks it; a section
+        // text is kept as written.
         double lo = 0, hi = 0;
         routeSpan(*route, lo, hi);
-        if (sec.status == SectionStatus::Stretch && singleStretch && sec.from <= lo + kWholeRouteMargin &&
+        if (fromEnds && sec.status == SectionStatus::Stretch && singleStretch && sec.from <= lo + kWholeRouteMargin &&
             sec.to >= hi - kWholeRouteMargin && hi > lo && !section.endsWith(QStringLiteral("(全区間)")))
             section += QStringLiteral("(全区間)");
 

@@ -51,7 +51,7 @@ private Q_SLOTS:
         QTest::newRow("name, whole route marked") << QByteArray("2020-01-01,東海道線,,東京,横浜,,") << false << I
                                                   << "100001" << "東京～横浜(全区間)" << 28.8 << 0 << "";
         QTest::newRow("name told apart by operator")
-            << QByteArray("2020-01-01,本線,乙鉄道,丙,丁,,") << false << I << "200002" << "丙～丁" << 3.0 << 0 << "";
+            << QByteArray("2020-01-01,本線,乙鉄道,丙,丁,,") << false << I << "200002" << "丙～丁(全区間)" << 3.0 << 0 << "";
         QTest::newRow("name of two routes") << QByteArray("2020-01-01,本線,,甲,乙,,") << false << E << "" << ""
                                             << 0.0 << 0 << "200001 本線(甲鉄道)";
         QTest::newRow("unknown route") << QByteArray("2020-01-01,東海道腺,,東京,品川,,") << false << E << "" << ""
@@ -186,8 +186,8 @@ private Q_SLOTS:
         QCOMPARE(importRides(base + QStringList{QStringLiteral("--dry-run")}), 1);
         QCOMPARE(m_per->scalar(QStringLiteral("SELECT count(*) FROM JOSHA")).toInt(), 0);
         QCOMPARE(importRides(base), 1);
-        QCOMPARE(rows(*m_per), QStringLiteral("100001|2020-01-01 00:00:00|東京～品川|6.8|\n"
-                                              "200001|2020-01-03 00:00:00|甲～乙(全区間)|5.0|\n"));
+        QCOMPARE(rows(*m_per), QStringLiteral("100001|2020-01-01 00:00:00|東京～品川|6.8||\n"
+                                              "200001|2020-01-03 00:00:00|甲～乙(全区間)|5.0||\n"));
         // Again: both are stored already.
         QCOMPARE(importRides(base), 1);
         QCOMPARE(m_per->scalar(QStringLiteral("SELECT count(*) FROM JOSHA")).toInt(), 2);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/database.h"
+#include "data/routenames.h"
 #include "netmap/network.h"
 #include "netmap/coverage.h"
 #include "../netmap/fixture.h"

@@ -277,7 +277,8 @@ private slots:
         for (QAction* a : menu("File1")->actions())
             file << a->objectName();
         QCOMPARE(file, QStringList({"FileNewItem", "FileOpenItem", "FileCloseItem", "FileSaveItem", "FileSaveAsItem",
-                                    "N1", "Action11", "ImportAccessItem", "ImportNetworkItem", "N2", "FileExitItem"}));
+                                    "N1", "Action11", "ImportAccessItem", "ImportNetworkItem", "ImportRidesItem",
+                                    "ExportRidesItem", "N2", "FileExitItem"}));
         QStringList window;
         for (QAction* a : menu("Window1")->actions())
             window << a->objectName();

@@ -45,6 +45,10 @@
 #include "netmap_bench.h"
 #define HAVE_NETMAP_BENCH 1
 #endif
+#if __has_include("netexport_bench.h")
+#include "netexport_bench.h"
+#define HAVE_NETEXPORT_BENCH 1
+#endif
 #if __has_include("editors_bench.h")
 #include "editors_bench.h"
 #define HAVE_EDITORS_BENCH 1
@@ -133,6 +137,13 @@ int main(int argc, char* argv[]) {
     }
     if (app.arguments().contains(QStringLiteral("--map"))) {
         runNetmapBench(dir);
+        return 0;
+    }
+#endif
+#ifdef HAVE_NETEXPORT_BENCH
+    // --open-data: the exports, the progress chart and the CSV import alone.
+    if (app.arguments().contains(QStringLiteral("--open-data"))) {
+        runNetexportBench(dir);
         return 0;
     }
 #endif
@@ -351,6 +362,10 @@ int main(int argc, char* argv[]) {
 #ifdef HAVE_NETMAP_BENCH
     if (wanted("map"))
         runNetmapBench(dir);
+#endif
+#ifdef HAVE_NETEXPORT_BENCH
+    if (wanted("opendata"))
+        runNetexportBench(dir);
 #endif
     return 0;
 }

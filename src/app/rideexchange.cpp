@@ -174,9 +174,9 @@ void importRidesFromCsv(QWidget* parent) {
 }
 
 void exportRidesToFile(QWidget* parent) {
-    QString file = ui::getSaveFileName(
-        parent, QStringLiteral("乗車記録の書き出し"),
-        QStringLiteral("GeoJSON (*.geojson);;KML (*.kml);;GPX (*.gpx);;全てのファイル (*.*)"));
+    QString file =
+        ui::getSaveFileName(parent, QStringLiteral("乗車記録の書き出し"),
+                            QStringLiteral("GeoJSON (*.geojson);;KML (*.kml);;GPX (*.gpx);;全てのファイル (*.*)"));
     if (file.isEmpty())
         return;
     if (!rideFormatOf(file))

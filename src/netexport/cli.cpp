@@ -52,9 +52,10 @@ Options parse(const QStringList& args, const QString& usage, bool withPeriod, co
     return o;
 }
 
-bool openDatabases(std::shared_ptr<Database>& ref, std::shared_ptr<Database>& per, QString& error) {
+bool openDatabases(std::shared_ptr<Database>& ref, std::shared_ptr<Database>& per, QString& error,
+                   bool createPersonal) {
     for (DbKind k : {DbKind::Reference, DbKind::Personal})
-        if (!QFileInfo(paths::databaseFile(k)).isFile()) {
+        if (!(createPersonal && k == DbKind::Personal) && !QFileInfo(paths::databaseFile(k)).isFile()) {
             error = QStringLiteral("データベース %1 がありません。一度プログラムを起動して作ってください。")
                         .arg(paths::databaseFile(k));
             return false;

@@ -62,12 +62,14 @@ QVector<ProgressGroup> readGroups(Database& ref, const QString& table, const QSt
 GroupLists loadGroupLists(Database& ref) {
     GroupLists l;
     const auto C = ProgressGroup::Classification, K = ProgressGroup::Category;
-    l.smallClasses = readGroups(ref, QStringLiteral("BUNRUI"), QStringLiteral("BUNRUI_CD"),
-                                QStringLiteral("BUNRUI_KANJI"), C);
-    l.largeClasses = readGroups(ref, QStringLiteral("BUNRUI2"), QStringLiteral("BUNRUI_CD"),
-                                QStringLiteral("BUNRUI_KANJI"), C);
-    l.smallCategories = readGroups(ref, QStringLiteral("KUBUN"), QStringLiteral("KBN_CD"), QStringLiteral("KBN_KANJI"), K);
-    l.largeCategories = readGroups(ref, QStringLiteral("KUBUN2"), QStringLiteral("KBN_CD"), QStringLiteral("KBN_KANJI"), K);
+    l.smallClasses =
+        readGroups(ref, QStringLiteral("BUNRUI"), QStringLiteral("BUNRUI_CD"), QStringLiteral("BUNRUI_KANJI"), C);
+    l.largeClasses =
+        readGroups(ref, QStringLiteral("BUNRUI2"), QStringLiteral("BUNRUI_CD"), QStringLiteral("BUNRUI_KANJI"), C);
+    l.smallCategories =
+        readGroups(ref, QStringLiteral("KUBUN"), QStringLiteral("KBN_CD"), QStringLiteral("KBN_KANJI"), K);
+    l.largeCategories =
+        readGroups(ref, QStringLiteral("KUBUN2"), QStringLiteral("KBN_CD"), QStringLiteral("KBN_KANJI"), K);
     return l;
 }
 
@@ -280,9 +282,9 @@ QString chartTitle(const Progress& progress, const ChartOptions& options) {
         return options.title;
     return QStringLiteral("乗車の推移　%1　%2%3")
         .arg(progress.group.label(),
-             progress.period == ProgressPeriod::Month ? QStringLiteral("月ごと")
-                                                      : (progress.startMonth == 1 ? QStringLiteral("年ごと")
-                                                                                  : QStringLiteral("年度ごと")),
+             progress.period == ProgressPeriod::Month
+                 ? QStringLiteral("月ごと")
+                 : (progress.startMonth == 1 ? QStringLiteral("年ごと") : QStringLiteral("年度ごと")),
              options.cumulative ? QStringLiteral("(累計)") : QStringLiteral("(期間ごと)"));
 }
 
@@ -440,7 +442,8 @@ void writeProgressFile(const QString& fileName, const Progress& progress, const 
 }
 
 int exportProgress(const QStringList& args) {
-    const QString usage = QStringLiteral("使い方: tabiroku --export-progress OUT.png|OUT.svg [--monthly] [--per-period]");
+    const QString usage =
+        QStringLiteral("使い方: tabiroku --export-progress OUT.png|OUT.svg [--monthly] [--per-period]");
     const cli::Options o =
         cli::parse(args, usage, false, {QStringLiteral("--monthly"), QStringLiteral("--per-period")});
     if (!o.error.isEmpty())
@@ -458,18 +461,18 @@ int exportProgress(const QStringList& args) {
         const QVector<Ride> rides = loadRides(*per);
         // Years as the year tally counts them.
         const int stored = settings::readInteger(QStringLiteral("CalcOption"), QStringLiteral("StartMonth"), -1);
-        const Progress pr = computeProgress(
-            network, rides, loadGroupLists(*ref), {},
-            o.flags.contains(QStringLiteral("--monthly")) ? ProgressPeriod::Month : ProgressPeriod::Year,
-            stored == -1 || stored == 1 ? 1 : 4);
+        const Progress pr = computeProgress(network, rides, loadGroupLists(*ref), {},
+                                            o.flags.contains(QStringLiteral("--monthly")) ? ProgressPeriod::Month
+                                                                                          : ProgressPeriod::Year,
+                                            stored == -1 || stored == 1 ? 1 : 4);
         ChartOptions options;
         options.cumulative = !o.flags.contains(QStringLiteral("--per-period"));
         writeProgressFile(o.file, pr, options);
-        cli::say(QStringLiteral("%1 に乗車の推移を書き出しました: 乗車 %2 件、乗車キロ %3 km、乗車率 %4 %。")
-                     .arg(o.file)
-                     .arg(pr.rides)
-                     .arg(QString::number(pr.total, 'f', 1),
-                          QString::number(rules::ratio(pr.routeKilo, pr.total), 'f', 2)));
+        cli::say(
+            QStringLiteral("%1 に乗車の推移を書き出しました: 乗車 %2 件、乗車キロ %3 km、乗車率 %4 %。")
+                .arg(o.file)
+                .arg(pr.rides)
+                .arg(QString::number(pr.total, 'f', 1), QString::number(rules::ratio(pr.routeKilo, pr.total), 'f', 2)));
         return 0;
     });
 }

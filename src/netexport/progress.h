@@ -43,13 +43,13 @@ GroupLists loadGroupLists(Database& ref);
 enum class ProgressPeriod { Month, Year };
 
 struct ProgressPoint {
-    QDate start;       // first day of the period
-    QString label;     // "2019" / "2019年度" / "2019-04"
-    double kilo = 0;   // every ride of the period with its sign
-    double total = 0;  // cumulative to the period's end
-    double share = 0;  // total / route kilometres, percent, by the ratio rule
+    QDate start;            // first day of the period
+    QString label;          // "2019" / "2019年度" / "2019-04"
+    double kilo = 0;        // every ride of the period with its sign
+    double total = 0;       // cumulative to the period's end
+    double share = 0;       // total / route kilometres, percent, by the ratio rule
     double periodShare = 0; // kilo / route kilometres, percent
-    int completed = 0; // routes completed in the period
+    int completed = 0;      // routes completed in the period
 };
 
 struct Completion {
@@ -58,14 +58,14 @@ struct Completion {
 };
 
 struct YearRow {
-    int year = 0;          // calendar year, or the year a fiscal year begins in
-    int newRides = 0;      // rides of 0 km or more (the year tally's 新規)
-    double newKilo = 0;    // their kilometres
-    int lossRides = 0;     // rides below 0 km
-    double lossKilo = 0;   // their kilometres (0 or negative)
-    double total = 0;      // cumulative to the year's end
-    double share = 0;      // percent
-    QStringList completed; // route names completed in the year
+    int year = 0;            // calendar year, or the year a fiscal year begins in
+    int newRides = 0;        // rides of 0 km or more (the year tally's 新規)
+    double newKilo = 0;      // their kilometres
+    int lossRides = 0;       // rides below 0 km
+    double lossKilo = 0;     // their kilometres (0 or negative)
+    double total = 0;        // cumulative to the year's end
+    double share = 0;        // percent
+    QStringList completed;   // route names completed in the year
     QStringList prefectures; // first visited in the year, in JIS order
 };
 
@@ -76,9 +76,9 @@ struct Progress {
     double routeKilo = 0; // routes in service of the group
     double total = 0;     // every ride of the group with its sign (the tally's 乗車キロ)
     int rides = 0;
-    int undated = 0; // rides without a day: in the total, in no period
-    QVector<ProgressPoint> points; // one per period from the first ride's to the last's, none left out
-    QVector<YearRow> years;        // one per year from the first to the last
+    int undated = 0;                 // rides without a day: in the total, in no period
+    QVector<ProgressPoint> points;   // one per period from the first ride's to the last's, none left out
+    QVector<YearRow> years;          // one per year from the first to the last
     QVector<Completion> completions; // by day
 };
 

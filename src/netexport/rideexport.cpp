@@ -6,11 +6,11 @@
 #include "data/rules.h"
 #include "netexport/cli.h"
 #include "netmap/projection.h"
-#include "netmap/scene.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 
@@ -18,43 +18,128 @@ namespace tabi::netexport {
 
 using namespace netmap;
 
+// A route's track points in degrees, worked out once per route however many rides cut it.
+class TrackDegrees {
+public:
+    explicit TrackDegrees(const Network& network) : m_network(network), m_tracks(network.routes.size()) {}
+
+    const QVector<LonLat>& of(const Route& route) {
+        QVector<LonLat>& t = m_tracks[m_network.routeByCode.value(route.code)];
+        if (t.isEmpty()) {
+            t.reserve(route.track.size());
+            for (const TrackPoint& p : route.track) {
+                LonLat ll;
+                unproject(p.xy, ll.lat, ll.lon);
+                t.append(ll);
+            }
+        }
+        return t;
+    }
+
+private:
+    const Network& m_network;
+    QVector<QVector<LonLat>> m_tracks;
+};
+
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-Line toLonLat(const QPolygonF& projected) {
-    Line line;
-    line.reserve(projected.size());
-    for (const QPointF& p : projected) {
-        LonLat ll;
-        unproject(p, ll.lat, ll.lon);
-        // Neighbours closer than a millionth of a degree are one point in the file.
-        if (!line.isEmpty() && std::abs(line.last().lon - ll.lon) < 5e-7 && std::abs(line.last().lat - ll.lat) < 5e-7)
-            continue;
-        line.append(ll);
-    }
-    return line;
+LonLat lerp(const LonLat& a, const LonLat& b, double t) {
+    return {a.lon + (b.lon - a.lon) * t, a.lat + (b.lat - a.lat) * t};
 }
 
-void appendLines(QVector<Line>& out, const QVector<QPolygonF>& lines) {
-    for (const QPolygonF& p : lines) {
-        Line l = toLonLat(p);
-        if (l.size() >= 2)
-            out.append(std::move(l));
+void appendPoint(Line& line, const LonLat& ll) {
+    // Neighbours closer than a millionth of a degree are one point in the file.
+    if (!line.isEmpty() && std::abs(line.last().lon - ll.lon) < 5e-7 && std::abs(line.last().lat - ll.lat) < 5e-7)
+        return;
+    line.append(ll);
+}
+
+// The part of the track between two posts, as the map cuts it (netmap::trackBetween), in degrees: along the
+// track's own order, a line broken where the track leaves the stretch and comes back.
+// The part of the track between two posts, as the map cuts it (netmap::trackBetween), in degrees: along the
+// track's own order, a line broken where the track leaves the stretch and comes back. Lines go to out from index
+// used on; the lines there are reused, so that cutting ride after ride allocates nothing once warm.
+void cutTrack(const Route& route, const QVector<LonLat>& deg, double from, double to, QVector<Line>& out, int& used) {
+    if (from > to)
+        std::swap(from, to);
+    Line* current = nullptr;
+    bool continues = false;
+    auto finish = [&] {
+        if (current && current->size() >= 2)
+            ++used;
+        current = nullptr;
+        continues = false;
+    };
+    auto start = [&] {
+        if (used == out.size())
+            out.append(Line());
+        current = &out[used];
+        current->clear();
+    };
+    const QVector<TrackPoint>& t = route.track;
+    for (int i = 0; i + 1 < t.size(); ++i) {
+        const double k0 = t[i].kilo, k1 = t[i + 1].kilo;
+        double ta, tb;
+        if (k0 == k1) {
+            if (k0 < from || k0 > to) {
+                finish();
+                continue;
+            }
+            ta = 0;
+            tb = 1;
+        } else {
+            const double u = (from - k0) / (k1 - k0), v = (to - k0) / (k1 - k0);
+            ta = std::max(0.0, std::min(u, v));
+            tb = std::min(1.0, std::max(u, v));
+            if (!(ta < tb)) {
+                finish();
+                continue;
+            }
+        }
+        if (!(continues && ta == 0))
+            finish();
+        if (!current) {
+            start();
+            appendPoint(*current, lerp(deg[i], deg[i + 1], ta));
+        }
+        appendPoint(*current, lerp(deg[i], deg[i + 1], tb));
+        continues = tb == 1;
+        if (!continues)
+            finish();
     }
+    finish();
+}
+
+// The lines of a placed ride into a reused buffer: how many there are.
+int cutRide(const RideExport& e, const PlacedRide& p, QVector<Line>& buffer) {
+    int used = 0;
+    if (!e.tracks || !p.route->drawable())
+        return 0;
+    const QVector<LonLat>& deg = e.tracks->of(*p.route);
+    for (const IntervalSet::Part& part : p.parts)
+        cutTrack(*p.route, deg, part.from, part.to, buffer, used);
+    return used;
 }
 
 // --- writing -------------------------------------------------------------------------------------------------------
 
 // Six decimals of a degree (about 0.1 m), written without the locale.
 void appendDegrees(QByteArray& out, double v) {
-    char buf[40];
     long long n = std::llround(v * 1e6);
-    const bool negative = n < 0;
-    if (negative)
+    char buf[32];
+    char* p = buf;
+    if (n < 0) {
+        *p++ = '-';
         n = -n;
-    const int len = std::snprintf(buf, sizeof buf, "%s%lld.%06lld", negative ? "-" : "", n / 1000000, n % 1000000);
-    out.append(buf, len);
+    }
+    p = std::to_chars(p, buf + sizeof buf, n / 1000000).ptr;
+    *p++ = '.';
+    long long f = n % 1000000;
+    for (int i = 5; i >= 0; --i, f /= 10)
+        p[i] = char('0' + f % 10);
+    out.append(buf, p + 6 - buf);
 }
 
 QByteArray numberText(double v) {
@@ -102,16 +187,16 @@ void appendJsonLine(QByteArray& out, const Line& line) {
     out += ']';
 }
 
-void appendJsonGeometry(QByteArray& out, const QVector<Line>& lines) {
-    if (lines.isEmpty()) {
+void appendJsonGeometry(QByteArray& out, const QVector<Line>& lines, int count) {
+    if (count == 0) {
         out += "null";
-    } else if (lines.size() == 1) {
+    } else if (count == 1) {
         out += "{\"type\":\"LineString\",\"coordinates\":";
         appendJsonLine(out, lines.first());
         out += '}';
     } else {
         out += "{\"type\":\"MultiLineString\",\"coordinates\":[";
-        for (int i = 0; i < lines.size(); ++i) {
+        for (int i = 0; i < count; ++i) {
             if (i)
                 out += ',';
             appendJsonLine(out, lines[i]);
@@ -179,8 +264,8 @@ QString rideCaption(const Names& n, const PlacedRide& p) {
 }
 
 QString rideDescription(const Names& n, const PlacedRide& p) {
-    return QStringLiteral("%1 %2 %3 %4 km").arg(p.ride->day, p.ride->code, n.operatorName,
-                                               QString::fromLatin1(numberText(p.ride->kilo)));
+    return QStringLiteral("%1 %2 %3 %4 km")
+        .arg(p.ride->day, p.ride->code, n.operatorName, QString::fromLatin1(numberText(p.ride->kilo)));
 }
 
 } // namespace
@@ -191,15 +276,22 @@ double lineLength(const Line& line) {
     for (int i = 1; i < line.size(); ++i) {
         const double p1 = line[i - 1].lat * rad, p2 = line[i].lat * rad;
         const double dp = p2 - p1, dl = (line[i].lon - line[i - 1].lon) * rad;
-        const double a = std::sin(dp / 2) * std::sin(dp / 2) + std::cos(p1) * std::cos(p2) * std::sin(dl / 2) * std::sin(dl / 2);
+        const double a =
+            std::sin(dp / 2) * std::sin(dp / 2) + std::cos(p1) * std::cos(p2) * std::sin(dl / 2) * std::sin(dl / 2);
         sum += 2 * r * std::asin(std::min(1.0, std::sqrt(a)));
     }
     return sum;
 }
 
-double PlacedRide::length() const {
+QVector<Line> RideExport::linesOf(const PlacedRide& p) const {
+    QVector<Line> buffer;
+    buffer.resize(cutRide(*this, p, buffer));
+    return buffer;
+}
+
+double RideExport::lengthOf(const PlacedRide& p) const {
     double sum = 0;
-    for (const Line& l : lines)
+    for (const Line& l : linesOf(p))
         sum += lineLength(l);
     return sum;
 }
@@ -208,15 +300,21 @@ QVector<Line> routeLines(const Route& route) {
     QVector<Line> out;
     if (!route.drawable())
         return out;
-    QPolygonF all;
-    for (const TrackPoint& p : route.track)
-        all << p.xy;
-    appendLines(out, {all});
+    Line line;
+    for (const TrackPoint& p : route.track) {
+        LonLat ll;
+        unproject(p.xy, ll.lat, ll.lon);
+        appendPoint(line, ll);
+    }
+    if (line.size() >= 2)
+        out.append(line);
     return out;
 }
 
 RideExport placeRides(const Network& network, const QVector<Ride>& rides, const Filter& filter) {
     RideExport out;
+    out.tracks = std::make_shared<TrackDegrees>(network);
+    QVector<Line> buffer;
     for (const Ride& ride : rides) {
         if (!filter.takesDay(ride.day))
             continue;
@@ -234,10 +332,9 @@ RideExport placeRides(const Network& network, const QVector<Ride>& rides, const 
         PlacedRide p;
         p.ride = &ride;
         p.route = route;
-        if (route->drawable())
-            for (const IntervalSet::Part& part : sec.parts)
-                appendLines(p.lines, trackBetween(*route, part.from, part.to));
-        if (p.lines.isEmpty()) {
+        p.parts = sec.parts;
+        // Only rides with some track to draw are placed (a stretch of no length draws none).
+        if (cutRide(out, p, buffer) == 0) {
             ++out.noPosition;
             continue;
         }
@@ -276,7 +373,8 @@ std::optional<RideFormat> rideFormatOf(const QString& fileName) {
 
 QByteArray ridesGeoJson(const RideExport& placed, const QHash<QString, RouteNames>& names) {
     QByteArray out;
-    out.reserve(qsizetype(placed.placed.size()) * 400 + 64);
+    out.reserve(qsizetype(placed.placed.size()) * 1024 + 1024);
+    QVector<Line> buffer;
     out += "{\"type\":\"FeatureCollection\",\"features\":[";
     bool first = true;
     for (const PlacedRide& p : placed.placed) {
@@ -284,7 +382,7 @@ QByteArray ridesGeoJson(const RideExport& placed, const QHash<QString, RouteName
         out += first ? "\n" : ",\n";
         first = false;
         out += "{\"type\":\"Feature\",\"geometry\":";
-        appendJsonGeometry(out, p.lines);
+        appendJsonGeometry(out, buffer, cutRide(placed, p, buffer));
         out += ",\"properties\":{";
         appendJsonProperty(out, "route_code", p.ride->code, true);
         appendJsonProperty(out, "route_name", n.name);
@@ -324,7 +422,8 @@ void appendKmlData(QByteArray& out, const char* name, const QString& value) {
 
 QByteArray ridesKml(const RideExport& placed, const QHash<QString, RouteNames>& names, const QString& title) {
     QByteArray out;
-    out.reserve(qsizetype(placed.placed.size()) * 700 + 512);
+    out.reserve(qsizetype(placed.placed.size()) * 1280 + 1024);
+    QVector<Line> buffer;
     out += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
            "<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n<Document>\n<name>";
     out += xmlText(title);
@@ -349,11 +448,12 @@ QByteArray ridesKml(const RideExport& placed, const QHash<QString, RouteNames>& 
         appendKmlData(out, "date", p.ride->day);
         appendKmlData(out, "km", QString::fromLatin1(numberText(p.ride->kilo)));
         out += "</ExtendedData>";
-        if (p.lines.size() > 1)
+        const int lines = cutRide(placed, p, buffer);
+        if (lines > 1)
             out += "<MultiGeometry>";
-        for (const Line& l : p.lines)
-            appendKmlCoordinates(out, l);
-        if (p.lines.size() > 1)
+        for (int i = 0; i < lines; ++i)
+            appendKmlCoordinates(out, buffer[i]);
+        if (lines > 1)
             out += "</MultiGeometry>";
         out += "</Placemark>\n";
     }
@@ -363,7 +463,8 @@ QByteArray ridesKml(const RideExport& placed, const QHash<QString, RouteNames>& 
 
 QByteArray ridesGpx(const RideExport& placed, const QHash<QString, RouteNames>& names, const QString& title) {
     QByteArray out;
-    out.reserve(qsizetype(placed.placed.size()) * 900 + 512);
+    out.reserve(qsizetype(placed.placed.size()) * 1800 + 1024);
+    QVector<Line> buffer;
     out += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
            "<gpx version=\"1.1\" creator=\"tabiroku\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n<metadata><name>";
     out += xmlText(title);
@@ -377,7 +478,9 @@ QByteArray ridesGpx(const RideExport& placed, const QHash<QString, RouteNames>& 
         out += "</desc><type>";
         out += xmlText(n.operatorName.isEmpty() ? p.ride->code : n.operatorName);
         out += "</type>";
-        for (const Line& l : p.lines) {
+        const int lines = cutRide(placed, p, buffer);
+        for (int i = 0; i < lines; ++i) {
+            const Line& l = buffer[i];
             out += "<trkseg>";
             for (const LonLat& ll : l) {
                 out += "<trkpt lat=\"";
@@ -425,7 +528,8 @@ QByteArray networkGeoJson(const Network& network, const Coverage& coverage, cons
         const auto n = names.constFind(route.code);
         out += i ? ",\n" : "\n";
         out += "{\"type\":\"Feature\",\"geometry\":";
-        appendJsonGeometry(out, routeLines(route));
+        const QVector<Line> lines = routeLines(route);
+        appendJsonGeometry(out, lines, int(lines.size()));
         out += ",\"properties\":{";
         appendJsonProperty(out, "route_code", route.code, true);
         appendJsonProperty(out, "route_name", route.name);
@@ -458,8 +562,8 @@ RideExport writeRidesFile(const QString& fileName, const Network& network, const
                           const QHash<QString, RouteNames>& names, const Filter& filter) {
     const std::optional<RideFormat> format = rideFormatOf(fileName);
     if (!format)
-        throw Error(QStringLiteral("書き出し先 %1 の拡張子は .geojson、.kml、.gpx のどれかにしてください。")
-                        .arg(fileName));
+        throw Error(
+            QStringLiteral("書き出し先 %1 の拡張子は .geojson、.kml、.gpx のどれかにしてください。").arg(fileName));
     RideExport placed = placeRides(network, rides, filter);
     files::replaceFile(fileName, ridesFile(*format, placed, names, exportTitle(filter)),
                        QStringLiteral("乗車記録のファイル"));
@@ -474,9 +578,8 @@ int exportRides(const QStringList& args) {
         return cli::fail(o.error, 2);
     const std::optional<RideFormat> format = rideFormatOf(o.file);
     if (!format)
-        return cli::fail(QStringLiteral("%1: 拡張子は .geojson、.kml、.gpx のどれかにしてください。\n%2")
-                             .arg(o.file, usage),
-                         2);
+        return cli::fail(
+            QStringLiteral("%1: 拡張子は .geojson、.kml、.gpx のどれかにしてください。\n%2").arg(o.file, usage), 2);
     return cli::guarded([&] {
         std::shared_ptr<Database> ref, per;
         QString error;

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVector>
+#include <memory>
 #include <optional>
 
 // What was ridden, in open formats another program can read: GeoJSON (RFC 7946, longitude before latitude),
@@ -21,12 +22,13 @@ struct LonLat {
 };
 using Line = QVector<LonLat>;
 
-// A ride with the lines of its stretch (several for a section of several stretches, or a track that doubles back).
+class TrackDegrees;
+
+// A ride found on its route's track: the stretches of its section (several for a section of several stretches).
 struct PlacedRide {
     const netmap::Ride* ride = nullptr;
     const netmap::Route* route = nullptr;
-    QVector<Line> lines;
-    double length() const; // along the lines, in kilometres (on the sphere)
+    QVector<netmap::IntervalSet::Part> parts;
 };
 
 struct RideExport {
@@ -36,12 +38,17 @@ struct RideExport {
     int unknownStation = 0;     // not placed: the section names no station of the route
     int noPosition = 0;         // not placed: found, but the route has no track there
     int unplaced() const { return unknownRoute + unknownStation + noPosition; }
+
+    // The lines of a placed ride's stretches along the track (a track that doubles back may give several), and
+    // their length in kilometres on the sphere. The tracks in degrees are worked out once per route.
+    QVector<Line> linesOf(const PlacedRide& placed) const;
+    double lengthOf(const PlacedRide& placed) const;
+    std::shared_ptr<TrackDegrees> tracks;
 };
 
 // The rides of the filter's period (its route choices are not used) placed on the network. rides must outlive
 // the result, which points into it.
-RideExport placeRides(const netmap::Network& network, const QVector<netmap::Ride>& rides,
-                      const netmap::Filter& filter);
+RideExport placeRides(const netmap::Network& network, const QVector<netmap::Ride>& rides, const netmap::Filter& filter);
 // The report line: how many rides went into the file and why the others could not.
 QString placedText(const RideExport& placed);
 
@@ -74,9 +81,8 @@ QString exportTitle(const netmap::Filter& filter);
 
 // Writes the file in the format its name ends with, through the checked replacement of every file the program
 // writes. Throws tabi::Error. Returns the placement for the report (it points into rides).
-RideExport writeRidesFile(const QString& fileName, const netmap::Network& network,
-                          const QVector<netmap::Ride>& rides, const QHash<QString, RouteNames>& names,
-                          const netmap::Filter& filter);
+RideExport writeRidesFile(const QString& fileName, const netmap::Network& network, const QVector<netmap::Ride>& rides,
+                          const QHash<QString, RouteNames>& names, const netmap::Filter& filter);
 
 // The command-line forms (args as the program got them). Progress and the report go to standard output, a
 // failure's message to standard error; the exit code is 0 when the file was written, 1 when it could not be, 2

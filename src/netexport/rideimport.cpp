@@ -25,6 +25,7 @@ namespace {
 // The remarks the ride check list writes itself; they say nothing about the ride.
 const QString kNegativeRemark = QStringLiteral("乗車キロ＜０");
 const QString kNoRouteRemark = QStringLiteral("当該鉄軌道路線なし");
+const QString kOverlapRemark = QStringLiteral("既乗区間と重複");
 constexpr int kTextWidth = 50; // JOSHA_KUKAN and BIKO, in characters
 
 bool isBlank(QChar c) {
@@ -182,10 +183,10 @@ enum Column { Date, RouteCol, Operator, Start, End, SectionCol, Kilo, Remark, Co
 
 int columnOfTitle(const QString& title) {
     static const QHash<QString, int> titles{
-        {QStringLiteral("乗車年月日"), Date}, {QStringLiteral("路線"), RouteCol},
-        {QStringLiteral("路線番号"), RouteCol}, {QStringLiteral("路線名称"), RouteCol},
-        {QStringLiteral("路線名"), RouteCol}, {QStringLiteral("所属"), Operator},
-        {QStringLiteral("起点"), Start}, {QStringLiteral("終点"), End},
+        {QStringLiteral("乗車年月日"), Date},     {QStringLiteral("路線"), RouteCol},
+        {QStringLiteral("路線番号"), RouteCol},   {QStringLiteral("路線名称"), RouteCol},
+        {QStringLiteral("路線名"), RouteCol},     {QStringLiteral("所属"), Operator},
+        {QStringLiteral("起点"), Start},          {QStringLiteral("終点"), End},
         {QStringLiteral("乗車区間"), SectionCol}, {QStringLiteral("乗車キロ"), Kilo},
         {QStringLiteral("備考"), Remark}};
     return titles.value(trimmed(title), -1);
@@ -482,9 +483,10 @@ ImportPlan planImport(const QByteArray& bytes, const Network& network, const QHa
             endName = stationName(*route, f.v[End]);
             if (startName.isEmpty() || endName.isEmpty()) {
                 const QString bad = trimmed(startName.isEmpty() ? f.v[Start] : f.v[End]);
-                reject(bad.isEmpty() ? QStringLiteral("%1がありません。")
-                                           .arg(startName.isEmpty() ? QStringLiteral("起点") : QStringLiteral("終点"))
-                                     : QStringLiteral("駅「%1」は路線 %2 にありません。").arg(bad, matcher.describe(*route)),
+                reject(bad.isEmpty()
+                           ? QStringLiteral("%1がありません。")
+                                 .arg(startName.isEmpty() ? QStringLiteral("起点") : QStringLiteral("終点"))
+                           : QStringLiteral("駅「%1」は路線 %2 にありません。").arg(bad, matcher.describe(*route)),
                        nearestStations(*route, bad));
                 continue;
             }
@@ -521,7 +523,7 @@ ImportPlan planImport(const QByteArray& bytes, const Network& network, const QHa
             section += QStringLiteral("(全区間)");
 
         QString remark = trimmed(f.v[Remark]);
-        if (plan.checkListShape && (remark == kNegativeRemark || remark == kNoRouteRemark))
+        if (plan.checkListShape && (remark == kNegativeRemark || remark == kNoRouteRemark || remark == kOverlapRemark))
             remark.clear();
         if (characterCount(section) > kTextWidth) {
             reject(QStringLiteral("乗車区間「%1」が長すぎます(%2 文字まで)。").arg(section).arg(kTextWidth));
@@ -547,8 +549,10 @@ ImportPlan planImport(const QByteArray& bytes, const Network& network, const QHa
         if (hasKilo) {
             kilo = given;
             if (std::abs(std::abs(given) - posts) > kKiloTolerance && std::abs(given - fresh) > kKiloTolerance)
-                row.notes << QStringLiteral("乗車キロ %1 は駅のキロ程による %2 km と %3 km を超えて違います(%1 のまま取り込みます)。")
-                                 .arg(trimmed(f.v[Kilo]), kiloText(posts), kiloText(kKiloTolerance));
+                row.notes
+                    << QStringLiteral(
+                           "乗車キロ %1 は駅のキロ程による %2 km と %3 km を超えて違います(%1 のまま取り込みます)。")
+                           .arg(trimmed(f.v[Kilo]), kiloText(posts), kiloText(kKiloTolerance));
         } else {
             Overlap o;
             o.whole = posts;
@@ -591,7 +595,8 @@ ImportPlan planImport(const QByteArray& bytes, const Network& network, const QHa
             }
             const SameDayMerge m = mergeSameDay(*route, existing, startName, a->kilo, endName, b->kilo, kilo);
             if (!m.ok()) {
-                reject(QStringLiteral("%1 %2 の乗車が%3にあります: %4").arg(dayText, matcher.describe(*route), where, m.why));
+                reject(QStringLiteral("%1 %2 の乗車が%3にあります: %4")
+                           .arg(dayText, matcher.describe(*route), where, m.why));
                 continue;
             }
             int target = inFile ? *plannedIt : -1;
@@ -610,7 +615,8 @@ ImportPlan planImport(const QByteArray& bytes, const Network& network, const QHa
             if (pr.remark.isEmpty())
                 pr.remark = remark;
             row.outcome = RowOutcome::Merge;
-            row.reason = QStringLiteral("%1の同じ日の乗車につなげます: %2(%3 km)").arg(where, m.section, kiloText(m.kilo));
+            row.reason =
+                QStringLiteral("%1の同じ日の乗車につなげます: %2(%3 km)").arg(where, m.section, kiloText(m.kilo));
         } else {
             PlannedRide pr;
             pr.code = route->code;
@@ -707,16 +713,16 @@ void applyImport(Database& personal, const ImportPlan& plan) {
 QString planSummary(const ImportPlan& plan) {
     if (!plan.fileError.isEmpty())
         return plan.fileError;
-    QString s = QStringLiteral("%1 行を読みました(%2%3)。新しい乗車 %4 件、同じ日の乗車につなげる %5 件、取り込まない %6 件"
-                               "(読み取れない %7 件、登録済み %8 件)。")
-                    .arg(plan.rows.size())
-                    .arg(encodingName(plan.encoding),
-                         plan.checkListShape ? QStringLiteral("、乗車実績確認の CSV") : QString())
-                    .arg(plan.count(RowOutcome::Insert))
-                    .arg(plan.count(RowOutcome::Merge))
-                    .arg(plan.leftOut())
-                    .arg(plan.count(RowOutcome::Error))
-                    .arg(plan.count(RowOutcome::Duplicate));
+    QString s =
+        QStringLiteral("%1 行を読みました(%2%3)。新しい乗車 %4 件、同じ日の乗車につなげる %5 件、取り込まない %6 件"
+                       "(読み取れない %7 件、登録済み %8 件)。")
+            .arg(plan.rows.size())
+            .arg(encodingName(plan.encoding), plan.checkListShape ? QStringLiteral("、乗車実績確認の CSV") : QString())
+            .arg(plan.count(RowOutcome::Insert))
+            .arg(plan.count(RowOutcome::Merge))
+            .arg(plan.leftOut())
+            .arg(plan.count(RowOutcome::Error))
+            .arg(plan.count(RowOutcome::Duplicate));
     if (plan.noted())
         s += QStringLiteral("注意 %1 件。").arg(plan.noted());
     if (!plan.ignoredColumns.isEmpty())
@@ -751,7 +757,7 @@ int importRides(const QStringList& args) {
     return cli::guarded([&] {
         std::shared_ptr<Database> ref, per;
         QString error;
-        if (!cli::openDatabases(ref, per, error))
+        if (!cli::openDatabases(ref, per, error, true))
             return cli::fail(error);
         cli::say(QStringLiteral("路線網と乗車記録を読んでいます…"));
         const Network network = loadNetwork(*ref);

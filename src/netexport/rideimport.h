@@ -22,7 +22,8 @@ class Database;
 //   route name; 路線番号 and 路線名称 are taken too), 所属 (optional: tells routes of one name apart), 起点 and 終点
 //   (or one column 乗車区間 written start "～" end), 乗車キロ (optional) and 備考 (optional);
 // - the ride check list's own file, without a header line: 乗車年月日, 路線番号, 所属, 路線名称(乗車区間),
-//   乗車キロ, 備考, so that a record exported there comes back the same.
+//   乗車キロ, 備考, so that a record exported there comes back the same (the remarks the check list writes
+//   itself are not the ride's).
 // Each row is found on the network as the ride map finds a section. Kilometres left empty are taken from the
 // posts, counting only what was not ridden before (what the distance picker records unless told otherwise); a
 // figure given that differs from the posts by more than 0.5 km is noted and kept. A second row of a route on one
@@ -44,8 +45,8 @@ enum class RowOutcome {
 };
 
 struct ImportRow {
-    int line = 0;    // line of the file where the row starts (1-based)
-    QString text;    // the row as read, its fields joined by commas, for the list
+    int line = 0; // line of the file where the row starts (1-based)
+    QString text; // the row as read, its fields joined by commas, for the list
     RowOutcome outcome = RowOutcome::Error;
     QString reason;         // Error and Duplicate: why; Merge: into what
     QStringList candidates; // Error: the nearest routes or stations, best first
@@ -62,7 +63,7 @@ struct PlannedRide {
     QString day;     // "yyyy-mm-dd"
     QString section; // JOSHA_KUKAN
     double kilo = 0;
-    QString remark;   // BIKO; empty for none
+    QString remark;      // BIKO; empty for none
     bool stored = false; // replaces the stored ride of this route and day (a joined section)
 };
 
@@ -83,8 +84,8 @@ struct ImportPlan {
 ImportPlan planImport(const QByteArray& bytes, const netmap::Network& network, const QHash<QString, RouteNames>& names,
                       const QVector<netmap::Ride>& stored);
 // Reads the file (bounded in size) and plans; an unreadable file gives a plan with fileError.
-ImportPlan planImportFile(const QString& path, const netmap::Network& network,
-                          const QHash<QString, RouteNames>& names, const QVector<netmap::Ride>& stored);
+ImportPlan planImportFile(const QString& path, const netmap::Network& network, const QHash<QString, RouteNames>& names,
+                          const QVector<netmap::Ride>& stored);
 
 // Writes the planned rides into JOSHA in one transaction: all of them or, on a failure, none (throws tabi::Error).
 void applyImport(Database& personal, const ImportPlan& plan);

@@ -243,7 +243,8 @@ void TJoshaSuii::reload() {
         const QSignalBlocker block(m_group);
         m_group->clear();
         for (const ProgressGroup& g : m_lists.choices())
-            m_group->addItem(g.kind == ProgressGroup::All ? QStringLiteral("すべての路線(分類の集計と同じ)") : g.label());
+            m_group->addItem(g.kind == ProgressGroup::All ? QStringLiteral("すべての路線(分類の集計と同じ)")
+                                                          : g.label());
         m_group->setCurrentIndex(current >= 0 && current < m_group->count() ? current : 0);
     }
     recompute();
@@ -260,12 +261,12 @@ void TJoshaSuii::recompute() {
     m_chart->setProgress(&m_progress, m_options);
     m_model->setRows(m_progress.years, m_startMonth);
     m_grid->resizeColumnsToContents();
-    QString text = QStringLiteral("合計　路線キロ %1　乗車キロ %2　乗車率 %3%　完乗した路線 %4　乗車 %5 件")
-                       .arg(fmt::formatNumber(m_progress.routeKilo, u"#,##0.0"),
-                            fmt::formatNumber(m_progress.total, u"#,##0.0"),
-                            fmt::formatNumber(rules::ratio(m_progress.routeKilo, m_progress.total), u"##0.00"))
-                       .arg(m_progress.completions.size())
-                       .arg(m_progress.rides);
+    QString text =
+        QStringLiteral("合計　路線キロ %1　乗車キロ %2　乗車率 %3%　完乗した路線 %4　乗車 %5 件")
+            .arg(fmt::formatNumber(m_progress.routeKilo, u"#,##0.0"), fmt::formatNumber(m_progress.total, u"#,##0.0"),
+                 fmt::formatNumber(rules::ratio(m_progress.routeKilo, m_progress.total), u"##0.00"))
+            .arg(m_progress.completions.size())
+            .arg(m_progress.rides);
     if (m_progress.undated)
         text += QStringLiteral("(日付のない乗車 %1 件は合計にだけ含みます)").arg(m_progress.undated);
     m_summary->setText(text);
@@ -273,15 +274,17 @@ void TJoshaSuii::recompute() {
 
 void TJoshaSuii::exportPicture(const QString& format) {
     const bool svg = format == QLatin1String("svg");
-    const QString file = ui::getSaveFileNameReplacing(
-        this, QStringLiteral("乗車の推移のグラフを画像ファイルに出力します"),
-        svg ? QStringLiteral("SVG 画像 (*.svg);;全てのファイル (*.*)") : QStringLiteral("PNG 画像 (*.png);;全てのファイル (*.*)"),
-        svg ? QStringLiteral("svg") : QStringLiteral("png"));
+    const QString file =
+        ui::getSaveFileNameReplacing(this, QStringLiteral("乗車の推移のグラフを画像ファイルに出力します"),
+                                     svg ? QStringLiteral("SVG 画像 (*.svg);;全てのファイル (*.*)")
+                                         : QStringLiteral("PNG 画像 (*.png);;全てのファイル (*.*)"),
+                                     svg ? QStringLiteral("svg") : QStringLiteral("png"));
     if (file.isEmpty())
         return;
     // The picture at twice the chart's pixels; the file's own ending decides its form only when it is one of the two.
     const QString suffix = QFileInfo(file).suffix().toLower();
-    const QString target = suffix == QLatin1String("png") || suffix == QLatin1String("svg") ? file : file + u'.' + format;
+    const QString target =
+        suffix == QLatin1String("png") || suffix == QLatin1String("svg") ? file : file + u'.' + format;
     writeProgressFile(target, m_progress, m_options, m_chart->size() * 2);
 }
 

@@ -37,7 +37,8 @@ private Q_SLOTS:
                 if (!preview)
                     return int(QDialog::Rejected);
                 ++shown;
-                QAbstractItemModelTester tester(preview->model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+                QAbstractItemModelTester tester(preview->model(),
+                                                QAbstractItemModelTester::FailureReportingMode::QtTest);
                 const QAbstractItemModel* m = preview->model();
                 if (m->rowCount() != 4 || m->data(m->index(0, 0), Qt::DisplayRole).toInt() != 3 ||
                     m->data(m->index(1, 0), Qt::DisplayRole).toInt() != 5 ||

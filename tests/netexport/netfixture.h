@@ -1,10 +1,10 @@
 #pragma once
 
+#include "../netmap/fixture.h"
 #include "data/database.h"
 #include "data/routenames.h"
-#include "netmap/network.h"
 #include "netmap/coverage.h"
-#include "../netmap/fixture.h"
+#include "netmap/network.h"
 
 // The small network of these tests, in memory and as the reference database holds it.
 namespace tabi::test {
@@ -19,9 +19,11 @@ inline netmap::Network fixtureNetwork() {
                                        {"川崎", 18.2, 14, 35.5313, 139.6969},
                                        {"横浜", 28.8, 14, 35.4658, 139.6223}});
     tokaido.name = QStringLiteral("東海道線");
-    netmap::Route a = makeRoute("200001", 5.0, {{"甲", 0, 27, 34.70, 135.50}, {"乙", 5.0, 27, 34.74, 135.52}}, false, "21");
+    netmap::Route a =
+        makeRoute("200001", 5.0, {{"甲", 0, 27, 34.70, 135.50}, {"乙", 5.0, 27, 34.74, 135.52}}, false, "21");
     a.name = QStringLiteral("本線");
-    netmap::Route b = makeRoute("200002", 3.0, {{"丙", 0, 40, 33.59, 130.42}, {"丁", 3.0, 40, 33.61, 130.44}}, false, "21");
+    netmap::Route b =
+        makeRoute("200002", 3.0, {{"丙", 0, 40, 33.59, 130.42}, {"丁", 3.0, 40, 33.61, 130.44}}, false, "21");
     b.name = QStringLiteral("本線");
     netmap::Route c = makeRoute("300001", 4.0, {{"戊", 0, 1, 0, 0}, {"己", 4.0, 1, 0, 0}}, false, "31");
     c.name = QStringLiteral("未測線");

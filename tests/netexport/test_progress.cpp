@@ -68,7 +68,8 @@ private Q_SLOTS:
             const Progress p = computeProgress(net, rides, lists, {}, period, startMonth);
             QVERIFY(qAbs(p.points.last().total -
                          m_ref->scalar(QStringLiteral("SELECT TOTAL_JOSHA_KILO FROM BUNRUI3")).toDouble()) < 1e-9);
-            QVERIFY(qAbs(p.routeKilo - m_ref->scalar(QStringLiteral("SELECT TOTAL_KILO FROM BUNRUI3")).toDouble()) < 1e-9);
+            QVERIFY(qAbs(p.routeKilo - m_ref->scalar(QStringLiteral("SELECT TOTAL_KILO FROM BUNRUI3")).toDouble()) <
+                    1e-9);
             double sum = 0;
             for (const ProgressPoint& pt : p.points)
                 sum += pt.kilo;

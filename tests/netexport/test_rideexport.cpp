@@ -62,10 +62,10 @@ private Q_SLOTS:
         QCOMPARE(e.unknownRoute, 1);
         QCOMPARE(e.unknownStation, 1);
         // Along the stretch of track: the lengths follow the posts (straight lines between the stations here).
-        QVERIFY2(qAbs(e.placed[0].length() - 27.0) < 3.0, qPrintable(QString::number(e.placed[0].length())));
-        QVERIFY(e.placed[1].length() < e.placed[0].length() / 3);
+        QVERIFY2(qAbs(e.lengthOf(e.placed[0]) - 27.0) < 3.0, qPrintable(QString::number(e.lengthOf(e.placed[0]))));
+        QVERIFY(e.lengthOf(e.placed[1]) < e.lengthOf(e.placed[0]) / 3);
         // Two stretches named: two lines.
-        QCOMPARE(e.placed[3].lines.size(), 2);
+        QCOMPARE(e.linesOf(e.placed[3]).size(), 2);
         Filter period;
         period.from = QStringLiteral("2020-01-01");
         period.to = QStringLiteral("2020-12-31");

@@ -48,35 +48,40 @@ private Q_SLOTS:
         const auto I = RowOutcome::Insert, E = RowOutcome::Error;
         QTest::newRow("code") << QByteArray("2020-01-01,100001,,東京,品川,,") << false << I << "100001"
                               << "東京～品川" << 6.8 << 0 << "";
-        QTest::newRow("name, whole route marked") << QByteArray("2020-01-01,東海道線,,東京,横浜,,") << false << I
-                                                  << "100001" << "東京～横浜(全区間)" << 28.8 << 0 << "";
+        QTest::newRow("name, whole route marked")
+            << QByteArray("2020-01-01,東海道線,,東京,横浜,,") << false << I << "100001"
+            << "東京～横浜(全区間)" << 28.8 << 0 << "";
         QTest::newRow("name told apart by operator")
-            << QByteArray("2020-01-01,本線,乙鉄道,丙,丁,,") << false << I << "200002" << "丙～丁(全区間)" << 3.0 << 0 << "";
-        QTest::newRow("name of two routes") << QByteArray("2020-01-01,本線,,甲,乙,,") << false << E << "" << ""
-                                            << 0.0 << 0 << "200001 本線(甲鉄道)";
-        QTest::newRow("unknown route") << QByteArray("2020-01-01,東海道腺,,東京,品川,,") << false << E << "" << ""
-                                       << 0.0 << 0 << "100001 東海道線(JR東日本)";
-        QTest::newRow("unknown station") << QByteArray("2020-01-01,100001,,東京,横濱,,") << false << E << "" << ""
-                                         << 0.0 << 0 << "横浜";
+            << QByteArray("2020-01-01,本線,乙鉄道,丙,丁,,") << false << I << "200002"
+            << "丙～丁(全区間)" << 3.0 << 0 << "";
+        QTest::newRow("name of two routes") << QByteArray("2020-01-01,本線,,甲,乙,,") << false << E << ""
+                                            << "" << 0.0 << 0 << "200001 本線(甲鉄道)";
+        QTest::newRow("unknown route") << QByteArray("2020-01-01,東海道腺,,東京,品川,,") << false << E << ""
+                                       << "" << 0.0 << 0 << "100001 東海道線(JR東日本)";
+        QTest::newRow("unknown station") << QByteArray("2020-01-01,100001,,東京,横濱,,") << false << E << ""
+                                         << "" << 0.0 << 0 << "横浜";
         QTest::newRow("reversed section") << QByteArray("2020-01-01,100001,,横浜,川崎,,") << false << I << "100001"
                                           << "横浜～川崎" << 10.6 << 0 << "";
-        QTest::newRow("station with 駅") << QByteArray("2020-01-01,100001,,東京駅,品川駅,,") << false << I
-                                         << "100001" << "東京～品川" << 6.8 << 0 << "";
+        QTest::newRow("station with 駅") << QByteArray("2020-01-01,100001,,東京駅,品川駅,,") << false << I << "100001"
+                                         << "東京～品川" << 6.8 << 0 << "";
         QTest::newRow("km within 0.5") << QByteArray("2020-01-01,100001,,東京,品川,7.2,") << false << I << "100001"
                                        << "東京～品川" << 7.2 << 0 << "";
-        QTest::newRow("km mismatch kept, noted") << QByteArray("2020-01-01,100001,,東京,品川,8.0,") << false << I
-                                                 << "100001" << "東京～品川" << 8.0 << 1 << "";
-        QTest::newRow("bad km") << QByteArray("2020-01-01,100001,,東京,品川,八,") << false << E << "" << "" << 0.0
-                                << 0 << "";
+        QTest::newRow("km mismatch kept, noted")
+            << QByteArray("2020-01-01,100001,,東京,品川,8.0,") << false << I << "100001"
+            << "東京～品川" << 8.0 << 1 << "";
+        QTest::newRow("bad km") << QByteArray("2020-01-01,100001,,東京,品川,八,") << false << E << ""
+                                << "" << 0.0 << 0 << "";
         QTest::newRow("CP932") << QByteArray("2020-01-01,東海道線,,品川,川崎,,旅行") << true << I << "100001"
                                << "品川～川崎" << 11.4 << 0 << "";
         QTest::newRow("slashes") << QByteArray("2020/1/2,100001,,東京,品川,,") << false << I << "100001"
                                  << "東京～品川" << 6.8 << 0 << "";
-        QTest::newRow("bad date") << QByteArray("2020-02-30,100001,,東京,品川,,") << false << E << "" << "" << 0.0
-                                  << 0 << "";
-        QTest::newRow("no date") << QByteArray(",100001,,東京,品川,,") << false << E << "" << "" << 0.0 << 0 << "";
-        QTest::newRow("remark too long") << QByteArray("2020-01-01,100001,,東京,品川,,") + QByteArray(51, 'x')
-                                         << false << E << "" << "" << 0.0 << 0 << "";
+        QTest::newRow("bad date") << QByteArray("2020-02-30,100001,,東京,品川,,") << false << E << ""
+                                  << "" << 0.0 << 0 << "";
+        QTest::newRow("no date") << QByteArray(",100001,,東京,品川,,") << false << E << ""
+                                 << "" << 0.0 << 0 << "";
+        QTest::newRow("remark too long") << QByteArray("2020-01-01,100001,,東京,品川,,") + QByteArray(51, 'x') << false
+                                         << E << ""
+                                         << "" << 0.0 << 0 << "";
     }
 
     void rowKinds() {
@@ -205,13 +210,12 @@ private Q_SLOTS:
     void checkListRoundTrip() {
         openDatabases(true);
         test::storeNetwork(*m_ref, test::fixtureNetwork(), test::fixtureNames());
-        m_per->exec(QStringLiteral(
-            "INSERT INTO JOSHA (ROSEN_CD, JOSHA_DATE, JOSHA_KUKAN, JOSHA_KILO, BIKO) VALUES "
-            "('100001', '2019-04-01 00:00:00', '東京～横浜(全区間)', 28.8, NULL), "
-            "('100001', '2019-05-01 00:00:00', '横浜～川崎', -10.6, NULL), "
-            "('100001', '2019-06-01 00:00:00', '品川～東京', 3.1, NULL), "
-            "('200002', '2019-06-01 00:00:00', '丙～丁、丁～丙', 3.0, NULL), "
-            "('200001', '2020-01-01 00:00:00', '甲～乙', 0, NULL)"));
+        m_per->exec(QStringLiteral("INSERT INTO JOSHA (ROSEN_CD, JOSHA_DATE, JOSHA_KUKAN, JOSHA_KILO, BIKO) VALUES "
+                                   "('100001', '2019-04-01 00:00:00', '東京～横浜(全区間)', 28.8, NULL), "
+                                   "('100001', '2019-05-01 00:00:00', '横浜～川崎', -10.6, NULL), "
+                                   "('100001', '2019-06-01 00:00:00', '品川～東京', 3.1, NULL), "
+                                   "('200002', '2019-06-01 00:00:00', '丙～丁、丁～丙', 3.0, NULL), "
+                                   "('200001', '2020-01-01 00:00:00', '甲～乙', 0, NULL)"));
         const QString before = rows(*m_per);
         tally::clearRideCheckList(m_ref);
         tally::copyRidesToCheckList(m_ref, m_per);

@@ -20,9 +20,10 @@ private Q_SLOTS:
     void init() {
         openDatabases(true);
         test::storeNetwork(*m_ref, test::fixtureNetwork(), test::fixtureNames());
-        m_ref->exec(QStringLiteral("DELETE FROM BUNRUI; DELETE FROM BUNRUI2; DELETE FROM KUBUN; DELETE FROM KUBUN2;"
-                                   "INSERT INTO BUNRUI (BUNRUI_CD, BUNRUI_KANJI) VALUES ('100', 'ＪＲ'), ('200', '私鉄');"
-                                   "INSERT INTO BUNRUI2 (BUNRUI_CD, BUNRUI_KANJI) VALUES ('1', 'ＪＲ'), ('2', '私鉄')"));
+        m_ref->exec(
+            QStringLiteral("DELETE FROM BUNRUI; DELETE FROM BUNRUI2; DELETE FROM KUBUN; DELETE FROM KUBUN2;"
+                           "INSERT INTO BUNRUI (BUNRUI_CD, BUNRUI_KANJI) VALUES ('100', 'ＪＲ'), ('200', '私鉄');"
+                           "INSERT INTO BUNRUI2 (BUNRUI_CD, BUNRUI_KANJI) VALUES ('1', 'ＪＲ'), ('2', '私鉄')"));
         m_per->exec(QStringLiteral("INSERT INTO JOSHA (ROSEN_CD, JOSHA_DATE, JOSHA_KUKAN, JOSHA_KILO) VALUES "
                                    "('100001', '2019-04-01 00:00:00', '東京～横浜', 28.8), "
                                    "('200001', '2021-07-01 00:00:00', '甲～乙', 5.0)"));

@@ -1,20 +1,37 @@
 #include "routes/codejumpdialog.h"
 
-#include "ui/screens.h"
+#include "data/searchtext.h"
 #include "ui/command.h"
 #include "ui/dbgrid.h"
 #include "ui/dbkit.h"
 #include "ui/dialogs.h"
 #include "ui/fonts.h"
+#include "ui/screens.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRegularExpressionValidator>
 #include <QVBoxLayout>
+#include <QValidator>
 
 namespace tabi::routes {
+
+namespace {
+
+// Six characters for a code; a search text may run to forty.
+class CodeOrSearchValidator : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int&) const override {
+        return input.size() <= (CodeJumpDialog::isCode(input) ? 6 : 40) ? Acceptable : Invalid;
+    }
+};
+
+} // namespace
 
 CodeJumpDialog::Config CodeJumpDialog::routes() {
     return {QStringLiteral("TCode_I2"),
@@ -22,9 +39,14 @@ CodeJumpDialog::Config CodeJumpDialog::routes() {
             QStringLiteral("MASTER"),
             QStringLiteral("ROSEN_CD"),
             {{QStringLiteral("ROSEN_CD"), QStringLiteral("路線番号"), 6},
-             {QStringLiteral("ROSEN_KANJI"), QStringLiteral("路線名称"), 22},
-             {QStringLiteral("SHOZOKU"), QStringLiteral("所属"), 22}},
-            true};
+             {QStringLiteral("ROSEN_KANJI"), QStringLiteral("路線名称"), 16},
+             {QStringLiteral("KITEN"), QStringLiteral("区間"), 22},
+             {QStringLiteral("SHOZOKU"), QStringLiteral("所属"), 14}},
+            true,
+            {QStringLiteral("ROSEN_KANJI"), QStringLiteral("ROSEN_KANA"), QStringLiteral("SHOZOKU")},
+            QStringLiteral("路線"),
+            QStringLiteral("KITEN"),
+            QStringLiteral("SHUTEN")};
 }
 
 CodeJumpDialog::Config CodeJumpDialog::ropeways() {
@@ -35,7 +57,11 @@ CodeJumpDialog::Config CodeJumpDialog::ropeways() {
             {{QStringLiteral("ROSEN_CD"), QStringLiteral("路線番号"), 6},
              {QStringLiteral("KEN"), QStringLiteral("都道府県"), 8},
              {QStringLiteral("KUKAN"), QStringLiteral("区間"), 36}},
-            true};
+            true,
+            {QStringLiteral("KUKAN"), QStringLiteral("JIGYOSHA"), QStringLiteral("KEN")},
+            QStringLiteral("索道"),
+            {},
+            {}};
 }
 
 CodeJumpDialog::Config CodeJumpDialog::places() {
@@ -46,7 +72,11 @@ CodeJumpDialog::Config CodeJumpDialog::places() {
             {{QStringLiteral("OTHERS_CD"), QStringLiteral("識別番号"), 6},
              {QStringLiteral("KEN"), QStringLiteral("都道府県"), 8},
              {QStringLiteral("OTHERS_KANJI"), QStringLiteral("名称(漢字)"), 30}},
-            false};
+            false,
+            {QStringLiteral("OTHERS_KANJI"), QStringLiteral("OTHERS_KANA"), QStringLiteral("KEN")},
+            QStringLiteral("データ"),
+            {},
+            {}};
 }
 
 CodeJumpDialog::CodeJumpDialog(const Config& config, std::shared_ptr<Database> reference, QWidget* parent)
@@ -54,6 +84,14 @@ CodeJumpDialog::CodeJumpDialog(const Config& config, std::shared_ptr<Database> r
     setWindowTitle(config.caption);
     setFont(ui::uiFont(16));
 
+    // The columns in the designed order, then what the section column and the search read.
+    QStringList fields;
+    for (const Column& c : config.columns)
+        fields << c.field;
+    for (const QString& f : QStringList{config.sectionTo} + config.searchFields)
+        if (!f.isEmpty() && !fields.contains(f))
+            fields << f;
+    m_cursor.setFieldNames(fields);
     m_cursor.open();
     // Only the configured columns show, titled and sized as designed.
     for (int i = 0; i < m_cursor.fieldCount(); ++i)
@@ -67,14 +105,12 @@ CodeJumpDialog::CodeJumpDialog(const Config& config, std::shared_ptr<Database> r
 
     m_code = new QLineEdit(this);
     m_code->setObjectName(QStringLiteral("CODE_INPUT"));
-    // At most six characters can be typed; a longer text put in by the owner ("Failure") stays whole, since a
-    // validator checks typing only while a maximum length would cut the text.
-    m_code->setValidator(new QRegularExpressionValidator(
-        QRegularExpression(QStringLiteral(".{0,6}"), QRegularExpression::DotMatchesEverythingOption), m_code));
-    m_code->setFixedWidth(73);
-    // Codes are typed as plain half-width characters: no input method.
-    m_code->setAttribute(Qt::WA_InputMethodEnabled, false);
-    m_code->setInputMethodHints(Qt::ImhPreferLatin | Qt::ImhNoPredictiveText);
+    // A code is at most six characters; a search may be longer. A longer text put in by the owner ("Failure")
+    // stays whole, since a validator checks typing only.
+    m_code->setValidator(new CodeOrSearchValidator(m_code));
+    m_code->setFixedWidth(160);
+    m_code->setPlaceholderText(QStringLiteral("番号か名称"));
+    m_code->installEventFilter(this);
 
     m_ok = new QPushButton(QStringLiteral("了解(&R)"), this);
     m_ok->setObjectName(QStringLiteral("BitBtn1"));
@@ -86,8 +122,25 @@ CodeJumpDialog::CodeJumpDialog(const Config& config, std::shared_ptr<Database> r
     m_grid = new ui::DBGrid(this);
     m_grid->setObjectName(QStringLiteral("DBGrid1"));
     m_grid->setReadOnly(true);
-    m_grid->setFocusPolicy(Qt::NoFocus); // not reachable with Tab; a click still moves the cursor
+    m_grid->setOption(ui::DBGrid::RowSelect);
     m_grid->setTableCursor(&m_cursor);
+    m_grid->setLastColumnFills(true);
+    if (!config.sectionFrom.isEmpty()) {
+        // The section column shows start "～" end, so that routes of one name can be told apart.
+        const int from = m_cursor.fieldIndex(config.sectionFrom), to = m_cursor.fieldIndex(config.sectionTo);
+        ui::CursorTableModel* model = m_grid->cursorModel();
+        const int column = model->columnOfField(from);
+        model->setCellOverride([model, column, from, to](int row, int col, int role) -> QVariant {
+            if (col != column || role != Qt::DisplayRole)
+                return {};
+            return model->fieldText(row, from) + QStringLiteral("～") + model->fieldText(row, to);
+        });
+    }
+    m_status = new QLabel(this);
+    m_status->setObjectName(QStringLiteral("LabelStatus"));
+    QPalette warn = m_status->palette();
+    warn.setColor(QPalette::WindowText, QColor(0xA0, 0x00, 0x00));
+    m_status->setPalette(warn);
 
     auto* top = new QHBoxLayout;
     top->addWidget(m_code);
@@ -97,10 +150,11 @@ CodeJumpDialog::CodeJumpDialog(const Config& config, std::shared_ptr<Database> r
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
     layout->addLayout(top);
+    layout->addWidget(m_status); // a line of its own, so that the message shows whole
     layout->addWidget(m_grid, 1);
 
     connect(m_code, &QLineEdit::textChanged, this,
-            [this](const QString& text) { ui::runCommand(this, [&] { search(text); }); });
+            [this](const QString& text) { ui::runCommand(this, [&] { typed(text); }); });
     connect(m_ok, &QPushButton::clicked, this, [this] { ui::runCommand(this, [this] { acceptCurrent(); }); });
     connect(m_cancel, &QPushButton::clicked, this, &CodeJumpDialog::cancel);
     connect(m_grid, &QAbstractItemView::doubleClicked, this,
@@ -120,9 +174,30 @@ QString CodeJumpDialog::code() const {
 
 void CodeJumpDialog::setCode(const QString& code) {
     if (m_code->text() == code)
-        search(code); // the cursor may have been left elsewhere; a change event would not fire
+        typed(code); // the cursor may have been left elsewhere; a change event would not fire
     else
         m_code->setText(code);
+}
+
+bool CodeJumpDialog::isCode(const QString& text) {
+    for (QChar c : text)
+        if (!(c.unicode() < 0x80 && c.isLetterOrNumber()))
+            return false;
+    return true;
+}
+
+bool CodeJumpDialog::typed(const QString& text) {
+    m_notFound = false;
+    m_status->clear();
+    if (isCode(text) || m_config.searchFields.isEmpty()) {
+        search(text);
+        return true;
+    }
+    if (findText(text))
+        return true;
+    m_notFound = true;
+    m_status->setText(QStringLiteral("「%1」 を含む%2はありません").arg(text, m_config.what));
+    return false;
 }
 
 void CodeJumpDialog::search(const QString& text) {
@@ -133,19 +208,85 @@ void CodeJumpDialog::search(const QString& text) {
     m_grid->followCursor();
 }
 
+void CodeJumpDialog::loadSearchIndex() {
+    m_indexCodes.clear();
+    m_indexTexts.clear();
+    QStringList columns{m_config.codeField};
+    columns += m_config.searchFields;
+    Statement s(
+        m_cursor.database(),
+        QStringLiteral("SELECT %1 FROM %2 ORDER BY %3").arg(columns.join(u','), m_config.table, m_config.codeField));
+    StatementScope scope(s);
+    while (s.step()) {
+        m_indexCodes.append(s.columnText(0));
+        QString all;
+        for (int i = 1; i < columns.size(); ++i)
+            all += s.columnText(i) + QChar(u'\n'); // no search text spans two fields
+        m_indexTexts.append(text::searchFold(all));
+    }
+    m_indexLoaded = true;
+}
+
+bool CodeJumpDialog::findText(const QString& text) {
+    const QString want = text::searchFold(text);
+    if (want.isEmpty())
+        return true;
+    if (!m_indexLoaded)
+        loadSearchIndex();
+    for (qsizetype i = 0; i < m_indexTexts.size(); ++i)
+        if (m_indexTexts[i].contains(want)) {
+            m_cursor.findKey({m_indexCodes[i]});
+            m_grid->followCursor();
+            return true;
+        }
+    return false;
+}
+
 int CodeJumpDialog::run() {
     m_closeBox = false;
+    m_indexLoaded = false; // the table may have changed since the last showing
     m_code->setFocus();
     m_remembered = m_code->text();
     return ui::execDialog(*this);
 }
 
 void CodeJumpDialog::acceptCurrent() {
+    if (m_notFound)
+        return; // the message says why; the user types on or cancels
     const QString current = m_cursor.isEmpty() ? QString() : m_cursor.displayText(m_config.codeField);
     m_code->blockSignals(true); // the cursor already stands on this record
     m_code->setText(current);
     m_code->blockSignals(false);
     accept();
+}
+
+bool CodeJumpDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_code && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        switch (key->key()) {
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+        case Qt::Key_Home:
+        case Qt::Key_End:
+            if (key->modifiers() & ~(Qt::KeypadModifier | Qt::ControlModifier))
+                break;
+            // The list moves from the code field; Enter then takes the record it stands on.
+            if (key->key() == Qt::Key_Home || key->key() == Qt::Key_End) {
+                QKeyEvent moved(QEvent::KeyPress, key->key(), Qt::ControlModifier);
+                QCoreApplication::sendEvent(m_grid, &moved);
+            } else {
+                QCoreApplication::sendEvent(m_grid, key);
+            }
+            m_notFound = false;
+            m_status->clear();
+            return true;
+        default:
+            break;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void CodeJumpDialog::cancel() {

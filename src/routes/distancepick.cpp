@@ -2,6 +2,8 @@
 
 #include "data/textcodec.h"
 
+#include <cmath>
+
 namespace tabi::routes {
 
 QString formatDistance(double distance) {
@@ -22,29 +24,54 @@ void DistancePick::reset() {
 void DistancePick::kiten(const QString& name, double kilo) {
     m_startName = name;
     m_startKilo = kilo;
+    m_hasStart = true;
+    update();
 }
 
 void DistancePick::shuten(const QString& name, double kilo, double routeKilo) {
     m_endName = name;
     m_endKilo = kilo;
-    m_distance = m_endKilo - m_startKilo;
-    m_section = sectionText(m_startName, m_endName, m_distance, routeKilo);
-    m_distanceText = formatDistance(m_distance);
+    m_hasEnd = true;
+    m_routeKilo = routeKilo;
+    update();
 }
 
 void DistancePick::pick(const QString& name, double kilo, double routeKilo) {
-    if (m_startName.isEmpty())
+    if (!m_hasStart)
         kiten(name, kilo);
     else
         shuten(name, kilo, routeKilo);
 }
 
 void DistancePick::clear() {
-    m_startKilo = m_endKilo = 0;
-    m_startName.clear();
-    m_endName.clear();
-    m_section.clear();
+    const double routeKilo = m_routeKilo;
+    reset();
+    m_routeKilo = routeKilo;
     m_distanceText = kClearedDistanceText;
+}
+
+void DistancePick::setAsLoss(bool asLoss) {
+    m_asLoss = asLoss;
+    update();
+}
+
+double DistancePick::rideKilo() const {
+    if (!complete())
+        return 0;
+    return asLoss() ? m_endKilo - m_startKilo : m_distance;
+}
+
+void DistancePick::update() {
+    if (!complete()) {
+        // One station alone is no section: nothing shown is stored.
+        m_distance = 0;
+        m_section.clear();
+        return;
+    }
+    const double signedDistance = m_endKilo - m_startKilo;
+    m_distance = std::abs(signedDistance);
+    m_section = sectionText(m_startName, m_endName, asLoss() ? signedDistance : m_distance, m_routeKilo);
+    m_distanceText = formatDistance(asLoss() ? signedDistance : m_distance);
 }
 
 void PickCalendar::stepMonths(int months) {

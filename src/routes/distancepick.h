@@ -24,35 +24,56 @@ public:
     static inline const QString kOpenDistanceText = QStringLiteral("     0.0");
     static inline const QString kClearedDistanceText = QStringLiteral("   0.0");
 
-    // Each showing: flag clear, kilometres 0, names and section text empty, distance "     0.0".
+    // Each showing: flag clear, nothing picked, names and section text empty, distance "     0.0".
     void reset();
-    // Start station: its name and kilometre post. Distance and section text stay as they were.
+    // The route's length, against which a section is found to be the whole route.
+    void setRouteKilo(double routeKilo) { m_routeKilo = routeKilo; }
+    // Start station: its name and kilometre post.
     void kiten(const QString& name, double kilo);
-    // End station: distance end - start with its sign, then the section text and the distance text.
+    // End station.
     void shuten(const QString& name, double kilo, double routeKilo);
-    // A double-click on a station row: start while no start name is shown, end afterwards.
+    // A double-click on a station row: start while no start is picked, end afterwards.
     void pick(const QString& name, double kilo, double routeKilo);
     // "消去(&Z)".
     void clear();
     void setAccepted(bool accepted) { m_accepted = accepted; }
+    // An end before the start on the route is recorded as travelled (positive) unless it is set to record the
+    // loss of an abolished section (negative kilometres, the text without "(全区間)").
+    void setAsLoss(bool asLoss);
 
     bool accepted() const { return m_accepted; }
+    bool hasStart() const { return m_hasStart; }
+    bool hasEnd() const { return m_hasEnd; }
+    // Both stations picked, in whichever order: only then is there a section.
+    bool complete() const { return m_hasStart && m_hasEnd; }
+    // The end lies before the start in the order of the posts.
+    bool reversed() const { return complete() && m_endKilo < m_startKilo; }
+    bool asLoss() const { return m_asLoss && reversed(); }
     const QString& startName() const { return m_startName; }
     const QString& endName() const { return m_endName; }
     double startKilo() const { return m_startKilo; }
     double endKilo() const { return m_endKilo; }
+    // The section's length as travelled; 0 until both stations are picked.
     double distance() const { return m_distance; }
-    // What the ride gets: end kilometre minus start kilometre at the time of reading.
-    double rideKilo() const { return m_endKilo - m_startKilo; }
+    // What the ride gets before any overlap is taken off: the length as travelled, or end minus start for a loss.
+    double rideKilo() const;
     const QString& distanceText() const { return m_distanceText; }
+    // start "～" end in the order travelled, with "(全区間)" when the section reaches the route's length; empty
+    // until both stations are picked.
     const QString& section() const { return m_section; }
 
 private:
+    void update();
+
     bool m_accepted = false;
+    bool m_hasStart = false;
+    bool m_hasEnd = false;
+    bool m_asLoss = false;
     QString m_startName;
     QString m_endName;
     double m_startKilo = 0;
     double m_endKilo = 0;
+    double m_routeKilo = 0;
     double m_distance = 0;
     QString m_distanceText = kOpenDistanceText;
     QString m_section;

@@ -21,7 +21,8 @@ void positionOnRemembered(TableCursor& routes, CodeJumpDialog& jump, const QStri
 // "移動(&M)": the jump dialog starts from the current code and leaves the chosen (or the same) code.
 void moveWithJump(TableCursor& routes, CodeJumpDialog& jump, const QString& codeField = kRouteCode);
 // "区間(&K)": the picker for the current route; on "代入(&S)" a new ride is inserted and left in insert state.
-// False when the picker was closed any other way.
+// When the route already has a ride that day, the user joins the new section to it (the row is left in edit
+// state) or picks another day. A route without stations is said so instead. False when nothing was recorded.
 bool recordRide(TableCursor& routes, TableCursor& rides, TEKI2& picker);
 // "終了(&E)": the current route code becomes the remembered one.
 void rememberRoute(TableCursor& routes);

@@ -1,5 +1,9 @@
 #include "routes/stationdistancedialog.h"
 
+#include "data/rules.h"
+#include "data/searchtext.h"
+#include "netmap/ridden.h"
+
 #include "ui/command.h"
 #include "ui/dbgrid.h"
 #include "ui/dbkit.h"
@@ -8,11 +12,15 @@
 #include "ui/fonts.h"
 #include "ui/screens.h"
 
+#include <QApplication>
 #include <QCalendarWidget>
+#include <QElapsedTimer>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QShortcut>
 #include <QTableView>
 #include <QTextCharFormat>
@@ -48,6 +56,30 @@ QPushButton* button(QWidget* parent, const QString& name, const QString& caption
     b->setAutoDefault(false);
     return b;
 }
+
+// The station list: typing a name (kanji or kana, its beginning) moves it to that station. Keys typed in quick
+// succession make one text, as in any list.
+class StationGrid : public ui::DBGrid {
+public:
+    StationGrid(TEKI2* owner) : ui::DBGrid(owner), m_owner(owner) {}
+    void keyboardSearch(const QString& search) override {
+        if (!m_typed.isValid() || m_typed.elapsed() > QApplication::keyboardInputInterval())
+            m_text.clear();
+        m_typed.start();
+        m_text += search;
+        if (!m_owner->findStation(m_text) && m_text.size() > search.size()) {
+            m_text = search; // a fresh start with the last key
+            m_owner->findStation(m_text);
+        }
+    }
+
+private:
+    TEKI2* m_owner;
+    QString m_text;
+    QElapsedTimer m_typed;
+};
+
+const QColor kRiddenColour(0xD8, 0xEE, 0xD0);
 
 } // namespace
 
@@ -87,16 +119,43 @@ TEKI2::TEKI2(std::shared_ptr<Database> reference, QWidget* parent)
     auto* to = new QLabel(QStringLiteral("まで"), this);
     to->setGeometry(412, 40, 32, 28);
     m_editYMD = resultField(this, QStringLiteral("EditYMD"), QRect(446, 40, 113, 28), false);
+    auto* dateLabel = new QLabel(QStringLiteral("乗車日(&D)"), this);
+    dateLabel->setObjectName(QStringLiteral("LabelYMD"));
+    dateLabel->setGeometry(446, 6, 113, 28);
+    dateLabel->setBuddy(m_editYMD);
+    m_editYMD->installEventFilter(this);
+    connect(m_editYMD, &QLineEdit::editingFinished, this, [this] {
+        // Going on to another control of the dialog (Tab, a click) confirms what was typed, and a refused date
+        // keeps the focus. The dialog closing, or cancelled, asks nothing.
+        QWidget* next = QApplication::focusWidget();
+        if (!next || next->window() != this || next->objectName() == QLatin1String("BitBtnC"))
+            return;
+        if (m_editYMD->text() != m_calendar.dateText() && !applyTypedDate())
+            m_editYMD->setFocus();
+    });
     m_editC = new QLineEdit(this);
     m_editC->setObjectName(QStringLiteral("EditC"));
     m_editC->hide();
 
     // Stations.
-    m_grid = new ui::DBGrid(this);
+    m_grid = new StationGrid(this);
     m_grid->setObjectName(QStringLiteral("DBGrid1"));
     m_grid->setReadOnly(true);
     m_grid->setTableCursor(&m_stations);
-    m_grid->setGeometry(0, 73, 439, 400);
+    m_grid->setGeometry(0, 73, 439, 374);
+    // Stations already ridden on this route stand out.
+    m_grid->cursorModel()->setCellOverride([this](int row, int, int role) -> QVariant {
+        if (row < 0 || row >= m_riddenStations.size() || !m_riddenStations[row])
+            return {};
+        if (role == Qt::BackgroundRole)
+            return kRiddenColour;
+        if (role == Qt::ToolTipRole)
+            return QStringLiteral("既乗");
+        return {};
+    });
+    m_info = new QLabel(this);
+    m_info->setObjectName(QStringLiteral("LabelInfo"));
+    m_info->setGeometry(4, 449, 435, 24);
     // The station list is where the keyboard works: Tab reaches it and it has the focus at each opening.
     m_grid->setFocusPolicy(Qt::StrongFocus);
     // The names fill the rest of the grid's width, so nothing ever scrolls sideways out of sight.
@@ -146,12 +205,13 @@ TEKI2::TEKI2(std::shared_ptr<Database> reference, QWidget* parent)
     QPushButton* c = button(this, QStringLiteral("BitBtnC"), QStringLiteral("取消(&C)"), QRect(cx, 398, 120, 32));
     QPushButton* s = button(this, QStringLiteral("BitBtnS"), QStringLiteral("代入(&S)"), QRect(cx, 434, 120, 32));
     s->setDefault(true); // Enter
+    m_btnS = s;
 
     connect(z, &QPushButton::clicked, this, &TEKI2::clearPick);
     connect(f, &QPushButton::clicked, this, [this] { ui::runCommand(this, [this] { kiten(); }); });
     connect(t, &QPushButton::clicked, this, [this] { ui::runCommand(this, [this] { shuten(); }); });
     connect(c, &QPushButton::clicked, this, &TEKI2::cancel);
-    connect(s, &QPushButton::clicked, this, &TEKI2::substitute);
+    connect(s, &QPushButton::clicked, this, [this] { ui::runCommand(this, [this] { substitute(); }); });
     connect(m_grid, &QAbstractItemView::doubleClicked, this,
             [this] { ui::runCommand(this, [this] { pickCurrentRow(); }); });
     connect(m_calendarWidget, &QCalendarWidget::clicked, this, &TEKI2::selectDate);
@@ -189,16 +249,61 @@ QString TEKI2::routeCode() const {
 
 void TEKI2::activate() {
     m_pick.reset();
-    showPick();
+    m_rideKilo = 0;
     m_routes.findNearest({m_editC->text()});
     m_grid->followCursor();
+    loadRoute();
+    showPick();
     showDate();
     m_grid->setFocus(Qt::OtherFocusReason);
+}
+
+void TEKI2::loadRoute() {
+    const QString code = m_routes.isEmpty() ? QString() : m_routes.asString(kRosenCd);
+    m_route = netmap::Route();
+    m_ridden = netmap::IntervalSet();
+    m_riddenStations.clear();
+    if (!code.isEmpty()) {
+        netmap::Network one = netmap::loadNetwork(m_routes.database(), code);
+        if (!one.routes.isEmpty())
+            m_route = std::move(one.routes.first());
+        if (m_personal) {
+            m_ridden = netmap::riddenStretches(m_route, netmap::loadRouteRides(*m_personal, code));
+            m_riddenStations = netmap::riddenStations(m_route, m_ridden);
+        }
+    }
+    m_grid->cursorModel()->refreshCells();
 }
 
 int TEKI2::run() {
     ui::runCommand(this, [this] { activate(); });
     return ui::execDialog(*this);
+}
+
+int TEKI2::runForAnotherDate() {
+    m_pick.setAccepted(false);
+    showPick();
+    m_editYMD->setFocus(Qt::OtherFocusReason);
+    m_editYMD->selectAll();
+    return ui::execDialog(*this);
+}
+
+bool TEKI2::findStation(const QString& text) {
+    const QString want = text::searchFold(text);
+    if (want.isEmpty() || m_stations.isEmpty())
+        return false;
+    ui::CursorTableModel* model = m_grid->cursorModel();
+    const int nameField = m_stations.fieldIndex(kName);
+    const int kanaField = m_stations.findField(QStringLiteral("EKI_KANA"));
+    for (int row = 0; row < model->rowCount(); ++row) {
+        if (text::searchFold(model->fieldText(row, nameField)).startsWith(want) ||
+            (kanaField >= 0 && text::searchFold(model->fieldText(row, kanaField)).startsWith(want))) {
+            model->moveToRow(row);
+            m_grid->followCursor();
+            return true;
+        }
+    }
+    return false;
 }
 
 QString TEKI2::stationName() {
@@ -214,11 +319,16 @@ double TEKI2::routeKilo() {
 }
 
 void TEKI2::kiten() {
+    if (m_stations.isEmpty())
+        return;
+    m_pick.setRouteKilo(routeKilo());
     m_pick.kiten(stationName(), stationKilo());
     showPick();
 }
 
 void TEKI2::shuten() {
+    if (m_stations.isEmpty())
+        return;
     m_pick.shuten(stationName(), stationKilo(), routeKilo());
     showPick();
 }
@@ -237,6 +347,54 @@ void TEKI2::clearPick() {
 }
 
 void TEKI2::substitute() {
+    if (m_editYMD->text() != m_calendar.dateText() && !applyTypedDate())
+        return;
+    if (!m_pick.complete() || !(m_pick.distance() > 0))
+        return; // the button is off until two stations are picked; Enter comes here too
+    const QString title = windowTitle();
+    m_pick.setAsLoss(false);
+    if (m_pick.reversed()) {
+        const QString km = QString::number(m_pick.distance(), 'f', 1);
+        const int answer =
+            ui::choose(this, title,
+                       QStringLiteral("終点 「%1」 が起点 「%2」 より路線の手前(キロ程の小さい側)にあります。\n\n"
+                                      "乗車した向きのまま記録するか(+%3 km)、以前に乗車した区間が廃止された記録"
+                                      "(乗車キロをマイナス、-%3 km)にするかを選んでください。")
+                           .arg(m_pick.endName(), m_pick.startName(), km),
+                       {QStringLiteral("乗車した向きで記録(&R)"), QStringLiteral("廃止区間として記録(&H)")}, 0);
+        if (answer < 0)
+            return;
+        m_pick.setAsLoss(answer == 1);
+    }
+    m_rideKilo = m_pick.rideKilo();
+    if (!m_pick.asLoss()) {
+        const netmap::Overlap o = netmap::overlapOf(m_ridden, m_pick.startKilo(), m_pick.endKilo());
+        if (o.overlaps()) {
+            const QString fresh = QString::number(o.fresh, 'f', 1), whole = QString::number(o.whole, 'f', 1);
+            const QString text =
+                o.nothingNew()
+                    ? QStringLiteral("「%1」 (%2 km) はすべて既に乗車した区間です。新しく乗ったキロはありません。\n\n"
+                                     "0 km の乗車として記録するか、区間全体のキロを記録するかを選んでください。")
+                          .arg(m_pick.section(), whole)
+                    : QStringLiteral("「%1」 (%2 km) のうち、まだ乗車していないのは %3 km です。\n\n"
+                                     "新しく乗ったキロだけを記録するか、区間全体のキロを記録するか、0 km で記録する"
+                                     "かを選んでください。")
+                          .arg(m_pick.section(), whole, fresh);
+            // Nothing new: 0 km (Enter) or the whole section; else the new part (Enter), the whole or nothing.
+            const QString wholeChoice = QStringLiteral("区間全体の %1 km を記録(&W)").arg(whole);
+            const QStringList captions = o.nothingNew()
+                                             ? QStringList{QStringLiteral("0 km で記録(&Z)"), wholeChoice}
+                                             : QStringList{QStringLiteral("新規の %1 km だけ記録(&N)").arg(fresh),
+                                                           wholeChoice, QStringLiteral("0 km で記録(&Z)")};
+            const int answer = ui::choose(this, title, text, captions, 0);
+            if (answer < 0)
+                return;
+            using netmap::OverlapChoice;
+            const OverlapChoice choices[] = {o.nothingNew() ? OverlapChoice::Nothing : OverlapChoice::NewOnly,
+                                             OverlapChoice::Whole, OverlapChoice::Nothing};
+            m_rideKilo = netmap::overlapKilo(o, choices[answer]);
+        }
+    }
     m_pick.setAccepted(true);
     accept();
 }
@@ -244,6 +402,37 @@ void TEKI2::substitute() {
 void TEKI2::cancel() {
     m_pick.setAccepted(false);
     reject();
+}
+
+bool TEKI2::applyTypedDate() {
+    const QString typed = m_editYMD->text().trimmed();
+    // yyyy-mm-dd, also with "/" or "." and without leading zeros, in full-width digits too.
+    static const QRegularExpression form(QStringLiteral(R"(^(\d{4})[-/.](\d{1,2})[-/.](\d{1,2})$)"));
+    const QRegularExpressionMatch m = form.match(typed.normalized(QString::NormalizationForm_KC));
+    const QDate date =
+        m.hasMatch() ? QDate(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt()) : QDate();
+    if (!date.isValid()) {
+        ui::critical(this, windowTitle(),
+                     QStringLiteral("乗車日 「%1」 は日付として正しくありません。yyyy-mm-dd の形で、ある日付を入力して"
+                                    "ください(例: 2024-05-03)。")
+                         .arg(typed));
+        return false;
+    }
+    selectDate(date);
+    return true;
+}
+
+bool TEKI2::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_editYMD && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            // Enter confirms the date typed; the ride is recorded by "代入(&S)".
+            if (applyTypedDate())
+                m_editYMD->selectAll();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void TEKI2::stepMonths(int months) {
@@ -267,6 +456,23 @@ void TEKI2::showPick() {
     m_editKiten->setText(m_pick.startName());
     m_editShuten->setText(m_pick.endName());
     m_editKilo->setText(m_pick.distanceText());
+    // A section needs two stations apart: one station twice is no ride.
+    const bool section = m_pick.complete() && m_pick.distance() > 0;
+    m_btnS->setEnabled(section);
+    QString info;
+    if (m_pick.complete() && !section) {
+        info = QStringLiteral("起点と終点が同じ駅です。");
+    } else if (m_pick.complete()) {
+        const netmap::Overlap o = netmap::overlapOf(m_ridden, m_pick.startKilo(), m_pick.endKilo());
+        info = QStringLiteral("区間 %1 km、うち未乗 %2 km").arg(o.whole, 0, 'f', 1).arg(o.fresh, 0, 'f', 1);
+        if (m_pick.reversed())
+            info += QStringLiteral("(終点が起点より手前)");
+    } else if (!m_riddenStations.isEmpty() && m_riddenStations.contains(true)) {
+        info = QStringLiteral("色の付いた駅は既乗区間の駅です。");
+    } else {
+        info = QStringLiteral("起点と終点を選んでください。");
+    }
+    m_info->setText(info);
 }
 
 void TEKI2::showDate() {

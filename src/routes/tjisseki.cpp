@@ -36,6 +36,7 @@ TJisseki::TJisseki(QWidget* parent)
 
     m_jump = new TCode_I2(m_ref, this);
     m_picker = new TEKI2(m_ref, this);
+    m_picker->setPersonal(m_per);
 
     auto* root = new QVBoxLayout(this);
     root->setContentsMargins(6, 4, 6, 6);

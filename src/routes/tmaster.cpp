@@ -79,6 +79,7 @@ TMaster::TMaster(QWidget* parent)
     // The three dialogs of the screen live and die with it.
     m_jump = new TCode_I2(m_ref, this);
     m_picker = new TEKI2(m_ref, this);
+    m_picker->setPersonal(m_per);
     m_plan = new TSenkei(m_ref, this);
 
     auto* root = new QVBoxLayout(this);

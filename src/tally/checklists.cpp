@@ -7,6 +7,8 @@
 #include "data/rules.h"
 #include "data/statements.h"
 #include "data/stepcursor.h"
+#include "netmap/network.h"
+#include "netmap/ridden.h"
 
 #include <algorithm>
 #include <string_view>
@@ -185,6 +187,29 @@ void copyRidesToCheckList(const Db& ref, const Db& personal) {
     const bool mayCollide = ref->scalar(QStringLiteral("SELECT EXISTS (SELECT 1 FROM CFM_JOSHA)")).toBool();
     const int sectionWidth = fieldWidth(kRideCheckList, QStringLiteral("JOSHA_KUKAN"));
     const QByteArray negative = QString::fromUtf16(kNegativeRideRemark).toUtf8();
+    const QByteArray overlapping = QString::fromUtf16(kOverlapRemark).toUtf8();
+    // What each route's rides have covered so far, played in date order as the ride map plays them.
+    const netmap::Network network = netmap::loadNetwork(*ref);
+    QHash<QString, netmap::IntervalSet> ridden;
+    auto overlapsEarlier = [&](QByteArrayView code, QByteArrayView section, double kilo) {
+        const QString routeCode = QString::fromUtf8(code);
+        const netmap::Route* route = network.route(routeCode);
+        if (!route)
+            return false;
+        const netmap::Section sec = netmap::resolveSection(route, QString::fromUtf8(section), kilo);
+        netmap::IntervalSet& set = ridden[routeCode];
+        bool overlaps = false;
+        for (const netmap::IntervalSet::Part& p : sec.parts) {
+            if (kilo >= 0 && set.measureWithin(p.from, p.to) > netmap::kKiloEpsilon)
+                overlaps = true;
+            if (kilo < 0)
+                set.subtract(p.from, p.to);
+        }
+        if (kilo >= 0)
+            for (const netmap::IntervalSet::Part& p : sec.parts)
+                set.add(p.from, p.to);
+        return overlaps;
+    };
     for (const Key& key : order) {
         const qsizetype r = key.row;
         const QByteArrayView date = rides.text(r, Date), code = rides.text(r, Code);
@@ -205,7 +230,9 @@ void copyRidesToCheckList(const Db& ref, const Db& personal) {
             write.null();
         else
             write.real(rides.real(r, Kilo));
-        write.text(rides.real(r, Kilo) < 0 ? QByteArrayView(negative) : QByteArrayView());
+        const double kilo = rides.real(r, Kilo);
+        const bool overlaps = overlapsEarlier(code, rides.text(r, Section), kilo);
+        write.text(kilo < 0 ? QByteArrayView(negative) : overlaps ? QByteArrayView(overlapping) : QByteArrayView());
         write.endRow();
     }
     write.finish();

@@ -22,12 +22,14 @@ void dropCompletedRoutes(const Db& ref);                     // X: rows with a r
 
 // --- ride check list: one row per ride ---------------------------------------------------------------------------
 
-void clearRideCheckList(const Db& ref);                       // Z: every row deleted
-void copyRidesToCheckList(const Db& ref, const Db& personal); // J: every ride, remarked when below zero
-void completeRideCheckList(const Db& ref);                    // R: operator and route name of every row
+void clearRideCheckList(const Db& ref); // Z: every row deleted
+// J: every ride, remarked when below zero or when it overlaps an earlier ride of its route
+void copyRidesToCheckList(const Db& ref, const Db& personal);
+void completeRideCheckList(const Db& ref); // R: operator and route name of every row
 
 // The marks of a route code missing from the route table, and the remarks the checks write.
 inline constexpr char16_t kNoRouteRemark[] = u"当該鉄軌道路線なし";
 inline constexpr char16_t kNegativeRideRemark[] = u"乗車キロ＜０";
+inline constexpr char16_t kOverlapRemark[] = u"既乗区間と重複";
 
 } // namespace tabi::tally

@@ -467,7 +467,8 @@ void TJoshaChizu::applyFilters() {
         route += p.routeKilo;
         ridden += p.riddenKilo;
     }
-    m_total->setText(QStringLiteral("合計　路線キロ %1　乗車キロ %2　乗車率 %3%")
+    // The tallies add the kilometres recorded; the map measures the stretches ridden, each once.
+    m_total->setText(QStringLiteral("合計　路線キロ %1　乗車キロ %2(乗車した区間を一度ずつ数えたキロ)　乗車率 %3%")
                          .arg(fmt::formatNumber(route, u"#,##0.0"), fmt::formatNumber(ridden, u"#,##0.0"),
                               fmt::formatNumber(rules::ratio(route, ridden), u"##0.00")));
 }

@@ -1,7 +1,5 @@
 #include "tally/screens.h"
 
-#include "ui/helptopics.h"
-#include "ui/screens.h"
 #include "data/settingsfile.h"
 #include "tally/chart.h"
 #include "tally/checkscreens.h"
@@ -13,7 +11,9 @@
 #include "ui/dbnavigator.h"
 #include "ui/dialogs.h"
 #include "ui/fonts.h"
+#include "ui/helptopics.h"
 #include "ui/screenkit.h"
+#include "ui/screens.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -53,6 +53,17 @@ void declareResultColumns(TableCursor& c, const QString& code, const QString& na
     def(QStringLiteral("JOSHA_RATIO")).format = QStringLiteral("##0.00");
     def(QStringLiteral("KANJO_DATE")).label = QStringLiteral("完乗年月日");
     def(QStringLiteral("KANJO_DATE")).displayWidth = 10;
+}
+
+// Under a tally: what its ridden kilometres are, since the ride map's differ where rides overlap.
+QLabel* kiloNote(QWidget* parent) {
+    auto* note =
+        new QLabel(QStringLiteral("乗車キロは記録した乗車キロの合計です(同じ区間を重ねて記録した分も足します)。"
+                                  "乗車地図の乗車キロは、乗車した区間を一度ずつ数えます。"),
+                   parent);
+    note->setObjectName(QStringLiteral("LabelKiloNote"));
+    note->setWordWrap(true);
+    return note;
 }
 
 ui::DBGrid* readOnlyGrid(QWidget* parent, const char* name, TableCursor& cursor, bool titles) {
@@ -142,6 +153,7 @@ GroupTallyScreen::GroupTallyScreen(bool byCategory, QWidget* parent)
         oneLine(m_grids[1], 2);
     oneLine(m_grids[2], 1);
     alignColumns(m_grids[0], {m_grids[1], m_grids[2]});
+    grids->addWidget(kiloNote(this));
     body->addLayout(grids, 1);
     m_commands = new QWidget(this);
     auto* column = new QVBoxLayout(m_commands);
@@ -261,6 +273,7 @@ THYOJI2::THYOJI2(QWidget* parent)
     grids->addWidget(m_grid2);
     oneLine(m_grid2, 1);
     alignColumns(m_grid1, {m_grid2});
+    grids->addWidget(kiloNote(this));
     body->addLayout(grids, 1);
 
     auto* column = new QVBoxLayout;

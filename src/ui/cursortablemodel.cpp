@@ -147,6 +147,11 @@ const CursorRow* CursorTableModel::fetchedRow(int record) const {
 QVariant CursorTableModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || !m_cursor || index.row() >= rowCount() || index.column() >= m_columns.size())
         return {};
+    if (m_override) {
+        QVariant laid = m_override(index.row(), index.column(), role);
+        if (laid.isValid())
+            return laid;
+    }
     const int field = m_columns[index.column()];
     const FieldDef& def = m_cursor->fieldDef(field);
     switch (role) {
@@ -171,6 +176,17 @@ QVariant CursorTableModel::data(const QModelIndex& index, int role) const {
     default:
         return {};
     }
+}
+
+void CursorTableModel::setCellOverride(CellOverride cellOverride) {
+    m_override = std::move(cellOverride);
+    refreshCells();
+}
+
+void CursorTableModel::refreshCells() {
+    const int rows = rowCount(), columns = columnCount();
+    if (rows > 0 && columns > 0)
+        Q_EMIT dataChanged(index(0, 0), index(rows - 1, columns - 1));
 }
 
 QString CursorTableModel::fieldText(int row, int field) const {

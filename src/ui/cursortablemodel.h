@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QList>
 #include <QPointer>
+#include <functional>
 
 class QWidget;
 
@@ -30,6 +31,12 @@ public:
 
     void setEditable(bool editable) { m_editable = editable; }
     bool isEditable() const { return m_editable; }
+    // What a screen lays over the cells (a colour for some rows, one text made of several fields): asked first for
+    // every role; an invalid result leaves the cell as the cursor shows it.
+    using CellOverride = std::function<QVariant(int row, int column, int role)>;
+    void setCellOverride(CellOverride cellOverride);
+    // Every cell shown again (after what the override lays over them changed).
+    void refreshCells();
     // Parent of the error box shown when a cell edit does not convert.
     void setErrorOwner(QWidget* owner) { m_errorOwner = owner; }
 
@@ -71,6 +78,7 @@ private:
     QList<int> m_columns;
     int m_fieldCount = 0;
     bool m_editable = false;
+    CellOverride m_override;
     QPointer<QWidget> m_errorOwner;
 
     mutable int m_rows = -1;

@@ -16,6 +16,8 @@ public:
 
     // Closes the document window holding this screen, which destroys both.
     void closeScreen();
+    // Ctrl+Tab (forward) and Ctrl+Shift+Tab: the next or previous page of the screen's pages.
+    void turnPage(bool forward);
 };
 
 } // namespace tabi

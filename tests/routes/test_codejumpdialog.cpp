@@ -1,8 +1,10 @@
 #include "routes/codejumpdialog.h"
 #include "support/dialogseam.h"
 #include "support/tempdatabases.h"
+#include "support/typing.h"
 #include "ui/dbgrid.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
@@ -41,7 +43,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("caption");
         QTest::addColumn<QStringList>("titles");
         QTest::newRow("routes") << "TCode_I2"
-                                << "指定した路線に移動" << QStringList{"路線番号", "路線名称", "所属"};
+                                << "指定した路線に移動" << QStringList{"路線番号", "路線名称", "区間", "所属"};
         QTest::newRow("ropeways") << "TCode_I3"
                                   << "指定した路線に移動" << QStringList{"路線番号", "都道府県", "区間"};
         QTest::newRow("places") << "TCode_I4"
@@ -114,6 +116,62 @@ private Q_SLOTS:
         dialog.setCode(QStringLiteral("Failure"));
         QCOMPARE(dialog.code(), QStringLiteral("Failure"));
         QCOMPARE(dialog.cursor().asString(QStringLiteral("ROSEN_CD")), QStringLiteral("520000"));
+    }
+
+    // Text that is no code searches names, kana and operators; Down moves the list from the code field; Enter
+    // takes the record found, and a search that finds nothing says so and closes nothing.
+    void nameSearch_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("downs");
+        QTest::addColumn<QString>("code"); // empty: nothing found
+        QTest::newRow("kanji, first of several in code order") << "東海道" << 0 << "100001";
+        QTest::newRow("kanji") << "東海道新" << 0 << "510001";
+        QTest::newRow("hiragana for a kana kept in katakana") << "とうかいどうしん" << 0 << "510001";
+        QTest::newRow("katakana for a kana kept in hiragana") << "ギンザ" << 0 << "520000";
+        QTest::newRow("half-width katakana") << "ｷﾞﾝｻﾞ" << 0 << "520000";
+        QTest::newRow("operator") << "東京地下" << 0 << "520000";
+        QTest::newRow("full-width letters") << "ＪＲ東海" << 0 << "510001";
+        QTest::newRow("same name, the next one by Down") << "根室" << 1 << "120002";
+        QTest::newRow("no match") << "大阪環状" << 0 << "";
+    }
+    void nameSearch() {
+        QFETCH(QString, typed);
+        QFETCH(int, downs);
+        QFETCH(QString, code);
+        m_ref->exec(QStringLiteral(
+            "UPDATE MASTER SET ROSEN_KANJI = '東海道本線', ROSEN_KANA = 'とうかいどうほんせん', SHOZOKU = 'JR東日本', "
+            "KITEN = '東京', SHUTEN = '熱海' WHERE ROSEN_CD = '100001';"
+            "UPDATE MASTER SET ROSEN_KANJI = '根室本線', KITEN = '滝川', SHUTEN = '富良野' WHERE ROSEN_CD = '120001';"
+            "UPDATE MASTER SET ROSEN_KANJI = '根室本線', KITEN = '新得', SHUTEN = '根室' WHERE ROSEN_CD = '120002';"
+            "UPDATE MASTER SET ROSEN_KANJI = '東海道新幹線', ROSEN_KANA = 'トウカイドウシンカンセン', "
+            "SHOZOKU = 'JR東海' WHERE ROSEN_CD = '510001';"
+            "UPDATE MASTER SET ROSEN_KANJI = '銀座線', ROSEN_KANA = 'ぎんざせん', SHOZOKU = '東京地下鉄' "
+            "WHERE ROSEN_CD = '520000'"));
+        TCode_I2 dialog(m_ref);
+        dialog.setCode(QStringLiteral("100001"));
+        // Routes of one name are told apart by their sections.
+        QCOMPARE(dialog.grid()->model()->index(1, 2).data().toString(), QStringLiteral("滝川～富良野"));
+        QCOMPARE(dialog.grid()->model()->index(2, 2).data().toString(), QStringLiteral("新得～根室"));
+        test::DialogAnswerer answerer;
+        QString status;
+        answerer.onExec([&](QDialog& d) {
+            auto& jump = static_cast<CodeJumpDialog&>(d);
+            d.show();
+            jump.codeInput()->selectAll();
+            test::typeText(jump.codeInput(), typed);
+            for (int i = 0; i < downs; ++i)
+                QTest::keyClick(jump.codeInput(), Qt::Key_Down);
+            status = jump.statusLabel()->text();
+            QTest::keyClick(jump.codeInput(), Qt::Key_Return);
+            if (d.isVisible())
+                jump.cancelButton()->click();
+            return d.result();
+        });
+        QCOMPARE(dialog.run(), int(code.isEmpty() ? QDialog::Rejected : QDialog::Accepted));
+        QCOMPARE(dialog.code(), code.isEmpty() ? QStringLiteral("100001") : code);
+        QCOMPARE(status.isEmpty(), !code.isEmpty());
+        if (code.isEmpty())
+            QVERIFY2(status.contains(QStringLiteral("「大阪環状」")), qPrintable(status));
     }
 
     void cancelAndCloseBox_data() {

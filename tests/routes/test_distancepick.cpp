@@ -6,32 +6,6 @@
 using namespace tabi;
 using namespace tabi::routes;
 
-namespace {
-
-// Runs picker steps written as "F name kilo" (起点), "T name kilo" (終点), "D name kilo" (double-click), "Z" (消去).
-void run(DistancePick& pick, const QStringList& steps, double routeKilo) {
-    for (const QString& step : steps) {
-        const QStringList p = step.split(QLatin1Char(' '));
-        const QString op = p.value(0);
-        if (op == QLatin1String("Z")) {
-            pick.clear();
-            continue;
-        }
-        const QString name = p.value(1);
-        const double kilo = p.value(2).toDouble();
-        if (op == QLatin1String("F"))
-            pick.kiten(name, kilo);
-        else if (op == QLatin1String("T"))
-            pick.shuten(name, kilo, routeKilo);
-        else if (op == QLatin1String("D"))
-            pick.pick(name, kilo, routeKilo);
-        else
-            qFatal("unknown step %s", qPrintable(step));
-    }
-}
-
-} // namespace
-
 class TestDistancePick : public QObject {
     Q_OBJECT
 
@@ -43,79 +17,90 @@ private Q_SLOTS:
         pick.setAccepted(true);
         pick.reset();
         QVERIFY(!pick.accepted());
+        QVERIFY(!pick.complete());
         QCOMPARE(pick.distanceText(), QStringLiteral("     0.0"));
         QCOMPARE(pick.startName(), QString());
         QCOMPARE(pick.endName(), QString());
         QCOMPARE(pick.section(), QString());
-        QCOMPARE(pick.startKilo(), 0.0);
-        QCOMPARE(pick.endKilo(), 0.0);
         QCOMPARE(pick.rideKilo(), 0.0);
     }
 
+    // Steps "F name post" (起点), "T name post" (終点), "D name post" (double-click), "Z" (消去), "L" (the end before
+    // the start recorded as the loss of a section).
     void picks_data() {
         QTest::addColumn<double>("routeKilo");
         QTest::addColumn<QStringList>("steps");
-        QTest::addColumn<double>("startKilo");
-        QTest::addColumn<double>("endKilo");
         QTest::addColumn<QString>("distanceText");
         QTest::addColumn<QString>("section");
+        QTest::addColumn<double>("ride");
 
-        QTest::newRow("12.3 to 45.6 on 45.6 km")
-            << 45.6 << QStringList{"F 中間 12.3", "T 終点 45.6"} << 12.3 << 45.6 << "    33.3"
-            << "中間～終点";
+        QTest::newRow("12.3 to 45.6 on 45.6 km") << 45.6 << QStringList{"F 中間 12.3", "T 終点 45.6"} << "    33.3"
+                                                 << "中間～終点" << 45.6 - 12.3;
+        QTest::newRow("the same, end picked first") << 45.6 << QStringList{"T 終点 45.6", "F 中間 12.3"} << "    33.3"
+                                                    << "中間～終点" << 45.6 - 12.3;
         QTest::newRow("0 to 45.58: within the tolerance")
-            << 45.6 << QStringList{"F 起点 0", "T 終点 45.58"} << 0.0 << 45.58 << "    45.6"
-            << "起点～終点(全区間)";
-        QTest::newRow("0 to 45.5: 0.1 short")
-            << 45.6 << QStringList{"F 起点 0", "T 手前 45.5"} << 0.0 << 45.5 << "    45.5"
-            << "起点～手前";
-        QTest::newRow("0 to 45.6 exactly")
-            << 45.6 << QStringList{"F 起点 0", "T 終点 45.6"} << 0.0 << 45.6 << "    45.6"
-            << "起点～終点(全区間)";
-        QTest::newRow("end before start, short") << 45.6 << QStringList{"T 中間 20"} << 0.0 << 20.0 << "    20.0"
-                                                 << "～中間";
-        QTest::newRow("end before start, whole length")
-            << 45.6 << QStringList{"T 終点 45.6"} << 0.0 << 45.6 << "    45.6"
-            << "～終点(全区間)";
-        QTest::newRow("30 to 10 is negative") << 45.6 << QStringList{"F 乙 30", "T 甲 10"} << 30.0 << 10.0 << "   -20.0"
-                                              << "乙～甲";
-        QTest::newRow("start only") << 45.6 << QStringList{"F 乙 30"} << 30.0 << 0.0 << "     0.0"
-                                    << "";
-        QTest::newRow("nothing") << 45.6 << QStringList{} << 0.0 << 0.0 << "     0.0"
-                                 << "";
-        QTest::newRow("three double-clicks")
-            << 45.6 << QStringList{"D 甲 1", "D 乙 2", "D 丙 3.5"} << 1.0 << 3.5 << "     2.5"
-            << "甲～丙";
-        QTest::newRow("start changed after end keeps the old result")
-            << 45.6 << QStringList{"F 甲 1", "T 乙 2", "F 丙 5"} << 5.0 << 2.0 << "     1.0"
-            << "甲～乙";
-        QTest::newRow("clear") << 45.6 << QStringList{"F 甲 1", "T 乙 2", "Z"} << 0.0 << 0.0 << "   0.0"
-                               << "";
+            << 45.6 << QStringList{"F 起点 0", "T 終点 45.58"} << "    45.6"
+            << "起点～終点(全区間)" << 45.58;
+        QTest::newRow("0 to 45.5: 0.1 short") << 45.6 << QStringList{"F 起点 0", "T 手前 45.5"} << "    45.5"
+                                              << "起点～手前" << 45.5;
+        QTest::newRow("30 to 10: as travelled") << 45.6 << QStringList{"F 乙 30", "T 甲 10"} << "    20.0"
+                                                << "乙～甲" << 20.0;
+        QTest::newRow("30 to 10: a loss") << 45.6 << QStringList{"F 乙 30", "T 甲 10", "L"} << "   -20.0"
+                                          << "乙～甲" << -20.0;
+        QTest::newRow("whole route backwards") << 45.6 << QStringList{"T 起点 0", "F 終点 45.6"} << "    45.6"
+                                               << "終点～起点(全区間)" << 45.6;
+        QTest::newRow("whole route as a loss: no mark")
+            << 45.6 << QStringList{"T 起点 0", "F 終点 45.6", "L"} << "   -45.6"
+            << "終点～起点" << -45.6;
+        QTest::newRow("end only: no section") << 45.6 << QStringList{"T 中間 20"} << "     0.0"
+                                              << "" << 0.0;
+        QTest::newRow("start only: no section") << 45.6 << QStringList{"F 乙 30"} << "     0.0"
+                                                << "" << 0.0;
+        QTest::newRow("three double-clicks") << 45.6 << QStringList{"D 甲 1", "D 乙 2", "D 丙 3.5"} << "     2.5"
+                                             << "甲～丙" << 2.5;
+        QTest::newRow("start changed after the end") << 45.6 << QStringList{"F 甲 1", "T 乙 2", "F 丙 5"} << "     3.0"
+                                                     << "丙～乙" << 3.0;
+        QTest::newRow("clear") << 45.6 << QStringList{"F 甲 1", "T 乙 2", "Z"} << "   0.0"
+                               << "" << 0.0;
         QTest::newRow("double-click after clear starts again")
-            << 45.6 << QStringList{"D 甲 1", "D 乙 2", "Z", "D 丙 4"} << 4.0 << 0.0 << "   0.0"
-            << "";
-        QTest::newRow("zero-length route") << 0.0 << QStringList{"F 甲 0", "T 乙 0"} << 0.0 << 0.0 << "     0.0"
-                                           << "甲～乙(全区間)";
+            << 45.6 << QStringList{"D 甲 1", "D 乙 2", "Z", "D 丙 4"} << "   0.0"
+            << "" << 0.0;
+        QTest::newRow("zero-length route") << 0.0 << QStringList{"F 甲 0", "T 乙 0"} << "     0.0"
+                                           << "甲～乙(全区間)" << 0.0;
         QTest::newRow("long distance fills eight characters")
-            << 2000.0 << QStringList{"F 甲 0", "T 乙 1234.56"} << 0.0 << 1234.56 << "  1234.6"
-            << "甲～乙";
+            << 2000.0 << QStringList{"F 甲 0", "T 乙 1234.56"} << "  1234.6"
+            << "甲～乙" << 1234.56;
     }
     void picks() {
         QFETCH(double, routeKilo);
         QFETCH(QStringList, steps);
-        QFETCH(double, startKilo);
-        QFETCH(double, endKilo);
         QFETCH(QString, distanceText);
         QFETCH(QString, section);
+        QFETCH(double, ride);
         DistancePick pick;
         pick.reset();
-        run(pick, steps, routeKilo);
-        QCOMPARE(pick.startKilo(), startKilo);
-        QCOMPARE(pick.endKilo(), endKilo);
+        pick.setRouteKilo(routeKilo);
+        for (const QString& step : steps) {
+            const QStringList p = step.split(QLatin1Char(' '));
+            const QString op = p.value(0);
+            const QString name = p.value(1);
+            const double kilo = p.value(2).toDouble();
+            if (op == QLatin1String("Z"))
+                pick.clear();
+            else if (op == QLatin1String("L"))
+                pick.setAsLoss(true);
+            else if (op == QLatin1String("F"))
+                pick.kiten(name, kilo);
+            else if (op == QLatin1String("T"))
+                pick.shuten(name, kilo, routeKilo);
+            else
+                pick.pick(name, kilo, routeKilo);
+        }
         QCOMPARE(pick.distanceText(), distanceText);
         QCOMPARE(pick.section(), section);
+        QCOMPARE(pick.complete(), !section.isEmpty());
         // The ride gets the difference as computed in double precision, not the rounded text.
-        QCOMPARE(pick.rideKilo(), endKilo - startKilo);
+        QCOMPARE(pick.rideKilo(), ride);
     }
 
     void sectionIsCutToFiftyBytes_data() {

@@ -214,6 +214,34 @@ private Q_SLOTS:
                  afterRoutes + QLatin1Char('\n'));
     }
 
+    // A ride over a stretch that an earlier ride of its route covered is remarked, in date order as the ride map
+    // plays the rides: a ride below 0 km gives its stretch back, and is remarked as below zero only.
+    void rideOverlapRemarks() {
+        m_ref->exec(QStringLiteral("DELETE FROM EKI; INSERT INTO EKI (ROSEN_CD, KILO, EKI_KANJI) VALUES "
+                                   "('A00001', 0, '甲'), ('A00001', 10, '乙'), ('A00001', 20, '丙')"));
+        m_per->exec(QStringLiteral("DELETE FROM JOSHA; INSERT INTO JOSHA (ROSEN_CD, JOSHA_DATE, JOSHA_KUKAN, "
+                                   "JOSHA_KILO) VALUES "
+                                   "('A00001', '2020-01-01 00:00:00', '甲～乙', 10),"
+                                   "('A00001', '2020-02-01 00:00:00', '乙～丙', 10),"
+                                   "('A00001', '2020-03-01 00:00:00', '甲～丙(全区間)', 20),"
+                                   "('A00001', '2020-04-01 00:00:00', '乙～甲', -10),"
+                                   "('A00001', '2020-05-01 00:00:00', '甲～乙', 10),"
+                                   "('A00001', '2020-06-01 00:00:00', '丙～乙', 0),"
+                                   "('A00002', '2020-06-01 00:00:00', '甲～乙', 5),"
+                                   "('A00002', '2020-07-01 00:00:00', '甲～乙', 5)"));
+        tally::copyRidesToCheckList(m_ref, m_per);
+        QCOMPARE(list(QStringLiteral("SELECT substr(JOSHA_DATE, 1, 7), ROSEN_CD, ifnull(BIKO, '-') FROM CFM_JOSHA "
+                                     "ORDER BY JOSHA_DATE, ROSEN_CD")),
+                 QStringLiteral("2020-01|A00001|-|\n"
+                                "2020-02|A00001|-|\n"
+                                "2020-03|A00001|既乗区間と重複|\n"
+                                "2020-04|A00001|乗車キロ＜０|\n"
+                                "2020-05|A00001|-|\n"
+                                "2020-06|A00001|既乗区間と重複|\n"
+                                "2020-06|A00002|-|\n" // a route without stations: nothing to compare
+                                "2020-07|A00002|-|\n"));
+    }
+
     void rideCheckOrderAndWrapping() {
         tally::copyRidesToCheckList(m_ref, m_per);
         tally::completeRideCheckList(m_ref);

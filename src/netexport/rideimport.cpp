@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 namespace tabi::netexport {
 
@@ -224,7 +225,9 @@ struct Matcher {
     }
 
     // The route a 路線 value names, or null with the reason and the candidates.
-    const Route* route(const QString& value, const QString& operatorName, QString& why, QStringList& candidates) const {
+    // fits tells whether a route holds the row's stations: of several routes of one name, the one that does.
+    const Route* route(const QString& value, const QString& operatorName, const std::function<bool(const Route&)>& fits,
+                       QString& why, QStringList& candidates) const {
         const QString v = trimmed(value);
         if (v.isEmpty()) {
             why = QStringLiteral("路線がありません。");
@@ -245,6 +248,14 @@ struct Matcher {
                         same << i;
             if (!same.isEmpty())
                 found = same;
+        }
+        if (found.size() > 1) {
+            QVector<int> holding;
+            for (int i : found)
+                if (fits(network.routes[i]))
+                    holding << i;
+            if (holding.size() == 1)
+                found = holding;
         }
         if (found.size() == 1)
             return &network.routes[found.first()];
@@ -448,7 +459,18 @@ ImportPlan planImport(const QByteArray& bytes, const Network& network, const QHa
         };
         QString why;
         QStringList candidates;
-        const Route* route = matcher.route(f.v[RouteCol], f.v[Operator], why, candidates);
+        const bool bySection =
+            at[SectionCol] >= 0 && (at[Start] < 0 || (trimmed(f.v[Start]).isEmpty() && trimmed(f.v[End]).isEmpty()));
+        auto fits = [&](const Route& r) {
+            if (!bySection)
+                return !stationName(r, f.v[Start]).isEmpty() && !stationName(r, f.v[End]).isEmpty();
+            QString text = trimmed(f.v[SectionCol]);
+            const QString head = r.name + u'(';
+            if (plan.checkListShape && text.startsWith(head) && text.endsWith(u')'))
+                text = text.mid(head.size()).chopped(1);
+            return resolveSection(&r, text).found();
+        };
+        const Route* route = matcher.route(f.v[RouteCol], f.v[Operator], fits, why, candidates);
         if (!route) {
             reject(why, candidates);
             continue;
@@ -457,7 +479,7 @@ ImportPlan planImport(const QByteArray& bytes, const Network& network, const QHa
         // The section: from 起点 and 終点, or a section text as the picker writes it.
         QString section, startName, endName;
         bool singleStretch = true, fromEnds = false;
-        if (at[SectionCol] >= 0 && (at[Start] < 0 || (trimmed(f.v[Start]).isEmpty() && trimmed(f.v[End]).isEmpty()))) {
+        if (bySection) {
             section = trimmed(f.v[SectionCol]);
             if (plan.checkListShape) {
                 // "route name(section)" as the check list writes it.

@@ -54,7 +54,10 @@ private Q_SLOTS:
         QTest::newRow("name told apart by operator")
             << QByteArray("2020-01-01,本線,乙鉄道,丙,丁,,") << false << I << "200002"
             << "丙～丁(全区間)" << 3.0 << 0 << "";
-        QTest::newRow("name of two routes") << QByteArray("2020-01-01,本線,,甲,乙,,") << false << E << ""
+        QTest::newRow("name of two routes, told apart by stations")
+            << QByteArray("2020-01-01,本線,,甲,乙,,") << false << I << "200001"
+            << "甲～乙(全区間)" << 5.0 << 0 << "";
+        QTest::newRow("name of two routes") << QByteArray("2020-01-01,本線,,甲,丁,,") << false << E << ""
                                             << "" << 0.0 << 0 << "200001 本線(甲鉄道)";
         QTest::newRow("unknown route") << QByteArray("2020-01-01,東海道腺,,東京,品川,,") << false << E << ""
                                        << "" << 0.0 << 0 << "100001 東海道線(JR東日本)";

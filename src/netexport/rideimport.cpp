@@ -604,6 +604,7 @@ ImportPlan planImport(const QByteArray& bytes, const Network& network, const QHa
             const QString where = inFile ? QStringLiteral("この取り込みの先の行") : QStringLiteral("登録済みの乗車");
             if (was.found() && sameParts(was.parts, sec.parts)) {
                 row.outcome = RowOutcome::Duplicate;
+                row.notes.clear(); // what it would have added says nothing about a row left out
                 row.reason = QStringLiteral("%1 %2 の同じ区間の乗車が%3にあります。")
                                  .arg(dayText, matcher.describe(*route), where);
                 continue;

@@ -23,8 +23,9 @@ class TrackDegrees {
 public:
     explicit TrackDegrees(const Network& network) : m_network(network), m_tracks(network.routes.size()) {}
 
+    // route is one of the network's routes.
     const QVector<LonLat>& of(const Route& route) {
-        QVector<LonLat>& t = m_tracks[m_network.routeByCode.value(route.code)];
+        QVector<LonLat>& t = m_tracks[&route - m_network.routes.constData()];
         if (t.isEmpty()) {
             t.reserve(route.track.size());
             for (const TrackPoint& p : route.track) {
@@ -110,6 +111,15 @@ void cutTrack(const Route& route, const QVector<LonLat>& deg, double from, doubl
             finish();
     }
     finish();
+}
+
+// The first and last post the track passes.
+void trackSpan(const Route& route, double& lo, double& hi) {
+    lo = hi = route.track.first().kilo;
+    for (const TrackPoint& t : route.track) {
+        lo = std::min(lo, t.kilo);
+        hi = std::max(hi, t.kilo);
+    }
 }
 
 // The lines of a placed ride into a reused buffer: how many there are.
@@ -314,7 +324,6 @@ QVector<Line> routeLines(const Route& route) {
 RideExport placeRides(const Network& network, const QVector<Ride>& rides, const Filter& filter) {
     RideExport out;
     out.tracks = std::make_shared<TrackDegrees>(network);
-    QVector<Line> buffer;
     for (const Ride& ride : rides) {
         if (!filter.takesDay(ride.day))
             continue;
@@ -333,8 +342,16 @@ RideExport placeRides(const Network& network, const QVector<Ride>& rides, const 
         p.ride = &ride;
         p.route = route;
         p.parts = sec.parts;
-        // Only rides with some track to draw are placed (a stretch of no length draws none).
-        if (cutRide(out, p, buffer) == 0) {
+        // Only rides with some track to draw are placed: a stretch of some length within the posts the track
+        // runs along (the track is one line, so it passes every post between its first and last).
+        bool onTrack = false;
+        if (route->drawable()) {
+            double lo = 0, hi = 0;
+            trackSpan(*route, lo, hi);
+            for (const IntervalSet::Part& part : p.parts)
+                onTrack = onTrack || std::min(part.to, hi) > std::max(part.from, lo);
+        }
+        if (!onTrack) {
             ++out.noPosition;
             continue;
         }

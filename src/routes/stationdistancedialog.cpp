@@ -122,6 +122,7 @@ TEKI2::TEKI2(std::shared_ptr<Database> reference, QWidget* parent)
     auto* dateLabel = new QLabel(QStringLiteral("乗車日(&D)"), this);
     dateLabel->setObjectName(QStringLiteral("LabelYMD"));
     dateLabel->setGeometry(446, 6, 113, 28);
+    dateLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter); // over its field, apart from "から"
     dateLabel->setBuddy(m_editYMD);
     m_editYMD->installEventFilter(this);
     connect(m_editYMD, &QLineEdit::editingFinished, this, [this] {

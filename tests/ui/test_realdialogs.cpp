@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTextLayout>
+#include <QTimer>
 #include <QtTest>
 
 using namespace tabi;
@@ -39,6 +40,34 @@ class TestRealDialogs : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    // A question with several answers: Enter gives the default answer, a button's key its own, Esc none.
+    void choiceBoxKeys_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<int>("answer");
+        QTest::newRow("Enter") << int(Qt::Key_Return) << int(Qt::NoModifier) << 1;
+        QTest::newRow("a button's key") << int(Qt::Key_C) << int(Qt::AltModifier) << 2;
+        QTest::newRow("Esc") << int(Qt::Key_Escape) << int(Qt::NoModifier) << -1;
+    }
+    void choiceBoxKeys() {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(int, answer);
+        ui::DialogRequest request{
+            ui::DialogKind::Choice, nullptr, QStringLiteral("題"), QStringLiteral("どれ?"), {}, nullptr, {}};
+        request.choices = {QStringLiteral("甲(&A)"), QStringLiteral("乙(&B)"), QStringLiteral("丙(&C)")};
+        request.defaultChoice = 1;
+        QTimer press;
+        QObject::connect(&press, &QTimer::timeout, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                press.stop();
+                QTest::keyClick(box, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+            }
+        });
+        press.start(10);
+        QCOMPARE(ui::showRealDialog(request).result, answer);
+    }
+
     void keepQuotedWhole_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("expected"); // "|" marks a joiner

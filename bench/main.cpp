@@ -49,6 +49,10 @@
 #include "netroute_bench.h"
 #define HAVE_NETROUTE_BENCH 1
 #endif
+#if __has_include("netexport_bench.h")
+#include "netexport_bench.h"
+#define HAVE_NETEXPORT_BENCH 1
+#endif
 #if __has_include("editors_bench.h")
 #include "editors_bench.h"
 #define HAVE_EDITORS_BENCH 1
@@ -146,6 +150,13 @@ int main(int argc, char* argv[]) {
     // --route: route finding alone.
     if (app.arguments().contains(QStringLiteral("--route"))) {
         runNetrouteBench(dir);
+        return 0;
+    }
+#endif
+#ifdef HAVE_NETEXPORT_BENCH
+    // --open-data: the exports, the progress chart and the CSV import alone.
+    if (app.arguments().contains(QStringLiteral("--open-data"))) {
+        runNetexportBench(dir);
         return 0;
     }
 #endif
@@ -368,6 +379,10 @@ int main(int argc, char* argv[]) {
 #ifdef HAVE_NETROUTE_BENCH
     if (wanted("route"))
         runNetrouteBench(dir);
+#endif
+#ifdef HAVE_NETEXPORT_BENCH
+    if (wanted("opendata"))
+        runNetexportBench(dir);
 #endif
     return 0;
 }

@@ -4,6 +4,9 @@
 #include "app/startup.h"
 #include "mdbimport/commandline.h"
 #include "netimport/netimport.h"
+#include "netexport/progress.h"
+#include "netexport/rideexport.h"
+#include "netexport/rideimport.h"
 #include "netmap/exportmap.h"
 #include "photos/registration.h"
 #include "records/registration.h"
@@ -39,6 +42,13 @@ constexpr CommandLineEntry kCommandLineForms[] = {
      "OUT.csv [--from yyyy-mm-dd] [--to yyyy-mm-dd]   都道府県別の乗車率の書き出し"},
     {"--route", &tabi::routes::routeCommand,
      "FROM TO [--via STATION]... [--no-shinkansen] [--avoid ROUTE]... [--date yyyy-mm-dd --record]   乗車経路の検索と記録"},
+    {"--export-rides", &tabi::netexport::exportRidesCommand,
+     "OUT.geojson|OUT.kml|OUT.gpx [--from yyyy-mm-dd] [--to yyyy-mm-dd]   乗車区間の地図データの書き出し"},
+    {"--export-network", &tabi::netexport::exportNetworkCommand,
+     "OUT.geojson [--from yyyy-mm-dd] [--to yyyy-mm-dd]   路線網と路線ごとの乗車率の書き出し"},
+    {"--import-rides", &tabi::netexport::importRidesCommand, "FILE.csv [--dry-run]   乗車記録の取り込み (CSV)"},
+    {"--export-progress", &tabi::netexport::exportProgressCommand,
+     "OUT.png|OUT.svg [--monthly] [--per-period]   乗車の推移のグラフの書き出し"},
 };
 
 CommandLineForm commandLineForm(int argc, char* argv[]) {

@@ -6,6 +6,7 @@
 #include "app/mdichild.h"
 #include "app/mnemonics.h"
 #include "app/netimportdialog.h"
+#include "app/rideexchange.h"
 #include "ui/command.h"
 #include "ui/dialogs.h"
 #include "ui/helptopics.h"
@@ -62,6 +63,10 @@ const CommandSpec kCommands[] = {
      "Access の参照データベースと個人データベースの記録を取り込む", "", ""},
     {"ActionImportNetwork", "全国路線データの取り込み(&L)...",
      "全国路線データの取り込み|公開の駅データから全国の路線と駅を参照データベースに取り込む", "", ""},
+    {"ActionImportRides", "乗車記録の取り込み (CSV)...",
+     "乗車記録の取り込み|表計算などで作った CSV ファイルの乗車を路線と区間に照らして取り込む", "", ""},
+    {"ActionExportRides", "乗車記録の書き出し (GeoJSON・KML・GPX)...",
+     "乗車記録の書き出し|乗車した区間を地図のデータ(GeoJSON・KML・GPX)として書き出す", "", ""},
     {"FileExit1", "終了(&X)", "終了|アプリケーションの終了", "", ""},
     {"EditCut1", "切り取り(&T)", "切り取り|選択部分を切り取り，クリップボードに送る", "Ctrl+X", "cut"},
     {"EditCopy1", "コピー(&C)", "コピー|選択範囲をクリップボードにコピー", "Ctrl+C", "copy"},
@@ -81,6 +86,8 @@ const CommandSpec kCommands[] = {
     {"ActionShukeiKubun", "区分(&K)", "乗車実績を区分ごとに集計", "", ""},
     {"ActionShukeiToshi", "年別(&N)", "乗車実績を年もしくは年度ごとに集計", "", ""},
     {"ActionShukeiChizu", "乗車地図(&C)", "乗車した区間を地図に描き，都道府県ごとの乗車状況を集計", "", ""},
+    {"ActionShukeiSuii", "乗車の推移(&T)", "乗車キロと乗車率の推移をグラフに描き，年ごとの新規乗車・完乗・初めての都道府県を一覧", "",
+     ""},
     {"ActionShukeiMijo", "未乗路線一覧(&M)", "未乗路線(区間ではない)を一覧表示／全路線の乗車状況を参照する使い方も可能",
      "", ""},
     {"ActionCheckJisseki", "乗車実績確認(&J)", "", "", ""},
@@ -123,6 +130,8 @@ const MenuTable kMenus[] = {
       {"Action11", "ActionConfig"},
       {"ImportAccessItem", "ActionImportAccess"},
       {"ImportNetworkItem", "ActionImportNetwork"},
+      {"ImportRidesItem", "ActionImportRides"},
+      {"ExportRidesItem", "ActionExportRides"},
       {"N2", nullptr},
       {"FileExitItem", "FileExit1"}}},
     {{"Edit1", "編集(&E)", "コマンドの編集"},
@@ -144,7 +153,8 @@ const MenuTable kMenus[] = {
      {{"ShukeiBunrui", "ActionShukeiBunrui"},
       {"ShukeiKubun", "ActionShukeiKubun"},
       {"ShukeiToshi", "ActionShukeiToshi"},
-      {"ShukeiChizu", "ActionShukeiChizu"}}},
+      {"ShukeiChizu", "ActionShukeiChizu"},
+      {"ShukeiSuii", "ActionShukeiSuii"}}},
     {{"Utility1", "ユティリティ(&U)", "各種ユティリティ"},
      {{"M1", "ActionShukeiMijo"}, {"あ", "ActionCheckJisseki"}, {"F1", "ActionOmakeFiles"}}},
     {{"Window1", "ウィンドウ(&W)", "Window 関連コマンド"},
@@ -177,7 +187,7 @@ const char* const kScreenCommands[] = {
     "ActionConfig",         "ActionMotoDataJiseki", "ActionMotoDataRosen", "ActionMotoSakudo",  "ActionOmakeRyotei",
     "ActionOmakeShikoku88", "ActionMasterBunrui",   "ActionMasterKubun",   "ActionMasterToshi", "ActionMasterOthers",
     "ActionShukeiBunrui",   "ActionShukeiKubun",    "ActionShukeiToshi",   "ActionShukeiMijo",  "ActionCheckJisseki",
-    "ActionOmakeFiles",     "ActionShukeiChizu",    "ActionGuide",         "ActionMotoDataJourney",
+    "ActionOmakeFiles",     "ActionShukeiChizu",    "ActionGuide",         "ActionMotoDataJourney", "ActionShukeiSuii",
 };
 
 // A document window that also closes when its screen closes itself (QWidget::close() on the screen), so no
@@ -465,6 +475,10 @@ void TMainForm::connectCommands() {
     });
     connect(command(QStringLiteral("ActionImportAccess")), &QAction::triggered, this,
             [this] { importAccessDatabases(this, m_mdiArea); });
+    connect(command(QStringLiteral("ActionImportRides")), &QAction::triggered, this,
+            [this] { ui::runCommand(this, [this] { importRidesFromCsv(this); }); });
+    connect(command(QStringLiteral("ActionExportRides")), &QAction::triggered, this,
+            [this] { ui::runCommand(this, [this] { exportRidesToFile(this); }); });
     connect(command(QStringLiteral("FileExit1")), &QAction::triggered, this, &QWidget::close);
     connect(command(QStringLiteral("EditCut1")), &QAction::triggered, this, [this] {
         applyEdit(m_editTarget, EditOp::Cut);

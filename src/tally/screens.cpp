@@ -4,6 +4,7 @@
 #include "data/statements.h"
 #include "tally/chart.h"
 #include "tally/checkscreens.h"
+#include "tally/progressscreen.h"
 #include "tally/ridemap.h"
 #include "tally/tally.h"
 #include "ui/command.h"
@@ -521,6 +522,7 @@ void registerScreens() {
     registerScreen(QStringLiteral("ActionShukeiMijo"), [](QWidget* parent) { return new TMijo(parent); });
     registerScreen(QStringLiteral("ActionCheckJisseki"), [](QWidget* parent) { return new TCJosha(parent); });
     registerScreen(QStringLiteral("ActionShukeiChizu"), [](QWidget* parent) { return new TJoshaChizu(parent); });
+    registerScreen(QStringLiteral("ActionShukeiSuii"), [](QWidget* parent) { return new TJoshaSuii(parent); });
 }
 
 } // namespace tabi::tally

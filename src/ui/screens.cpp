@@ -66,6 +66,7 @@ const QList<WindowLayout>& windowLayouts() {
             screen("TMijo", "未乗路線一覧表示", "ActionShukeiMijo", 1098, 570, QPoint(200, 10)),
             screen("TCJosha", "乗車実績確認", "ActionCheckJisseki", 1098, 570, systemChosen),
             screen("TJoshaChizu", "乗車地図", "ActionShukeiChizu", 1240, 780, QPoint(120, 10)),
+            screen("TJoshaSuii", "乗車の推移", "ActionShukeiSuii", 1180, 780, QPoint(140, 20)),
             screen("TFiles", "関連写真ファイルの確認", "ActionOmakeFiles", 1098, 570, QPoint(200, 10)),
             screen("TConfig", "環境設定", "ActionConfig", 620, 529, QPoint(209, 107)),
             screen("TGuide", "はじめに", "ActionGuide", 760, 440, QPoint(40, 30)),

@@ -195,6 +195,10 @@ private slots:
             "", true);
         row("File1", "ImportAccessItem", "ActionImportAccess", "Accessデータベースの取り込み(&I)...",
             "Access の参照データベースと個人データベースの記録を取り込む", "", true);
+        row("File1", "ImportRidesItem", "ActionImportRides", "乗車記録の取り込み (CSV)...",
+            "乗車記録の取り込み|表計算などで作った CSV ファイルの乗車を路線と区間に照らして取り込む", "", true);
+        row("File1", "ExportRidesItem", "ActionExportRides", "乗車記録の書き出し (GeoJSON・KML・GPX)...",
+            "乗車記録の書き出し|乗車した区間を地図のデータ(GeoJSON・KML・GPX)として書き出す", "", true);
         row("File1", "N2", "", "", "", "", true);
         row("File1", "FileExitItem", "FileExit1", "終了(&X)", "終了|アプリケーションの終了", "", true);
         row("Edit1", "CutItem", "EditCut1", "切り取り(&T)", "切り取り|選択部分を切り取り，クリップボードに送る",
@@ -219,6 +223,8 @@ private slots:
         row("Shukei1", "ShukeiToshi", "ActionShukeiToshi", "年別(&N)", "乗車実績を年もしくは年度ごとに集計", "", true);
         row("Shukei1", "ShukeiChizu", "ActionShukeiChizu", "乗車地図(&C)",
             "乗車した区間を地図に描き，都道府県ごとの乗車状況を集計", "", true);
+        row("Shukei1", "ShukeiSuii", "ActionShukeiSuii", "乗車の推移(&T)",
+            "乗車キロと乗車率の推移をグラフに描き，年ごとの新規乗車・完乗・初めての都道府県を一覧", "", true);
         row("Utility1", "M1", "ActionShukeiMijo", "未乗路線一覧(&M)",
             "未乗路線(区間ではない)を一覧表示／全路線の乗車状況を参照する使い方も可能", "", true);
         row("Utility1", "あ", "ActionCheckJisseki", "乗車実績確認(&J)", "", "", true);
@@ -272,7 +278,8 @@ private slots:
         for (QAction* a : menu("File1")->actions())
             file << a->objectName();
         QCOMPARE(file, QStringList({"FileNewItem", "FileOpenItem", "FileCloseItem", "FileSaveItem", "FileSaveAsItem",
-                                    "N1", "Action11", "ImportAccessItem", "ImportNetworkItem", "N2", "FileExitItem"}));
+                                    "N1", "Action11", "ImportAccessItem", "ImportNetworkItem", "ImportRidesItem",
+                                    "ExportRidesItem", "N2", "FileExitItem"}));
         QStringList window;
         for (QAction* a : menu("Window1")->actions())
             window << a->objectName();

@@ -1,0 +1,657 @@
+#include "netexport/rideexport.h"
+
+#include "data/atomicfile.h"
+#include "data/database.h"
+#include "data/error.h"
+#include "data/rules.h"
+#include "netexport/cli.h"
+#include "netmap/projection.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+namespace tabi::netexport {
+
+using namespace netmap;
+
+// A route's track points in degrees, worked out once per route however many rides cut it.
+class TrackDegrees {
+public:
+    explicit TrackDegrees(const Network& network) : m_network(network), m_tracks(network.routes.size()) {}
+
+    // route is one of the network's routes.
+    const QVector<LonLat>& of(const Route& route) {
+        QVector<LonLat>& t = m_tracks[&route - m_network.routes.constData()];
+        if (t.isEmpty()) {
+            t.reserve(route.track.size());
+            for (const TrackPoint& p : route.track) {
+                LonLat ll;
+                unproject(p.xy, ll.lat, ll.lon);
+                t.append(ll);
+            }
+        }
+        return t;
+    }
+
+private:
+    const Network& m_network;
+    QVector<QVector<LonLat>> m_tracks;
+};
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+LonLat lerp(const LonLat& a, const LonLat& b, double t) {
+    return {a.lon + (b.lon - a.lon) * t, a.lat + (b.lat - a.lat) * t};
+}
+
+void appendPoint(Line& line, const LonLat& ll) {
+    // Neighbours closer than a millionth of a degree are one point in the file.
+    if (!line.isEmpty() && std::abs(line.last().lon - ll.lon) < 5e-7 && std::abs(line.last().lat - ll.lat) < 5e-7)
+        return;
+    line.append(ll);
+}
+
+// The part of the track between two posts, as the map cuts it (netmap::trackBetween), in degrees: along the
+// track's own order, a line broken where the track leaves the stretch and comes back.
+// The part of the track between two posts, as the map cuts it (netmap::trackBetween), in degrees: along the
+// track's own order, a line broken where the track leaves the stretch and comes back. Lines go to out from index
+// used on; the lines there are reused, so that cutting ride after ride allocates nothing once warm.
+void cutTrack(const Route& route, const QVector<LonLat>& deg, double from, double to, QVector<Line>& out, int& used) {
+    if (from > to)
+        std::swap(from, to);
+    Line* current = nullptr;
+    bool continues = false;
+    auto finish = [&] {
+        if (current && current->size() >= 2)
+            ++used;
+        current = nullptr;
+        continues = false;
+    };
+    auto start = [&] {
+        if (used == out.size())
+            out.append(Line());
+        current = &out[used];
+        current->clear();
+    };
+    const QVector<TrackPoint>& t = route.track;
+    for (int i = 0; i + 1 < t.size(); ++i) {
+        const double k0 = t[i].kilo, k1 = t[i + 1].kilo;
+        double ta, tb;
+        if (k0 == k1) {
+            if (k0 < from || k0 > to) {
+                finish();
+                continue;
+            }
+            ta = 0;
+            tb = 1;
+        } else {
+            const double u = (from - k0) / (k1 - k0), v = (to - k0) / (k1 - k0);
+            ta = std::max(0.0, std::min(u, v));
+            tb = std::min(1.0, std::max(u, v));
+            if (!(ta < tb)) {
+                finish();
+                continue;
+            }
+        }
+        if (!(continues && ta == 0))
+            finish();
+        if (!current) {
+            start();
+            appendPoint(*current, lerp(deg[i], deg[i + 1], ta));
+        }
+        appendPoint(*current, lerp(deg[i], deg[i + 1], tb));
+        continues = tb == 1;
+        if (!continues)
+            finish();
+    }
+    finish();
+}
+
+// The first and last post the track passes.
+void trackSpan(const Route& route, double& lo, double& hi) {
+    lo = hi = route.track.first().kilo;
+    for (const TrackPoint& t : route.track) {
+        lo = std::min(lo, t.kilo);
+        hi = std::max(hi, t.kilo);
+    }
+}
+
+// The lines of a placed ride into a reused buffer: how many there are.
+int cutRide(const RideExport& e, const PlacedRide& p, QVector<Line>& buffer) {
+    int used = 0;
+    if (!e.tracks || !p.route->drawable())
+        return 0;
+    const QVector<LonLat>& deg = e.tracks->of(*p.route);
+    for (const IntervalSet::Part& part : p.parts)
+        cutTrack(*p.route, deg, part.from, part.to, buffer, used);
+    return used;
+}
+
+// --- writing -------------------------------------------------------------------------------------------------------
+
+// Six decimals of a degree (about 0.1 m), written without the locale.
+void appendDegrees(QByteArray& out, double v) {
+    long long n = std::llround(v * 1e6);
+    char buf[32];
+    char* p = buf;
+    if (n < 0) {
+        *p++ = '-';
+        n = -n;
+    }
+    p = std::to_chars(p, buf + sizeof buf, n / 1000000).ptr;
+    *p++ = '.';
+    long long f = n % 1000000;
+    for (int i = 5; i >= 0; --i, f /= 10)
+        p[i] = char('0' + f % 10);
+    out.append(buf, p + 6 - buf);
+}
+
+QByteArray numberText(double v) {
+    if (!std::isfinite(v))
+        return QByteArrayLiteral("null");
+    // Kilometres kept to 0.1 km by the posts: no binary remainder in the file.
+    QByteArray t = QByteArray::number(std::round(v * 1000) / 1000, 'f', 3);
+    while (t.endsWith('0'))
+        t.chop(1);
+    if (t.endsWith('.'))
+        t.chop(1);
+    return t == "-0" ? QByteArrayLiteral("0") : t;
+}
+
+void appendJson(QByteArray& out, const QString& text) {
+    QString escaped;
+    escaped.reserve(text.size() + 2);
+    for (QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u == '"' || u == '\\') {
+            escaped += u'\\';
+            escaped += c;
+        } else if (u < 0x20) {
+            escaped += QStringLiteral("\\u%1").arg(int(u), 4, 16, QLatin1Char('0'));
+        } else {
+            escaped += c;
+        }
+    }
+    out += '"';
+    out += escaped.toUtf8();
+    out += '"';
+}
+
+void appendJsonLine(QByteArray& out, const Line& line) {
+    out += '[';
+    for (int i = 0; i < line.size(); ++i) {
+        if (i)
+            out += ',';
+        out += '[';
+        appendDegrees(out, line[i].lon);
+        out += ',';
+        appendDegrees(out, line[i].lat);
+        out += ']';
+    }
+    out += ']';
+}
+
+void appendJsonGeometry(QByteArray& out, const QVector<Line>& lines, int count) {
+    if (count == 0) {
+        out += "null";
+    } else if (count == 1) {
+        out += "{\"type\":\"LineString\",\"coordinates\":";
+        appendJsonLine(out, lines.first());
+        out += '}';
+    } else {
+        out += "{\"type\":\"MultiLineString\",\"coordinates\":[";
+        for (int i = 0; i < count; ++i) {
+            if (i)
+                out += ',';
+            appendJsonLine(out, lines[i]);
+        }
+        out += "]}";
+    }
+}
+
+void appendJsonProperty(QByteArray& out, const char* key, const QString& value, bool first = false) {
+    if (!first)
+        out += ',';
+    out += '"';
+    out += key;
+    out += "\":";
+    if (value.isNull())
+        out += "null";
+    else
+        appendJson(out, value);
+}
+
+void appendJsonNumber(QByteArray& out, const char* key, double value) {
+    out += ",\"";
+    out += key;
+    out += "\":";
+    out += numberText(value);
+}
+
+// XML 1.0 text: markup characters escaped, characters XML cannot hold left out.
+QByteArray xmlText(const QString& text) {
+    QString t;
+    t.reserve(text.size() + 8);
+    for (QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u == '&')
+            t += QLatin1String("&amp;");
+        else if (u == '<')
+            t += QLatin1String("&lt;");
+        else if (u == '>')
+            t += QLatin1String("&gt;");
+        else if (u == '"')
+            t += QLatin1String("&quot;");
+        else if (u < 0x20 && u != '\t' && u != '\n' && u != '\r')
+            continue;
+        else if (u == 0xFFFE || u == 0xFFFF)
+            continue;
+        else
+            t += c;
+    }
+    return t.toUtf8();
+}
+
+struct Names {
+    QString name, operatorName;
+};
+
+Names namesOf(const QHash<QString, RouteNames>& names, const PlacedRide& p) {
+    const auto it = names.constFind(p.ride->code);
+    if (it != names.cend())
+        return {it->name, it->operatorName};
+    return {p.route ? p.route->name : QString(), QString()};
+}
+
+QString rideCaption(const Names& n, const PlacedRide& p) {
+    return QStringLiteral("%1 %2").arg(n.name, p.ride->section);
+}
+
+QString rideDescription(const Names& n, const PlacedRide& p) {
+    return QStringLiteral("%1 %2 %3 %4 km")
+        .arg(p.ride->day, p.ride->code, n.operatorName, QString::fromLatin1(numberText(p.ride->kilo)));
+}
+
+} // namespace
+
+double lineLength(const Line& line) {
+    constexpr double r = 6371.0088, rad = kPi / 180;
+    double sum = 0;
+    for (int i = 1; i < line.size(); ++i) {
+        const double p1 = line[i - 1].lat * rad, p2 = line[i].lat * rad;
+        const double dp = p2 - p1, dl = (line[i].lon - line[i - 1].lon) * rad;
+        const double a =
+            std::sin(dp / 2) * std::sin(dp / 2) + std::cos(p1) * std::cos(p2) * std::sin(dl / 2) * std::sin(dl / 2);
+        sum += 2 * r * std::asin(std::min(1.0, std::sqrt(a)));
+    }
+    return sum;
+}
+
+QVector<Line> RideExport::linesOf(const PlacedRide& p) const {
+    QVector<Line> buffer;
+    buffer.resize(cutRide(*this, p, buffer));
+    return buffer;
+}
+
+double RideExport::lengthOf(const PlacedRide& p) const {
+    double sum = 0;
+    for (const Line& l : linesOf(p))
+        sum += lineLength(l);
+    return sum;
+}
+
+QVector<Line> routeLines(const Route& route) {
+    QVector<Line> out;
+    if (!route.drawable())
+        return out;
+    Line line;
+    for (const TrackPoint& p : route.track) {
+        LonLat ll;
+        unproject(p.xy, ll.lat, ll.lon);
+        appendPoint(line, ll);
+    }
+    if (line.size() >= 2)
+        out.append(line);
+    return out;
+}
+
+RideExport placeRides(const Network& network, const QVector<Ride>& rides, const Filter& filter) {
+    RideExport out;
+    out.tracks = std::make_shared<TrackDegrees>(network);
+    for (const Ride& ride : rides) {
+        if (!filter.takesDay(ride.day))
+            continue;
+        ++out.rides;
+        const Route* route = network.route(ride.code);
+        const Section sec = resolveSection(route, ride.section, ride.kilo);
+        if (sec.status == SectionStatus::UnknownRoute) {
+            ++out.unknownRoute;
+            continue;
+        }
+        if (!sec.found()) {
+            ++out.unknownStation;
+            continue;
+        }
+        PlacedRide p;
+        p.ride = &ride;
+        p.route = route;
+        p.parts = sec.parts;
+        // Only rides with some track to draw are placed: a stretch of some length within the posts the track
+        // runs along (the track is one line, so it passes every post between its first and last).
+        bool onTrack = false;
+        if (route->drawable()) {
+            double lo = 0, hi = 0;
+            trackSpan(*route, lo, hi);
+            for (const IntervalSet::Part& part : p.parts)
+                onTrack = onTrack || std::min(part.to, hi) > std::max(part.from, lo);
+        }
+        if (!onTrack) {
+            ++out.noPosition;
+            continue;
+        }
+        out.placed.append(std::move(p));
+    }
+    return out;
+}
+
+QString placedText(const RideExport& e) {
+    if (e.unplaced() == 0)
+        return QStringLiteral("乗車 %1 件をすべて書き出しました。").arg(e.rides);
+    QStringList why;
+    if (e.unknownStation)
+        why << QStringLiteral("乗車区間の駅が路線にない %1 件").arg(e.unknownStation);
+    if (e.unknownRoute)
+        why << QStringLiteral("路線が登録されていない %1 件").arg(e.unknownRoute);
+    if (e.noPosition)
+        why << QStringLiteral("路線の位置がない %1 件").arg(e.noPosition);
+    return QStringLiteral("乗車 %1 件のうち %2 件を書き出しました。書き出せなかった %3 件: %4。")
+        .arg(e.rides)
+        .arg(e.placed.size())
+        .arg(e.unplaced())
+        .arg(why.join(QStringLiteral("、")));
+}
+
+std::optional<RideFormat> rideFormatOf(const QString& fileName) {
+    const QString suffix = QFileInfo(fileName).suffix().toLower();
+    if (suffix == QLatin1String("geojson") || suffix == QLatin1String("json"))
+        return RideFormat::GeoJson;
+    if (suffix == QLatin1String("kml"))
+        return RideFormat::Kml;
+    if (suffix == QLatin1String("gpx"))
+        return RideFormat::Gpx;
+    return std::nullopt;
+}
+
+QByteArray ridesGeoJson(const RideExport& placed, const QHash<QString, RouteNames>& names) {
+    QByteArray out;
+    out.reserve(qsizetype(placed.placed.size()) * 1024 + 1024);
+    QVector<Line> buffer;
+    out += "{\"type\":\"FeatureCollection\",\"features\":[";
+    bool first = true;
+    for (const PlacedRide& p : placed.placed) {
+        const Names n = namesOf(names, p);
+        out += first ? "\n" : ",\n";
+        first = false;
+        out += "{\"type\":\"Feature\",\"geometry\":";
+        appendJsonGeometry(out, buffer, cutRide(placed, p, buffer));
+        out += ",\"properties\":{";
+        appendJsonProperty(out, "route_code", p.ride->code, true);
+        appendJsonProperty(out, "route_name", n.name);
+        appendJsonProperty(out, "operator", n.operatorName.isEmpty() ? QString() : n.operatorName);
+        appendJsonProperty(out, "section", p.ride->section);
+        appendJsonProperty(out, "date", p.ride->day.isEmpty() ? QString() : p.ride->day);
+        appendJsonNumber(out, "km", p.ride->kilo);
+        out += "}}";
+    }
+    out += "\n]}\n";
+    return out;
+}
+
+namespace {
+
+void appendKmlCoordinates(QByteArray& out, const Line& line) {
+    out += "<LineString><tessellate>1</tessellate><coordinates>";
+    for (int i = 0; i < line.size(); ++i) {
+        if (i)
+            out += ' ';
+        appendDegrees(out, line[i].lon);
+        out += ',';
+        appendDegrees(out, line[i].lat);
+    }
+    out += "</coordinates></LineString>";
+}
+
+void appendKmlData(QByteArray& out, const char* name, const QString& value) {
+    out += "<Data name=\"";
+    out += name;
+    out += "\"><value>";
+    out += xmlText(value);
+    out += "</value></Data>";
+}
+
+} // namespace
+
+QByteArray ridesKml(const RideExport& placed, const QHash<QString, RouteNames>& names, const QString& title) {
+    QByteArray out;
+    out.reserve(qsizetype(placed.placed.size()) * 1280 + 1024);
+    QVector<Line> buffer;
+    out += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+           "<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n<Document>\n<name>";
+    out += xmlText(title);
+    out += "</name>\n<Style id=\"ridden\"><LineStyle><color>ff2f2fd3</color><width>3</width></LineStyle></Style>\n";
+    for (const PlacedRide& p : placed.placed) {
+        const Names n = namesOf(names, p);
+        out += "<Placemark><name>";
+        out += xmlText(rideCaption(n, p));
+        out += "</name><description>";
+        out += xmlText(rideDescription(n, p));
+        out += "</description>";
+        if (!p.ride->day.isEmpty()) {
+            out += "<TimeStamp><when>";
+            out += p.ride->day.toLatin1();
+            out += "</when></TimeStamp>";
+        }
+        out += "<styleUrl>#ridden</styleUrl><ExtendedData>";
+        appendKmlData(out, "route_code", p.ride->code);
+        appendKmlData(out, "route_name", n.name);
+        appendKmlData(out, "operator", n.operatorName);
+        appendKmlData(out, "section", p.ride->section);
+        appendKmlData(out, "date", p.ride->day);
+        appendKmlData(out, "km", QString::fromLatin1(numberText(p.ride->kilo)));
+        out += "</ExtendedData>";
+        const int lines = cutRide(placed, p, buffer);
+        if (lines > 1)
+            out += "<MultiGeometry>";
+        for (int i = 0; i < lines; ++i)
+            appendKmlCoordinates(out, buffer[i]);
+        if (lines > 1)
+            out += "</MultiGeometry>";
+        out += "</Placemark>\n";
+    }
+    out += "</Document>\n</kml>\n";
+    return out;
+}
+
+QByteArray ridesGpx(const RideExport& placed, const QHash<QString, RouteNames>& names, const QString& title) {
+    QByteArray out;
+    out.reserve(qsizetype(placed.placed.size()) * 1800 + 1024);
+    QVector<Line> buffer;
+    out += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+           "<gpx version=\"1.1\" creator=\"tabiroku\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n<metadata><name>";
+    out += xmlText(title);
+    out += "</name></metadata>\n";
+    for (const PlacedRide& p : placed.placed) {
+        const Names n = namesOf(names, p);
+        out += "<trk><name>";
+        out += xmlText(rideCaption(n, p));
+        out += "</name><desc>";
+        out += xmlText(rideDescription(n, p));
+        out += "</desc><type>";
+        out += xmlText(n.operatorName.isEmpty() ? p.ride->code : n.operatorName);
+        out += "</type>";
+        const int lines = cutRide(placed, p, buffer);
+        for (int i = 0; i < lines; ++i) {
+            const Line& l = buffer[i];
+            out += "<trkseg>";
+            for (const LonLat& ll : l) {
+                out += "<trkpt lat=\"";
+                appendDegrees(out, ll.lat);
+                out += "\" lon=\"";
+                appendDegrees(out, ll.lon);
+                out += "\"/>";
+            }
+            out += "</trkseg>";
+        }
+        out += "</trk>\n";
+    }
+    out += "</gpx>\n";
+    return out;
+}
+
+QByteArray ridesFile(RideFormat format, const RideExport& placed, const QHash<QString, RouteNames>& names,
+                     const QString& title) {
+    switch (format) {
+    case RideFormat::GeoJson:
+        return ridesGeoJson(placed, names);
+    case RideFormat::Kml:
+        return ridesKml(placed, names, title);
+    case RideFormat::Gpx:
+        return ridesGpx(placed, names, title);
+    }
+    return {};
+}
+
+QByteArray networkGeoJson(const Network& network, const Coverage& coverage, const QVector<Ride>& rides,
+                          const Filter& filter, const QHash<QString, RouteNames>& names) {
+    // Every ride of the period with its sign, by route, as the tallies add them.
+    QVector<double> ridden(network.routes.size(), 0.0);
+    for (const Ride& r : rides) {
+        if (!filter.takesDay(r.day))
+            continue;
+        const auto it = network.routeByCode.constFind(r.code);
+        if (it != network.routeByCode.cend())
+            ridden[*it] += r.kilo;
+    }
+    QByteArray out;
+    out += "{\"type\":\"FeatureCollection\",\"features\":[";
+    for (int i = 0; i < network.routes.size(); ++i) {
+        const Route& route = network.routes[i];
+        const auto n = names.constFind(route.code);
+        out += i ? ",\n" : "\n";
+        out += "{\"type\":\"Feature\",\"geometry\":";
+        const QVector<Line> lines = routeLines(route);
+        appendJsonGeometry(out, lines, int(lines.size()));
+        out += ",\"properties\":{";
+        appendJsonProperty(out, "route_code", route.code, true);
+        appendJsonProperty(out, "route_name", route.name);
+        appendJsonProperty(out, "operator",
+                           n == names.cend() || n->operatorName.isEmpty() ? QString() : n->operatorName);
+        appendJsonProperty(out, "category", route.category.isEmpty() ? QString() : route.category);
+        out += ",\"abolished\":";
+        out += route.abolished ? "true" : "false";
+        appendJsonNumber(out, "length_km", route.length);
+        appendJsonNumber(out, "ridden_km", ridden[i]);
+        // The tallies' ratio rule; an abolished route has a share of its own length all the same.
+        out += ",\"ridden_share\":";
+        out += QByteArray::number(rules::ratio(route.length, ridden[i]), 'f', 2);
+        const double covered = i < coverage.routes.size() ? coverage.routes[i].ridden.measure() : 0;
+        appendJsonNumber(out, "covered_km", covered);
+        out += "}}";
+    }
+    out += "\n]}\n";
+    return out;
+}
+
+QString exportTitle(const Filter& filter) {
+    QString t = QStringLiteral("タビロク 乗車記録");
+    if (filter.hasPeriod())
+        t += QStringLiteral(" %1～%2").arg(filter.from, filter.to);
+    return t;
+}
+
+RideExport writeRidesFile(const QString& fileName, const Network& network, const QVector<Ride>& rides,
+                          const QHash<QString, RouteNames>& names, const Filter& filter) {
+    const std::optional<RideFormat> format = rideFormatOf(fileName);
+    if (!format)
+        throw Error(
+            QStringLiteral("書き出し先 %1 の拡張子は .geojson、.kml、.gpx のどれかにしてください。").arg(fileName));
+    RideExport placed = placeRides(network, rides, filter);
+    files::replaceFile(fileName, ridesFile(*format, placed, names, exportTitle(filter)),
+                       QStringLiteral("乗車記録のファイル"));
+    return placed;
+}
+
+int exportRides(const QStringList& args) {
+    const QString usage = QStringLiteral(
+        "使い方: tabiroku --export-rides OUT.geojson|OUT.kml|OUT.gpx [--from yyyy-mm-dd] [--to yyyy-mm-dd]");
+    const cli::Options o = cli::parse(args, usage, true);
+    if (!o.error.isEmpty())
+        return cli::fail(o.error, 2);
+    const std::optional<RideFormat> format = rideFormatOf(o.file);
+    if (!format)
+        return cli::fail(
+            QStringLiteral("%1: 拡張子は .geojson、.kml、.gpx のどれかにしてください。\n%2").arg(o.file, usage), 2);
+    return cli::guarded([&] {
+        std::shared_ptr<Database> ref, per;
+        QString error;
+        if (!cli::openDatabases(ref, per, error))
+            return cli::fail(error);
+        cli::say(QStringLiteral("路線網と乗車記録を読んでいます…"));
+        const Network network = loadNetwork(*ref);
+        const QVector<Ride> rides = loadRides(*per);
+        const RideExport placed = writeRidesFile(o.file, network, rides, routeNamesByCode(ref), o.filter);
+        cli::say(QStringLiteral("%1 に乗車 %2 件を書き出しました。").arg(o.file).arg(placed.placed.size()));
+        cli::say(placedText(placed));
+        return 0;
+    });
+}
+
+int exportNetwork(const QStringList& args) {
+    const QString usage =
+        QStringLiteral("使い方: tabiroku --export-network OUT.geojson [--from yyyy-mm-dd] [--to yyyy-mm-dd]");
+    const cli::Options o = cli::parse(args, usage, true);
+    if (!o.error.isEmpty())
+        return cli::fail(o.error, 2);
+    if (rideFormatOf(o.file) != RideFormat::GeoJson)
+        return cli::fail(QStringLiteral("%1: 拡張子は .geojson にしてください。\n%2").arg(o.file, usage), 2);
+    return cli::guarded([&] {
+        std::shared_ptr<Database> ref, per;
+        QString error;
+        if (!cli::openDatabases(ref, per, error))
+            return cli::fail(error);
+        cli::say(QStringLiteral("路線網と乗車記録を読んでいます…"));
+        const Network network = loadNetwork(*ref);
+        const QVector<Ride> rides = loadRides(*per);
+        const Coverage cov = computeCoverage(network, rides, o.filter);
+        files::replaceFile(o.file, networkGeoJson(network, cov, rides, o.filter, routeNamesByCode(ref)),
+                           QStringLiteral("路線網のファイル"));
+        int drawable = 0;
+        for (const Route& r : network.routes)
+            drawable += r.drawable() ? 1 : 0;
+        cli::say(QStringLiteral("%1 に路線 %2 件(線のあるもの %3 件)を書き出しました。")
+                     .arg(o.file)
+                     .arg(network.routes.size())
+                     .arg(drawable));
+        return 0;
+    });
+}
+
+int exportRidesCommand(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("tabiroku"));
+    return exportRides(app.arguments());
+}
+
+int exportNetworkCommand(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("tabiroku"));
+    return exportNetwork(app.arguments());
+}
+
+} // namespace tabi::netexport

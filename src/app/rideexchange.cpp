@@ -157,7 +157,7 @@ void importRidesFromCsv(QWidget* parent) {
         return;
     const auto ref = Database::open(DbKind::Reference);
     const auto per = Database::open(DbKind::Personal);
-    const netmap::Network network = netmap::loadNetwork(*ref);
+    const tabi::network::Network network = tabi::network::loadNetwork(*ref);
     const ImportPlan plan = planImportFile(file, network, routeNamesByCode(ref), netmap::loadRides(*per));
     if (!plan.fileError.isEmpty()) {
         ui::critical(parent, QStringLiteral("乗車記録の取り込み (CSV)"), plan.fileError);
@@ -183,7 +183,7 @@ void exportRidesToFile(QWidget* parent) {
         file += QStringLiteral(".geojson"); // a name typed without a known ending
     const auto ref = Database::open(DbKind::Reference);
     const auto per = Database::open(DbKind::Personal);
-    const netmap::Network network = netmap::loadNetwork(*ref);
+    const tabi::network::Network network = tabi::network::loadNetwork(*ref);
     const QVector<netmap::Ride> rides = netmap::loadRides(*per);
     const RideExport placed = writeRidesFile(file, network, rides, routeNamesByCode(ref), {});
     ui::information(parent, QStringLiteral("乗車記録の書き出し"),

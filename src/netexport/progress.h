@@ -1,7 +1,7 @@
 #pragma once
 
 #include "netmap/coverage.h"
-#include "netmap/network.h"
+#include "network/network.h"
 
 #include <QByteArray>
 #include <QDate>
@@ -83,7 +83,7 @@ struct Progress {
 };
 
 // What the computation reads: the network (routes, posts, prefectures) and every ride.
-Progress computeProgress(const netmap::Network& network, const QVector<netmap::Ride>& rides, const GroupLists& lists,
+Progress computeProgress(const tabi::network::Network& network, const QVector<netmap::Ride>& rides, const GroupLists& lists,
                          const ProgressGroup& group, ProgressPeriod period, int startMonth);
 
 // The year of a day as the year tally counts it.

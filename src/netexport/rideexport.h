@@ -2,7 +2,7 @@
 
 #include "data/routenames.h"
 #include "netmap/coverage.h"
-#include "netmap/network.h"
+#include "network/network.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -27,7 +27,7 @@ class TrackDegrees;
 // A ride found on its route's track: the stretches of its section (several for a section of several stretches).
 struct PlacedRide {
     const netmap::Ride* ride = nullptr;
-    const netmap::Route* route = nullptr;
+    const tabi::network::Route* route = nullptr;
     QVector<netmap::IntervalSet::Part> parts;
 };
 
@@ -48,12 +48,12 @@ struct RideExport {
 
 // The rides of the filter's period (its route choices are not used) placed on the network. rides must outlive
 // the result, which points into it.
-RideExport placeRides(const netmap::Network& network, const QVector<netmap::Ride>& rides, const netmap::Filter& filter);
+RideExport placeRides(const tabi::network::Network& network, const QVector<netmap::Ride>& rides, const netmap::Filter& filter);
 // The report line: how many rides went into the file and why the others could not.
 QString placedText(const RideExport& placed);
 
 // The lines of a route's whole track.
-QVector<Line> routeLines(const netmap::Route& route);
+QVector<Line> routeLines(const tabi::network::Route& route);
 // Great-circle length of a line in kilometres.
 double lineLength(const Line& line);
 
@@ -72,7 +72,7 @@ QByteArray ridesFile(RideFormat format, const RideExport& placed, const QHash<QS
 // Every route of the network as a GeoJSON feature with its ridden share: the kilometres of every ride of the
 // period with its sign and the ratio as the tallies compute them, and the kilometres of track the map shows as
 // ridden. A route without a track has a null geometry.
-QByteArray networkGeoJson(const netmap::Network& network, const netmap::Coverage& coverage,
+QByteArray networkGeoJson(const tabi::network::Network& network, const netmap::Coverage& coverage,
                           const QVector<netmap::Ride>& rides, const netmap::Filter& filter,
                           const QHash<QString, RouteNames>& names);
 
@@ -81,7 +81,7 @@ QString exportTitle(const netmap::Filter& filter);
 
 // Writes the file in the format its name ends with, through the checked replacement of every file the program
 // writes. Throws tabi::Error. Returns the placement for the report (it points into rides).
-RideExport writeRidesFile(const QString& fileName, const netmap::Network& network, const QVector<netmap::Ride>& rides,
+RideExport writeRidesFile(const QString& fileName, const tabi::network::Network& network, const QVector<netmap::Ride>& rides,
                           const QHash<QString, RouteNames>& names, const netmap::Filter& filter);
 
 // The command-line forms (args as the program got them). Progress and the report go to standard output, a

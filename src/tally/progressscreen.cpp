@@ -235,7 +235,7 @@ void TJoshaSuii::activated() {
 void TJoshaSuii::reload() {
     m_refVersion = dataVersion(*m_ref);
     m_perVersion = dataVersion(*m_per);
-    m_network = netmap::loadNetwork(*m_ref);
+    m_network = tabi::network::loadNetwork(*m_ref);
     m_rides = netmap::loadRides(*m_per);
     m_lists = loadGroupLists(*m_ref);
     const int current = m_group->currentIndex();

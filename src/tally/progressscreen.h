@@ -79,7 +79,7 @@ private:
     std::shared_ptr<Database> m_ref, m_per;
     qint64 m_refVersion = -1, m_perVersion = -1;
     int m_startMonth = 1;
-    netmap::Network m_network;
+    tabi::network::Network m_network;
     QVector<netmap::Ride> m_rides;
     netexport::GroupLists m_lists;
     netexport::Progress m_progress;

@@ -4,7 +4,7 @@
 #include "data/database.h"
 #include "data/routenames.h"
 #include "netmap/coverage.h"
-#include "netmap/network.h"
+#include "network/network.h"
 
 // The small network of these tests, in memory and as the reference database holds it.
 namespace tabi::test {
@@ -12,20 +12,20 @@ namespace tabi::test {
 // 100001 東海道線 (JR東日本): 東京 0, 品川 6.8, 川崎 18.2, 横浜 28.8, positioned, category 11.
 // 200001 本線 (甲鉄道): 甲 0, 乙 5.0; 200002 本線 (乙鉄道): 丙 0, 丁 3.0, both positioned, category 21.
 // 300001 未測線 (丙鉄道): 戊 0, 己 4.0, without positions.
-inline netmap::Network fixtureNetwork() {
-    netmap::Route tokaido = makeRoute("100001", 28.8,
+inline tabi::network::Network fixtureNetwork() {
+    tabi::network::Route tokaido = makeRoute("100001", 28.8,
                                       {{"東京", 0, 13, 35.6812, 139.7671},
                                        {"品川", 6.8, 13, 35.6285, 139.7388},
                                        {"川崎", 18.2, 14, 35.5313, 139.6969},
                                        {"横浜", 28.8, 14, 35.4658, 139.6223}});
     tokaido.name = QStringLiteral("東海道線");
-    netmap::Route a =
+    tabi::network::Route a =
         makeRoute("200001", 5.0, {{"甲", 0, 27, 34.70, 135.50}, {"乙", 5.0, 27, 34.74, 135.52}}, false, "21");
     a.name = QStringLiteral("本線");
-    netmap::Route b =
+    tabi::network::Route b =
         makeRoute("200002", 3.0, {{"丙", 0, 40, 33.59, 130.42}, {"丁", 3.0, 40, 33.61, 130.44}}, false, "21");
     b.name = QStringLiteral("本線");
-    netmap::Route c = makeRoute("300001", 4.0, {{"戊", 0, 1, 0, 0}, {"己", 4.0, 1, 0, 0}}, false, "31");
+    tabi::network::Route c = makeRoute("300001", 4.0, {{"戊", 0, 1, 0, 0}, {"己", 4.0, 1, 0, 0}}, false, "31");
     c.name = QStringLiteral("未測線");
     return makeNetwork({tokaido, a, b, c});
 }
@@ -38,7 +38,7 @@ inline QHash<QString, RouteNames> fixtureNames() {
 }
 
 // Replaces the routes and stations of the reference database by the network's, with their operators.
-inline void storeNetwork(Database& ref, const netmap::Network& net, const QHash<QString, RouteNames>& names) {
+inline void storeNetwork(Database& ref, const tabi::network::Network& net, const QHash<QString, RouteNames>& names) {
     Transaction tx(ref);
     ref.exec(QStringLiteral("DELETE FROM MASTER; DELETE FROM EKI; DELETE FROM EKI_ICHI; DELETE FROM ROSEN_SEN"));
     Statement master(ref, QStringLiteral("INSERT INTO MASTER (ROSEN_CD, ROSEN_KANJI, KBN_CD, SHOZOKU, KILO) "
@@ -47,7 +47,7 @@ inline void storeNetwork(Database& ref, const netmap::Network& net, const QHash<
                                       "VALUES (?, ?, '○', ?, '旅')"));
     Statement ichi(ref, QStringLiteral("INSERT INTO EKI_ICHI (ROSEN_CD, KILO, LATITUDE, LONGITUDE, KEN_CD) "
                                        "VALUES (?, ?, ?, ?, ?)"));
-    for (const netmap::Route& r : net.routes) {
+    for (const tabi::network::Route& r : net.routes) {
         {
             StatementScope s(master);
             master.bindText(1, r.code);
@@ -57,7 +57,7 @@ inline void storeNetwork(Database& ref, const netmap::Network& net, const QHash<
             master.bindDouble(5, r.length);
             master.step();
         }
-        for (const netmap::Station& st : r.stations) {
+        for (const tabi::network::Station& st : r.stations) {
             {
                 StatementScope s(eki);
                 eki.bindText(1, r.code);

@@ -23,6 +23,7 @@
 namespace tabi::netexport {
 
 using namespace netmap;
+using namespace tabi::network;
 
 QString ProgressGroup::label() const {
     switch (kind) {

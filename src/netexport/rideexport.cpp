@@ -5,7 +5,7 @@
 #include "data/error.h"
 #include "data/rules.h"
 #include "netexport/cli.h"
-#include "netmap/projection.h"
+#include "network/projection.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -17,6 +17,7 @@
 namespace tabi::netexport {
 
 using namespace netmap;
+using namespace tabi::network;
 
 // A route's track points in degrees, worked out once per route however many rides cut it.
 class TrackDegrees {

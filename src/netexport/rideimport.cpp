@@ -20,6 +20,7 @@
 namespace tabi::netexport {
 
 using namespace netmap;
+using namespace tabi::network;
 
 namespace {
 

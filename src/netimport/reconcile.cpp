@@ -120,7 +120,8 @@ Reconciliation reconcile(const QList<DerivedRoute>& built, const QList<ExistingR
         const DerivedRoute& r = built[p.built];
         const double km = r.officialKm > 0 ? r.officialKm : r.length();
         out.codeOf.insert(p.built, x.code);
-        out.differs.insert(p.built, !p.ends || std::abs(km - x.km) > kLengthDiffersKm);
+        // A measured length is no reason to change a definition: only the register's official figure is.
+        out.differs.insert(p.built, !p.ends || (r.officialKm > 0 && std::abs(km - x.km) > kLengthDiffersKm));
     }
     for (int e = 0; e < existing.size(); ++e) {
         if (usedExisting.contains(e))

@@ -651,18 +651,31 @@ private:
         const int index = m_routes.size();
         auto& at = inService ? m_onRoute : m_onClosedRoute;
         for (const DerivedStation& s : std::as_const(r.stations))
-            at[s.code].append(index);
+            at[s.code].append({index, s.km});
+        m_routeGroup << group(r.companyCode);
         m_routes << r;
     }
 
-    bool covered(int a, int b, bool inService) const {
+    // The JR companies count as one operator: their service lines run over each other's routes.
+    static int group(int company) { return isJr(company) ? 1 : company; }
+
+    // True when a route of the operator runs from a to b along about the edge's length: the edge's track is
+    // counted already. Other operators' routes do not count: their stations share the data set's codes.
+    bool covered(int edge, bool inService) const {
+        const GraphEdge& e = m_g.edges[edge];
         const auto& at = inService ? m_onRoute : m_onClosedRoute;
-        const QList<int> ra = at.value(a);
+        const Line* line = m_lineByCode.value(e.line);
+        const int g = group(line ? line->companyCode : 0);
+        const auto ra = at.value(e.a);
         if (ra.isEmpty())
             return false;
-        for (int r : at.value(b))
-            if (ra.contains(r))
-                return true;
+        for (const auto& [r, kmB] : at.value(e.b)) {
+            if (m_routeGroup[r] != g)
+                continue;
+            for (const auto& [r2, kmA] : ra)
+                if (r2 == r && std::abs(std::abs(kmB - kmA) - e.km) <= 0.2 * e.km + 0.5)
+                    return true;
+        }
         return false;
     }
 
@@ -680,7 +693,7 @@ private:
         for (int e : edges) {
             const GraphEdge& edge = m_g.edges[e];
             const bool gone = inService && m_removed.contains(e);
-            if (gone || covered(edge.a, edge.b, inService) || (!inService && covered(edge.a, edge.b, true))) {
+            if (gone || covered(e, inService) || (!inService && covered(e, true))) {
                 partly = true;
                 close();
                 continue;
@@ -780,12 +793,12 @@ private:
                     if (m_g.edges[e].open && m_g.other(e, a) == b &&
                         std::abs(m_g.edges[e].km - p.km) <= 0.1 * p.km + 0.2)
                         same = true;
-                if (same || covered(a, b, true))
+                if (same)
                     continue;
             }
             bool onClosed = true;
             for (int i = 0; i < p.edges.size() && onClosed; ++i)
-                onClosed = covered(p.nodes[i], p.nodes[i + 1], false);
+                onClosed = covered(p.edges[i], false);
             if (onClosed)
                 continue;
             DerivedRoute r = assemble(p);
@@ -816,7 +829,8 @@ private:
     QHash<QString, int> m_operators;
     QHash<QString, QList<int>> m_byName;
     QSet<int> m_removed;
-    QHash<int, QList<int>> m_onRoute, m_onClosedRoute;
+    QHash<int, QList<std::pair<int, double>>> m_onRoute, m_onClosedRoute; // station -> (route, post)
+    QList<int> m_routeGroup;
     QSet<QString> m_keys;
     QList<DerivedRoute> m_routes;
 };

@@ -177,9 +177,19 @@ public:
             const int company = m_operators.value(row.operatorName, 0);
             if (!company)
                 continue;
+            // The track the data set still keeps in service for a closed route: only on the lines the row
+            // names (a closed route whose line the data set no longer has removes nothing; a path found over
+            // other lines would be their track, in service).
             Path open;
             QString why;
-            if (pathFor(row, company, true, open, why)) {
+            const QSet<int> named(row.lines.begin(), row.lines.end());
+            const EdgeFilter onNamed = [&](int e) {
+                return m_g.edges[e].open && named.contains(m_g.edges[e].line);
+            };
+            const Line* whole = row.wholeLine() ? m_lineByCode.value(row.lines.first()) : nullptr;
+            const bool found = row.wholeLine() ? whole && !whole->closed && linePath(whole->code, open, why)
+                                               : !named.isEmpty() && legs(row, onNamed, open, why);
+            if (found) {
                 const QSet<int> nodes(open.nodes.begin(), open.nodes.end());
                 for (int e : std::as_const(open.edges))
                     m_removed.insert(e);

@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSet>
 #include <algorithm>
 #include <cmath>
@@ -22,6 +23,9 @@ constexpr double kSquare = 0.1;
 constexpr double kSameLengthShare = 0.05;
 constexpr double kSameLengthKm = 0.3;
 constexpr double kCorridorKm = 0.6;
+// A route's path avoids track that routes of its operator already run on (a branch row after its main line's
+// row takes the branch, not the main line round to it): such track counts this many times its length.
+constexpr double kCoveredFactor = 4.0;
 
 using EdgeFilter = std::function<bool(int)>;
 
@@ -162,8 +166,11 @@ public:
                     m_operators.insert(n, it->code);
         }
         for (auto it = src.stations.cbegin(); it != src.stations.cend(); ++it)
-            if (m_g.adjacent.contains(it.key()))
+            if (m_g.adjacent.contains(it.key())) {
                 m_byName[it->name].append(it.key());
+                if (const QString bare = stripNotes(it->name); bare != it->name)
+                    m_byName[bare].append(it.key());
+            }
         for (auto& codes : m_byName)
             std::sort(codes.begin(), codes.end());
     }
@@ -325,7 +332,8 @@ private:
                 if (forbidden.contains(m))
                     continue;
                 const double km = m_g.edges[e].km;
-                const double nd = d + km + (squared ? kSquare * km * km : 0.0);
+                const double nd =
+                    d + (squared ? km + kSquare * km * km : (m_penalise && covered(e, true) ? kCoveredFactor : 1.0) * km);
                 auto it = dist.find(m);
                 if (it == dist.end() || nd < *it) {
                     dist.insert(m, nd);
@@ -351,7 +359,10 @@ private:
 
     QList<int> candidates(const QString& name, const EdgeFilter& ok) const {
         QList<int> out;
-        for (int code : m_byName.value(name))
+        // The register writes the data set's names without their notes; a name with its note (成田空港（成田第
+        // １ターミナル）) is found as well.
+        const QList<int> codes = m_byName.contains(name) ? m_byName.value(name) : m_byName.value(stripNotes(name));
+        for (int code : codes)
             for (int e : m_g.adjacent.value(code))
                 if (ok(e)) {
                     out << code;
@@ -390,6 +401,8 @@ private:
     }
 
     bool legs(const RegisterRow& row, const EdgeFilter& ok, Path& out, QString& why) const {
+        m_penalise = true;
+        const auto done = qScopeGuard([this] { m_penalise = false; });
         QStringList stops{row.start};
         stops << row.via << row.end;
         const bool ring = row.start == row.end;
@@ -841,6 +854,7 @@ private:
     QSet<int> m_removed;
     QHash<int, QList<std::pair<int, double>>> m_onRoute, m_onClosedRoute; // station -> (route, post)
     QList<int> m_routeGroup;
+    mutable bool m_penalise = false;
     QSet<QString> m_keys;
     QList<DerivedRoute> m_routes;
 };

@@ -21,8 +21,12 @@ double polylineKm(const QVector<GeoPoint>& points) {
 namespace {
 
 constexpr double kFarOffKm = 1.0;     // a station farther than this from every track is measured straight
-constexpr double kJumpKm = 5.0;       // a step in the station order this long may be a jump to a branch
 constexpr double kDetourFactor = 3.0; // a track path this much longer than the straight line is doubted
+// A step whose track is this much longer than the straight line may run back past stations listed earlier.
+constexpr double kBackFactor = 1.1;
+constexpr double kBackSlackKm = 0.1;
+constexpr double kPassKm = 0.15; // a station this near the track is passed by it
+constexpr double kNearerShare = 0.5; // without track: an earlier station this much nearer starts a branch
 
 // ---- track graph of one data-set line ----
 
@@ -294,29 +298,71 @@ TrackGraph TrackGraph::build(const Source& src, QStringList& report) {
             g.adjacent[b].append(e);
             return e;
         };
+        auto branchPoint = [&](const QList<int>& seq, int i) -> int {
+            const Projection& qa = projection(seq[i - 1]);
+            const Projection& qb = projection(seq[i]);
+            const double straight = stepKm(src.stations[seq[i - 1]].pos, src.stations[seq[i]].pos);
+            const QVector<GeoPoint> way =
+                qa.track >= 0 && qb.track >= 0 ? tracks.path(qa, qb) : QVector<GeoPoint>();
+            if (way.size() < 2) {
+                // No track joins the two: an earlier station much nearer than the one before is the branch's
+                // start.
+                int best = -1;
+                double bestKm = straight * kNearerShare;
+                for (int j = 0; j + 1 < i; ++j) {
+                    const double d = stepKm(src.stations[seq[j]].pos, src.stations[seq[i]].pos);
+                    if (d < bestKm) {
+                        bestKm = d;
+                        best = j;
+                    }
+                }
+                return straight > kBackSlackKm ? best : -1;
+            }
+            const double km = polylineKm(way);
+            if (km <= kBackFactor * straight + kBackSlackKm)
+                return -1; // the track runs about straight there: nothing to pass on the way back
+            QVector<double> cum(way.size(), 0.0);
+            for (int k = 1; k < way.size(); ++k)
+                cum[k] = cum[k - 1] + stepKm(way[k - 1], way[k]);
+            int best = -1;
+            double bestAlong = -1;
+            const GeoPoint to = src.stations[seq[i]].pos;
+            for (int j = 0; j + 1 < i; ++j) {
+                const GeoPoint p = src.stations[seq[j]].pos;
+                if (stepKm(p, to) >= km)
+                    continue; // too far to lie on the way
+                const LocalScale scale(p.lat);
+                for (int k = 1; k < way.size(); ++k) {
+                    const StepProjection sp = projectOnStep(p, way[k - 1], way[k], scale);
+                    if (sp.offKm <= kPassKm) {
+                        const double along = cum[k - 1] + sp.t * (cum[k] - cum[k - 1]);
+                        if (along > bestAlong && along < km - 0.05) {
+                            bestAlong = along;
+                            best = j;
+                        }
+                        break;
+                    }
+                }
+            }
+            return best;
+        };
         // Consecutive pairs of a sequence; a station far from the one before it but near an earlier one is a
         // branch listed inside the line's order, joined to that earlier station.
         auto edgesOf = [&](const QList<int>& seq, bool open, auto&& keep) {
             QList<int> made;
             for (int i = 1; i < seq.size(); ++i) {
                 int from = seq[i - 1];
-                const double step = stepKm(src.stations[from].pos, src.stations[seq[i]].pos);
-                if (step > kJumpKm && i >= 2) {
-                    int nearest = -1;
-                    double nearestKm = step / 3;
-                    for (int j = 0; j + 1 < i; ++j) {
-                        const double d = stepKm(src.stations[seq[j]].pos, src.stations[seq[i]].pos);
-                        if (d < nearestKm) {
-                            nearestKm = d;
-                            nearest = j;
-                        }
-                    }
-                    if (nearest >= 0) {
+                if (i >= 2) {
+                    // The track from the station before to this one runs back past a station listed earlier:
+                    // this one is on a branch from there (鶴見線's 海芝浦 then 安善, 函館本線's branch stations
+                    // after 駒ヶ岳). The branch starts at the earlier station nearest this one along the track.
+                    const int back = branchPoint(seq, i);
+                    if (back >= 0) {
                         if (open)
                             report << QStringLiteral("%1: 駅の並びが %2 から %3 へ飛ぶので、%3 は %4 からの支線としました。")
                                           .arg(where(src, line), src.stations[from].name, src.stations[seq[i]].name,
-                                               src.stations[seq[nearest]].name);
-                        from = seq[nearest];
+                                               src.stations[seq[back]].name);
+                        from = seq[back];
                     }
                 }
                 if (from == seq[i] || !keep(from, seq[i]))

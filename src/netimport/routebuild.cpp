@@ -23,6 +23,8 @@ constexpr double kSquare = 0.1;
 constexpr double kSameLengthShare = 0.05;
 constexpr double kSameLengthKm = 0.3;
 constexpr double kCorridorKm = 0.6;
+// A closed station this near the track in service was a station on it, not on an old alignment beside it.
+constexpr double kInlineKm = 0.3;
 // A route's path avoids track that routes of its operator already run on (a branch row after its main line's
 // row takes the branch, not the main line round to it): such track counts this many times its length.
 constexpr double kCoveredFactor = 4.0;
@@ -413,7 +415,34 @@ private:
             return false;
         }
         if (ring && row.via.isEmpty()) {
-            // A true ring: out to its farthest station, and back the other way.
+            // A true ring the data set lists as one line: round in the line's own order from the start.
+            for (int code : row.lines) {
+                const QList<int> order = m_g.lineOrder.value(code);
+                const int at = order.indexOf(from.value(0, -1));
+                if (at < 0 || order.size() < 3)
+                    continue;
+                Path round;
+                round.nodes = {order[at]};
+                for (int k = 1; k <= order.size(); ++k) {
+                    const int u = round.nodes.last(), v = order[(at + k) % order.size()];
+                    int step = -1;
+                    for (int e : m_g.adjacent.value(u))
+                        if (m_g.other(e, u) == v && ok(e) && (step < 0 || m_g.edges[e].km < m_g.edges[step].km))
+                            step = e;
+                    if (step < 0) {
+                        round = {};
+                        break;
+                    }
+                    round.nodes << v;
+                    round.edges << step;
+                    round.km += m_g.edges[step].km;
+                }
+                if (!round.edges.isEmpty()) {
+                    out = round;
+                    return true;
+                }
+            }
+            // Otherwise out to its farthest station, and back the other way.
             int best = -1;
             double bestKm = -1;
             for (int f : from) {
@@ -812,10 +841,14 @@ private:
             if (aOpen && bOpen) {
                 // A closed station between two in service on the same track is no section of its own.
                 bool same = false;
-                for (int e : m_g.adjacent.value(a))
-                    if (m_g.edges[e].open && m_g.other(e, a) == b &&
-                        std::abs(m_g.edges[e].km - p.km) <= 0.1 * p.km + 0.2)
-                        same = true;
+                for (int e : m_g.adjacent.value(a)) {
+                    if (!m_g.edges[e].open || m_g.other(e, a) != b)
+                        continue;
+                    bool onTrack = true;
+                    for (int k = 1; k + 1 < p.nodes.size() && onTrack; ++k)
+                        onTrack = offPolyline(m_src.stations[p.nodes[k]].pos, m_g.edges[e].track) <= kInlineKm;
+                    same = same || onTrack;
+                }
                 if (same)
                     continue;
             }

@@ -382,8 +382,17 @@ TrackGraph TrackGraph::build(const Source& src, QStringList& report) {
                 for (int e : std::as_const(made))
                     along += g.edges[e].km;
                 if (first.track >= 0 && last.track >= 0) {
-                    const double closing = polylineKm(tracks.path(last, first));
-                    if (closing > 0 && closing < 0.5 * along)
+                    const QVector<GeoPoint> way = tracks.path(last, first);
+                    const double closing = polylineKm(way);
+                    // ... and passes no other station of the line (a branch's end near the start is no ring).
+                    bool passes = false;
+                    for (int k = 1; k + 1 < openSeq.size() && !passes; ++k) {
+                        const GeoPoint p = src.stations[openSeq[k]].pos;
+                        const LocalScale scale(p.lat);
+                        for (int m = 1; m < way.size() && !passes; ++m)
+                            passes = projectOnStep(p, way[m - 1], way[m], scale).offKm <= kPassKm;
+                    }
+                    if (closing > 0 && closing < 0.5 * along && !passes)
                         made << addEdge(openSeq.last(), openSeq.first(), true);
                 }
             }

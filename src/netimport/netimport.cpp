@@ -12,7 +12,6 @@
 #include <QCryptographicHash>
 #include <QDate>
 #include <QDir>
-#include <QElapsedTimer> // TIMING
 #include <QMap>
 #include <QSet>
 #include <cmath>
@@ -748,14 +747,10 @@ ImportResult importNetwork(Database& db, const SourceLayout& layout, const Impor
     const Register reg =
         options.registerFolder.isEmpty() ? Register::builtIn() : Register::fromFolder(options.registerFolder);
     const Aliases& aliases = Aliases::builtIn();
-    QElapsedTimer T; T.start(); // TIMING
     const Source source = readSource(layout);
     result.report << source.report;
-    fprintf(stderr, "TIMING read %lld\n", T.restart()); // TIMING
     const TrackGraph graph = TrackGraph::build(source, result.report);
-    fprintf(stderr, "TIMING graph %lld\n", T.restart()); // TIMING
     const QList<DerivedRoute> routes = buildRoutes(source, graph, reg, rules, result.report);
-    fprintf(stderr, "TIMING build %lld\n", T.restart()); // TIMING
     result.routesDerived = routes.size();
 
     // Copy first, then import: the daily copy of the reference database is made before anything changes.

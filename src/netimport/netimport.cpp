@@ -12,6 +12,7 @@
 #include <QCryptographicHash>
 #include <QDate>
 #include <QDir>
+#include <QFileInfo>
 #include <QMap>
 #include <QSet>
 #include <cmath>
@@ -747,9 +748,25 @@ ImportResult importNetwork(Database& db, const SourceLayout& layout, const Impor
     const Register reg =
         options.registerFolder.isEmpty() ? Register::builtIn() : Register::fromFolder(options.registerFolder);
     const Aliases& aliases = Aliases::builtIn();
-    const Source source = readSource(layout);
+    Source source = readSource(layout);
     result.report << source.report;
-    const TrackGraph graph = TrackGraph::build(source, result.report);
+    // With the abolished lines, the lines in service keep main/'s station order: extra/ lists some of them with
+    // closed branches inline, which would otherwise change routes in service.
+    QHash<int, QList<int>> openOrders;
+    if (layout.withAbolished) {
+        SourceLayout mainLayout = layout;
+        mainLayout.lineDir = QFileInfo(layout.fallbackPolylineDir).absolutePath();
+        mainLayout.withAbolished = false;
+        if (!layout.fallbackPolylineDir.isEmpty() && QFileInfo::exists(mainLayout.lineDir + QStringLiteral("/line.csv"))) {
+            const Source inService = readSource(mainLayout);
+            openOrders = inService.order;
+            // A line extra/ alone has is none of the network in service.
+            for (Line& line : source.lines)
+                if (!line.closed && !openOrders.contains(line.code))
+                    line.closed = true;
+        }
+    }
+    const TrackGraph graph = TrackGraph::build(source, result.report, openOrders);
     const QList<DerivedRoute> routes = buildRoutes(source, graph, reg, rules, result.report);
     result.routesDerived = routes.size();
 

@@ -233,7 +233,7 @@ QString where(const Source& src, const Line& line) {
 
 } // namespace
 
-TrackGraph TrackGraph::build(const Source& src, QStringList& report) {
+TrackGraph TrackGraph::build(const Source& src, QStringList& report, const QHash<int, QList<int>>& openOrders) {
     TrackGraph g;
     // Lines in service are measured on main/'s track wherever it has one, so that the routes in service come
     // out the same whether or not the abolished lines are read.
@@ -251,10 +251,10 @@ TrackGraph TrackGraph::build(const Source& src, QStringList& report) {
         };
         QList<int> openSeq;
         if (!line.closed)
-            for (int c : order)
+            for (int c : openOrders.isEmpty() ? order : openOrders.value(line.code))
                 if (isOpen(c))
                     openSeq << c;
-        const bool anyClosed = line.closed || openSeq.size() != order.size();
+        const bool anyClosed = line.closed || openSeq.size() != order.size() || !openOrders.isEmpty();
         const LineTracks tracks(readTracks(line.closed ? src.layout : openLayout, line.code));
         QHash<int, Projection> proj;
         auto projection = [&](int code) -> const Projection& {

@@ -33,7 +33,10 @@ struct TrackGraph {
 
     // Builds the graph of every line the source holds; doubts (stations off their track, jumps in a line's
     // order) go to report, naming the file and line.
-    static TrackGraph build(const Source& source, QStringList& report);
+    // openOrders: where given (the main/ folder's orders when the abolished lines are read from extra/), the
+    // stations in service of each line in service, so that the routes in service are built from the same graph
+    // whether or not the abolished lines are read.
+    static TrackGraph build(const Source& source, QStringList& report, const QHash<int, QList<int>>& openOrders = {});
 };
 
 // Length of a polyline in kilometres.

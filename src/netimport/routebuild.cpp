@@ -192,9 +192,7 @@ public:
             Path open;
             QString why;
             const QSet<int> named(row.lines.begin(), row.lines.end());
-            const EdgeFilter onNamed = [&](int e) {
-                return m_g.edges[e].open && named.contains(m_g.edges[e].line);
-            };
+            const EdgeFilter onNamed = [&](int e) { return m_g.edges[e].open && named.contains(m_g.edges[e].line); };
             const Line* whole = row.wholeLine() ? m_lineByCode.value(row.lines.first()) : nullptr;
             const bool found = row.wholeLine() ? whole && !whole->closed && linePath(whole->code, open, why)
                                                : !named.isEmpty() && legs(row, onNamed, open, why);
@@ -223,7 +221,8 @@ public:
                 continue;
             const int company = m_operators.value(row.operatorName, 0);
             if (!company) {
-                m_report << QStringLiteral("%1: 事業者「%2」が駅データにありません。").arg(row.where(), row.operatorName);
+                m_report
+                    << QStringLiteral("%1: 事業者「%2」が駅データにありません。").arg(row.where(), row.operatorName);
                 continue;
             }
             Path p;
@@ -334,8 +333,8 @@ private:
                 if (forbidden.contains(m))
                     continue;
                 const double km = m_g.edges[e].km;
-                const double nd =
-                    d + (squared ? km + kSquare * km * km : (m_penalise && covered(e, true) ? kCoveredFactor : 1.0) * km);
+                const double nd = d + (squared ? km + kSquare * km * km
+                                               : (m_penalise && covered(e, true) ? kCoveredFactor : 1.0) * km);
                 auto it = dist.find(m);
                 if (it == dist.end() || nd < *it) {
                     dist.insert(m, nd);
@@ -672,7 +671,8 @@ private:
         }
         if (parallel)
             opKind = QStringLiteral("三セク");
-        const ClassRule c = m_rules.classes.value((tram ? QStringLiteral("路面電車") : opKind) + QLatin1Char('|') + region);
+        const ClassRule c =
+            m_rules.classes.value((tram ? QStringLiteral("路面電車") : opKind) + QLatin1Char('|') + region);
         r.bunrui = c.code.isEmpty() ? QStringLiteral("601") : c.code;
         r.bunruiName = c.name;
         if (!category.isEmpty()) {
@@ -801,7 +801,8 @@ private:
             }
             classify(r, company, QString(), line.name);
             if (isJr(line.companyCode) && inService)
-                m_report << QStringLiteral("%1: 登録簿にない JR の路線なので、%2（%3～%4）は測った長さのまま取り込みました。")
+                m_report << QStringLiteral(
+                                "%1: 登録簿にない JR の路線なので、%2（%3～%4）は測った長さのまま取り込みました。")
                                 .arg(where(line), r.name, r.start(), r.end());
             else if (partly && inService)
                 m_report << QStringLiteral("%1: 他の路線が通らない %2～%3 を路線 %4 としました。")
@@ -911,8 +912,8 @@ QString categoryName(const QString& code) {
     return i < 0 ? code : Register::categories()[i];
 }
 
-QList<DerivedRoute> buildRoutes(const Source& source, const TrackGraph& graph, const Register& reg,
-                                const Rules& rules, QStringList& report) {
+QList<DerivedRoute> buildRoutes(const Source& source, const TrackGraph& graph, const Register& reg, const Rules& rules,
+                                QStringList& report) {
     return Builder(source, graph, reg, rules, report).run();
 }
 

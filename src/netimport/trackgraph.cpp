@@ -22,10 +22,9 @@ namespace {
 
 constexpr double kFarOffKm = 1.0;     // a station farther than this from every track is measured straight
 constexpr double kDetourFactor = 3.0; // a track path this much longer than the straight line is doubted
-// A step whose track is this much longer than the straight line may run back past stations listed earlier.
-constexpr double kBackFactor = 1.1;
+// A step whose track is longer than the straight line by this much may run back past stations listed earlier.
 constexpr double kBackSlackKm = 0.1;
-constexpr double kPassKm = 0.15; // a station this near the track is passed by it
+constexpr double kPassKm = 0.3;      // a station this near the track is passed by it
 constexpr double kNearerShare = 0.5; // without track: an earlier station this much nearer starts a branch
 
 // ---- track graph of one data-set line ----
@@ -222,8 +221,6 @@ private:
     int m_nodeCount = 0;
 };
 
-
-
 QString where(const Source& src, const Line& line) {
     return QStringLiteral("%1/line.csv の %2 行目（%3）")
         .arg(QDir::toNativeSeparators(src.layout.lineDir))
@@ -302,8 +299,7 @@ TrackGraph TrackGraph::build(const Source& src, QStringList& report, const QHash
             const Projection& qa = projection(seq[i - 1]);
             const Projection& qb = projection(seq[i]);
             const double straight = stepKm(src.stations[seq[i - 1]].pos, src.stations[seq[i]].pos);
-            const QVector<GeoPoint> way =
-                qa.track >= 0 && qb.track >= 0 ? tracks.path(qa, qb) : QVector<GeoPoint>();
+            const QVector<GeoPoint> way = qa.track >= 0 && qb.track >= 0 ? tracks.path(qa, qb) : QVector<GeoPoint>();
             if (way.size() < 2) {
                 // No track joins the two: an earlier station much nearer than the one before is the branch's
                 // start.
@@ -319,17 +315,17 @@ TrackGraph TrackGraph::build(const Source& src, QStringList& report, const QHash
                 return straight > kBackSlackKm ? best : -1;
             }
             const double km = polylineKm(way);
-            if (km <= kBackFactor * straight + kBackSlackKm)
-                return -1; // the track runs about straight there: nothing to pass on the way back
+            if (km <= straight + kBackSlackKm)
+                return -1; // the track runs straight there: nothing to pass on the way back
             QVector<double> cum(way.size(), 0.0);
             for (int k = 1; k < way.size(); ++k)
                 cum[k] = cum[k - 1] + stepKm(way[k - 1], way[k]);
             int best = -1;
             double bestAlong = -1;
-            const GeoPoint to = src.stations[seq[i]].pos;
+            const GeoPoint from = src.stations[seq[i - 1]].pos, to = src.stations[seq[i]].pos;
             for (int j = 0; j + 1 < i; ++j) {
                 const GeoPoint p = src.stations[seq[j]].pos;
-                if (stepKm(p, to) >= km)
+                if (stepKm(from, p) + stepKm(p, to) > km + kBackSlackKm)
                     continue; // too far to lie on the way
                 const LocalScale scale(p.lat);
                 for (int k = 1; k < way.size(); ++k) {
@@ -359,7 +355,8 @@ TrackGraph TrackGraph::build(const Source& src, QStringList& report, const QHash
                     const int back = branchPoint(seq, i);
                     if (back >= 0) {
                         if (open)
-                            report << QStringLiteral("%1: 駅の並びが %2 から %3 へ飛ぶので、%3 は %4 からの支線としました。")
+                            report << QStringLiteral(
+                                          "%1: 駅の並びが %2 から %3 へ飛ぶので、%3 は %4 からの支線としました。")
                                           .arg(where(src, line), src.stations[from].name, src.stations[seq[i]].name,
                                                src.stations[seq[back]].name);
                         from = seq[back];

@@ -14,10 +14,10 @@
 namespace tabi::net {
 
 struct GraphEdge {
-    int a = 0, b = 0; // station codes
-    double km = 0;    // along the line's track (straight where the line has none near the stations)
-    int line = 0;     // data-set line code
-    bool open = true; // both stations and the line in service
+    int a = 0, b = 0;        // station codes
+    double km = 0;           // along the line's track (straight where the line has none near the stations)
+    int line = 0;            // data-set line code
+    bool open = true;        // both stations and the line in service
     QVector<GeoPoint> track; // from a to b
 };
 

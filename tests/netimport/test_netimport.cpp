@@ -197,8 +197,9 @@ private Q_SLOTS:
         QVERIFY(text.contains(QStringLiteral("国道 が線路から 2.")));
         QVERIFY(text.contains(QStringLiteral("川崎新町")));
         QCOMPARE(m_ref->scalar(QStringLiteral("SELECT count(*) FROM MASTER WHERE ROSEN_KANJI LIKE '%謎%'")).toInt(), 0);
-        QCOMPARE(m_ref->scalar(QStringLiteral("SELECT count(*) FROM MASTER WHERE ROSEN_KANJI = '湘南新宿ライン'")).toInt(),
-                 1);
+        QCOMPARE(
+            m_ref->scalar(QStringLiteral("SELECT count(*) FROM MASTER WHERE ROSEN_KANJI = '湘南新宿ライン'")).toInt(),
+            1);
         QCOMPARE(r.counts.routesNew, 8);
         QCOMPARE(m_ref->scalar(QStringLiteral("SELECT BUNRUI_KANJI FROM BUNRUI WHERE BUNRUI_CD = '503'")).toString(),
                  QStringLiteral("路面電車（北海道・東北）"));
@@ -311,11 +312,12 @@ private Q_SLOTS:
     void corridor() {
         QFETCH(QString, name);
         QFETCH(QString, stations);
-        const net::ImportResult r =
-            importFolder(*m_ref, fixture(QStringLiteral("corridor")), false, fixture(QStringLiteral("corridor_register")));
+        const net::ImportResult r = importFolder(*m_ref, fixture(QStringLiteral("corridor")), false,
+                                                 fixture(QStringLiteral("corridor_register")));
         const QStringList codes =
-            m_ref->dump(QStringLiteral("SELECT ROSEN_CD FROM MASTER WHERE ROSEN_KANJI = '%1' AND HAISHI_DATE IS NULL")
-                            .arg(name))
+            m_ref
+                ->dump(QStringLiteral("SELECT ROSEN_CD FROM MASTER WHERE ROSEN_KANJI = '%1' AND HAISHI_DATE IS NULL")
+                           .arg(name))
                 .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         QCOMPARE(codes.size(), 1);
         const QString code = codes.first().section(QLatin1Char('|'), 0, 0);
@@ -327,8 +329,9 @@ private Q_SLOTS:
             QCOMPARE(code, QStringLiteral("401003"));
         // The service line whose track the routes cover is no route; no station in service is left out but
         // those of the closed section.
-        QCOMPARE(m_ref->scalar(QStringLiteral("SELECT count(*) FROM MASTER WHERE ROSEN_KANJI LIKE '%京浜東北%'")).toInt(),
-                 0);
+        QCOMPARE(
+            m_ref->scalar(QStringLiteral("SELECT count(*) FROM MASTER WHERE ROSEN_KANJI LIKE '%京浜東北%'")).toInt(),
+            0);
         QCOMPARE(m_ref->scalar(QStringLiteral("SELECT count(DISTINCT STATION_ID) FROM EKI_ID")).toInt(), 35 - 2);
         // Every row the import wrote names its station of the data set.
         QCOMPARE(m_ref
@@ -336,9 +339,10 @@ private Q_SLOTS:
                                              "WHERE i.ROSEN_CD = n.ROSEN_CD AND i.KILO = n.KILO)"))
                      .toInt(),
                  0);
-        QCOMPARE(m_ref->scalar(QStringLiteral("SELECT STATION_ID FROM EKI_ID i JOIN EKI e USING (ROSEN_CD, KILO) "
-                                              "JOIN MASTER m USING (ROSEN_CD) WHERE m.ROSEN_KANJI = '東北本線' "
-                                              "AND e.EKI_KANJI = '上野'"))
+        QCOMPARE(m_ref
+                     ->scalar(QStringLiteral("SELECT STATION_ID FROM EKI_ID i JOIN EKI e USING (ROSEN_CD, KILO) "
+                                             "JOIN MASTER m USING (ROSEN_CD) WHERE m.ROSEN_KANJI = '東北本線' "
+                                             "AND e.EKI_KANJI = '上野'"))
                      .toInt(),
                  109);
         Q_UNUSED(r);
@@ -350,7 +354,8 @@ private Q_SLOTS:
         const QString reg = fixture(QStringLiteral("corridor_register"));
         importFolder(*m_ref, corridor, false, reg);
         const QString inService = QStringLiteral(
-            "SELECT m.ROSEN_CD, m.ROSEN_KANJI, m.KITEN, m.SHUTEN, m.KILO, e.KILO, e.EKI_KANJI, i.STATION_ID FROM MASTER m "
+            "SELECT m.ROSEN_CD, m.ROSEN_KANJI, m.KITEN, m.SHUTEN, m.KILO, e.KILO, e.EKI_KANJI, i.STATION_ID FROM "
+            "MASTER m "
             "JOIN EKI e USING (ROSEN_CD) LEFT JOIN EKI_ID i USING (ROSEN_CD, KILO) WHERE m.HAISHI_DATE IS NULL "
             "ORDER BY 1, 6");
         const QString before = m_ref->dump(inService);
@@ -415,7 +420,8 @@ private Q_SLOTS:
         const net::ImportResult r = importFolder(*m_ref, root, false, QString());
         qInfo().noquote() << r.summary();
         const QString inService = QStringLiteral(
-            "SELECT m.ROSEN_CD, m.ROSEN_KANJI, m.KITEN, m.SHUTEN, m.KILO, e.KILO, e.EKI_KANJI, i.STATION_ID FROM MASTER m "
+            "SELECT m.ROSEN_CD, m.ROSEN_KANJI, m.KITEN, m.SHUTEN, m.KILO, e.KILO, e.EKI_KANJI, i.STATION_ID FROM "
+            "MASTER m "
             "JOIN EKI e USING (ROSEN_CD) LEFT JOIN EKI_ID i USING (ROSEN_CD, KILO) WHERE m.HAISHI_DATE IS NULL "
             "ORDER BY 1, 6");
         const QString before = m_ref->dump(inService);
@@ -468,8 +474,10 @@ private Q_SLOTS:
         };
         QVERIFY(runs(QStringLiteral("山手線"), QStringLiteral("品川 大崎 五反田 目黒 恵比寿 渋谷")));
         QVERIFY(runs(QStringLiteral("山手線"), QStringLiteral("池袋 大塚 巣鴨 駒込 田端")));
-        QVERIFY(runs(QStringLiteral("東北本線"), QStringLiteral("東京 神田 秋葉原 御徒町 上野 鶯谷 日暮里 西日暮里 田端")));
-        QVERIFY(runs(QStringLiteral("東海道本線"), QStringLiteral("東京 有楽町 新橋 浜松町 田町 高輪ゲートウェイ 品川")));
+        QVERIFY(
+            runs(QStringLiteral("東北本線"), QStringLiteral("東京 神田 秋葉原 御徒町 上野 鶯谷 日暮里 西日暮里 田端")));
+        QVERIFY(
+            runs(QStringLiteral("東海道本線"), QStringLiteral("東京 有楽町 新橋 浜松町 田町 高輪ゲートウェイ 品川")));
 
         // The abolished lines leave every route in service as main/ made it.
         const net::ImportResult withAbolished = importFolder(*m_ref, root, true, QString());
@@ -480,7 +488,6 @@ private Q_SLOTS:
                      again.counts.stationsChanged,
                  0);
     }
-
 };
 
 QTEST_GUILESS_MAIN(TestNetImport)

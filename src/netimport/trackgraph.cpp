@@ -393,6 +393,57 @@ TrackGraph TrackGraph::build(const Source& src, QStringList& report, const QHash
                         made << addEdge(openSeq.last(), openSeq.first(), true);
                 }
             }
+            // A station the line's order leaves at a dead end inside the line (函館本線's 駒ヶ岳 when the order
+            // goes on with a branch; 成田線's 下総松崎 at the end of a branch listed last) joins the next station
+            // along the track beyond it, where the track goes on and passes no other station on the way.
+            if (!tracks.isEmpty() && openSeq.size() >= 3) {
+                QHash<int, QList<int>> near;
+                for (int e : std::as_const(made)) {
+                    near[g.edges[e].a] << g.edges[e].b;
+                    near[g.edges[e].b] << g.edges[e].a;
+                }
+                const QList<int> ends = near.keys();
+                for (int d : ends) {
+                    if (near.value(d).size() != 1 || d == openSeq.first() || projection(d).track < 0)
+                        continue;
+                    const int back = near.value(d).first();
+                    int best = -1;
+                    double bestKm = std::numeric_limits<double>::infinity();
+                    for (int s : std::as_const(openSeq)) {
+                        if (s == d || s == back || near.value(d).contains(s) || projection(s).track < 0)
+                            continue;
+                        const double straight = stepKm(src.stations[d].pos, src.stations[s].pos);
+                        if (straight >= bestKm)
+                            continue;
+                        const QVector<GeoPoint> way = tracks.path(projection(d), projection(s));
+                        const double km = polylineKm(way);
+                        if (way.size() < 2 || km >= bestKm || km > kDetourFactor * straight + 1.0)
+                            continue;
+                        bool clear = true;
+                        for (int o : std::as_const(openSeq)) {
+                            if (o == d || o == s)
+                                continue;
+                            const GeoPoint p = src.stations[o].pos;
+                            if (stepKm(src.stations[d].pos, p) + stepKm(p, src.stations[s].pos) > km + kBackSlackKm)
+                                continue;
+                            const LocalScale scale(p.lat);
+                            for (int m = 1; m < way.size() && clear; ++m)
+                                clear = projectOnStep(p, way[m - 1], way[m], scale).offKm > kPassKm;
+                            if (!clear)
+                                break;
+                        }
+                        if (clear) {
+                            best = s;
+                            bestKm = km;
+                        }
+                    }
+                    if (best >= 0) {
+                        made << addEdge(d, best, true);
+                        near[d] << best;
+                        near[best] << d;
+                    }
+                }
+            }
             g.lineOrder.insert(line.code, openSeq);
             g.lineEdges.insert(line.code, made);
         }

@@ -777,6 +777,13 @@ ImportResult importNetwork(Database& db, const SourceLayout& layout, const Impor
     const TrackGraph graph = TrackGraph::build(source, result.report, openOrders);
     const QList<DerivedRoute> routes = buildRoutes(source, graph, reg, rules, result.report);
     result.routesDerived = routes.size();
+    {
+        int measured = 0;
+        for (const DerivedRoute& r : routes)
+            if (r.haishiDate.isEmpty() && r.officialKm <= 0)
+                ++measured;
+        result.report << QStringLiteral("公式のキロ程がない路線（測った長さのまま）: %1").arg(measured);
+    }
 
     // Copy first, then import: the daily copy of the reference database is made before anything changes.
     if (!options.dryRun)

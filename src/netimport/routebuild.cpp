@@ -25,6 +25,9 @@ constexpr double kSameLengthKm = 0.3;
 constexpr double kCorridorKm = 0.6;
 // A closed station this near the track in service was a station on it, not on an old alignment beside it.
 constexpr double kInlineKm = 0.3;
+// A measured length this far from the register's figure is reported.
+constexpr double kDoubtKm = 1.0;
+constexpr double kDoubtShare = 0.05;
 // A route's path avoids track that routes of its operator already run on (a branch row after its main line's
 // row takes the branch, not the main line round to it): such track counts this many times its length.
 constexpr double kCoveredFactor = 4.0;
@@ -618,6 +621,15 @@ private:
         r.companyCode = company;
         r.officialKm = row.km;
         r.haishiDate = inService ? QString() : row.closed;
+        // The posts are scaled to the official length; a measured length far from it means the path or the
+        // row is wrong, which the register's keepers want to know.
+        if (row.km > 0 && row.category != QStringLiteral("新幹線") && std::abs(r.length() - row.km) > std::max(kDoubtKm, kDoubtShare * row.km))
+            m_report << QStringLiteral("%1: 線路で測った %2 km が公式のキロ程 %3 km と %4 % 違います（%5～%6）。")
+                            .arg(row.where())
+                            .arg(r.length(), 0, 'f', 1)
+                            .arg(row.km, 0, 'f', 1)
+                            .arg(std::abs(r.length() - row.km) / row.km * 100, 0, 'f', 0)
+                            .arg(r.start(), r.end());
         classify(r, c, row.category, line ? line->name : QString());
         finish(r, inService);
     }

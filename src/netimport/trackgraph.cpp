@@ -24,8 +24,10 @@ constexpr double kFarOffKm = 1.0;     // a station farther than this from every 
 constexpr double kDetourFactor = 3.0; // a track path this much longer than the straight line is doubted
 // A step whose track is longer than the straight line by this much may run back past stations listed earlier.
 constexpr double kBackSlackKm = 0.1;
-constexpr double kPassKm = 0.3;      // a station this near the track is passed by it
-constexpr double kNearerShare = 0.5; // without track: an earlier station this much nearer starts a branch
+constexpr double kPassKm = 0.3; // a station this near the track is passed by it
+// A station passed by a track (kPassKm off it) lies within this much of the ellipse of the track's ends.
+constexpr double kEllipseKm = 2 * kPassKm + 0.1;
+constexpr double kNearerShare = 0.95; // without track: an earlier station nearer than this share starts a branch
 
 // ---- track graph of one data-set line ----
 
@@ -289,11 +291,59 @@ TrackGraph TrackGraph::build(const Source& src, QStringList& report, const QHash
                 way = {pa, pb};
             way.first() = pa;
             way.last() = pb;
-            const int e = g.edges.size();
-            g.edges.append({a, b, km, line.code, open, way});
-            g.adjacent[a].append(e);
-            g.adjacent[b].append(e);
-            return e;
+            auto put = [&](int from, int to, double length, QVector<GeoPoint> track) {
+                const int e = g.edges.size();
+                g.edges.append({from, to, length, line.code, open, std::move(track)});
+                g.adjacent[from].append(e);
+                g.adjacent[to].append(e);
+                return e;
+            };
+            // A step whose track passes another station of the line is two steps (千歳線's order goes 植苗,
+            // 新千歳空港, 南千歳: the track from 植苗 to the airport passes 南千歳).
+            QList<std::pair<double, int>> passed; // (km along the way, station)
+            QVector<double> cum;
+            if (way.size() > 2) {
+                cum.resize(way.size());
+                cum[0] = 0;
+                for (int k = 1; k < way.size(); ++k)
+                    cum[k] = cum[k - 1] + stepKm(way[k - 1], way[k]);
+                for (int s : open ? openSeq : order) {
+                    if (s == a || s == b || (open && !isOpen(s)))
+                        continue;
+                    const GeoPoint p = src.stations[s].pos;
+                    if (stepKm(pa, p) + stepKm(p, pb) > km + kEllipseKm)
+                        continue;
+                    const LocalScale scale(p.lat);
+                    for (int k = 1; k < way.size(); ++k) {
+                        const StepProjection sp = projectOnStep(p, way[k - 1], way[k], scale);
+                        if (sp.offKm <= kPassKm) {
+                            const double along = cum[k - 1] + sp.t * (cum[k] - cum[k - 1]);
+                            if (along > kPassKm && along < cum.last() - kPassKm)
+                                passed.append({along, s});
+                            break;
+                        }
+                    }
+                }
+            }
+            if (passed.isEmpty())
+                return QList<int>{put(a, b, km, way)};
+            std::sort(passed.begin(), passed.end());
+            passed.append({cum.last(), b});
+            QList<int> made;
+            int from = a;
+            double fromAlong = 0;
+            int k = 1;
+            QVector<GeoPoint> piece{pa};
+            for (const auto& [along, s] : std::as_const(passed)) {
+                while (k < way.size() - 1 && cum[k] < along)
+                    piece << way[k++];
+                piece << src.stations[s].pos;
+                made << put(from, s, along - fromAlong, piece);
+                piece = {src.stations[s].pos};
+                from = s;
+                fromAlong = along;
+            }
+            return made;
         };
         auto branchPoint = [&](const QList<int>& seq, int i) -> int {
             const Projection& qa = projection(seq[i - 1]);
@@ -301,14 +351,16 @@ TrackGraph TrackGraph::build(const Source& src, QStringList& report, const QHash
             const double straight = stepKm(src.stations[seq[i - 1]].pos, src.stations[seq[i]].pos);
             const QVector<GeoPoint> way = qa.track >= 0 && qb.track >= 0 ? tracks.path(qa, qb) : QVector<GeoPoint>();
             if (way.size() < 2) {
-                // No track joins the two: an earlier station much nearer than the one before is the branch's
-                // start.
+                // No track joins the two: an earlier station nearer to this one than the station before, and
+                // nearer to the station before than this one is, is where the branch left.
                 int best = -1;
-                double bestKm = straight * kNearerShare;
+                double bestKm = straight;
+                const GeoPoint from = src.stations[seq[i - 1]].pos, to = src.stations[seq[i]].pos;
                 for (int j = 0; j + 1 < i; ++j) {
-                    const double d = stepKm(src.stations[seq[j]].pos, src.stations[seq[i]].pos);
-                    if (d < bestKm) {
-                        bestKm = d;
+                    const GeoPoint p = src.stations[seq[j]].pos;
+                    const double d = stepKm(p, to);
+                    if (d < bestKm * kNearerShare && stepKm(from, p) < straight) {
+                        bestKm = d / kNearerShare;
                         best = j;
                     }
                 }
@@ -325,7 +377,7 @@ TrackGraph TrackGraph::build(const Source& src, QStringList& report, const QHash
             const GeoPoint from = src.stations[seq[i - 1]].pos, to = src.stations[seq[i]].pos;
             for (int j = 0; j + 1 < i; ++j) {
                 const GeoPoint p = src.stations[seq[j]].pos;
-                if (stepKm(from, p) + stepKm(p, to) > km + kBackSlackKm)
+                if (stepKm(from, p) + stepKm(p, to) > km + kEllipseKm)
                     continue; // too far to lie on the way
                 const LocalScale scale(p.lat);
                 for (int k = 1; k < way.size(); ++k) {
@@ -424,7 +476,7 @@ TrackGraph TrackGraph::build(const Source& src, QStringList& report, const QHash
                             if (o == d || o == s)
                                 continue;
                             const GeoPoint p = src.stations[o].pos;
-                            if (stepKm(src.stations[d].pos, p) + stepKm(p, src.stations[s].pos) > km + kBackSlackKm)
+                            if (stepKm(src.stations[d].pos, p) + stepKm(p, src.stations[s].pos) > km + kEllipseKm)
                                 continue;
                             const LocalScale scale(p.lat);
                             for (int m = 1; m < way.size() && clear; ++m)

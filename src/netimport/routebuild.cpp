@@ -612,7 +612,6 @@ private:
         DerivedRoute r = assemble(p);
         const Company c = m_companies.value(company);
         const Line* line = p.edges.isEmpty() ? nullptr : m_lineByCode.value(m_g.edges[p.edges.first()].line);
-        r.registered = true;
         r.lineCode = line ? line->code : 0;
         r.lineName = line ? line->name : QString();
         r.name = row.name;

@@ -462,7 +462,8 @@ private:
             } else {
                 // A station of the sample (or one the user entered) under the same name stands for it.
                 for (const EkiRow& c : std::as_const(cur))
-                    if (c.kanji == s.name && !importedKeys.contains(c.kilo10) && !sampleUsed.contains(c.kilo10)) {
+                    if (sameStation(c.kanji, s.name) && !importedKeys.contains(c.kilo10) &&
+                        !sampleUsed.contains(c.kilo10)) {
                         sampleUsed.insert(c.kilo10);
                         f.imported = false;
                         f.kilo10 = c.kilo10;
@@ -705,8 +706,13 @@ private:
     QHash<QString, int> m_maxSerial;
     QSet<QString> m_bunrui, m_kubun;
 
+    bool sameStation(const QString& a, const QString& b) const {
+        return a == b || (m_aliases && m_aliases->station.value(a, a) == m_aliases->station.value(b, b));
+    }
+
 public:
     Reconciliation m_reconciled;
+    const Aliases* m_aliases = nullptr; // spelling variants of the stations of routes already there
 };
 
 // The routes of the reference database that no import made: the sample's, the user's, a record's brought over.
@@ -754,7 +760,8 @@ ImportResult importNetwork(Database& db, const SourceLayout& layout, const Impor
     const Rules& rules = Rules::builtIn();
     const Register reg =
         options.registerFolder.isEmpty() ? Register::builtIn() : Register::fromFolder(options.registerFolder);
-    const Aliases& aliases = Aliases::builtIn();
+    // The operators as a record may write them: the data set's short names (JR北海道) for the registered ones.
+    Aliases aliases = Aliases::builtIn();
     Source source = readSource(layout);
     result.report << source.report;
     // With the abolished lines, the lines in service keep main/'s station order: extra/ lists some of them with
@@ -773,6 +780,12 @@ ImportResult importNetwork(Database& db, const SourceLayout& layout, const Impor
                 if (!line.closed && !openOrders.contains(line.code))
                     line.closed = true;
         }
+    }
+    for (const Company& c : std::as_const(source.companies)) {
+        const QString written = rules.operatorName.value(c.name, c.name);
+        for (const QString& n : {c.shortName, c.name})
+            if (!n.isEmpty() && n != written && !aliases.operatorOf.contains(n))
+                aliases.operatorOf.insert(n, written);
     }
     const TrackGraph graph = TrackGraph::build(source, result.report, openOrders);
     const QList<DerivedRoute> routes = buildRoutes(source, graph, reg, rules, result.report);
@@ -794,6 +807,7 @@ ImportResult importNetwork(Database& db, const SourceLayout& layout, const Impor
     Merger merger(db, result);
     merger.load();
     merger.m_reconciled = reconcile(routes, existingRoutes(db), aliases);
+    merger.m_aliases = &aliases;
     result.report << merger.m_reconciled.report;
     for (int i = 0; i < routes.size(); ++i) {
         try {

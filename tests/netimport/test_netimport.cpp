@@ -1,4 +1,5 @@
 #include "netimport/netimport.h"
+#include "netimport/reconcile.h"
 #include "netimport/register.h"
 
 #include "data/database.h"
@@ -374,6 +375,78 @@ private Q_SLOTS:
         // The closed section is the sample's route of it (named as the sample writes it), with the station the
         // register's section passes.
         QCOMPARE(stationsOf(*m_ref, QStringLiteral("101003")), QStringLiteral("北海道医療大学 石狩月形 新十津川"));
+    }
+
+    void reconcileAlone_data() {
+        QTest::addColumn<QString>("operatorName");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("ends");
+        QTest::addColumn<QString>("haishi");
+        QTest::addColumn<int>("matched"); // index of the built route, -1: none
+        QTest::addColumn<bool>("differs");
+        QTest::newRow("same route") << "東日本旅客鉄道"
+                                    << "山手線"
+                                    << "品川～田端"
+                                    << "" << 0 << false;
+        QTest::newRow("operator's short name, name with its prefix") << "JR東日本"
+                                                                     << "JR山手線"
+                                                                     << "品川～田端"
+                                                                     << "" << 0 << false;
+        QTest::newRow("terminal under a spelling variant") << "東日本旅客鉄道"
+                                                           << "山手線"
+                                                           << "品川～田端駅前"
+                                                           << "" << 0 << false;
+        // The same terminals, but a length that differs by more than a revised figure: the register's stations.
+        QTest::newRow("another definition") << "東日本旅客鉄道"
+                                            << "東北本線"
+                                            << "東京～大宮"
+                                            << "" << 1 << true;
+        QTest::newRow("several companies") << "JR東日本・JR東海"
+                                           << "山手線"
+                                           << "品川～田端"
+                                           << "" << -1 << false;
+        QTest::newRow("abolished") << "東日本旅客鉄道"
+                                   << "山手線"
+                                   << "品川～田端"
+                                   << "2000-01-01" << -1 << false;
+        QTest::newRow("another operator") << "東京地下鉄"
+                                          << "山手線"
+                                          << "品川～田端"
+                                          << "" << -1 << false;
+    }
+    // The reconciliation alone: which built route an existing route stands for, by operator, name and stations.
+    void reconcileAlone() {
+        QFETCH(QString, operatorName);
+        QFETCH(QString, name);
+        QFETCH(QString, ends);
+        QFETCH(QString, haishi);
+        QFETCH(int, matched);
+        QFETCH(bool, differs);
+        auto route = [](const QString& n, const QStringList& stations, double km) {
+            net::DerivedRoute r;
+            r.name = n;
+            r.operatorName = QStringLiteral("東日本旅客鉄道");
+            r.officialKm = km;
+            for (int i = 0; i < stations.size(); ++i)
+                r.stations.append({i + 1, stations[i], {}, {}, false, {}, 13, double(i)});
+            return r;
+        };
+        const QList<net::DerivedRoute> built{
+            route(QStringLiteral("山手線"), {QStringLiteral("品川"), QStringLiteral("新宿"), QStringLiteral("田端")},
+                  20.6),
+            route(QStringLiteral("東北本線"), {QStringLiteral("東京"), QStringLiteral("上野"), QStringLiteral("大宮")},
+                  30.3)};
+        net::Aliases aliases;
+        aliases.operatorOf.insert(QStringLiteral("JR東日本"), QStringLiteral("東日本旅客鉄道"));
+        aliases.station.insert(QStringLiteral("田端駅前"), QStringLiteral("田端"));
+        net::ExistingRoute x{QStringLiteral("A01001"),          name,   operatorName, ends.section(QChar(0xFF5E), 0, 0),
+                             ends.section(QChar(0xFF5E), 1, 1), haishi, 20.6,         {}};
+        const net::Reconciliation r = net::reconcile(built, {x}, aliases);
+        QCOMPARE(r.codeOf.key(QStringLiteral("A01001"), -1), matched);
+        if (matched >= 0)
+            QCOMPARE(r.differs.value(matched), differs);
+        else
+            QVERIFY(r.report.first().startsWith(QStringLiteral("A01001 ")));
     }
 
     void registerRows_data() {

@@ -781,7 +781,10 @@ ImportResult importNetwork(Database& db, const SourceLayout& layout, const Impor
                     line.closed = true;
         }
     }
-    for (const Company& c : std::as_const(source.companies)) {
+    QList<int> companyCodes = source.companies.keys();
+    std::sort(companyCodes.begin(), companyCodes.end());
+    for (int code : std::as_const(companyCodes)) {
+        const Company& c = source.companies[code];
         const QString written = rules.operatorName.value(c.name, c.name);
         for (const QString& n : {c.shortName, c.name})
             if (!n.isEmpty() && n != written && !aliases.operatorOf.contains(n))

@@ -165,10 +165,15 @@ public:
         }
         for (const Line& line : std::as_const(m_lines))
             m_lineByCode.insert(line.code, &line);
-        for (auto it = m_companies.cbegin(); it != m_companies.cend(); ++it) {
-            for (const QString& n : {it->name, it->shortName, m_rules.operatorName.value(it->name)})
+        // A register row's operator is a company of company.csv before an operator made up for a line that
+        // names none (a closed line named after a company that still runs others); the same in every run.
+        QList<int> codes = m_companies.keys();
+        std::sort(codes.begin(), codes.end(), [](int a, int b) { return (a < 0) != (b < 0) ? a > 0 : a < b; });
+        for (int code : std::as_const(codes)) {
+            const Company& c = m_companies[code];
+            for (const QString& n : {c.name, c.shortName, m_rules.operatorName.value(c.name)})
                 if (!n.isEmpty() && !m_operators.contains(n))
-                    m_operators.insert(n, it->code);
+                    m_operators.insert(n, code);
         }
         for (auto it = src.stations.cbegin(); it != src.stations.cend(); ++it)
             if (m_g.adjacent.contains(it.key())) {
@@ -622,7 +627,8 @@ private:
         r.haishiDate = inService ? QString() : row.closed;
         // The posts are scaled to the official length; a measured length far from it means the path or the
         // row is wrong, which the register's keepers want to know.
-        if (row.km > 0 && row.category != QStringLiteral("新幹線") && std::abs(r.length() - row.km) > std::max(kDoubtKm, kDoubtShare * row.km))
+        if (row.km > 0 && row.category != QStringLiteral("新幹線") &&
+            std::abs(r.length() - row.km) > std::max(kDoubtKm, kDoubtShare * row.km))
             m_report << QStringLiteral("%1: 線路で測った %2 km が公式のキロ程 %3 km と %4 % 違います（%5～%6）。")
                             .arg(row.where())
                             .arg(r.length(), 0, 'f', 1)

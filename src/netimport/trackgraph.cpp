@@ -454,7 +454,8 @@ TrackGraph TrackGraph::build(const Source& src, QStringList& report, const QHash
                     near[g.edges[e].a] << g.edges[e].b;
                     near[g.edges[e].b] << g.edges[e].a;
                 }
-                const QList<int> ends = near.keys();
+                QList<int> ends = near.keys();
+                std::sort(ends.begin(), ends.end()); // the same edges in every run
                 for (int d : ends) {
                     if (near.value(d).size() != 1 || d == openSeq.first() || projection(d).track < 0)
                         continue;

@@ -277,6 +277,12 @@ public:
     }
 
 private:
+    const Station& station(int code) const {
+        static const Station none;
+        const auto it = m_src.stations.constFind(code);
+        return it == m_src.stations.constEnd() ? none : *it;
+    }
+
     QString where(const Line& line) const {
         return QStringLiteral("%1/line.csv の %2 行目（%3）")
             .arg(QDir::toNativeSeparators(m_src.layout.lineDir))
@@ -566,7 +572,7 @@ private:
             if (take) {
                 const double tolerance = edge.track.size() > 2 ? kCorridorKm : std::max(kCorridorKm, 0.15 * k);
                 for (int j = 1; j + 1 < alt.nodes.size() && take; ++j)
-                    take = offPolyline(m_src.stations[alt.nodes[j]].pos, edge.track) <= tolerance;
+                    take = offPolyline(station(alt.nodes[j]).pos, edge.track) <= tolerance;
             }
             if (take) {
                 for (int j = 1; j < alt.nodes.size(); ++j) {
@@ -587,12 +593,12 @@ private:
     DerivedRoute assemble(const Path& p) const {
         DerivedRoute r;
         double at = 0;
-        auto station = [&](int code, double km) {
-            const Station& s = m_src.stations[code];
+        auto addStation = [&](int code, double km) {
+            const Station& s = station(code);
             r.stations.append({code, s.name, s.kana, s.openDate, s.closed, s.pos, s.prefecture, km});
         };
-        station(p.nodes.first(), 0);
-        r.track = {m_src.stations[p.nodes.first()].pos};
+        addStation(p.nodes.first(), 0);
+        r.track = {station(p.nodes.first()).pos};
         r.trackKm = {0.0};
         for (int i = 0; i < p.edges.size(); ++i) {
             const GraphEdge& edge = m_g.edges[p.edges[i]];
@@ -608,7 +614,7 @@ private:
             }
             at += edge.km;
             r.trackKm.last() = at; // a step measured straight keeps its length
-            station(p.nodes[i + 1], at);
+            addStation(p.nodes[i + 1], at);
         }
         return r;
     }
@@ -790,11 +796,11 @@ private:
             QStringList dropped;
             auto off = [&](int code) { return m_g.offTrack.contains((qint64(line.code) << 32) | quint32(code)); };
             while (p.edges.size() > 1 && off(p.nodes.first())) {
-                dropped << m_src.stations[p.nodes.takeFirst()].name;
+                dropped << station(p.nodes.takeFirst()).name;
                 p.km -= m_g.edges[p.edges.takeFirst()].km;
             }
             while (p.edges.size() > 1 && off(p.nodes.last())) {
-                dropped << m_src.stations[p.nodes.takeLast()].name;
+                dropped << station(p.nodes.takeLast()).name;
                 p.km -= m_g.edges[p.edges.takeLast()].km;
             }
             if (!dropped.isEmpty())
@@ -811,7 +817,7 @@ private:
                 r.haishiDate = line.closedDate;
                 if (r.haishiDate.isEmpty())
                     for (const DerivedStation& s : std::as_const(r.stations))
-                        r.haishiDate = std::max(r.haishiDate, m_src.stations[s.code].closedDate);
+                        r.haishiDate = std::max(r.haishiDate, station(s.code).closedDate);
                 if (r.haishiDate.isEmpty())
                     m_report << QStringLiteral("%1: 廃止日がないので廃止路線 %2 の廃止日を空けました。")
                                     .arg(where(line), r.name);
@@ -855,7 +861,7 @@ private:
         const Company company = m_companies.value(line.companyCode);
         for (const Path& p : std::as_const(runs)) {
             const int a = p.nodes.first(), b = p.nodes.last();
-            const bool aOpen = !m_src.stations[a].closed, bOpen = !m_src.stations[b].closed;
+            const bool aOpen = !station(a).closed, bOpen = !station(b).closed;
             if (aOpen && bOpen) {
                 // A closed station between two in service on the same track is no section of its own.
                 bool same = false;
@@ -864,7 +870,7 @@ private:
                         continue;
                     bool onTrack = true;
                     for (int k = 1; k + 1 < p.nodes.size() && onTrack; ++k)
-                        onTrack = offPolyline(m_src.stations[p.nodes[k]].pos, m_g.edges[e].track) <= kInlineKm;
+                        onTrack = offPolyline(station(p.nodes[k]).pos, m_g.edges[e].track) <= kInlineKm;
                     same = same || onTrack;
                 }
                 if (same)
@@ -883,7 +889,7 @@ private:
             r.operatorName = m_rules.operatorName.value(company.name, company.name);
             r.companyCode = line.companyCode;
             for (const DerivedStation& s : std::as_const(r.stations))
-                r.haishiDate = std::max(r.haishiDate, m_src.stations[s.code].closedDate);
+                r.haishiDate = std::max(r.haishiDate, station(s.code).closedDate);
             if (r.haishiDate.isEmpty())
                 m_report << QStringLiteral("%1: 廃止日がないので廃止路線 %2 の廃止日を空けました。")
                                 .arg(where(line), r.name);

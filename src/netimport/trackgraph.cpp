@@ -234,6 +234,11 @@ QString where(const Source& src, const Line& line) {
 
 TrackGraph TrackGraph::build(const Source& src, QStringList& report, const QHash<int, QList<int>>& openOrders) {
     TrackGraph g;
+    const auto station = [&src](int code) -> const Station& {
+        static const Station none;
+        const auto it = src.stations.constFind(code);
+        return it == src.stations.constEnd() ? none : *it;
+    };
     // Lines in service are measured on main/'s track wherever it has one, so that the routes in service come
     // out the same whether or not the abolished lines are read.
     SourceLayout openLayout = src.layout;
@@ -259,11 +264,11 @@ TrackGraph TrackGraph::build(const Source& src, QStringList& report, const QHash
         auto projection = [&](int code) -> const Projection& {
             auto it = proj.find(code);
             if (it == proj.end()) {
-                Projection p = tracks.isEmpty() ? Projection{} : tracks.project(src.stations[code].pos);
+                Projection p = tracks.isEmpty() ? Projection{} : tracks.project(station(code).pos);
                 if (!tracks.isEmpty() && p.off > kFarOffKm) {
                     g.offTrack.insert((qint64(line.code) << 32) | quint32(code), p.off);
                     report << QStringLiteral("%1: 駅 %2 が線路から %3 km 離れているので、前後は直線で測りました。")
-                                  .arg(where(src, line), src.stations[code].name)
+                                  .arg(where(src, line), station(code).name)
                                   .arg(p.off, 0, 'f', 1);
                     p.track = -1;
                 }
@@ -272,7 +277,7 @@ TrackGraph TrackGraph::build(const Source& src, QStringList& report, const QHash
             return *it;
         };
         auto addEdge = [&](int a, int b, bool open) {
-            const GeoPoint pa = src.stations[a].pos, pb = src.stations[b].pos;
+            const GeoPoint pa = station(a).pos, pb = station(b).pos;
             const double straight = stepKm(pa, pb);
             QVector<GeoPoint> way;
             const Projection& qa = projection(a);
@@ -282,7 +287,7 @@ TrackGraph TrackGraph::build(const Source& src, QStringList& report, const QHash
             double km = way.isEmpty() ? straight : polylineKm(way);
             if (!way.isEmpty() && km > kDetourFactor * straight + 1.0) {
                 report << QStringLiteral("%1: %2～%3 の線路が遠回り（%4 km）なので直線で測りました。")
-                              .arg(where(src, line), src.stations[a].name, src.stations[b].name)
+                              .arg(where(src, line), station(a).name, station(b).name)
                               .arg(km, 0, 'f', 1);
                 way.clear();
                 km = straight;
@@ -310,7 +315,7 @@ TrackGraph TrackGraph::build(const Source& src, QStringList& report, const QHash
                 for (int s : open ? openSeq : order) {
                     if (s == a || s == b || (open && !isOpen(s)))
                         continue;
-                    const GeoPoint p = src.stations[s].pos;
+                    const GeoPoint p = station(s).pos;
                     if (stepKm(pa, p) + stepKm(p, pb) > km + kEllipseKm)
                         continue;
                     const LocalScale scale(p.lat);
@@ -337,9 +342,9 @@ TrackGraph TrackGraph::build(const Source& src, QStringList& report, const QHash
             for (const auto& [along, s] : std::as_const(passed)) {
                 while (k < way.size() - 1 && cum[k] < along)
                     piece << way[k++];
-                piece << src.stations[s].pos;
+                piece << station(s).pos;
                 made << put(from, s, along - fromAlong, piece);
-                piece = {src.stations[s].pos};
+                piece = {station(s).pos};
                 from = s;
                 fromAlong = along;
             }
@@ -348,16 +353,16 @@ TrackGraph TrackGraph::build(const Source& src, QStringList& report, const QHash
         auto branchPoint = [&](const QList<int>& seq, int i) -> int {
             const Projection& qa = projection(seq[i - 1]);
             const Projection& qb = projection(seq[i]);
-            const double straight = stepKm(src.stations[seq[i - 1]].pos, src.stations[seq[i]].pos);
+            const double straight = stepKm(station(seq[i - 1]).pos, station(seq[i]).pos);
             const QVector<GeoPoint> way = qa.track >= 0 && qb.track >= 0 ? tracks.path(qa, qb) : QVector<GeoPoint>();
             if (way.size() < 2) {
                 // No track joins the two: an earlier station nearer to this one than the station before, and
                 // nearer to the station before than this one is, is where the branch left.
                 int best = -1;
                 double bestKm = straight;
-                const GeoPoint from = src.stations[seq[i - 1]].pos, to = src.stations[seq[i]].pos;
+                const GeoPoint from = station(seq[i - 1]).pos, to = station(seq[i]).pos;
                 for (int j = 0; j + 1 < i; ++j) {
-                    const GeoPoint p = src.stations[seq[j]].pos;
+                    const GeoPoint p = station(seq[j]).pos;
                     const double d = stepKm(p, to);
                     if (d < bestKm * kNearerShare && stepKm(from, p) < straight) {
                         bestKm = d / kNearerShare;
@@ -374,9 +379,9 @@ TrackGraph TrackGraph::build(const Source& src, QStringList& report, const QHash
                 cum[k] = cum[k - 1] + stepKm(way[k - 1], way[k]);
             int best = -1;
             double bestAlong = -1;
-            const GeoPoint from = src.stations[seq[i - 1]].pos, to = src.stations[seq[i]].pos;
+            const GeoPoint from = station(seq[i - 1]).pos, to = station(seq[i]).pos;
             for (int j = 0; j + 1 < i; ++j) {
-                const GeoPoint p = src.stations[seq[j]].pos;
+                const GeoPoint p = station(seq[j]).pos;
                 if (stepKm(from, p) + stepKm(p, to) > km + kEllipseKm)
                     continue; // too far to lie on the way
                 const LocalScale scale(p.lat);
@@ -409,8 +414,8 @@ TrackGraph TrackGraph::build(const Source& src, QStringList& report, const QHash
                         if (open)
                             report << QStringLiteral(
                                           "%1: 駅の並びが %2 から %3 へ飛ぶので、%3 は %4 からの支線としました。")
-                                          .arg(where(src, line), src.stations[from].name, src.stations[seq[i]].name,
-                                               src.stations[seq[back]].name);
+                                          .arg(where(src, line), station(from).name, station(seq[i]).name,
+                                               station(seq[back]).name);
                         from = seq[back];
                     }
                 }
@@ -436,7 +441,7 @@ TrackGraph TrackGraph::build(const Source& src, QStringList& report, const QHash
                     // ... and passes no other station of the line (a branch's end near the start is no ring).
                     bool passes = false;
                     for (int k = 1; k + 1 < openSeq.size() && !passes; ++k) {
-                        const GeoPoint p = src.stations[openSeq[k]].pos;
+                        const GeoPoint p = station(openSeq[k]).pos;
                         const LocalScale scale(p.lat);
                         for (int m = 1; m < way.size() && !passes; ++m)
                             passes = projectOnStep(p, way[m - 1], way[m], scale).offKm <= kPassKm;
@@ -465,7 +470,7 @@ TrackGraph TrackGraph::build(const Source& src, QStringList& report, const QHash
                     for (int s : std::as_const(openSeq)) {
                         if (s == d || s == back || near.value(d).contains(s) || projection(s).track < 0)
                             continue;
-                        const double straight = stepKm(src.stations[d].pos, src.stations[s].pos);
+                        const double straight = stepKm(station(d).pos, station(s).pos);
                         if (straight >= bestKm)
                             continue;
                         const QVector<GeoPoint> way = tracks.path(projection(d), projection(s));
@@ -476,8 +481,8 @@ TrackGraph TrackGraph::build(const Source& src, QStringList& report, const QHash
                         for (int o : std::as_const(openSeq)) {
                             if (o == d || o == s)
                                 continue;
-                            const GeoPoint p = src.stations[o].pos;
-                            if (stepKm(src.stations[d].pos, p) + stepKm(p, src.stations[s].pos) > km + kEllipseKm)
+                            const GeoPoint p = station(o).pos;
+                            if (stepKm(station(d).pos, p) + stepKm(p, station(s).pos) > km + kEllipseKm)
                                 continue;
                             const LocalScale scale(p.lat);
                             for (int m = 1; m < way.size() && clear; ++m)

@@ -27,6 +27,10 @@ constexpr double kBackSlackKm = 0.1;
 constexpr double kPassKm = 0.3; // a station this near the track is passed by it
 // A station passed by a track (kPassKm off it) lies within this much of the ellipse of the track's ends.
 constexpr double kEllipseKm = 2 * kPassKm + 0.1;
+// The track from a station is taken to run along one of its steps where a point this far along lies this
+// near the step's track.
+constexpr double kProbeKm = 1.0;
+constexpr double kSameTrackKm = 0.03;
 constexpr double kNearerShare = 0.95; // without track: an earlier station nearer than this share starts a branch
 
 // ---- track graph of one data-set line ----
@@ -399,6 +403,41 @@ TrackGraph TrackGraph::build(const Source& src, QStringList& report, const QHash
             }
             return best;
         };
+        // Where the track from the branch's first station j back to the line first runs along one of j's own
+        // steps, the branch leaves that step between stations (東海道本線's 美濃赤坂 branch leaves between
+        // 大垣 and 垂井, its first station 荒尾 lies on the branch): the line goes on from that step's other end.
+        auto junctionEnd = [&](int j, int to, const QList<int>& made) -> int {
+            if (projection(j).track < 0 || projection(to).track < 0)
+                return j;
+            const QVector<GeoPoint> way = tracks.path(projection(j), projection(to));
+            const double length = polylineKm(way);
+            if (way.size() < 2 || length <= 0)
+                return j;
+            // A point some way along, where tracks that part at j are well apart.
+            const double target = std::min(kProbeKm, length / 2);
+            GeoPoint probe = way.last();
+            double at = 0;
+            for (int k = 1; k < way.size(); ++k) {
+                const double step = stepKm(way[k - 1], way[k]);
+                if (at + step >= target) {
+                    const double t = step > 0 ? (target - at) / step : 0;
+                    probe = {way[k - 1].lat + t * (way[k].lat - way[k - 1].lat),
+                             way[k - 1].lon + t * (way[k].lon - way[k - 1].lon)};
+                    break;
+                }
+                at += step;
+            }
+            const LocalScale scale(probe.lat);
+            for (int e : made) {
+                const GraphEdge& edge = g.edges[e];
+                if (edge.a != j && edge.b != j)
+                    continue;
+                for (int k = 1; k < edge.track.size(); ++k)
+                    if (projectOnStep(probe, edge.track[k - 1], edge.track[k], scale).offKm <= kSameTrackKm)
+                        return g.other(e, j);
+            }
+            return j;
+        };
         // Consecutive pairs of a sequence; a station far from the one before it but near an earlier one is a
         // branch listed inside the line's order, joined to that earlier station.
         auto edgesOf = [&](const QList<int>& seq, bool open, auto&& keep) {
@@ -411,12 +450,13 @@ TrackGraph TrackGraph::build(const Source& src, QStringList& report, const QHash
                     // after 駒ヶ岳). The branch starts at the earlier station nearest this one along the track.
                     const int back = branchPoint(seq, i);
                     if (back >= 0) {
+                        const int start = junctionEnd(seq[back], seq[i], made);
                         if (open)
                             report << QStringLiteral(
                                           "%1: 駅の並びが %2 から %3 へ飛ぶので、%3 は %4 からの支線としました。")
                                           .arg(where(src, line), station(from).name, station(seq[i]).name,
-                                               station(seq[back]).name);
-                        from = seq[back];
+                                               station(start).name);
+                        from = start;
                     }
                 }
                 if (from == seq[i] || !keep(from, seq[i]))

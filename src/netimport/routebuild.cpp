@@ -744,6 +744,15 @@ private:
         const auto ra = at.value(e.a);
         if (ra.isEmpty())
             return false;
+        // The register holds every JR route in service: a JR service's step between two stations of JR routes
+        // runs on their track (湘南新宿ライン's 赤羽～池袋 over the freight tracks of 東北本線 and 山手線), even
+        // where no single route holds both stations.
+        if (inService && g == 1) {
+            const auto rb = at.value(e.b);
+            const auto jr = [this](const std::pair<int, double>& x) { return m_routeGroup[x.first] == 1; };
+            if (std::any_of(ra.begin(), ra.end(), jr) && std::any_of(rb.begin(), rb.end(), jr))
+                return true;
+        }
         for (const auto& [r, kmB] : at.value(e.b)) {
             if (m_routeGroup[r] != g)
                 continue;

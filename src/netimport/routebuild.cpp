@@ -31,7 +31,7 @@ constexpr double kDoubtShare = 0.05;
 // A route's path avoids track that routes of its operator already run on (a branch row after its main line's
 // row takes the branch, not the main line round to it): such track counts this many times its length.
 constexpr double kCoveredFactor = 4.0;
-// Two neighbouring stations of a route are its step whatever another line measures between them, up to this.
+// Two neighbouring stations of a route are its step where another line measures them at most this much longer.
 constexpr double kNeighbourSlackKm = 1.0;
 
 using EdgeFilter = std::function<bool(int)>;
@@ -773,9 +773,9 @@ private:
                 const double step = std::abs(kmB - kmA);
                 if (std::abs(step - e.km) <= 0.2 * e.km + 0.5)
                     return true;
-                // Neighbours on the route, a little apart from the line's measure (a station the line's track
-                // passes at a distance, so that two stations fall on one post): the same step all the same.
-                if (std::abs(step - e.km) <= kNeighbourSlackKm && neighbours(r, kmA, kmB))
+                // Neighbours on the route that the line measures shorter or a little longer (a station the
+                // line's track passes at a distance, so that two stations fall on one post): the same step.
+                if (e.km <= step + kNeighbourSlackKm && neighbours(r, kmA, kmB))
                     return true;
             }
         }

@@ -393,7 +393,9 @@ TrackGraph TrackGraph::build(const Source& src, QStringList& report, const QHash
                     const StepProjection sp = projectOnStep(p, way[k - 1], way[k], scale);
                     if (sp.offKm <= kPassKm) {
                         const double along = cum[k - 1] + sp.t * (cum[k] - cum[k - 1]);
-                        if (along > bestAlong && along < km - 0.05) {
+                        // Near the way's ends is no passing: a station close beside the one before (吉原本町
+                        // 0.3 km from 本吉原) lies by the start of every way from there.
+                        if (along > bestAlong && along > 0.05 && along < km - 0.05) {
                             bestAlong = along;
                             best = j;
                         }

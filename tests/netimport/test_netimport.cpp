@@ -566,9 +566,10 @@ private Q_SLOTS:
                                          .arg(it->first().second, 0, 'f', 1)
                                          .arg(it->size())
                                          .arg(it.key());
-        // Branches the data set joins to their main line away from a station, and register rows still being
-        // written, leave some track counted twice for now.
-        QEXPECT_FAIL("", "the register and the data set's junctions leave some shared track", Continue);
+        // Consecutive stations held by two routes are not all one track counted twice: two lines of their own
+        // between the same interchanges (銀座線 and 半蔵門線 渋谷～表参道, lines of two operators meeting at the same
+        // stations) and steps registered to two routes (天王寺～新今宮～今宮) stay, so this sum stays above it.
+        QEXPECT_FAIL("", "separate tracks and registered pairs between the same stations are counted too", Continue);
         QVERIFY(shared <= 5.0);
         // Every station in service is on a route, but those of sections the register knows closed.
         {

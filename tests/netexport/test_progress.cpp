@@ -61,7 +61,7 @@ private Q_SLOTS:
         tally::routeKiloByClassification(m_ref);
         tally::riddenKiloByClassification(m_ref, m_per);
         tally::tallyByYear(m_ref, m_per, startMonth);
-        const Network net = loadNetwork(*m_ref);
+        const Network net = tabi::network::loadNetwork(*m_ref);
         const QVector<Ride> rides = loadRides(*m_per);
         const GroupLists lists = loadGroupLists(*m_ref);
         for (ProgressPeriod period : {ProgressPeriod::Year, ProgressPeriod::Month}) {
@@ -102,7 +102,7 @@ private Q_SLOTS:
 
     // Completed routes and prefectures first visited, per year; a classification and a category alone.
     void yearsAndGroups() {
-        const Network net = loadNetwork(*m_ref);
+        const Network net = tabi::network::loadNetwork(*m_ref);
         const QVector<Ride> rides = loadRides(*m_per);
         const GroupLists lists = loadGroupLists(*m_ref);
         const Progress p = computeProgress(net, rides, lists, {}, ProgressPeriod::Year, 1);
@@ -128,7 +128,7 @@ private Q_SLOTS:
     }
 
     void pictures() {
-        const Progress p = computeProgress(loadNetwork(*m_ref), loadRides(*m_per), loadGroupLists(*m_ref), {},
+        const Progress p = computeProgress(tabi::network::loadNetwork(*m_ref), loadRides(*m_per), loadGroupLists(*m_ref), {},
                                            ProgressPeriod::Month, 1);
         for (bool cumulative : {true, false}) {
             const QImage png = QImage::fromData(progressPng(p, {cumulative, {}}, QSize(800, 450)), "PNG");

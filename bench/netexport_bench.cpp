@@ -50,7 +50,7 @@ void runNetexportBench(const QString& dir) {
     std::printf("\nOpen data: national network, 100,000 rides\n");
     QElapsedTimer t;
     t.start();
-    const Network network = loadNetwork(*ref);
+    const Network network = tabi::network::loadNetwork(*ref);
     const QVector<Ride> rides = loadRides(*per);
     const QHash<QString, RouteNames> names = routeNamesByCode(ref);
     std::printf("read network, rides and route names: %.1f ms\n", ms(t));

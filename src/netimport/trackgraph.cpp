@@ -266,6 +266,10 @@ TrackGraph TrackGraph::build(const Source& src, QStringList& report, const QHash
                     openSeq << c;
         const bool anyClosed = line.closed || openSeq.size() != order.size() || !openOrders.isEmpty();
         const LineTracks tracks(readTracks(line.closed ? src.layout : openLayout, line.code));
+        // A single line without geometry in an otherwise complete copy is measured straight, and said so.
+        if (tracks.isEmpty())
+            report << QStringLiteral("%1: 線路の形（polyline）がないので、駅の間を直線で測りました。")
+                          .arg(where(src, line));
         QHash<int, Projection> proj;
         auto projection = [&](int code) -> const Projection& {
             auto it = proj.find(code);

@@ -1,12 +1,14 @@
 #include "app/locale.h"
 #include "app/mainform.h"
 #include "app/startup.h"
+#include "app/suppliednetwork.h"
 #include "mdbimport/commandline.h"
 #include "netimport/netimport.h"
 #include "netmap/exportmap.h"
 #include "photos/registration.h"
 #include "records/registration.h"
 #include "routes/registration.h"
+#include "supplied/commandline.h"
 #include "tally/screens.h"
 #include "ui/fonts.h"
 
@@ -32,6 +34,8 @@ constexpr CommandLineEntry kCommandLineForms[] = {
     {"--export-map", &tabi::netmap::exportMapCommand},
     // OUT.csv [--from yyyy-mm-dd] [--to yyyy-mm-dd]
     {"--export-prefectures", &tabi::netmap::exportPrefecturesCommand},
+    // OUT [--source-commit LINE]: the supplied network, for scripts/make-network.sh only
+    {"--write-supplied-network", &tabi::supplied::writeSuppliedNetworkCommand},
 };
 
 CommandLineForm commandLineForm(int argc, char* argv[]) {
@@ -63,6 +67,8 @@ int main(int argc, char* argv[]) {
     tabi::tally::registerScreens();
     tabi::records::registerScreens();
     tabi::photos::registerScreens();
+    // A first start makes the reference database with the supplied national network; an older one is offered it.
+    tabi::prepareReferenceDatabase(nullptr);
     std::unique_ptr<tabi::TMainForm> mainForm = tabi::startUp();
     if (!mainForm)
         return 1;

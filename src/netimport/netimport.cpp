@@ -17,7 +17,7 @@ namespace tabi::net {
 namespace {
 
 constexpr double kLengthMoveKm = 0.5; // a route's length moves only by more than this (or with a new terminal)
-constexpr double kThinKm = 0.015;     // polyline thinning tolerance
+constexpr double kThinKm = 0.010;     // polyline thinning tolerance: the map draws within 10 m of the data set
 
 QString ts(const QString& ymd) {
     return ymd.isEmpty() ? QString() : ymd + QStringLiteral(" 00:00:00");
@@ -670,11 +670,18 @@ QString ImportResult::summary() const {
 }
 
 ImportResult importNetwork(Database& db, const SourceLayout& layout, const ImportOptions& options) {
-    ImportResult result;
-    result.folder = layout.root;
     const Source source = readSource(layout);
-    result.report << source.report;
-    const QList<DerivedRoute> routes = deriveRoutes(source, Rules::builtIn(), result.report);
+    QStringList report = source.report;
+    const QList<DerivedRoute> routes = deriveRoutes(source, Rules::builtIn(), report);
+    ImportResult result = mergeRoutes(db, routes, {source.sourceCommit, source.author, layout.root}, options);
+    result.report = report + result.report;
+    return result;
+}
+
+ImportResult mergeRoutes(Database& db, const QList<DerivedRoute>& routes, const SourceStamp& source,
+                         const ImportOptions& options) {
+    ImportResult result;
+    result.folder = source.folder;
     result.routesDerived = routes.size();
 
     // Copy first, then import: the daily copy of the reference database is made before anything changes.
@@ -705,8 +712,8 @@ ImportResult importNetwork(Database& db, const SourceLayout& layout, const Impor
                     QStringLiteral("INSERT OR REPLACE INTO NET_SOURCE (SOURCE_NO, IMPORT_DATE, SOURCE_COMMIT, FOLDER, "
                                    "AUTHOR) VALUES (1, ?1, ?2, ?3, ?4)"));
         s.bindText(1, QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(" 00:00:00"));
-        s.bind(2, textOrNull(source.sourceCommit.left(80)));
-        s.bindText(3, QDir::toNativeSeparators(layout.root).left(250));
+        s.bind(2, textOrNull(source.commit.left(80)));
+        s.bindText(3, QDir::toNativeSeparators(source.folder).left(250));
         s.bind(4, textOrNull(source.author.left(80)));
         s.step();
     }

@@ -74,6 +74,18 @@ struct ImportOptions {
 // database is then as it was) naming the file and line or the route that failed.
 ImportResult importNetwork(Database& reference, const SourceLayout& layout, const ImportOptions& options = {});
 
+// Where routes come from, as NET_SOURCE records it for the attribution.
+struct SourceStamp {
+    QString commit; // the data set's commit (its SOURCE_COMMIT line), or empty
+    QString author; // the data set's author as its LICENSE.md names them
+    QString folder; // the folder read, or what stands for it
+};
+
+// The merge of importNetwork for routes already derived (the network supplied with the program): the same
+// codes, kept user values, report, backup and one transaction.
+ImportResult mergeRoutes(Database& reference, const QList<DerivedRoute>& routes, const SourceStamp& source,
+                         const ImportOptions& options = {});
+
 // True when the reference database holds routes of an import (the version dialog then shows the attribution).
 bool hasImportedNetwork(Database& reference);
 // The attribution and licence of the imported data, as the program shows it (the author as the copy's

@@ -20,6 +20,8 @@ cd "$root"
 
 expected="bin/tabiroku
 share/applications/tabiroku.desktop
+share/doc/tabiroku/network/LICENSE.md
+share/doc/tabiroku/network/SOURCE_COMMIT
 share/icons/hicolor/128x128/apps/tabiroku.png
 share/icons/hicolor/256x256/apps/tabiroku.png
 share/icons/hicolor/32x32/apps/tabiroku.png
@@ -36,6 +38,8 @@ missing=$(ldd bin/tabiroku | grep 'not found' || true)
 [ -z "$missing" ] || fail "bin/tabiroku needs libraries that are not there: $missing"
 
 desktop=share/applications/tabiroku.desktop
+share/doc/tabiroku/network/LICENSE.md
+share/doc/tabiroku/network/SOURCE_COMMIT
 # Hints count too: an entry without a main category ends up in a catch-all corner of the menu.
 report=$(desktop-file-validate "$desktop" 2>&1) && [ -z "$report" ] || fail "desktop-file-validate: $report"
 grep -qx 'Name=タビロク' "$desktop" || fail "$desktop: Name is not タビロク"

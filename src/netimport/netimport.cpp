@@ -1,6 +1,10 @@
 // Merging the derived routes into the reference database.
 #include "netimport/netimport.h"
 
+#include "netimport/reconcile.h"
+#include "netimport/register.h"
+#include "netimport/trackgraph.h"
+
 #include "data/backup.h"
 #include "data/database.h"
 #include "data/schema.h"
@@ -8,6 +12,7 @@
 #include <QCryptographicHash>
 #include <QDate>
 #include <QDir>
+#include <QElapsedTimer> // TIMING
 #include <QMap>
 #include <QSet>
 #include <cmath>
@@ -35,16 +40,6 @@ double round1(double km) {
     return std::round(km * 10.0) / 10.0;
 }
 
-const QHash<QString, QString>& categoryNames() {
-    static const QHash<QString, QString> names{
-        {QStringLiteral("11"), QStringLiteral("幹線")},       {QStringLiteral("12"), QStringLiteral("地方交通線")},
-        {QStringLiteral("13"), QStringLiteral("新幹線")},     {QStringLiteral("21"), QStringLiteral("大手民鉄")},
-        {QStringLiteral("22"), QStringLiteral("中小民鉄")},   {QStringLiteral("23"), QStringLiteral("鋼索鉄道")},
-        {QStringLiteral("31"), QStringLiteral("地下鉄")},     {QStringLiteral("41"), QStringLiteral("第三セクター")},
-        {QStringLiteral("42"), QStringLiteral("並行在来線")}, {QStringLiteral("51"), QStringLiteral("路面電車")}};
-    return names;
-}
-
 struct MasterRow {
     QString kanji, kana, kbn, shozoku, kiten, shuten, haishi;
     double kilo = 0;
@@ -65,6 +60,7 @@ struct EkiRow {
 };
 
 struct FinalStation {
+    int stationCode = 0; // the data set's station code
     qint64 kilo10 = 0;
     QString kanji, kana, shurui, kaigyo, srcName;
     QString importKana;   // what the data set says, kept in NET_EKI so that the user's changes stay visible
@@ -126,8 +122,8 @@ public:
             m_kubun.insert(k.columnText(0));
     }
 
-    void merge(const DerivedRoute& r) {
-        const QString code = codeFor(r);
+    void merge(const DerivedRoute& r, int index) {
+        const QString code = codeFor(r, index);
         ensureGroups(r);
         const bool existed = m_master.contains(code);
         NetRow* net = m_netByCode.value(code, nullptr);
@@ -169,8 +165,38 @@ public:
             m_master.insert(code, want);
             ++m_result.counts.routesNew;
         } else if (!net) {
-            // A route that came with the program (or that the user entered): its values stand.
+            // A route that came with the program (or that the user entered) and stands for this one: its code,
+            // name and rides stay; where its definition differs, the register's terminals, length and stations
+            // take its place.
             final = m_master.value(code);
+            if (m_reconciled.differs.value(index)) {
+                report(QStringLiteral("定義が登録簿と違うので、%1～%2 %3 km を %4～%5 %6 km にし、駅を入れ替えました"
+                                      "（この路線の乗車記録は区間を確かめてください）。")
+                           .arg(final.kiten, final.shuten)
+                           .arg(final.kilo, 0, 'f', 1)
+                           .arg(want.kiten, want.shuten)
+                           .arg(want.kilo, 0, 'f', 1));
+                Statement& up = m_db.cached(
+                    QStringLiteral("UPDATE MASTER SET KITEN = ?1, SHUTEN = ?2, KILO = ?3 WHERE ROSEN_CD = ?4"));
+                StatementScope upScope(up);
+                up.bindText(1, want.kiten);
+                up.bindText(2, want.shuten);
+                up.bindDouble(3, want.kilo);
+                up.bindText(4, code);
+                up.step();
+                for (const char* table : {"EKI", "EKI_ICHI", "EKI_ID"}) {
+                    Statement& del = m_db.cached(
+                        QStringLiteral("DELETE FROM %1 WHERE ROSEN_CD = ?1").arg(QLatin1String(table)));
+                    StatementScope delScope(del);
+                    del.bindText(1, code);
+                    del.step();
+                }
+                final.kiten = want.kiten;
+                final.shuten = want.shuten;
+                final.kilo = want.kilo;
+                m_master[code] = final;
+                changed = true;
+            }
         } else {
             const MasterRow cur = m_master.value(code);
             const bool terminalMoved = want.kiten != net->kiten || want.shuten != net->shuten;
@@ -300,7 +326,7 @@ private:
             m_maxSerial[code.left(3)] = std::max(m_maxSerial.value(code.left(3)), serial);
     }
 
-    QString codeFor(const DerivedRoute& r) {
+    QString codeFor(const DerivedRoute& r, int index) {
         QString code;
         auto take = [&](NetRow& n) {
             n.seen = true;
@@ -327,20 +353,10 @@ private:
                 take(*it);
                 return code;
             }
-        // A route of the program's sample (or the user's own) with this operator, name and terminals.
-        for (auto it = m_master.begin(); it != m_master.end(); ++it) {
-            const QString& c = it.key();
-            if (m_netCodes.contains(c) || m_claimed.contains(c))
-                continue;
-            const MasterRow& m = it.value();
-            const bool sameName = m.kanji == r.name || m.kanji == r.lineName;
-            const bool sameEnds =
-                (m.kiten == r.start() && m.shuten == r.end()) || (m.kiten == r.end() && m.shuten == r.start());
-            const bool sameState = m.haishi.isEmpty() == r.haishiDate.isEmpty();
-            if (m.shozoku == r.operatorName && sameName && sameEnds && sameState) {
-                m_claimed.insert(c);
-                return c;
-            }
+        // A route of the program's sample (or the user's own) that the reconciliation matched.
+        if (const QString c = m_reconciled.codeOf.value(index); !c.isEmpty() && !m_claimed.contains(c)) {
+            m_claimed.insert(c);
+            return c;
         }
         const int serial = m_maxSerial.value(r.bunrui) + 1;
         if (serial > 999)
@@ -362,7 +378,7 @@ private:
             Statement& s = m_db.cached(QStringLiteral("INSERT INTO KUBUN (KBN_CD, KBN_KANJI) VALUES (?1, ?2)"));
             StatementScope sScope(s);
             s.bindText(1, r.kbn);
-            s.bindText(2, categoryNames().value(r.kbn, r.kbn));
+            s.bindText(2, categoryName(r.kbn));
             s.step();
             m_kubun.insert(r.kbn);
         }
@@ -406,6 +422,7 @@ private:
         for (const DerivedStation& s : r.stations) {
             const int occ = occurrence[s.name]++;
             FinalStation f;
+            f.stationCode = s.code;
             f.kilo10 = std::llround(s.km * scale * 10.0);
             f.kanji = s.name;
             f.kana = s.kana;
@@ -563,7 +580,40 @@ private:
             }
         }
         writePositions(code, fin);
+        writeIdentity(code, fin);
         return stationsChanged;
+    }
+
+    // EKI_ID: which station of the data set each row of the route is, so that the same station on several
+    // routes is known as one.
+    void writeIdentity(const QString& code, const QList<FinalStation>& fin) {
+        QList<std::pair<qint64, int>> want, have;
+        for (const FinalStation& f : fin)
+            want.append({f.kilo10, f.stationCode});
+        std::sort(want.begin(), want.end());
+        Statement& s = m_db.cached(
+            QStringLiteral("SELECT KILO, STATION_ID FROM EKI_ID WHERE ROSEN_CD = ?1 ORDER BY KILO"));
+        StatementScope sScope(s);
+        s.bindText(1, code);
+        while (s.step())
+            have.append({std::llround(s.columnDouble(0) * 10.0), int(s.columnInt(1))});
+        s.reset();
+        if (want == have)
+            return;
+        Statement& del = m_db.cached(QStringLiteral("DELETE FROM EKI_ID WHERE ROSEN_CD = ?1"));
+        StatementScope delScope(del);
+        del.bindText(1, code);
+        del.step();
+        Statement& ins = m_db.cached(
+            QStringLiteral("INSERT OR REPLACE INTO EKI_ID (ROSEN_CD, KILO, STATION_ID) VALUES (?1, ?2, ?3)"));
+        StatementScope insScope(ins);
+        for (const auto& [kilo10, station] : std::as_const(want)) {
+            ins.bindText(1, code);
+            ins.bindDouble(2, double(kilo10) / 10.0);
+            ins.bindInt(3, station);
+            ins.step();
+            ins.reset();
+        }
     }
 
     void writePositions(const QString& code, const QList<FinalStation>& fin) {
@@ -654,7 +704,29 @@ private:
     QSet<QString> m_claimed;
     QHash<QString, int> m_maxSerial;
     QSet<QString> m_bunrui, m_kubun;
+
+public:
+    Reconciliation m_reconciled;
 };
+
+// The routes of the reference database that no import made: the sample's, the user's, a record's brought over.
+QList<ExistingRoute> existingRoutes(Database& db) {
+    QList<ExistingRoute> out;
+    QHash<QString, int> at;
+    Statement m(db, QStringLiteral("SELECT ROSEN_CD, ROSEN_KANJI, SHOZOKU, KITEN, SHUTEN, KILO, HAISHI_DATE FROM MASTER "
+                                   "WHERE ROSEN_CD NOT IN (SELECT ROSEN_CD FROM NET_ROSEN) ORDER BY ROSEN_CD"));
+    while (m.step()) {
+        at.insert(m.columnText(0), out.size());
+        out.append({m.columnText(0), m.columnText(1), m.columnText(2), m.columnText(3), m.columnText(4),
+                    m.columnText(6), m.columnDouble(5), {}});
+    }
+    Statement e(db, QStringLiteral("SELECT ROSEN_CD, EKI_KANJI FROM EKI WHERE ROSEN_CD NOT IN (SELECT ROSEN_CD FROM "
+                                   "NET_ROSEN) ORDER BY ROSEN_CD, KILO"));
+    while (e.step())
+        if (const auto it = at.constFind(e.columnText(0)); it != at.constEnd())
+            out[*it].stations << e.columnText(1);
+    return out;
+}
 
 } // namespace
 
@@ -670,9 +742,13 @@ QString ImportResult::summary() const {
 }
 
 ImportResult importNetwork(Database& db, const SourceLayout& layout, const ImportOptions& options) {
+    const Rules& rules = Rules::builtIn();
+    const Register reg =
+        options.registerFolder.isEmpty() ? Register::builtIn() : Register::fromFolder(options.registerFolder);
     const Source source = readSource(layout);
     QStringList report = source.report;
-    const QList<DerivedRoute> routes = deriveRoutes(source, Rules::builtIn(), report);
+    const TrackGraph graph = TrackGraph::build(source, report);
+    const QList<DerivedRoute> routes = buildRoutes(source, graph, reg, rules, report);
     ImportResult result = mergeRoutes(db, routes, {source.sourceCommit, source.author, layout.root}, options);
     result.report = report + result.report;
     return result;
@@ -682,6 +758,7 @@ ImportResult mergeRoutes(Database& db, const QList<DerivedRoute>& routes, const 
                          const ImportOptions& options) {
     ImportResult result;
     result.folder = source.folder;
+    const Aliases& aliases = Aliases::builtIn();
     result.routesDerived = routes.size();
 
     // Copy first, then import: the daily copy of the reference database is made before anything changes.
@@ -692,9 +769,11 @@ ImportResult mergeRoutes(Database& db, const QList<DerivedRoute>& routes, const 
     ensureTables(db);
     Merger merger(db, result);
     merger.load();
+    merger.m_reconciled = reconcile(routes, existingRoutes(db), aliases);
+    result.report << merger.m_reconciled.report;
     for (int i = 0; i < routes.size(); ++i) {
         try {
-            merger.merge(routes[i]);
+            merger.merge(routes[i], i);
         } catch (const Error& e) {
             throw Error(QStringLiteral("路線 %1（%2～%3、駅データの %4）を取り込めませんでした: %5")
                             .arg(routes[i].name, routes[i].start(), routes[i].end(), routes[i].lineName, e.message()),

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "netimport/netrules.h"
 #include "netimport/netsource.h"
+#include "netimport/routebuild.h"
 
 #include <QString>
 #include <QStringList>
@@ -11,45 +11,10 @@ namespace tabi {
 class Database;
 }
 
-// The import of the national network from the public station data set into the reference database.
+// The import of the national network from the public station data set into the reference database: the
+// data set's files (netsource) -> the track graph (trackgraph) -> the route register (register) -> the routes
+// (routebuild) -> the routes already there (reconcile) -> one transaction into the database (here).
 namespace tabi::net {
-
-// A station of a route as the import derives it, with its post in kilometres from the route's start.
-struct DerivedStation {
-    QString name;
-    QString kana;
-    QString openDate; // yyyy-mm-dd or empty
-    bool abolished = false;
-    GeoPoint pos;
-    int prefecture = 0;
-    double km = 0;
-};
-
-// A route as the route master keeps it, derived from one or more data-set lines.
-struct DerivedRoute {
-    QString key;      // operator|name|start|end: stable across copies of the data set
-    int lineCode = 0; // the first data-set line it comes from
-    QString lineName; // its name in the data set
-    QString name;     // route name, without operator prefix and section notes
-    QString kana;
-    QString operatorName; // registered name without 株式会社
-    int companyCode = 0;
-    QString bunrui; // classification code (three characters)
-    QString bunruiName;
-    QString kbn;            // category code
-    QString haishiDate;     // yyyy-mm-dd for an abolished route
-    double officialKm = -1; // official length from the rule table, -1 when none
-    QList<DerivedStation> stations;
-    QVector<GeoPoint> track; // polyline in travelling order
-    QVector<double> trackKm; // post of each polyline point
-
-    QString start() const { return stations.isEmpty() ? QString() : stations.first().name; }
-    QString end() const { return stations.isEmpty() ? QString() : stations.last().name; }
-    double length() const { return stations.isEmpty() ? 0 : stations.last().km; }
-};
-
-// Derives the routes from the data set by the rules; lines it skips or doubts go to report.
-QList<DerivedRoute> deriveRoutes(const Source& source, const Rules& rules, QStringList& report);
 
 struct ImportCounts {
     int routesNew = 0, routesChanged = 0, routesKept = 0, routesReported = 0;
@@ -67,6 +32,7 @@ struct ImportResult {
 struct ImportOptions {
     bool dryRun = false; // do everything, then roll back: the preview of what an import would change
     std::function<void(int done, int total)> progress;
+    QString registerFolder; // the route register's files; empty: the register built into the program
 };
 
 // Reads the data set at layout and merges it into the reference database in one transaction: codes stay

@@ -41,16 +41,6 @@ Rules load() {
     Rules r;
     for (const QStringList& f : table(QStringLiteral("drop.txt"), 1))
         r.drop.insert(f[0], f.value(1));
-    for (const QStringList& f : table(QStringLiteral("sections.txt"), 3))
-        r.sections.insert(f[0], {f[1], f[2], f.value(3) == QLatin1String("loop")});
-    for (const QStringList& f : table(QStringLiteral("branches.txt"), 6))
-        r.branches[f[0]].append({f[1], f[2], f[3], f[4], f[5]});
-    for (const QStringList& f : table(QStringLiteral("borders.txt"), 3))
-        r.borders[f[0]].append({f[1], f[2].toInt()});
-    for (const QStringList& f : table(QStringLiteral("official.txt"), 4))
-        r.official.insert(f[0], {f[1], f[2], f[3].toDouble()});
-    for (const QStringList& f : table(QStringLiteral("jr_lines.txt"), 2))
-        r.jrCategory.insert(f[0], f[1]);
     for (const QStringList& f : table(QStringLiteral("operators.txt"), 2))
         r.operatorKind.insert(f[0], f[1]);
     for (const QStringList& f : table(QStringLiteral("kinds.txt"), 2))

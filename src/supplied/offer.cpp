@@ -99,9 +99,10 @@ QList<net::DerivedRoute> routesOf(const QByteArray& text) {
         // import wrote the row, else the row that stood for it.
         Statement s(*db, QStringLiteral(
                              "SELECT i.ROSEN_CD, i.KILO, i.LATITUDE, i.LONGITUDE, i.KEN_CD, e.EKI_KANJI, e.EKI_KANA, "
-                             "e.SHURUI, e.KAIGYO_DATE, ne.SRC_NAME, ne.EKI_KANA FROM EKI_ICHI i "
+                             "e.SHURUI, e.KAIGYO_DATE, ne.SRC_NAME, ne.EKI_KANA, d.STATION_ID FROM EKI_ICHI i "
                              "JOIN EKI e ON e.ROSEN_CD = i.ROSEN_CD AND e.KILO = i.KILO "
                              "LEFT JOIN NET_EKI ne ON ne.ROSEN_CD = i.ROSEN_CD AND ne.KILO = i.KILO "
+                             "LEFT JOIN EKI_ID d ON d.ROSEN_CD = i.ROSEN_CD AND d.KILO = i.KILO "
                              "ORDER BY i.ROSEN_CD, i.KILO"));
         while (s.step()) {
             const auto it = at.constFind(s.columnText(0));
@@ -116,6 +117,7 @@ QList<net::DerivedRoute> routesOf(const QByteArray& text) {
             st.kana = imported ? s.columnText(10) : s.columnText(6);
             st.abolished = s.columnText(7) == QStringLiteral("廃");
             st.openDate = ymd(s.columnText(8));
+            st.code = s.columnIsNull(11) ? 0 : int(s.columnInt(11));
             routes[*it].stations << st;
         }
     }

@@ -1,0 +1,114 @@
+#include "netimport/register.h"
+
+#include "data/error.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QSet>
+
+namespace tabi::net {
+
+QString RegisterRow::where() const {
+    return QStringLiteral("%1 の %2 行目（%3 %4）").arg(file).arg(fileLine).arg(operatorName, name);
+}
+
+const QStringList& Register::categories() {
+    static const QStringList names{QStringLiteral("新幹線"),     QStringLiteral("幹線"),       QStringLiteral("地方交通線"),
+                                   QStringLiteral("大手民鉄"),   QStringLiteral("中小民鉄"),   QStringLiteral("鋼索鉄道"),
+                                   QStringLiteral("地下鉄"),     QStringLiteral("第三セクター"), QStringLiteral("並行在来線"),
+                                   QStringLiteral("路面電車")};
+    return names;
+}
+
+void Register::parse(const QString& text, const QString& fileName) {
+    static const QRegularExpression date(QStringLiteral("^\\d{4}(-\\d{2}(-\\d{2})?)?$"));
+    static const QRegularExpression fullDate(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}$"));
+    static const QRegularExpression kmText(QStringLiteral("^\\d{1,4}(\\.\\d{1,2})?$"));
+    QSet<QString> keys;
+    for (const RegisterRow& r : std::as_const(rows))
+        keys.insert(r.operatorName + QLatin1Char('|') + r.name);
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (int i = 0; i < lines.size(); ++i) {
+        const QString line = lines[i].trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+            continue;
+        auto fail = [&](const QString& what) {
+            throw Error(QStringLiteral("路線の登録簿 %1 の %2 行目: %3").arg(fileName).arg(i + 1).arg(what));
+        };
+        QStringList f = line.split(QLatin1Char('|'));
+        if (f.size() != 12)
+            fail(QStringLiteral("欄の数が %1 です（12 のはずです）。").arg(f.size()));
+        for (QString& s : f)
+            s = s.trimmed();
+        RegisterRow r;
+        r.operatorName = f[0];
+        r.name = f[1];
+        r.kana = f[2];
+        r.start = f[3];
+        r.end = f[4];
+        if (!f[5].isEmpty())
+            for (const QString& v : f[5].split(QLatin1Char(',')))
+                r.via << v.trimmed();
+        r.category = f[6];
+        r.asOf = f[8];
+        r.closed = f[9];
+        r.source = f[11];
+        r.file = fileName;
+        r.fileLine = i + 1;
+        if (r.operatorName.isEmpty() || r.name.isEmpty())
+            fail(QStringLiteral("事業者と路線名は空にできません。"));
+        if (r.start.isEmpty() != r.end.isEmpty())
+            fail(QStringLiteral("起点と終点は両方書くか、両方空けます。"));
+        if (r.via.contains(QString()))
+            fail(QStringLiteral("経由駅に空の名前があります。"));
+        if (!categories().contains(r.category))
+            fail(QStringLiteral("区分「%1」は使えません。").arg(r.category));
+        if (!f[7].isEmpty()) {
+            if (!kmText.match(f[7]).hasMatch() || f[7].toDouble() <= 0)
+                fail(QStringLiteral("キロ程「%1」が数ではありません。").arg(f[7]));
+            r.km = f[7].toDouble();
+        }
+        if (!r.asOf.isEmpty() && !date.match(r.asOf).hasMatch())
+            fail(QStringLiteral("時点「%1」は yyyy、yyyy-mm、yyyy-mm-dd のどれかです。").arg(r.asOf));
+        if (!r.closed.isEmpty() && !fullDate.match(r.closed).hasMatch())
+            fail(QStringLiteral("廃止日「%1」は yyyy-mm-dd です。").arg(r.closed));
+        if (!f[10].isEmpty())
+            for (const QString& c : f[10].split(QLatin1Char(','))) {
+                bool ok = false;
+                const int code = c.trimmed().toInt(&ok);
+                if (!ok || code <= 0)
+                    fail(QStringLiteral("路線コード「%1」が数ではありません。").arg(c.trimmed()));
+                r.lines << code;
+            }
+        if (r.wholeLine() && r.lines.size() != 1)
+            fail(QStringLiteral("起点と終点が空の行は、駅データの路線をちょうど 1 つ書きます。"));
+        const QString key = r.operatorName + QLatin1Char('|') + r.name;
+        if (keys.contains(key))
+            fail(QStringLiteral("%1 %2 は既に登録されています。").arg(r.operatorName, r.name));
+        keys.insert(key);
+        rows << r;
+    }
+}
+
+Register Register::fromFolder(const QString& folder) {
+    Register reg;
+    const QDir dir(folder);
+    const QStringList names = dir.entryList({QStringLiteral("*.txt")}, QDir::Files, QDir::Name);
+    for (const QString& name : names) {
+        QFile f(dir.filePath(name));
+        if (!f.open(QIODevice::ReadOnly))
+            throw Error(QStringLiteral("路線の登録簿 %1 を読めません。").arg(name));
+        if (f.size() > 16 * 1024 * 1024)
+            throw Error(QStringLiteral("路線の登録簿 %1 が大きすぎます。").arg(name));
+        reg.parse(QString::fromUtf8(f.readAll()), name);
+    }
+    return reg;
+}
+
+const Register& Register::builtIn() {
+    static const Register reg = fromFolder(QStringLiteral(":/netimport/register"));
+    return reg;
+}
+
+} // namespace tabi::net

@@ -1,0 +1,254 @@
+#include "supplied/network.h"
+#include "supplied/offer.h"
+
+#include "data/backup.h"
+#include "data/database.h"
+#include "data/error.h"
+#include "netimport/netimport.h"
+#include "support/files.h"
+#include "support/tempenv.h"
+
+#include <QDir>
+#include <QtTest>
+#include <cmath>
+
+using namespace tabi;
+
+namespace {
+
+QString sourceFile(const QString& name) {
+    return QStringLiteral(TABIROKU_SOURCE_DIR "/src/supplied/") + name;
+}
+
+// The routes and names of the sample a reference database starts from.
+QList<std::pair<QString, QString>> sampleRoutes(const QString& folder) {
+    auto db = Database::openFile(folder + QStringLiteral("/sample.db"), DbKind::Reference);
+    QList<std::pair<QString, QString>> out;
+    Statement s(*db, QStringLiteral("SELECT ROSEN_CD, ROSEN_KANJI FROM MASTER ORDER BY ROSEN_CD"));
+    while (s.step())
+        out.append({s.columnText(0), s.columnText(1)});
+    return out;
+}
+
+// Kilometres between two nearby points (the flat approximation suffices for the tolerances below).
+double km(double lat1, double lon1, double lat2, double lon2) {
+    const double c = std::cos((lat1 + lat2) / 2 * M_PI / 180);
+    return std::hypot((lat1 - lat2) * 111.0, (lon1 - lon2) * 111.0 * c);
+}
+
+QStringList firstFew(const QStringList& all) {
+    return all.size() <= 12 ? all : all.mid(0, 12) << QStringLiteral("… %1 in all").arg(all.size());
+}
+
+} // namespace
+
+class TestSuppliedNetwork : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    // Texts that need escaping, null beside empty text, reals and integers come back as they were.
+    void roundTrip() {
+        test::TempEnv env;
+        auto from = Database::openFile(env.file(QStringLiteral("a.db")), DbKind::Reference);
+        from->exec(QStringLiteral(
+            "INSERT INTO NET_ROSEN (SRC_KEY, ROSEN_CD, LINE_CD, ROSEN_KANJI, ROSEN_KANA, KILO) VALUES "
+            "('a|b\\c', '999001', -7, 'tab\there', '', 0.1), ('k2', '999002', 2147483647, 'line\nbreak\r', NULL, "
+            "123.45600000000002)"));
+        from->exec(QStringLiteral("INSERT INTO ROSEN_SEN (ROSEN_CD, SEQ, KILO, LATITUDE, LONGITUDE) VALUES "
+                                  "('999001', 1, 0, 35.681236, 139.767125), ('999001', 2, 1.2345, 35.6, -0.000001)"));
+        const QByteArray text = supplied::networkText(*from);
+        QCOMPARE(supplied::unpackNetwork(supplied::packNetwork(text)), text);
+        auto to = Database::openFile(env.file(QStringLiteral("b.db")), DbKind::Reference);
+        supplied::layOutNetwork(*to, text);
+        for (const char* sql :
+             {"SELECT SRC_KEY, ROSEN_CD, LINE_CD, ROSEN_KANJI, quote(ROSEN_KANA), KILO FROM NET_ROSEN "
+              "ORDER BY SRC_KEY",
+              "SELECT * FROM ROSEN_SEN ORDER BY SEQ"})
+            QCOMPARE(to->dump(QString::fromLatin1(sql)), from->dump(QString::fromLatin1(sql)));
+        QCOMPARE(supplied::networkText(*to), text);
+    }
+
+    void damagedNetwork_data() {
+        QTest::addColumn<QByteArray>("text");
+        const QByteArray head = "tabiroku-network\t1\n";
+        QTest::newRow("not a network") << QByteArray("MASTER\n");
+        QTest::newRow("unknown table") << head + "#NOSUCH\tA\n1\n";
+        QTest::newRow("unknown field") << head + "#MASTER\tROSEN_CD\tNOSUCH\n1\t2\n";
+        QTest::newRow("fields short") << head + "#MASTER\tROSEN_CD\tKILO\n101001\n";
+        QTest::newRow("not a number") << head + "#MASTER\tROSEN_CD\tKILO\n101001\tx\n";
+        QTest::newRow("bad track point") << head + "@ROSEN_SEN\n101001\t0,1\n";
+        QTest::newRow("duplicate key") << head + "#MASTER\tROSEN_CD\n101001\n101001\n";
+    }
+    // A network that cannot be laid out leaves no reference database (and nothing of the attempt) behind.
+    void damagedNetwork() {
+        QFETCH(QByteArray, text);
+        test::TempEnv env;
+        const QString path = env.file(QStringLiteral("Tabiroku.db"));
+        try {
+            supplied::createReferenceWithNetwork(path, text);
+            QFAIL("a damaged network was laid out");
+        } catch (const Error& e) {
+            QVERIFY2(!e.message().isEmpty(), "no message");
+        }
+        QCOMPARE(QDir(env.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+    }
+
+    // The first start's database: the whole network, the sample's routes under their codes, every station of a
+    // route in service placed where the route's track runs at its post, and the tables as the file has them.
+    void builtInNetworkLaidOut() {
+        test::TempEnv env;
+        const QString path = env.file(QStringLiteral("Tabiroku.db"));
+        const QByteArray& text = supplied::builtInNetwork();
+        supplied::createReferenceWithNetwork(path, text);
+        auto db = Database::openFile(path, DbKind::Reference);
+        QCOMPARE(supplied::networkText(*db), text);
+
+        const QString inService = QStringLiteral("(SELECT ROSEN_CD FROM MASTER WHERE HAISHI_DATE IS NULL)");
+        QVERIFY(db->scalar(QStringLiteral("SELECT count(*) FROM %1").arg(inService)).toInt() >= 550);
+        QVERIFY(db->scalar(QStringLiteral("SELECT count(*) FROM EKI")).toInt() >= 9000);
+        QCOMPARE(db->scalar(QStringLiteral("SELECT group_concat(EKI_KANJI, ' ') FROM (SELECT EKI_KANJI FROM EKI "
+                                           "WHERE ROSEN_CD = '102001' ORDER BY KILO)"))
+                     .toString(),
+                 QStringLiteral("品川 大崎 五反田 目黒 恵比寿 渋谷 原宿 代々木 新宿 新大久保 高田馬場 目白 池袋 大塚 "
+                                "巣鴨 駒込 田端"));
+        Statement source(*db, QStringLiteral("SELECT count(*) FROM NET_SOURCE WHERE AUTHOR IS NOT NULL AND "
+                                             "SOURCE_COMMIT = ?1"));
+        source.bindText(1, QString::fromUtf8(test::readAll(sourceFile(QStringLiteral("SOURCE_COMMIT"))).trimmed()));
+        QVERIFY(source.step() && source.columnInt(0) == 1);
+        source.reset();
+
+        QStringList faults;
+        for (const auto& [code, name] : sampleRoutes(env.path())) {
+            const QString sql = QStringLiteral("SELECT count(*) FROM %1 WHERE ROSEN_CD = '%2'");
+            if (db->scalar(QStringLiteral("SELECT ROSEN_KANJI FROM MASTER WHERE ROSEN_CD = '%1'").arg(code)) != name)
+                faults << QStringLiteral("sample route %1 %2 is not in MASTER under its name").arg(code, name);
+            else if (db->scalar(sql.arg(QStringLiteral("NET_ROSEN"), code)).toInt() != 1)
+                faults << QStringLiteral("sample route %1 %2 is no route of the network").arg(code, name);
+        }
+        Statement few(*db, QStringLiteral("SELECT ROSEN_CD FROM %1 WHERE ROSEN_CD NOT IN (SELECT ROSEN_CD FROM EKI "
+                                          "GROUP BY ROSEN_CD HAVING count(*) >= 2)")
+                               .arg(inService));
+        while (few.step())
+            faults << QStringLiteral("route %1 in service has fewer than 2 stations").arg(few.columnText(0));
+        Statement unplaced(*db, QStringLiteral("SELECT e.ROSEN_CD, e.EKI_KANJI FROM EKI e LEFT JOIN EKI_ICHI i ON "
+                                               "i.ROSEN_CD = e.ROSEN_CD AND i.KILO = e.KILO WHERE e.ROSEN_CD IN %1 "
+                                               "AND (i.LATITUDE IS NULL OR i.KEN_CD IS NULL)")
+                                    .arg(inService));
+        while (unplaced.step())
+            faults << QStringLiteral("station %1 of %2 has no position or prefecture")
+                          .arg(unplaced.columnText(1), unplaced.columnText(0));
+        QVERIFY2(faults.isEmpty(), qPrintable(firstFew(faults).join(QLatin1Char('\n'))));
+
+        // In order of posts: each station lies beside its route's track at its post (measured error is tens of
+        // metres; a station out of order is kilometres off).
+        QHash<QString, QList<std::array<double, 3>>> track;
+        Statement t(*db,
+                    QStringLiteral("SELECT ROSEN_CD, KILO, LATITUDE, LONGITUDE FROM ROSEN_SEN ORDER BY ROSEN_CD, SEQ"));
+        while (t.step())
+            track[t.columnText(0)].append({t.columnDouble(1), t.columnDouble(2), t.columnDouble(3)});
+        Statement s(*db, QStringLiteral("SELECT i.ROSEN_CD, i.KILO, i.LATITUDE, i.LONGITUDE, e.EKI_KANJI FROM EKI_ICHI "
+                                        "i JOIN EKI e USING (ROSEN_CD, KILO) WHERE i.ROSEN_CD IN %1")
+                             .arg(inService));
+        while (s.step()) {
+            const auto& pts = track.value(s.columnText(0));
+            const double post = s.columnDouble(1);
+            if (pts.isEmpty()) {
+                faults << QStringLiteral("route %1 has no track").arg(s.columnText(0));
+                continue;
+            }
+            auto at = std::lower_bound(pts.begin(), pts.end(), post, [](const auto& p, double k) { return p[0] < k; });
+            std::array<double, 3> q = at == pts.end() ? pts.last() : *at;
+            if (at != pts.begin() && at != pts.end() && (*at)[0] > (*(at - 1))[0]) {
+                const auto& a = *(at - 1);
+                const double f = (post - a[0]) / ((*at)[0] - a[0]);
+                q = {post, a[1] + f * ((*at)[1] - a[1]), a[2] + f * ((*at)[2] - a[2])};
+            }
+            const double off = km(s.columnDouble(2), s.columnDouble(3), q[1], q[2]);
+            if (off > 1.0)
+                faults << QStringLiteral("station %1 of %2 at %3 km lies %4 km off the track there")
+                              .arg(s.columnText(4), s.columnText(0))
+                              .arg(post, 0, 'f', 1)
+                              .arg(off, 0, 'f', 1);
+        }
+        QVERIFY2(faults.isEmpty(), qPrintable(firstFew(faults).join(QLatin1Char('\n'))));
+    }
+
+    // A database of an older version with rides: merging the supplied network keeps every route code, the
+    // user's own route and values, and the personal record as it was; a copy is made first and the answer kept.
+    void olderDatabaseKeepsCodesAndRides() {
+        test::TempEnv env;
+        auto ref = Database::open(DbKind::Reference);
+        auto jj = Database::open(DbKind::Personal);
+        ref->exec(QStringLiteral("UPDATE MASTER SET BIKO1 = '利用者の備考' "
+                                 "WHERE ROSEN_CD = '102001';"
+                                 "INSERT INTO MASTER (ROSEN_CD, ROSEN_KANJI, SHOZOKU, KILO) VALUES "
+                                 "('999001', '自作線', '利用者鉄道', 1.5)"));
+        jj->exec(QStringLiteral("INSERT INTO JOSHA (ROSEN_CD, JOSHA_DATE, JOSHA_KUKAN, JOSHA_KILO) VALUES "
+                                "('102001', '2020-01-02 00:00:00', '品川～渋谷', 7.2), "
+                                "('101001', '2019-08-01 00:00:00', '函館～大沼', 27.0), "
+                                "('999001', '2021-03-04 00:00:00', '全線', 1.5), "
+                                "('888888', '2022-05-06 00:00:00', '消えた路線', -3.0)"));
+        const QString rides = jj->dump(QStringLiteral("SELECT * FROM JOSHA ORDER BY ROSEN_CD, JOSHA_DATE"));
+        const QString codes = ref->dump(QStringLiteral("SELECT ROSEN_CD FROM MASTER ORDER BY ROSEN_CD"));
+        const QByteArray& text = supplied::builtInNetwork();
+        const supplied::NetworkInfo info = supplied::infoOf(text);
+        QVERIFY(supplied::offerDue(*ref, info));
+
+        net::ImportOptions dry;
+        dry.dryRun = true;
+        const net::ImportResult preview = supplied::mergeNetwork(*ref, text, dry);
+        QVERIFY(preview.counts.routesNew > 400);
+        QCOMPARE(ref->dump(QStringLiteral("SELECT ROSEN_CD FROM MASTER ORDER BY ROSEN_CD")), codes);
+
+        const net::ImportResult result = supplied::mergeNetwork(*ref, text);
+        QCOMPARE(result.counts.routesNew, preview.counts.routesNew);
+        QCOMPARE(jj->dump(QStringLiteral("SELECT * FROM JOSHA ORDER BY ROSEN_CD, JOSHA_DATE")), rides);
+        for (const QString& code : codes.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+            QVERIFY2(
+                ref->scalar(QStringLiteral("SELECT count(*) FROM MASTER WHERE ROSEN_CD = '%1'").arg(code.chopped(1)))
+                        .toInt() == 1,
+                qPrintable(code));
+        QCOMPARE(ref->dump(QStringLiteral("SELECT ROSEN_KANJI, BIKO1 FROM MASTER WHERE ROSEN_CD IN ('102001', "
+                                          "'999001') ORDER BY ROSEN_CD")),
+                 QStringLiteral("山手線|利用者の備考|\n自作線||\n"));
+        QVERIFY(ref->scalar(QStringLiteral("SELECT count(*) FROM MASTER WHERE HAISHI_DATE IS NULL")).toInt() >= 550);
+        QVERIFY(ref->scalar(QStringLiteral("SELECT count(*) FROM EKI WHERE ROSEN_CD = '102001'")).toInt() >= 17);
+        QCOMPARE(QDir(backup::folderFor(ref->path()))
+                     .entryList({QStringLiteral("Tabiroku-before-network-*.db")}, QDir::Files)
+                     .size(),
+                 1);
+        QVERIFY(!supplied::offerDue(*ref, info));
+        QCOMPARE(ref->scalar(QStringLiteral("SELECT ANSWER FROM NET_OFFER")), QVariant(QStringLiteral("更新")));
+    }
+
+    // The committed file is what the script makes from the shared copy of the data set, where that copy is the
+    // one the file names.
+    void regeneratedFromSharedCopy() {
+        const QString root = QStringLiteral(TABIROKU_SHARED_STATIONS);
+        const QByteArray recorded = test::readAll(sourceFile(QStringLiteral("SOURCE_COMMIT"))).trimmed();
+        const QByteArray copy = test::readAll(root + QStringLiteral("/SOURCE_COMMIT")).trimmed();
+        if (copy != recorded)
+            QSKIP(qPrintable(QStringLiteral("no copy of the station data set at %1 of commit %2")
+                                 .arg(root, QString::fromUtf8(recorded))));
+        test::TempEnv env;
+        auto db = Database::open(DbKind::Reference);
+        net::importNetwork(*db, net::resolveSource(root, true));
+        const QByteArray made = supplied::networkText(*db);
+        const QByteArray committed =
+            supplied::unpackNetwork(test::readAll(sourceFile(QStringLiteral("network.tsv.qz"))));
+        if (made != committed) {
+            const QList<QByteArray> a = made.split('\n'), b = committed.split('\n');
+            qsizetype i = 0;
+            while (i < a.size() && i < b.size() && a[i] == b[i])
+                ++i;
+            QFAIL(
+                qPrintable(QStringLiteral("the committed network differs from a new one at line %1 (run "
+                                          "scripts/make-network.sh):\nnew:       %2\ncommitted: %3")
+                               .arg(i + 1)
+                               .arg(QString::fromUtf8(a.value(i).left(200)), QString::fromUtf8(b.value(i).left(200)))));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSuppliedNetwork)
+#include "test_network.moc"

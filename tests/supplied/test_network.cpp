@@ -247,6 +247,9 @@ private Q_SLOTS:
         if (copy != recorded)
             QSKIP(qPrintable(QStringLiteral("no copy of the station data set at %1 of commit %2")
                                  .arg(root, QString::fromUtf8(recorded))));
+        // The script runs the import with a fixed hash seed: where the import's choices still follow the order of a
+        // hash, the same copy gives the same file only so.
+        QHashSeed::setDeterministicGlobalSeed();
         test::TempEnv env;
         auto db = Database::open(DbKind::Reference);
         net::importNetwork(*db, net::resolveSource(root, true));

@@ -8,6 +8,7 @@
 #include "ui/dialogs.h"
 
 #include <QFileInfo>
+#include <QProgressDialog>
 
 namespace tabi {
 
@@ -27,6 +28,27 @@ QString changesText(const net::ImportResult& preview) {
     }
     return lines.join(QLatin1Char('\n'));
 }
+
+// The preview and the merge each take a few seconds before the main window is there: a progress dialog says so.
+class Progress {
+public:
+    Progress(QWidget* parent, const QString& text) : m_dialog(text, QString(), 0, 100, parent) {
+        m_dialog.setObjectName(QStringLiteral("NetworkOfferProgress"));
+        m_dialog.setWindowTitle(kTitle);
+        m_dialog.setWindowModality(Qt::ApplicationModal);
+        m_dialog.setMinimumDuration(0);
+        m_dialog.setValue(0);
+    }
+    std::function<void(int, int)> callback() {
+        return [this](int done, int total) {
+            m_dialog.setMaximum(total);
+            m_dialog.setValue(done);
+        };
+    }
+
+private:
+    QProgressDialog m_dialog;
+};
 
 void offer(QWidget* parent, const QByteArray& network) {
     const QString path = paths::databaseFile(DbKind::Reference);
@@ -55,7 +77,12 @@ void offer(QWidget* parent, const QByteArray& network) {
         return;
     }
     net::ImportResult result;
-    if (!ui::runCommand(parent, [&] { result = supplied::mergeNetwork(*db, network); }))
+    if (!ui::runCommand(parent, [&] {
+            Progress progress(parent, QStringLiteral("全国路線データを取り込んでいます…"));
+            net::ImportOptions options;
+            options.progress = progress.callback();
+            result = supplied::mergeNetwork(*db, network, options);
+        }))
         return;
     QStringList lines{QStringLiteral("全国路線データを最新にしました。"), result.summary()};
     if (!result.report.isEmpty())

@@ -1,15 +1,21 @@
 #!/usr/bin/env bash
 # Regenerates the national network the program supplies (src/supplied/network.tsv.qz) from a copy of the public
 # station data set, with the program's own import:
-#   bash scripts/make-network.sh [CLONE]     (default: ../shared/data/station_database beside the source tree)
+#   bash scripts/make-network.sh [CLONE]     (default: ../shared/data/station_database beside the source tree, or
+#                                             the TABIROKU_SHARED_DATA folder the build was configured with)
 # It builds the program, imports CLONE with its abolished lines into a scratch data folder that holds only the
 # sample, writes the network file through the program's hidden command-line form, and puts the data set's source
 # commit beside it (src/supplied/SOURCE_COMMIT). Commit the three files of src/supplied/ together.
 # BUILD=folder chooses the build folder (default: build); the build is not redone when NO_BUILD=1.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-clone=${1:-$root/../shared/data/station_database}
 build=${BUILD:-$root/build}
+clone=${1:-$root/../shared/data/station_database}
+# A checkout elsewhere finds the shared copy where the build was told it is (-DTABIROKU_SHARED_DATA=...).
+if [ $# -eq 0 ] && [ ! -d "$clone" ] && [ -f "$build/CMakeCache.txt" ]; then
+    shared=$(sed -n 's/^TABIROKU_SHARED_DATA:PATH=//p' "$build/CMakeCache.txt")
+    [ -n "$shared" ] && clone=$shared/station_database
+fi
 [ -d "$clone" ] || { echo "no copy of the station data set at $clone" >&2; exit 2; }
 clone=$(cd "$clone" && pwd)
 

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QHash>
 #include <QTemporaryDir>
+#include <algorithm>
 
 namespace tabi::supplied {
 
@@ -67,15 +68,16 @@ QList<net::DerivedRoute> routesOf(const QByteArray& text) {
     layOutNetwork(*db, text);
 
     QList<net::DerivedRoute> routes;
+    QList<double> lengths;
     QHash<QString, int> at;
     {
         // The import's own values (NET_ROSEN); the name in MASTER stands in for the data-set line's name, so that a
         // route the program's sample kept under its own name is found again by it.
-        Statement s(*db,
-                    QStringLiteral("SELECT n.ROSEN_CD, n.SRC_KEY, n.LINE_CD, n.ROSEN_KANJI, n.ROSEN_KANA, n.KBN_CD, "
-                                   "n.SHOZOKU, n.KILO, n.HAISHI_DATE, m.ROSEN_KANJI, b.BUNRUI_KANJI FROM NET_ROSEN n "
-                                   "LEFT JOIN MASTER m ON m.ROSEN_CD = n.ROSEN_CD "
-                                   "LEFT JOIN BUNRUI b ON b.BUNRUI_CD = substr(n.ROSEN_CD, 1, 3) ORDER BY n.ROSEN_CD"));
+        Statement s(*db, QStringLiteral(
+                             "SELECT n.ROSEN_CD, n.SRC_KEY, n.LINE_CD, n.ROSEN_KANJI, n.ROSEN_KANA, n.KBN_CD, "
+                             "n.SHOZOKU, n.KILO, n.HAISHI_DATE, m.ROSEN_KANJI, b.BUNRUI_KANJI, m.KILO FROM NET_ROSEN n "
+                             "LEFT JOIN MASTER m ON m.ROSEN_CD = n.ROSEN_CD "
+                             "LEFT JOIN BUNRUI b ON b.BUNRUI_CD = substr(n.ROSEN_CD, 1, 3) ORDER BY n.ROSEN_CD"));
         while (s.step()) {
             net::DerivedRoute r;
             const QString code = s.columnText(0);
@@ -92,6 +94,7 @@ QList<net::DerivedRoute> routesOf(const QByteArray& text) {
             r.bunruiName = s.columnText(10);
             at.insert(code, int(routes.size()));
             routes << r;
+            lengths << (s.columnIsNull(11) ? r.officialKm : s.columnDouble(11)); // the length that stands
         }
     }
     {
@@ -121,6 +124,11 @@ QList<net::DerivedRoute> routesOf(const QByteArray& text) {
             routes[*it].stations << st;
         }
     }
+    // Posts beyond the route's length are stations the import moved by 0.1 km each to keep their posts distinct
+    // (those that fell on its end): measured again they lie at the end, where the merge spreads them the same way.
+    for (int i = 0; i < routes.size(); ++i)
+        for (net::DerivedStation& st : routes[i].stations)
+            st.km = std::min(st.km, lengths[i]);
     {
         Statement s(*db,
                     QStringLiteral("SELECT ROSEN_CD, KILO, LATITUDE, LONGITUDE FROM ROSEN_SEN ORDER BY ROSEN_CD, SEQ"));

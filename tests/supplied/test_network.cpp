@@ -9,8 +9,8 @@
 #include "support/tempenv.h"
 
 #include <QDir>
-#include <QtTest>
 #include <QPointF>
+#include <QtTest>
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -234,6 +234,33 @@ private Q_SLOTS:
                      .entryList({QStringLiteral("Tabiroku-before-network-*.db")}, QDir::Files)
                      .size(),
                  1);
+        // The same network as a first start lays out, route for route and station for station.
+        {
+            const QString fresh = env.file(QStringLiteral("fresh.db"));
+            supplied::createReferenceWithNetwork(fresh, text);
+            auto first = Database::openFile(fresh, DbKind::Reference);
+            for (const char* sql :
+                 {"SELECT ROSEN_CD, ROSEN_KANJI, KITEN, SHUTEN, KILO, HAISHI_DATE FROM MASTER WHERE ROSEN_CD <> "
+                  "'999001' "
+                  "ORDER BY ROSEN_CD",
+                  "SELECT ROSEN_CD, KILO, EKI_KANJI FROM EKI ORDER BY ROSEN_CD, KILO",
+                  "SELECT ROSEN_CD, KILO, LATITUDE, LONGITUDE, KEN_CD FROM EKI_ICHI ORDER BY ROSEN_CD, KILO",
+                  "SELECT SRC_KEY, ROSEN_CD FROM NET_ROSEN ORDER BY SRC_KEY"}) {
+                const QStringList a = ref->dump(QString::fromLatin1(sql)).split(QLatin1Char('\n'));
+                const QStringList b = first->dump(QString::fromLatin1(sql)).split(QLatin1Char('\n'));
+                QStringList onlyMerged, onlyFirst;
+                for (const QString& l : a)
+                    if (!b.contains(l))
+                        onlyMerged << l;
+                for (const QString& l : b)
+                    if (!a.contains(l))
+                        onlyFirst << l;
+                QVERIFY2(onlyMerged.isEmpty() && onlyFirst.isEmpty(),
+                         qPrintable(QStringLiteral("%1\nmerged only:\n%2\nfirst start only:\n%3")
+                                        .arg(QString::fromLatin1(sql), firstFew(onlyMerged).join(QLatin1Char('\n')),
+                                             firstFew(onlyFirst).join(QLatin1Char('\n')))));
+            }
+        }
         QVERIFY(!supplied::offerDue(*ref, info));
         QCOMPARE(ref->scalar(QStringLiteral("SELECT ANSWER FROM NET_OFFER")), QVariant(QStringLiteral("更新")));
     }

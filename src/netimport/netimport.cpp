@@ -12,7 +12,7 @@
 #include <QCryptographicHash>
 #include <QDate>
 #include <QDir>
-#include <QElapsedTimer> // TIMING
+#include <QFileInfo>
 #include <QMap>
 #include <QSet>
 #include <cmath>
@@ -185,8 +185,8 @@ public:
                 up.bindText(4, code);
                 up.step();
                 for (const char* table : {"EKI", "EKI_ICHI", "EKI_ID"}) {
-                    Statement& del = m_db.cached(
-                        QStringLiteral("DELETE FROM %1 WHERE ROSEN_CD = ?1").arg(QLatin1String(table)));
+                    Statement& del =
+                        m_db.cached(QStringLiteral("DELETE FROM %1 WHERE ROSEN_CD = ?1").arg(QLatin1String(table)));
                     StatementScope delScope(del);
                     del.bindText(1, code);
                     del.step();
@@ -591,8 +591,8 @@ private:
         for (const FinalStation& f : fin)
             want.append({f.kilo10, f.stationCode});
         std::sort(want.begin(), want.end());
-        Statement& s = m_db.cached(
-            QStringLiteral("SELECT KILO, STATION_ID FROM EKI_ID WHERE ROSEN_CD = ?1 ORDER BY KILO"));
+        Statement& s =
+            m_db.cached(QStringLiteral("SELECT KILO, STATION_ID FROM EKI_ID WHERE ROSEN_CD = ?1 ORDER BY KILO"));
         StatementScope sScope(s);
         s.bindText(1, code);
         while (s.step())
@@ -713,12 +713,19 @@ public:
 QList<ExistingRoute> existingRoutes(Database& db) {
     QList<ExistingRoute> out;
     QHash<QString, int> at;
-    Statement m(db, QStringLiteral("SELECT ROSEN_CD, ROSEN_KANJI, SHOZOKU, KITEN, SHUTEN, KILO, HAISHI_DATE FROM MASTER "
-                                   "WHERE ROSEN_CD NOT IN (SELECT ROSEN_CD FROM NET_ROSEN) ORDER BY ROSEN_CD"));
+    Statement m(db,
+                QStringLiteral("SELECT ROSEN_CD, ROSEN_KANJI, SHOZOKU, KITEN, SHUTEN, KILO, HAISHI_DATE FROM MASTER "
+                               "WHERE ROSEN_CD NOT IN (SELECT ROSEN_CD FROM NET_ROSEN) ORDER BY ROSEN_CD"));
     while (m.step()) {
         at.insert(m.columnText(0), out.size());
-        out.append({m.columnText(0), m.columnText(1), m.columnText(2), m.columnText(3), m.columnText(4),
-                    m.columnText(6), m.columnDouble(5), {}});
+        out.append({m.columnText(0),
+                    m.columnText(1),
+                    m.columnText(2),
+                    m.columnText(3),
+                    m.columnText(4),
+                    m.columnText(6),
+                    m.columnDouble(5),
+                    {}});
     }
     Statement e(db, QStringLiteral("SELECT ROSEN_CD, EKI_KANJI FROM EKI WHERE ROSEN_CD NOT IN (SELECT ROSEN_CD FROM "
                                    "NET_ROSEN) ORDER BY ROSEN_CD, KILO"));
@@ -745,9 +752,26 @@ ImportResult importNetwork(Database& db, const SourceLayout& layout, const Impor
     const Rules& rules = Rules::builtIn();
     const Register reg =
         options.registerFolder.isEmpty() ? Register::builtIn() : Register::fromFolder(options.registerFolder);
-    const Source source = readSource(layout);
+    Source source = readSource(layout);
     QStringList report = source.report;
-    const TrackGraph graph = TrackGraph::build(source, report);
+    // With the abolished lines, the lines in service keep main/'s station order: extra/ lists some of them with
+    // closed branches inline, which would otherwise change routes in service.
+    QHash<int, QList<int>> openOrders;
+    if (layout.withAbolished) {
+        SourceLayout mainLayout = layout;
+        mainLayout.lineDir = QFileInfo(layout.fallbackPolylineDir).absolutePath();
+        mainLayout.withAbolished = false;
+        if (!layout.fallbackPolylineDir.isEmpty() &&
+            QFileInfo::exists(mainLayout.lineDir + QStringLiteral("/line.csv"))) {
+            const Source inService = readSource(mainLayout);
+            openOrders = inService.order;
+            // A line extra/ alone has is none of the network in service.
+            for (Line& line : source.lines)
+                if (!line.closed && !openOrders.contains(line.code))
+                    line.closed = true;
+        }
+    }
+    const TrackGraph graph = TrackGraph::build(source, report, openOrders);
     const QList<DerivedRoute> routes = buildRoutes(source, graph, reg, rules, report);
     ImportResult result = mergeRoutes(db, routes, {source.sourceCommit, source.author, layout.root}, options);
     result.report = report + result.report;

@@ -13,8 +13,9 @@ namespace tabi::net {
 namespace {
 
 constexpr double kLengthDiffersKm = 0.5;
-constexpr double kShareToMatch = 0.5;    // a route of the same name shares at least this much of its stations
-constexpr double kShareUnnamed = 0.8;    // ... or, under another name, this much and both terminals
+constexpr double kLengthDiffersShare = 0.01;
+constexpr double kShareToMatch = 0.5; // a route of the same name shares at least this much of its stations
+constexpr double kShareUnnamed = 0.8; // ... or, under another name, this much and both terminals
 
 QString normal(QString s) {
     static const QRegularExpression notes(QStringLiteral("[(（][^()（）]*[)）]"));
@@ -95,8 +96,6 @@ Reconciliation reconcile(const QList<DerivedRoute>& built, const QList<ExistingR
             xset.insert(station(s));
         for (int b : byOperator.value(xop)) {
             const DerivedRoute& r = built[b];
-            if (x.haishi.isEmpty() != r.haishiDate.isEmpty())
-                continue;
             int shared = 0;
             for (const QString& s : std::as_const(xset))
                 shared += names[b].contains(s);
@@ -105,6 +104,8 @@ Reconciliation reconcile(const QList<DerivedRoute>& built, const QList<ExistingR
             const bool ends = (a1 == b1 && a2 == b2) || (a1 == b2 && a2 == b1);
             const bool sameName = normal(r.name) == xname;
             nearest[e].append({e, b, share, ends});
+            if (x.haishi.isEmpty() != r.haishiDate.isEmpty())
+                continue; // a route in service stands for no abolished one, nor the other way round
             if ((sameName && (share >= kShareToMatch || ends)) || (ends && share >= kShareUnnamed))
                 pairs.append({e, b, (sameName ? 2.0 : 0.0) + (ends ? 1.0 : 0.0) + share, ends});
         }
@@ -121,7 +122,9 @@ Reconciliation reconcile(const QList<DerivedRoute>& built, const QList<ExistingR
         const double km = r.officialKm > 0 ? r.officialKm : r.length();
         out.codeOf.insert(p.built, x.code);
         // A measured length is no reason to change a definition: only the register's official figure is.
-        out.differs.insert(p.built, !p.ends || (r.officialKm > 0 && std::abs(km - x.km) > kLengthDiffersKm));
+        // A figure revised by some hundred metres is the same route; a branch more or less is not.
+        out.differs.insert(p.built, !p.ends || (r.officialKm > 0 && std::abs(km - x.km) > kLengthDiffersKm &&
+                                                std::abs(km - x.km) > kLengthDiffersShare * x.km));
     }
     for (int e = 0; e < existing.size(); ++e) {
         if (usedExisting.contains(e))

@@ -14,10 +14,11 @@ QString RegisterRow::where() const {
 }
 
 const QStringList& Register::categories() {
-    static const QStringList names{QStringLiteral("新幹線"),     QStringLiteral("幹線"),       QStringLiteral("地方交通線"),
-                                   QStringLiteral("大手民鉄"),   QStringLiteral("中小民鉄"),   QStringLiteral("鋼索鉄道"),
-                                   QStringLiteral("地下鉄"),     QStringLiteral("第三セクター"), QStringLiteral("並行在来線"),
-                                   QStringLiteral("路面電車")};
+    static const QStringList names{QStringLiteral("新幹線"),     QStringLiteral("幹線"),
+                                   QStringLiteral("地方交通線"), QStringLiteral("大手民鉄"),
+                                   QStringLiteral("中小民鉄"),   QStringLiteral("鋼索鉄道"),
+                                   QStringLiteral("地下鉄"),     QStringLiteral("第三セクター"),
+                                   QStringLiteral("並行在来線"), QStringLiteral("路面電車")};
     return names;
 }
 

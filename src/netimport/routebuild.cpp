@@ -23,6 +23,8 @@ constexpr double kSquare = 0.1;
 constexpr double kSameLengthShare = 0.05;
 constexpr double kSameLengthKm = 0.3;
 constexpr double kCorridorKm = 0.6;
+// A closed station this near the track in service was a station on it, not on an old alignment beside it.
+constexpr double kInlineKm = 0.3;
 // A route's path avoids track that routes of its operator already run on (a branch row after its main line's
 // row takes the branch, not the main line round to it): such track counts this many times its length.
 constexpr double kCoveredFactor = 4.0;
@@ -190,9 +192,7 @@ public:
             Path open;
             QString why;
             const QSet<int> named(row.lines.begin(), row.lines.end());
-            const EdgeFilter onNamed = [&](int e) {
-                return m_g.edges[e].open && named.contains(m_g.edges[e].line);
-            };
+            const EdgeFilter onNamed = [&](int e) { return m_g.edges[e].open && named.contains(m_g.edges[e].line); };
             const Line* whole = row.wholeLine() ? m_lineByCode.value(row.lines.first()) : nullptr;
             const bool found = row.wholeLine() ? whole && !whole->closed && linePath(whole->code, open, why)
                                                : !named.isEmpty() && legs(row, onNamed, open, why);
@@ -221,7 +221,8 @@ public:
                 continue;
             const int company = m_operators.value(row.operatorName, 0);
             if (!company) {
-                m_report << QStringLiteral("%1: 事業者「%2」が駅データにありません。").arg(row.where(), row.operatorName);
+                m_report
+                    << QStringLiteral("%1: 事業者「%2」が駅データにありません。").arg(row.where(), row.operatorName);
                 continue;
             }
             Path p;
@@ -332,8 +333,8 @@ private:
                 if (forbidden.contains(m))
                     continue;
                 const double km = m_g.edges[e].km;
-                const double nd =
-                    d + (squared ? km + kSquare * km * km : (m_penalise && covered(e, true) ? kCoveredFactor : 1.0) * km);
+                const double nd = d + (squared ? km + kSquare * km * km
+                                               : (m_penalise && covered(e, true) ? kCoveredFactor : 1.0) * km);
                 auto it = dist.find(m);
                 if (it == dist.end() || nd < *it) {
                     dist.insert(m, nd);
@@ -413,7 +414,34 @@ private:
             return false;
         }
         if (ring && row.via.isEmpty()) {
-            // A true ring: out to its farthest station, and back the other way.
+            // A true ring the data set lists as one line: round in the line's own order from the start.
+            for (int code : row.lines) {
+                const QList<int> order = m_g.lineOrder.value(code);
+                const int at = order.indexOf(from.value(0, -1));
+                if (at < 0 || order.size() < 3)
+                    continue;
+                Path round;
+                round.nodes = {order[at]};
+                for (int k = 1; k <= order.size(); ++k) {
+                    const int u = round.nodes.last(), v = order[(at + k) % order.size()];
+                    int step = -1;
+                    for (int e : m_g.adjacent.value(u))
+                        if (m_g.other(e, u) == v && ok(e) && (step < 0 || m_g.edges[e].km < m_g.edges[step].km))
+                            step = e;
+                    if (step < 0) {
+                        round = {};
+                        break;
+                    }
+                    round.nodes << v;
+                    round.edges << step;
+                    round.km += m_g.edges[step].km;
+                }
+                if (!round.edges.isEmpty()) {
+                    out = round;
+                    return true;
+                }
+            }
+            // Otherwise out to its farthest station, and back the other way.
             int best = -1;
             double bestKm = -1;
             for (int f : from) {
@@ -643,7 +671,8 @@ private:
         }
         if (parallel)
             opKind = QStringLiteral("三セク");
-        const ClassRule c = m_rules.classes.value((tram ? QStringLiteral("路面電車") : opKind) + QLatin1Char('|') + region);
+        const ClassRule c =
+            m_rules.classes.value((tram ? QStringLiteral("路面電車") : opKind) + QLatin1Char('|') + region);
         r.bunrui = c.code.isEmpty() ? QStringLiteral("601") : c.code;
         r.bunruiName = c.name;
         if (!category.isEmpty()) {
@@ -772,7 +801,8 @@ private:
             }
             classify(r, company, QString(), line.name);
             if (isJr(line.companyCode) && inService)
-                m_report << QStringLiteral("%1: 登録簿にない JR の路線なので、%2（%3～%4）は測った長さのまま取り込みました。")
+                m_report << QStringLiteral(
+                                "%1: 登録簿にない JR の路線なので、%2（%3～%4）は測った長さのまま取り込みました。")
                                 .arg(where(line), r.name, r.start(), r.end());
             else if (partly && inService)
                 m_report << QStringLiteral("%1: 他の路線が通らない %2～%3 を路線 %4 としました。")
@@ -812,10 +842,14 @@ private:
             if (aOpen && bOpen) {
                 // A closed station between two in service on the same track is no section of its own.
                 bool same = false;
-                for (int e : m_g.adjacent.value(a))
-                    if (m_g.edges[e].open && m_g.other(e, a) == b &&
-                        std::abs(m_g.edges[e].km - p.km) <= 0.1 * p.km + 0.2)
-                        same = true;
+                for (int e : m_g.adjacent.value(a)) {
+                    if (!m_g.edges[e].open || m_g.other(e, a) != b)
+                        continue;
+                    bool onTrack = true;
+                    for (int k = 1; k + 1 < p.nodes.size() && onTrack; ++k)
+                        onTrack = offPolyline(m_src.stations[p.nodes[k]].pos, m_g.edges[e].track) <= kInlineKm;
+                    same = same || onTrack;
+                }
                 if (same)
                     continue;
             }
@@ -878,8 +912,8 @@ QString categoryName(const QString& code) {
     return i < 0 ? code : Register::categories()[i];
 }
 
-QList<DerivedRoute> buildRoutes(const Source& source, const TrackGraph& graph, const Register& reg,
-                                const Rules& rules, QStringList& report) {
+QList<DerivedRoute> buildRoutes(const Source& source, const TrackGraph& graph, const Register& reg, const Rules& rules,
+                                QStringList& report) {
     return Builder(source, graph, reg, rules, report).run();
 }
 

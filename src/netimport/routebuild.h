@@ -36,9 +36,9 @@ struct DerivedRoute {
     int companyCode = 0;
     QString bunrui; // classification code (three characters)
     QString bunruiName;
-    QString kbn;            // category code
-    QString haishiDate;     // yyyy-mm-dd for an abolished route
-    double officialKm = -1; // official length from the register, -1 when none
+    QString kbn;             // category code
+    QString haishiDate;      // yyyy-mm-dd for an abolished route
+    double officialKm = -1;  // official length from the register, -1 when none
     bool registered = false; // built from a register row (else: one data-set line)
     QList<DerivedStation> stations;
     QVector<GeoPoint> track; // polyline in travelling order
@@ -56,7 +56,7 @@ QString categoryName(const QString& code);
 
 // Builds the routes: the register's rows over the graph, then every data-set line whose track no route
 // covers as a route of its own. Abolished routes and sections only when the source was read with them.
-QList<DerivedRoute> buildRoutes(const Source& source, const TrackGraph& graph, const Register& reg,
-                                const Rules& rules, QStringList& report);
+QList<DerivedRoute> buildRoutes(const Source& source, const TrackGraph& graph, const Register& reg, const Rules& rules,
+                                QStringList& report);
 
 } // namespace tabi::net

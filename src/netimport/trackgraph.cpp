@@ -22,10 +22,9 @@ namespace {
 
 constexpr double kFarOffKm = 1.0;     // a station farther than this from every track is measured straight
 constexpr double kDetourFactor = 3.0; // a track path this much longer than the straight line is doubted
-// A step whose track is this much longer than the straight line may run back past stations listed earlier.
-constexpr double kBackFactor = 1.1;
+// A step whose track is longer than the straight line by this much may run back past stations listed earlier.
 constexpr double kBackSlackKm = 0.1;
-constexpr double kPassKm = 0.15; // a station this near the track is passed by it
+constexpr double kPassKm = 0.3;      // a station this near the track is passed by it
 constexpr double kNearerShare = 0.5; // without track: an earlier station this much nearer starts a branch
 
 // ---- track graph of one data-set line ----
@@ -222,8 +221,6 @@ private:
     int m_nodeCount = 0;
 };
 
-
-
 QString where(const Source& src, const Line& line) {
     return QStringLiteral("%1/line.csv の %2 行目（%3）")
         .arg(QDir::toNativeSeparators(src.layout.lineDir))
@@ -233,7 +230,7 @@ QString where(const Source& src, const Line& line) {
 
 } // namespace
 
-TrackGraph TrackGraph::build(const Source& src, QStringList& report) {
+TrackGraph TrackGraph::build(const Source& src, QStringList& report, const QHash<int, QList<int>>& openOrders) {
     TrackGraph g;
     // Lines in service are measured on main/'s track wherever it has one, so that the routes in service come
     // out the same whether or not the abolished lines are read.
@@ -251,10 +248,10 @@ TrackGraph TrackGraph::build(const Source& src, QStringList& report) {
         };
         QList<int> openSeq;
         if (!line.closed)
-            for (int c : order)
+            for (int c : openOrders.isEmpty() ? order : openOrders.value(line.code))
                 if (isOpen(c))
                     openSeq << c;
-        const bool anyClosed = line.closed || openSeq.size() != order.size();
+        const bool anyClosed = line.closed || openSeq.size() != order.size() || !openOrders.isEmpty();
         const LineTracks tracks(readTracks(line.closed ? src.layout : openLayout, line.code));
         QHash<int, Projection> proj;
         auto projection = [&](int code) -> const Projection& {
@@ -302,8 +299,7 @@ TrackGraph TrackGraph::build(const Source& src, QStringList& report) {
             const Projection& qa = projection(seq[i - 1]);
             const Projection& qb = projection(seq[i]);
             const double straight = stepKm(src.stations[seq[i - 1]].pos, src.stations[seq[i]].pos);
-            const QVector<GeoPoint> way =
-                qa.track >= 0 && qb.track >= 0 ? tracks.path(qa, qb) : QVector<GeoPoint>();
+            const QVector<GeoPoint> way = qa.track >= 0 && qb.track >= 0 ? tracks.path(qa, qb) : QVector<GeoPoint>();
             if (way.size() < 2) {
                 // No track joins the two: an earlier station much nearer than the one before is the branch's
                 // start.
@@ -319,17 +315,17 @@ TrackGraph TrackGraph::build(const Source& src, QStringList& report) {
                 return straight > kBackSlackKm ? best : -1;
             }
             const double km = polylineKm(way);
-            if (km <= kBackFactor * straight + kBackSlackKm)
-                return -1; // the track runs about straight there: nothing to pass on the way back
+            if (km <= straight + kBackSlackKm)
+                return -1; // the track runs straight there: nothing to pass on the way back
             QVector<double> cum(way.size(), 0.0);
             for (int k = 1; k < way.size(); ++k)
                 cum[k] = cum[k - 1] + stepKm(way[k - 1], way[k]);
             int best = -1;
             double bestAlong = -1;
-            const GeoPoint to = src.stations[seq[i]].pos;
+            const GeoPoint from = src.stations[seq[i - 1]].pos, to = src.stations[seq[i]].pos;
             for (int j = 0; j + 1 < i; ++j) {
                 const GeoPoint p = src.stations[seq[j]].pos;
-                if (stepKm(p, to) >= km)
+                if (stepKm(from, p) + stepKm(p, to) > km + kBackSlackKm)
                     continue; // too far to lie on the way
                 const LocalScale scale(p.lat);
                 for (int k = 1; k < way.size(); ++k) {
@@ -359,7 +355,8 @@ TrackGraph TrackGraph::build(const Source& src, QStringList& report) {
                     const int back = branchPoint(seq, i);
                     if (back >= 0) {
                         if (open)
-                            report << QStringLiteral("%1: 駅の並びが %2 から %3 へ飛ぶので、%3 は %4 からの支線としました。")
+                            report << QStringLiteral(
+                                          "%1: 駅の並びが %2 から %3 へ飛ぶので、%3 は %4 からの支線としました。")
                                           .arg(where(src, line), src.stations[from].name, src.stations[seq[i]].name,
                                                src.stations[seq[back]].name);
                         from = seq[back];
@@ -382,9 +379,69 @@ TrackGraph TrackGraph::build(const Source& src, QStringList& report) {
                 for (int e : std::as_const(made))
                     along += g.edges[e].km;
                 if (first.track >= 0 && last.track >= 0) {
-                    const double closing = polylineKm(tracks.path(last, first));
-                    if (closing > 0 && closing < 0.5 * along)
+                    const QVector<GeoPoint> way = tracks.path(last, first);
+                    const double closing = polylineKm(way);
+                    // ... and passes no other station of the line (a branch's end near the start is no ring).
+                    bool passes = false;
+                    for (int k = 1; k + 1 < openSeq.size() && !passes; ++k) {
+                        const GeoPoint p = src.stations[openSeq[k]].pos;
+                        const LocalScale scale(p.lat);
+                        for (int m = 1; m < way.size() && !passes; ++m)
+                            passes = projectOnStep(p, way[m - 1], way[m], scale).offKm <= kPassKm;
+                    }
+                    if (closing > 0 && closing < 0.5 * along && !passes)
                         made << addEdge(openSeq.last(), openSeq.first(), true);
+                }
+            }
+            // A station the line's order leaves at a dead end inside the line (函館本線's 駒ヶ岳 when the order
+            // goes on with a branch; 成田線's 下総松崎 at the end of a branch listed last) joins the next station
+            // along the track beyond it, where the track goes on and passes no other station on the way.
+            if (!tracks.isEmpty() && openSeq.size() >= 3) {
+                QHash<int, QList<int>> near;
+                for (int e : std::as_const(made)) {
+                    near[g.edges[e].a] << g.edges[e].b;
+                    near[g.edges[e].b] << g.edges[e].a;
+                }
+                const QList<int> ends = near.keys();
+                for (int d : ends) {
+                    if (near.value(d).size() != 1 || d == openSeq.first() || projection(d).track < 0)
+                        continue;
+                    const int back = near.value(d).first();
+                    int best = -1;
+                    double bestKm = std::numeric_limits<double>::infinity();
+                    for (int s : std::as_const(openSeq)) {
+                        if (s == d || s == back || near.value(d).contains(s) || projection(s).track < 0)
+                            continue;
+                        const double straight = stepKm(src.stations[d].pos, src.stations[s].pos);
+                        if (straight >= bestKm)
+                            continue;
+                        const QVector<GeoPoint> way = tracks.path(projection(d), projection(s));
+                        const double km = polylineKm(way);
+                        if (way.size() < 2 || km >= bestKm || km > kDetourFactor * straight + 1.0)
+                            continue;
+                        bool clear = true;
+                        for (int o : std::as_const(openSeq)) {
+                            if (o == d || o == s)
+                                continue;
+                            const GeoPoint p = src.stations[o].pos;
+                            if (stepKm(src.stations[d].pos, p) + stepKm(p, src.stations[s].pos) > km + kBackSlackKm)
+                                continue;
+                            const LocalScale scale(p.lat);
+                            for (int m = 1; m < way.size() && clear; ++m)
+                                clear = projectOnStep(p, way[m - 1], way[m], scale).offKm > kPassKm;
+                            if (!clear)
+                                break;
+                        }
+                        if (clear) {
+                            best = s;
+                            bestKm = km;
+                        }
+                    }
+                    if (best >= 0) {
+                        made << addEdge(d, best, true);
+                        near[d] << best;
+                        near[best] << d;
+                    }
                 }
             }
             g.lineOrder.insert(line.code, openSeq);

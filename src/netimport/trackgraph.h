@@ -14,10 +14,10 @@
 namespace tabi::net {
 
 struct GraphEdge {
-    int a = 0, b = 0; // station codes
-    double km = 0;    // along the line's track (straight where the line has none near the stations)
-    int line = 0;     // data-set line code
-    bool open = true; // both stations and the line in service
+    int a = 0, b = 0;        // station codes
+    double km = 0;           // along the line's track (straight where the line has none near the stations)
+    int line = 0;            // data-set line code
+    bool open = true;        // both stations and the line in service
     QVector<GeoPoint> track; // from a to b
 };
 
@@ -33,7 +33,10 @@ struct TrackGraph {
 
     // Builds the graph of every line the source holds; doubts (stations off their track, jumps in a line's
     // order) go to report, naming the file and line.
-    static TrackGraph build(const Source& source, QStringList& report);
+    // openOrders: where given (the main/ folder's orders when the abolished lines are read from extra/), the
+    // stations in service of each line in service, so that the routes in service are built from the same graph
+    // whether or not the abolished lines are read.
+    static TrackGraph build(const Source& source, QStringList& report, const QHash<int, QList<int>>& openOrders = {});
 };
 
 // Length of a polyline in kilometres.

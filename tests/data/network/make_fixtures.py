@@ -90,6 +90,10 @@ def write(variant, folder, station_rows_extra=None, line_name_override=None):
              "closed_date,attr\n")
     rf.write("station_code,line_code,index,numbering\n")
     sid = 0
+    # A station has one code whatever lines it is on (a station of the same name near the same origin is the
+    # same station), as in the data set.
+    codes = {}
+    written = set()
     for code, name, company, closed, stations, tracks, (lat0, lon0) in lines(variant):
         if line_name_override and code in line_name_override:
             name = line_name_override[code]
@@ -100,10 +104,16 @@ def write(variant, folder, station_rows_extra=None, line_name_override=None):
             sclosed = st[3] if len(st) > 3 else 0
             sdate = st[4] if len(st) > 4 else "NULL"
             lat, lon = geo(x, y, lat0, lon0)
-            sid += 1
-            scode = code * 100 + i
-            kana = "えき" + str(sid)
-            sf.write(f"{scode},{sid},{sname},{sname},{kana},{lat},{lon},{pref},NULL,NULL,{sclosed},NULL,{sdate},NULL\n")
+            key = (sname, lat0, lon0)
+            if key not in codes:
+                sid += 1
+                codes[key] = 1000000 + sid
+            scode = codes[key]
+            kana = "えき" + str(scode - 1000000)
+            if scode not in written:
+                written.add(scode)
+                sf.write(f"{scode},{scode - 1000000},{sname},{sname},{kana},{lat},{lon},{pref},NULL,NULL,{sclosed},NULL,"
+                         f"{sdate},NULL\n")
             rf.write(f"{scode},{code},{i},NULL\n")
         features = []
         for t in tracks:
@@ -119,13 +129,14 @@ def write(variant, folder, station_rows_extra=None, line_name_override=None):
     rf.close()
 
 
-write("v1", "v1")
-write("v2", "v2")
-# A malformed CSV line: the error names station.csv and the line.
-write("v1", "badcsv", station_rows_extra="1,2,3\n")
-# A route name longer than the field holds: the import fails inside its transaction, naming the route.
-write("v1", "toolong", line_name_override={11303: "JR" + "長" * 60 + "線"})
-# A polyline that is not GeoJSON.
-write("v1", "badjson")
-with open("badjson/main/polyline/11623.json", "w") as f:
-    f.write("{\"type\": \"FeatureCollection\", \"features\": [\n  {oops}\n]}\n")
+if __name__ == "__main__":
+    write("v1", "v1")
+    write("v2", "v2")
+    # A malformed CSV line: the error names station.csv and the line.
+    write("v1", "badcsv", station_rows_extra="1,2,3\n")
+    # A route name longer than the field holds: the import fails inside its transaction, naming the route.
+    write("v1", "toolong", line_name_override={11303: "JR" + "長" * 60 + "線"})
+    # A polyline that is not GeoJSON.
+    write("v1", "badjson")
+    with open("badjson/main/polyline/11623.json", "w") as f:
+        f.write("{\"type\": \"FeatureCollection\", \"features\": [\n  {oops}\n]}\n")

@@ -38,8 +38,9 @@ QPointF flatKm(double lat, double lon) {
     return {lat * 111.0, lon * 111.0 * std::cos(lat * M_PI / 180)};
 }
 
-// The point of a polyline nearest to p among those at least `from` kilometres along it: its distance from p and
-// how far along the line it lies (infinity when there is none).
+// Where p lies beside a polyline, among the points at least `from` kilometres along it: the first point within
+// 0.3 km (a loop passes its first station again at its end), else the nearest. Gives the distance from p and how
+// far along the line the point lies (infinity when there is none).
 std::pair<double, double> nearestAhead(const QList<QPointF>& line, const QPointF& p, double from) {
     std::pair<double, double> best{std::numeric_limits<double>::infinity(), 0};
     double start = 0;
@@ -51,8 +52,11 @@ std::pair<double, double> nearestAhead(const QList<QPointF>& line, const QPointF
         const double along = start + f * std::sqrt(len2);
         const QPointF q = a + f * d;
         const double off = std::hypot(p.x() - q.x(), p.y() - q.y());
-        if (along >= from && off < best.first)
+        if (along >= from && off < best.first) {
             best = {off, along};
+            if (off <= 0.3)
+                return best;
+        }
         start += std::sqrt(len2);
     }
     return best;

@@ -298,6 +298,15 @@ private Q_SLOTS:
                                .arg(i + 1)
                                .arg(QString::fromUtf8(a.value(i).left(200)), QString::fromUtf8(b.value(i).left(200)))));
         }
+
+        // A first start's database takes a later import of the same copy as a copy it already has: every code stays.
+        const QString fresh = env.file(QStringLiteral("fresh.db"));
+        supplied::createReferenceWithNetwork(fresh, committed);
+        auto first = Database::openFile(fresh, DbKind::Reference);
+        const QString codes = first->dump(QStringLiteral("SELECT ROSEN_CD, SRC_KEY FROM NET_ROSEN ORDER BY ROSEN_CD"));
+        const net::ImportResult again = net::importNetwork(*first, net::resolveSource(root, true));
+        QVERIFY2(again.counts.routesNew == 0 && again.counts.stationsNew == 0, qPrintable(again.summary()));
+        QCOMPARE(first->dump(QStringLiteral("SELECT ROSEN_CD, SRC_KEY FROM NET_ROSEN ORDER BY ROSEN_CD")), codes);
     }
 };
 

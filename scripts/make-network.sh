@@ -42,6 +42,6 @@ trap 'rm -rf "$scratch"' EXIT
 export XDG_DATA_HOME=$scratch QT_HASH_SEED=0 QT_QPA_PLATFORM=offscreen
 "$exe" --import-network "$clone" --with-abolished >"$scratch/import-report.txt"
 tail -n 3 "$scratch/import-report.txt"
-"$exe" --write-supplied-network "$root/src/supplied/network.tsv.qz" --source-commit "$commit"
+"$exe" --write-supplied-network "$root/src/supplied/network.tsv.qz" --source-commit "$commit" --dataset "$clone"
 printf '%s\n' "$commit" >"$root/src/supplied/SOURCE_COMMIT"
 echo "done: src/supplied/network.tsv.qz, src/supplied/SOURCE_COMMIT (rebuild the program to supply it)"

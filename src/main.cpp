@@ -34,7 +34,7 @@ constexpr CommandLineEntry kCommandLineForms[] = {
     {"--export-map", &tabi::netmap::exportMapCommand},
     // OUT.csv [--from yyyy-mm-dd] [--to yyyy-mm-dd]
     {"--export-prefectures", &tabi::netmap::exportPrefecturesCommand},
-    // OUT [--source-commit LINE]: the supplied network, for scripts/make-network.sh only
+    // OUT [--source-commit LINE] [--dataset DIR]: the supplied network, for scripts/make-network.sh only
     {"--write-supplied-network", &tabi::supplied::writeSuppliedNetworkCommand},
 };
 

@@ -462,7 +462,8 @@ private:
             } else {
                 // A station of the sample (or one the user entered) under the same name stands for it.
                 for (const EkiRow& c : std::as_const(cur))
-                    if (c.kanji == s.name && !importedKeys.contains(c.kilo10) && !sampleUsed.contains(c.kilo10)) {
+                    if (sameStation(c.kanji, s.name) && !importedKeys.contains(c.kilo10) &&
+                        !sampleUsed.contains(c.kilo10)) {
                         sampleUsed.insert(c.kilo10);
                         f.imported = false;
                         f.kilo10 = c.kilo10;
@@ -705,8 +706,13 @@ private:
     QHash<QString, int> m_maxSerial;
     QSet<QString> m_bunrui, m_kubun;
 
+    bool sameStation(const QString& a, const QString& b) const {
+        return a == b || (m_aliases && m_aliases->station.value(a, a) == m_aliases->station.value(b, b));
+    }
+
 public:
     Reconciliation m_reconciled;
+    const Aliases* m_aliases = nullptr; // spelling variants of the stations of routes already there
 };
 
 // The routes of the reference database that no import made: the sample's, the user's, a record's brought over.
@@ -748,10 +754,24 @@ QString ImportResult::summary() const {
         .arg(counts.stationsKept);
 }
 
+void addOperatorAliases(Aliases& aliases, const Source& source, const Rules& rules) {
+    QList<int> companyCodes = source.companies.keys();
+    std::sort(companyCodes.begin(), companyCodes.end());
+    for (int code : std::as_const(companyCodes)) {
+        const Company& c = source.companies[code];
+        const QString written = rules.operatorName.value(c.name, c.name);
+        for (const QString& n : {c.shortName, c.name})
+            if (!n.isEmpty() && n != written && !aliases.operatorOf.contains(n))
+                aliases.operatorOf.insert(n, written);
+    }
+}
+
 ImportResult importNetwork(Database& db, const SourceLayout& layout, const ImportOptions& options) {
     const Rules& rules = Rules::builtIn();
     const Register reg =
         options.registerFolder.isEmpty() ? Register::builtIn() : Register::fromFolder(options.registerFolder);
+    // The operators as a record may write them: the data set's short names (JR北海道) for the registered ones.
+    Aliases aliases = Aliases::builtIn();
     Source source = readSource(layout);
     QStringList report = source.report;
     // With the abolished lines, the lines in service keep main/'s station order: extra/ lists some of them with
@@ -771,18 +791,25 @@ ImportResult importNetwork(Database& db, const SourceLayout& layout, const Impor
                     line.closed = true;
         }
     }
+    addOperatorAliases(aliases, source, rules);
     const TrackGraph graph = TrackGraph::build(source, report, openOrders);
     const QList<DerivedRoute> routes = buildRoutes(source, graph, reg, rules, report);
-    ImportResult result = mergeRoutes(db, routes, {source.sourceCommit, source.author, layout.root}, options);
+    {
+        int measured = 0;
+        for (const DerivedRoute& r : routes)
+            if (r.haishiDate.isEmpty() && r.officialKm <= 0)
+                ++measured;
+        report << QStringLiteral("公式のキロ程がない路線（測った長さのまま）: %1").arg(measured);
+    }
+    ImportResult result = mergeRoutes(db, routes, {source.sourceCommit, source.author, layout.root}, options, aliases);
     result.report = report + result.report;
     return result;
 }
 
 ImportResult mergeRoutes(Database& db, const QList<DerivedRoute>& routes, const SourceStamp& source,
-                         const ImportOptions& options) {
+                         const ImportOptions& options, const Aliases& aliases) {
     ImportResult result;
     result.folder = source.folder;
-    const Aliases& aliases = Aliases::builtIn();
     result.routesDerived = routes.size();
 
     // Copy first, then import: the daily copy of the reference database is made before anything changes.
@@ -794,6 +821,7 @@ ImportResult mergeRoutes(Database& db, const QList<DerivedRoute>& routes, const 
     Merger merger(db, result);
     merger.load();
     merger.m_reconciled = reconcile(routes, existingRoutes(db), aliases);
+    merger.m_aliases = &aliases;
     result.report << merger.m_reconciled.report;
     for (int i = 0; i < routes.size(); ++i) {
         try {

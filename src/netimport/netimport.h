@@ -1,6 +1,7 @@
 #pragma once
 
 #include "netimport/netsource.h"
+#include "netimport/reconcile.h"
 #include "netimport/routebuild.h"
 
 #include <QString>
@@ -47,10 +48,14 @@ struct SourceStamp {
     QString folder; // the folder read, or what stands for it
 };
 
+// The operators as a record may write them (the data set's short and registered names) -> the name the route
+// master writes, added to aliases where they name none yet.
+void addOperatorAliases(Aliases& aliases, const Source& source, const Rules& rules);
+
 // The merge of importNetwork for routes already derived (the network supplied with the program): the same
-// codes, kept user values, report, backup and one transaction.
+// codes, kept user values, report, backup and one transaction; routes already there are matched through aliases.
 ImportResult mergeRoutes(Database& reference, const QList<DerivedRoute>& routes, const SourceStamp& source,
-                         const ImportOptions& options = {});
+                         const ImportOptions& options = {}, const Aliases& aliases = Aliases::builtIn());
 
 // True when the reference database holds routes of an import (the version dialog then shows the attribution).
 bool hasImportedNetwork(Database& reference);

@@ -85,16 +85,23 @@ Reconciliation reconcile(const QList<DerivedRoute>& built, const QList<ExistingR
     QHash<int, QList<Pair>> nearest; // existing -> every candidate of its operator
     for (int e = 0; e < existing.size(); ++e) {
         const ExistingRoute& x = existing[e];
-        const QString xop = op(x.operatorName);
+        // A route of several companies (a record may write "JR東日本・JR東海・JR西日本") stands for no one route
+        // of the register: it is listed with its candidates.
+        const QStringList xops = x.operatorName.split(QChar(0x30FB), Qt::SkipEmptyParts);
+        const bool several = xops.size() > 1;
         QString xname = normal(x.name);
-        xname = aliases.route.value(xop + QLatin1Char('|') + xname, xname);
+        if (!several)
+            xname = aliases.route.value(op(x.operatorName) + QLatin1Char('|') + xname, xname);
         QStringList xs = x.stations;
         if (xs.isEmpty())
             xs = {x.start, x.end};
         QSet<QString> xset;
         for (const QString& s : std::as_const(xs))
             xset.insert(station(s));
-        for (int b : byOperator.value(xop)) {
+        QList<int> candidates;
+        for (const QString& o : xops)
+            candidates << byOperator.value(op(o));
+        for (int b : std::as_const(candidates)) {
             const DerivedRoute& r = built[b];
             int shared = 0;
             for (const QString& s : std::as_const(xset))
@@ -102,9 +109,11 @@ Reconciliation reconcile(const QList<DerivedRoute>& built, const QList<ExistingR
             const double share = xset.isEmpty() ? 0 : double(shared) / xset.size();
             const QString a1 = station(x.start), a2 = station(x.end), b1 = station(r.start()), b2 = station(r.end());
             const bool ends = (a1 == b1 && a2 == b2) || (a1 == b2 && a2 == b1);
-            const bool sameName = normal(r.name) == xname;
+            // A record may write the operator before the name (東急東横線 for 東横線).
+            const QString bname = normal(r.name);
+            const bool sameName = bname == xname || (bname.size() >= 2 && xname.endsWith(bname));
             nearest[e].append({e, b, share, ends});
-            if (x.haishi.isEmpty() != r.haishiDate.isEmpty())
+            if (x.haishi.isEmpty() != r.haishiDate.isEmpty() || several)
                 continue; // a route in service stands for no abolished one, nor the other way round
             if ((sameName && (share >= kShareToMatch || ends)) || (ends && share >= kShareUnnamed))
                 pairs.append({e, b, (sameName ? 2.0 : 0.0) + (ends ? 1.0 : 0.0) + share, ends});

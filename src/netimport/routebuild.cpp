@@ -25,6 +25,9 @@ constexpr double kSameLengthKm = 0.3;
 constexpr double kCorridorKm = 0.6;
 // A closed station this near the track in service was a station on it, not on an old alignment beside it.
 constexpr double kInlineKm = 0.3;
+// A measured length this far from the register's figure is reported.
+constexpr double kDoubtKm = 1.0;
+constexpr double kDoubtShare = 0.05;
 // A route's path avoids track that routes of its operator already run on (a branch row after its main line's
 // row takes the branch, not the main line round to it): such track counts this many times its length.
 constexpr double kCoveredFactor = 4.0;
@@ -162,10 +165,15 @@ public:
         }
         for (const Line& line : std::as_const(m_lines))
             m_lineByCode.insert(line.code, &line);
-        for (auto it = m_companies.cbegin(); it != m_companies.cend(); ++it) {
-            for (const QString& n : {it->name, it->shortName, m_rules.operatorName.value(it->name)})
+        // A register row's operator is a company of company.csv before an operator made up for a line that
+        // names none (a closed line named after a company that still runs others); the same in every run.
+        QList<int> codes = m_companies.keys();
+        std::sort(codes.begin(), codes.end(), [](int a, int b) { return (a < 0) != (b < 0) ? a > 0 : a < b; });
+        for (int code : std::as_const(codes)) {
+            const Company& c = m_companies[code];
+            for (const QString& n : {c.name, c.shortName, m_rules.operatorName.value(c.name)})
                 if (!n.isEmpty() && !m_operators.contains(n))
-                    m_operators.insert(n, it->code);
+                    m_operators.insert(n, code);
         }
         for (auto it = src.stations.cbegin(); it != src.stations.cend(); ++it)
             if (m_g.adjacent.contains(it.key())) {
@@ -269,6 +277,12 @@ public:
     }
 
 private:
+    const Station& station(int code) const {
+        static const Station none;
+        const auto it = m_src.stations.constFind(code);
+        return it == m_src.stations.constEnd() ? none : *it;
+    }
+
     QString where(const Line& line) const {
         return QStringLiteral("%1/line.csv の %2 行目（%3）")
             .arg(QDir::toNativeSeparators(m_src.layout.lineDir))
@@ -558,7 +572,7 @@ private:
             if (take) {
                 const double tolerance = edge.track.size() > 2 ? kCorridorKm : std::max(kCorridorKm, 0.15 * k);
                 for (int j = 1; j + 1 < alt.nodes.size() && take; ++j)
-                    take = offPolyline(m_src.stations[alt.nodes[j]].pos, edge.track) <= tolerance;
+                    take = offPolyline(station(alt.nodes[j]).pos, edge.track) <= tolerance;
             }
             if (take) {
                 for (int j = 1; j < alt.nodes.size(); ++j) {
@@ -579,12 +593,12 @@ private:
     DerivedRoute assemble(const Path& p) const {
         DerivedRoute r;
         double at = 0;
-        auto station = [&](int code, double km) {
-            const Station& s = m_src.stations[code];
+        auto addStation = [&](int code, double km) {
+            const Station& s = station(code);
             r.stations.append({code, s.name, s.kana, s.openDate, s.closed, s.pos, s.prefecture, km});
         };
-        station(p.nodes.first(), 0);
-        r.track = {m_src.stations[p.nodes.first()].pos};
+        addStation(p.nodes.first(), 0);
+        r.track = {station(p.nodes.first()).pos};
         r.trackKm = {0.0};
         for (int i = 0; i < p.edges.size(); ++i) {
             const GraphEdge& edge = m_g.edges[p.edges[i]];
@@ -600,7 +614,7 @@ private:
             }
             at += edge.km;
             r.trackKm.last() = at; // a step measured straight keeps its length
-            station(p.nodes[i + 1], at);
+            addStation(p.nodes[i + 1], at);
         }
         return r;
     }
@@ -609,7 +623,6 @@ private:
         DerivedRoute r = assemble(p);
         const Company c = m_companies.value(company);
         const Line* line = p.edges.isEmpty() ? nullptr : m_lineByCode.value(m_g.edges[p.edges.first()].line);
-        r.registered = true;
         r.lineCode = line ? line->code : 0;
         r.lineName = line ? line->name : QString();
         r.name = row.name;
@@ -618,6 +631,16 @@ private:
         r.companyCode = company;
         r.officialKm = row.km;
         r.haishiDate = inService ? QString() : row.closed;
+        // The posts are scaled to the official length; a measured length far from it means the path or the
+        // row is wrong, which the register's keepers want to know.
+        if (row.km > 0 && row.category != QStringLiteral("新幹線") &&
+            std::abs(r.length() - row.km) > std::max(kDoubtKm, kDoubtShare * row.km))
+            m_report << QStringLiteral("%1: 線路で測った %2 km が公式のキロ程 %3 km と %4 % 違います（%5～%6）。")
+                            .arg(row.where())
+                            .arg(r.length(), 0, 'f', 1)
+                            .arg(row.km, 0, 'f', 1)
+                            .arg(std::abs(r.length() - row.km) / row.km * 100, 0, 'f', 0)
+                            .arg(r.start(), r.end());
         classify(r, c, row.category, line ? line->name : QString());
         finish(r, inService);
     }
@@ -721,6 +744,15 @@ private:
         const auto ra = at.value(e.a);
         if (ra.isEmpty())
             return false;
+        // The register holds every JR route in service: a JR service's step between two stations of JR routes
+        // runs on their track (湘南新宿ライン's 赤羽～池袋 over the freight tracks of 東北本線 and 山手線), even
+        // where no single route holds both stations.
+        if (inService && g == 1) {
+            const auto rb = at.value(e.b);
+            const auto jr = [this](const std::pair<int, double>& x) { return m_routeGroup[x.first] == 1; };
+            if (std::any_of(ra.begin(), ra.end(), jr) && std::any_of(rb.begin(), rb.end(), jr))
+                return true;
+        }
         for (const auto& [r, kmB] : at.value(e.b)) {
             if (m_routeGroup[r] != g)
                 continue;
@@ -773,11 +805,11 @@ private:
             QStringList dropped;
             auto off = [&](int code) { return m_g.offTrack.contains((qint64(line.code) << 32) | quint32(code)); };
             while (p.edges.size() > 1 && off(p.nodes.first())) {
-                dropped << m_src.stations[p.nodes.takeFirst()].name;
+                dropped << station(p.nodes.takeFirst()).name;
                 p.km -= m_g.edges[p.edges.takeFirst()].km;
             }
             while (p.edges.size() > 1 && off(p.nodes.last())) {
-                dropped << m_src.stations[p.nodes.takeLast()].name;
+                dropped << station(p.nodes.takeLast()).name;
                 p.km -= m_g.edges[p.edges.takeLast()].km;
             }
             if (!dropped.isEmpty())
@@ -794,7 +826,7 @@ private:
                 r.haishiDate = line.closedDate;
                 if (r.haishiDate.isEmpty())
                     for (const DerivedStation& s : std::as_const(r.stations))
-                        r.haishiDate = std::max(r.haishiDate, m_src.stations[s.code].closedDate);
+                        r.haishiDate = std::max(r.haishiDate, station(s.code).closedDate);
                 if (r.haishiDate.isEmpty())
                     m_report << QStringLiteral("%1: 廃止日がないので廃止路線 %2 の廃止日を空けました。")
                                     .arg(where(line), r.name);
@@ -838,7 +870,7 @@ private:
         const Company company = m_companies.value(line.companyCode);
         for (const Path& p : std::as_const(runs)) {
             const int a = p.nodes.first(), b = p.nodes.last();
-            const bool aOpen = !m_src.stations[a].closed, bOpen = !m_src.stations[b].closed;
+            const bool aOpen = !station(a).closed, bOpen = !station(b).closed;
             if (aOpen && bOpen) {
                 // A closed station between two in service on the same track is no section of its own.
                 bool same = false;
@@ -847,7 +879,7 @@ private:
                         continue;
                     bool onTrack = true;
                     for (int k = 1; k + 1 < p.nodes.size() && onTrack; ++k)
-                        onTrack = offPolyline(m_src.stations[p.nodes[k]].pos, m_g.edges[e].track) <= kInlineKm;
+                        onTrack = offPolyline(station(p.nodes[k]).pos, m_g.edges[e].track) <= kInlineKm;
                     same = same || onTrack;
                 }
                 if (same)
@@ -866,7 +898,7 @@ private:
             r.operatorName = m_rules.operatorName.value(company.name, company.name);
             r.companyCode = line.companyCode;
             for (const DerivedStation& s : std::as_const(r.stations))
-                r.haishiDate = std::max(r.haishiDate, m_src.stations[s.code].closedDate);
+                r.haishiDate = std::max(r.haishiDate, station(s.code).closedDate);
             if (r.haishiDate.isEmpty())
                 m_report << QStringLiteral("%1: 廃止日がないので廃止路線 %2 の廃止日を空けました。")
                                 .arg(where(line), r.name);

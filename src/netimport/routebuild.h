@@ -39,7 +39,6 @@ struct DerivedRoute {
     QString kbn;             // category code
     QString haishiDate;      // yyyy-mm-dd for an abolished route
     double officialKm = -1;  // official length from the register, -1 when none
-    bool registered = false; // built from a register row (else: one data-set line)
     QList<DerivedStation> stations;
     QVector<GeoPoint> track; // polyline in travelling order
     QVector<double> trackKm; // post of each polyline point

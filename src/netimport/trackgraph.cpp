@@ -24,8 +24,14 @@ constexpr double kFarOffKm = 1.0;     // a station farther than this from every 
 constexpr double kDetourFactor = 3.0; // a track path this much longer than the straight line is doubted
 // A step whose track is longer than the straight line by this much may run back past stations listed earlier.
 constexpr double kBackSlackKm = 0.1;
-constexpr double kPassKm = 0.3;      // a station this near the track is passed by it
-constexpr double kNearerShare = 0.5; // without track: an earlier station this much nearer starts a branch
+constexpr double kPassKm = 0.3; // a station this near the track is passed by it
+// A station passed by a track (kPassKm off it) lies within this much of the ellipse of the track's ends.
+constexpr double kEllipseKm = 2 * kPassKm + 0.1;
+// The track from a station is taken to run along one of its steps where a point this far along lies this
+// near the step's track.
+constexpr double kProbeKm = 1.0;
+constexpr double kSameTrackKm = 0.03;
+constexpr double kNearerShare = 0.95; // without track: an earlier station nearer than this share starts a branch
 
 // ---- track graph of one data-set line ----
 
@@ -232,6 +238,11 @@ QString where(const Source& src, const Line& line) {
 
 TrackGraph TrackGraph::build(const Source& src, QStringList& report, const QHash<int, QList<int>>& openOrders) {
     TrackGraph g;
+    const auto station = [&src](int code) -> const Station& {
+        static const Station none;
+        const auto it = src.stations.constFind(code);
+        return it == src.stations.constEnd() ? none : *it;
+    };
     // Lines in service are measured on main/'s track wherever it has one, so that the routes in service come
     // out the same whether or not the abolished lines are read.
     SourceLayout openLayout = src.layout;
@@ -257,11 +268,11 @@ TrackGraph TrackGraph::build(const Source& src, QStringList& report, const QHash
         auto projection = [&](int code) -> const Projection& {
             auto it = proj.find(code);
             if (it == proj.end()) {
-                Projection p = tracks.isEmpty() ? Projection{} : tracks.project(src.stations[code].pos);
+                Projection p = tracks.isEmpty() ? Projection{} : tracks.project(station(code).pos);
                 if (!tracks.isEmpty() && p.off > kFarOffKm) {
                     g.offTrack.insert((qint64(line.code) << 32) | quint32(code), p.off);
                     report << QStringLiteral("%1: 駅 %2 が線路から %3 km 離れているので、前後は直線で測りました。")
-                                  .arg(where(src, line), src.stations[code].name)
+                                  .arg(where(src, line), station(code).name)
                                   .arg(p.off, 0, 'f', 1);
                     p.track = -1;
                 }
@@ -270,7 +281,7 @@ TrackGraph TrackGraph::build(const Source& src, QStringList& report, const QHash
             return *it;
         };
         auto addEdge = [&](int a, int b, bool open) {
-            const GeoPoint pa = src.stations[a].pos, pb = src.stations[b].pos;
+            const GeoPoint pa = station(a).pos, pb = station(b).pos;
             const double straight = stepKm(pa, pb);
             QVector<GeoPoint> way;
             const Projection& qa = projection(a);
@@ -280,7 +291,7 @@ TrackGraph TrackGraph::build(const Source& src, QStringList& report, const QHash
             double km = way.isEmpty() ? straight : polylineKm(way);
             if (!way.isEmpty() && km > kDetourFactor * straight + 1.0) {
                 report << QStringLiteral("%1: %2～%3 の線路が遠回り（%4 km）なので直線で測りました。")
-                              .arg(where(src, line), src.stations[a].name, src.stations[b].name)
+                              .arg(where(src, line), station(a).name, station(b).name)
                               .arg(km, 0, 'f', 1);
                 way.clear();
                 km = straight;
@@ -289,26 +300,76 @@ TrackGraph TrackGraph::build(const Source& src, QStringList& report, const QHash
                 way = {pa, pb};
             way.first() = pa;
             way.last() = pb;
-            const int e = g.edges.size();
-            g.edges.append({a, b, km, line.code, open, way});
-            g.adjacent[a].append(e);
-            g.adjacent[b].append(e);
-            return e;
+            auto put = [&](int from, int to, double length, QVector<GeoPoint> track) {
+                const int e = g.edges.size();
+                g.edges.append({from, to, length, line.code, open, std::move(track)});
+                g.adjacent[from].append(e);
+                g.adjacent[to].append(e);
+                return e;
+            };
+            // A step whose track passes another station of the line is two steps (千歳線's order goes 植苗,
+            // 新千歳空港, 南千歳: the track from 植苗 to the airport passes 南千歳).
+            QList<std::pair<double, int>> passed; // (km along the way, station)
+            QVector<double> cum;
+            if (way.size() > 2) {
+                cum.resize(way.size());
+                cum[0] = 0;
+                for (int k = 1; k < way.size(); ++k)
+                    cum[k] = cum[k - 1] + stepKm(way[k - 1], way[k]);
+                for (int s : open ? openSeq : order) {
+                    if (s == a || s == b || (open && !isOpen(s)))
+                        continue;
+                    const GeoPoint p = station(s).pos;
+                    if (stepKm(pa, p) + stepKm(p, pb) > km + kEllipseKm)
+                        continue;
+                    const LocalScale scale(p.lat);
+                    for (int k = 1; k < way.size(); ++k) {
+                        const StepProjection sp = projectOnStep(p, way[k - 1], way[k], scale);
+                        if (sp.offKm <= kPassKm) {
+                            const double along = cum[k - 1] + sp.t * (cum[k] - cum[k - 1]);
+                            if (along > kPassKm && along < cum.last() - kPassKm)
+                                passed.append({along, s});
+                            break;
+                        }
+                    }
+                }
+            }
+            if (passed.isEmpty())
+                return QList<int>{put(a, b, km, way)};
+            std::sort(passed.begin(), passed.end());
+            passed.append({cum.last(), b});
+            QList<int> made;
+            int from = a;
+            double fromAlong = 0;
+            int k = 1;
+            QVector<GeoPoint> piece{pa};
+            for (const auto& [along, s] : std::as_const(passed)) {
+                while (k < way.size() - 1 && cum[k] < along)
+                    piece << way[k++];
+                piece << station(s).pos;
+                made << put(from, s, along - fromAlong, piece);
+                piece = {station(s).pos};
+                from = s;
+                fromAlong = along;
+            }
+            return made;
         };
         auto branchPoint = [&](const QList<int>& seq, int i) -> int {
             const Projection& qa = projection(seq[i - 1]);
             const Projection& qb = projection(seq[i]);
-            const double straight = stepKm(src.stations[seq[i - 1]].pos, src.stations[seq[i]].pos);
+            const double straight = stepKm(station(seq[i - 1]).pos, station(seq[i]).pos);
             const QVector<GeoPoint> way = qa.track >= 0 && qb.track >= 0 ? tracks.path(qa, qb) : QVector<GeoPoint>();
             if (way.size() < 2) {
-                // No track joins the two: an earlier station much nearer than the one before is the branch's
-                // start.
+                // No track joins the two: an earlier station nearer to this one than the station before, and
+                // nearer to the station before than this one is, is where the branch left.
                 int best = -1;
-                double bestKm = straight * kNearerShare;
+                double bestKm = straight;
+                const GeoPoint from = station(seq[i - 1]).pos, to = station(seq[i]).pos;
                 for (int j = 0; j + 1 < i; ++j) {
-                    const double d = stepKm(src.stations[seq[j]].pos, src.stations[seq[i]].pos);
-                    if (d < bestKm) {
-                        bestKm = d;
+                    const GeoPoint p = station(seq[j]).pos;
+                    const double d = stepKm(p, to);
+                    if (d < bestKm * kNearerShare && stepKm(from, p) < straight) {
+                        bestKm = d / kNearerShare;
                         best = j;
                     }
                 }
@@ -322,10 +383,10 @@ TrackGraph TrackGraph::build(const Source& src, QStringList& report, const QHash
                 cum[k] = cum[k - 1] + stepKm(way[k - 1], way[k]);
             int best = -1;
             double bestAlong = -1;
-            const GeoPoint from = src.stations[seq[i - 1]].pos, to = src.stations[seq[i]].pos;
+            const GeoPoint from = station(seq[i - 1]).pos, to = station(seq[i]).pos;
             for (int j = 0; j + 1 < i; ++j) {
-                const GeoPoint p = src.stations[seq[j]].pos;
-                if (stepKm(from, p) + stepKm(p, to) > km + kBackSlackKm)
+                const GeoPoint p = station(seq[j]).pos;
+                if (stepKm(from, p) + stepKm(p, to) > km + kEllipseKm)
                     continue; // too far to lie on the way
                 const LocalScale scale(p.lat);
                 for (int k = 1; k < way.size(); ++k) {
@@ -342,6 +403,41 @@ TrackGraph TrackGraph::build(const Source& src, QStringList& report, const QHash
             }
             return best;
         };
+        // Where the track from the branch's first station j back to the line first runs along one of j's own
+        // steps, the branch leaves that step between stations (東海道本線's 美濃赤坂 branch leaves between
+        // 大垣 and 垂井, its first station 荒尾 lies on the branch): the line goes on from that step's other end.
+        auto junctionEnd = [&](int j, int to, const QList<int>& made) -> int {
+            if (projection(j).track < 0 || projection(to).track < 0)
+                return j;
+            const QVector<GeoPoint> way = tracks.path(projection(j), projection(to));
+            const double length = polylineKm(way);
+            if (way.size() < 2 || length <= 0)
+                return j;
+            // A point some way along, where tracks that part at j are well apart.
+            const double target = std::min(kProbeKm, length / 2);
+            GeoPoint probe = way.last();
+            double at = 0;
+            for (int k = 1; k < way.size(); ++k) {
+                const double step = stepKm(way[k - 1], way[k]);
+                if (at + step >= target) {
+                    const double t = step > 0 ? (target - at) / step : 0;
+                    probe = {way[k - 1].lat + t * (way[k].lat - way[k - 1].lat),
+                             way[k - 1].lon + t * (way[k].lon - way[k - 1].lon)};
+                    break;
+                }
+                at += step;
+            }
+            const LocalScale scale(probe.lat);
+            for (int e : made) {
+                const GraphEdge& edge = g.edges[e];
+                if (edge.a != j && edge.b != j)
+                    continue;
+                for (int k = 1; k < edge.track.size(); ++k)
+                    if (projectOnStep(probe, edge.track[k - 1], edge.track[k], scale).offKm <= kSameTrackKm)
+                        return g.other(e, j);
+            }
+            return j;
+        };
         // Consecutive pairs of a sequence; a station far from the one before it but near an earlier one is a
         // branch listed inside the line's order, joined to that earlier station.
         auto edgesOf = [&](const QList<int>& seq, bool open, auto&& keep) {
@@ -354,12 +450,13 @@ TrackGraph TrackGraph::build(const Source& src, QStringList& report, const QHash
                     // after 駒ヶ岳). The branch starts at the earlier station nearest this one along the track.
                     const int back = branchPoint(seq, i);
                     if (back >= 0) {
+                        const int start = junctionEnd(seq[back], seq[i], made);
                         if (open)
                             report << QStringLiteral(
                                           "%1: 駅の並びが %2 から %3 へ飛ぶので、%3 は %4 からの支線としました。")
-                                          .arg(where(src, line), src.stations[from].name, src.stations[seq[i]].name,
-                                               src.stations[seq[back]].name);
-                        from = seq[back];
+                                          .arg(where(src, line), station(from).name, station(seq[i]).name,
+                                               station(start).name);
+                        from = start;
                     }
                 }
                 if (from == seq[i] || !keep(from, seq[i]))
@@ -384,7 +481,7 @@ TrackGraph TrackGraph::build(const Source& src, QStringList& report, const QHash
                     // ... and passes no other station of the line (a branch's end near the start is no ring).
                     bool passes = false;
                     for (int k = 1; k + 1 < openSeq.size() && !passes; ++k) {
-                        const GeoPoint p = src.stations[openSeq[k]].pos;
+                        const GeoPoint p = station(openSeq[k]).pos;
                         const LocalScale scale(p.lat);
                         for (int m = 1; m < way.size() && !passes; ++m)
                             passes = projectOnStep(p, way[m - 1], way[m], scale).offKm <= kPassKm;
@@ -402,7 +499,8 @@ TrackGraph TrackGraph::build(const Source& src, QStringList& report, const QHash
                     near[g.edges[e].a] << g.edges[e].b;
                     near[g.edges[e].b] << g.edges[e].a;
                 }
-                const QList<int> ends = near.keys();
+                QList<int> ends = near.keys();
+                std::sort(ends.begin(), ends.end()); // the same edges in every run
                 for (int d : ends) {
                     if (near.value(d).size() != 1 || d == openSeq.first() || projection(d).track < 0)
                         continue;
@@ -412,7 +510,7 @@ TrackGraph TrackGraph::build(const Source& src, QStringList& report, const QHash
                     for (int s : std::as_const(openSeq)) {
                         if (s == d || s == back || near.value(d).contains(s) || projection(s).track < 0)
                             continue;
-                        const double straight = stepKm(src.stations[d].pos, src.stations[s].pos);
+                        const double straight = stepKm(station(d).pos, station(s).pos);
                         if (straight >= bestKm)
                             continue;
                         const QVector<GeoPoint> way = tracks.path(projection(d), projection(s));
@@ -423,8 +521,8 @@ TrackGraph TrackGraph::build(const Source& src, QStringList& report, const QHash
                         for (int o : std::as_const(openSeq)) {
                             if (o == d || o == s)
                                 continue;
-                            const GeoPoint p = src.stations[o].pos;
-                            if (stepKm(src.stations[d].pos, p) + stepKm(p, src.stations[s].pos) > km + kBackSlackKm)
+                            const GeoPoint p = station(o).pos;
+                            if (stepKm(station(d).pos, p) + stepKm(p, station(s).pos) > km + kEllipseKm)
                                 continue;
                             const LocalScale scale(p.lat);
                             for (int m = 1; m < way.size() && clear; ++m)

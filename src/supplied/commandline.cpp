@@ -5,6 +5,7 @@
 #include "data/error.h"
 #include "netimport/netimport.h"
 #include "supplied/network.h"
+#include "supplied/offer.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -27,11 +28,14 @@ int writeSuppliedNetworkCommand(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tabiroku"));
     const QStringList args = QCoreApplication::arguments().mid(2);
-    const QString usage = QStringLiteral("使い方: tabiroku --write-supplied-network 出力ファイル [--source-commit 行]");
-    QString out, commit;
+    const QString usage = QStringLiteral(
+        "使い方: tabiroku --write-supplied-network 出力ファイル [--source-commit 行] [--dataset 駅データのフォルダ]");
+    QString out, commit, dataset;
     for (int i = 0; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--source-commit") && i + 1 < args.size())
             commit = args[++i];
+        else if (args[i] == QLatin1String("--dataset") && i + 1 < args.size())
+            dataset = args[++i];
         else if (out.isEmpty() && !args[i].startsWith(QLatin1String("--")))
             out = args[i];
         else {
@@ -56,7 +60,10 @@ int writeSuppliedNetworkCommand(int argc, char* argv[]) {
             s.bindText(1, commit.left(80));
             s.step();
         }
-        const QByteArray text = networkText(*db);
+        // The operator spellings of the data set the network was imported from, for later merges.
+        const QHash<QString, QString> operators =
+            dataset.isEmpty() ? QHash<QString, QString>() : datasetOperatorAliases(dataset);
+        const QByteArray text = networkText(*db, operators);
         const QByteArray packed = packNetwork(text);
         files::replaceFile(out, packed, QStringLiteral("全国路線データ"));
         const NetworkInfo info = infoOf(text);

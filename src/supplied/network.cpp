@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QList>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -240,13 +241,38 @@ QString suppliedFolderName() {
     return QStringLiteral("（プログラムに同梱の全国路線データ）");
 }
 
-QByteArray networkText(Database& db) {
+QByteArray networkText(Database& db, const QHash<QString, QString>& operatorAliases) {
     QByteArray out = kFormatLine + '\n';
     for (const Section& s : sections()) {
         const TableDef* def = findTable(QString::fromLatin1(s.table));
         writeSection(db, out, *def, s.fields);
     }
     writeTrack(db, out);
+    out += "@OPERATOR\n";
+    QStringList variants = operatorAliases.keys();
+    std::sort(variants.begin(), variants.end());
+    for (const QString& v : std::as_const(variants)) {
+        appendEscaped(out, v.toUtf8());
+        out += '\t';
+        appendEscaped(out, operatorAliases.value(v).toUtf8());
+        out += '\n';
+    }
+    return out;
+}
+
+QHash<QString, QString> operatorAliasesOf(const QByteArray& text) {
+    QHash<QString, QString> out;
+    const qsizetype at = text.indexOf("\n@OPERATOR\n");
+    if (at < 0)
+        return out;
+    QByteArrayView line;
+    const QByteArray rest = text.mid(at + 11);
+    LineReader restLines(rest);
+    while (restLines.next(line)) {
+        const QList<QByteArrayView> f = splitTabs(line);
+        if (f.size() == 2)
+            out.insert(QString::fromUtf8(unescaped(f[0])), QString::fromUtf8(unescaped(f[1])));
+    }
     return out;
 }
 
@@ -316,6 +342,8 @@ void layOutNetwork(Database& db, const QByteArray& text) {
     while (lines.next(line)) {
         if (line.isEmpty())
             continue;
+        if (line == "@OPERATOR")
+            break; // no table: read by operatorAliasesOf
         if (line.startsWith('@')) {
             if (line != "@ROSEN_SEN")
                 damaged(lines.number(), QStringLiteral("不明な節"));

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QDate>
+#include <QHash>
 #include <QString>
 
 namespace tabi {
@@ -25,8 +26,13 @@ struct NetworkInfo {
 // section per table, "#TABLE<tab>FIELD<tab>..." followed by one line per row in key order, fields separated by
 // tabs (texts with \\ \t \n \r escaped, null as \N, reals in their shortest exact form). The track (ROSEN_SEN)
 // is packed as "@ROSEN_SEN", one line per route: its code, then per point "km,lat,lon" in whole 0.1 m and 1e-6
-// degree steps from the previous point. The same database always gives the same bytes.
-QByteArray networkText(Database& reference);
+// degree steps from the previous point. Last, "@OPERATOR": the spellings of operators a record may use (the data
+// set's short and registered names), "variant<tab>name the route master writes", so that merging the network into
+// a database brought over from elsewhere matches its routes as an import would. The same database and operators
+// always give the same bytes.
+QByteArray networkText(Database& reference, const QHash<QString, QString>& operatorAliases = {});
+// The operator spellings of a network text.
+QHash<QString, QString> operatorAliasesOf(const QByteArray& text);
 
 // The file form: Qt's qCompress of the text (a 4-byte big-endian length, then a zlib stream).
 QByteArray packNetwork(const QByteArray& text);

@@ -147,8 +147,13 @@ net::ImportResult mergeNetwork(Database& db, const QByteArray& text, const net::
     const NetworkInfo info = infoOf(text);
     const QList<net::DerivedRoute> routes = routesOf(text);
     const net::SourceStamp stamp{info.commit, info.author, suppliedFolderName()};
+    net::Aliases aliases = net::Aliases::builtIn();
+    const QHash<QString, QString> operators = operatorAliasesOf(text);
+    for (auto it = operators.begin(); it != operators.end(); ++it)
+        if (!aliases.operatorOf.contains(it.key()))
+            aliases.operatorOf.insert(it.key(), it.value());
     if (options.dryRun)
-        return net::mergeRoutes(db, routes, stamp, options);
+        return net::mergeRoutes(db, routes, stamp, options, aliases);
 
     // A copy of its own before anything changes, beside the daily copies and never pruned with them.
     const QString copy = backup::folderFor(db.path()) +
@@ -156,7 +161,7 @@ net::ImportResult mergeNetwork(Database& db, const QByteArray& text, const net::
                              .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd-HHmmss")));
     backup::copyTo(db.path(), copy);
     Transaction tx(db);
-    net::ImportResult result = net::mergeRoutes(db, routes, stamp, options);
+    net::ImportResult result = net::mergeRoutes(db, routes, stamp, options, aliases);
     if (info.date.isValid()) {
         Statement ver(db, QStringLiteral("UPDATE VER SET VER_DATE = ?1"));
         ver.bindText(1, info.date.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(" 00:00:00"));
@@ -165,6 +170,18 @@ net::ImportResult mergeNetwork(Database& db, const QByteArray& text, const net::
     recordAnswer(db, info, QStringLiteral("更新"));
     tx.commit();
     return result;
+}
+
+QHash<QString, QString> datasetOperatorAliases(const QString& folder) {
+    const net::Source source = net::readSource(net::resolveSource(folder, true));
+    net::Aliases aliases = net::Aliases::builtIn();
+    const QHash<QString, QString> builtIn = aliases.operatorOf;
+    net::addOperatorAliases(aliases, source, net::Rules::builtIn());
+    QHash<QString, QString> added;
+    for (auto it = aliases.operatorOf.begin(); it != aliases.operatorOf.end(); ++it)
+        if (!builtIn.contains(it.key()))
+            added.insert(it.key(), it.value());
+    return added;
 }
 
 void recordDeclined(Database& db, const NetworkInfo& info) {

@@ -26,6 +26,10 @@ QList<net::DerivedRoute> routesOf(const QByteArray& text);
 // backups/Tabiroku-before-network-yyyy-mm-dd-hhmmss.db and the answer "更新" is recorded.
 net::ImportResult mergeNetwork(Database& reference, const QByteArray& text, const net::ImportOptions& options = {});
 
+// The operator spellings an import of the data set at folder adds to the built-in aliases (for networkText).
+// Throws tabi::Error when the folder holds no data set.
+QHash<QString, QString> datasetOperatorAliases(const QString& folder);
+
 // Records that the user declined this copy, so that it is not offered again.
 void recordDeclined(Database& reference, const NetworkInfo& info);
 

@@ -15,6 +15,7 @@ COMPANIES = [
     (4, "JR西日本", "西日本旅客鉄道株式会社", "JR西日本", 1),
     (1, "JR北海道", "北海道旅客鉄道株式会社", "JR北海道", 1),
     (110, "秋田内陸縦貫鉄道", "秋田内陸縦貫鉄道株式会社", "秋田内陸縦貫鉄道", 0),
+    (124, "富士急行", "富士急行株式会社", "富士急", 0),
 ]
 
 # name -> (code, x, y, origin, closed, closed_date, data-set name)
@@ -56,6 +57,12 @@ st(601, "鷹ノ巣", 0, 0, AKITA, shown="鷹ノ巣(鷹巣)")
 st(602, "阿仁合", 0, 40, AKITA)
 st(603, "角館", 0, 94, AKITA)
 
+OTSUKI = (35.61, 138.94)
+# A line the register does not have, whose name starts with its operator's short name (富士急): it keeps its
+# whole name rather than become 「行線」.
+st(701, "大月", 0, 0, OTSUKI)
+st(702, "河口湖", -10, -20, OTSUKI)
+
 # code, name, company, [stations], tracks (per origin of the first station), closed in main?
 LINES = [
     (11301, "JR東海道本線(東京～熱海)", 2, ["東京", "新橋", "品川", "川崎"], [[(0, 0), (0, -16)]]),
@@ -70,6 +77,7 @@ LINES = [
     (11112, "JR札沼線", 1, ["桑園", "旧当別", "北海道医療大学", "石狩月形", "新十津川"],
      [[(0, 0), (0, 77)]]),
     (99209, "秋田内陸縦貫鉄道", 110, ["鷹ノ巣", "阿仁合", "角館"], [[(0, 0), (0, 94)]]),
+    (99413, "富士急行線", 124, ["大月", "河口湖"], [[(0, 0), (-10, -20)]]),
 ]
 # The old alignment's track, only in extra/.
 OLD_TRACK = {11112: [(0, 0), (2, 15), (0, 29)]}

@@ -44,4 +44,10 @@ export XDG_DATA_HOME=$scratch QT_HASH_SEED=0 QT_QPA_PLATFORM=offscreen
 tail -n 3 "$scratch/import-report.txt"
 "$exe" --write-supplied-network "$root/src/supplied/network.tsv.qz" --source-commit "$commit" --dataset "$clone"
 printf '%s\n' "$commit" >"$root/src/supplied/SOURCE_COMMIT"
-echo "done: src/supplied/network.tsv.qz, src/supplied/SOURCE_COMMIT (rebuild the program to supply it)"
+# The program carries the network inside: build it again so that it supplies the new file.
+if [ "${NO_BUILD:-0}" != 1 ]; then
+    nice cmake --build "$build" --parallel 2 --target tabiroku
+    echo "done: src/supplied/network.tsv.qz, src/supplied/SOURCE_COMMIT; $exe supplies them"
+else
+    echo "done: src/supplied/network.tsv.qz, src/supplied/SOURCE_COMMIT (build the program again to supply them)"
+fi

@@ -403,6 +403,28 @@ TrackGraph TrackGraph::build(const Source& src, QStringList& report, const QHash
             }
             return best;
         };
+        // A point some way along a track from its start, where tracks that part there are well apart.
+        const auto probeAlong = [](const QVector<GeoPoint>& way, double length) {
+            const double target = std::min(kProbeKm, length / 2);
+            double at = 0;
+            for (int k = 1; k < way.size(); ++k) {
+                const double step = stepKm(way[k - 1], way[k]);
+                if (at + step >= target) {
+                    const double t = step > 0 ? (target - at) / step : 0;
+                    return GeoPoint{way[k - 1].lat + t * (way[k].lat - way[k - 1].lat),
+                                    way[k - 1].lon + t * (way[k].lon - way[k - 1].lon)};
+                }
+                at += step;
+            }
+            return way.last();
+        };
+        const auto onTrack = [](const GeoPoint& p, const QVector<GeoPoint>& track) {
+            const LocalScale scale(p.lat);
+            for (int k = 1; k < track.size(); ++k)
+                if (projectOnStep(p, track[k - 1], track[k], scale).offKm <= kSameTrackKm)
+                    return true;
+            return false;
+        };
         // Where the track from the branch's first station j back to the line first runs along one of j's own
         // steps, the branch leaves that step between stations (東海道本線's 美濃赤坂 branch leaves between
         // 大垣 and 垂井, its first station 荒尾 lies on the branch): the line goes on from that step's other end.
@@ -413,28 +435,11 @@ TrackGraph TrackGraph::build(const Source& src, QStringList& report, const QHash
             const double length = polylineKm(way);
             if (way.size() < 2 || length <= 0)
                 return j;
-            // A point some way along, where tracks that part at j are well apart.
-            const double target = std::min(kProbeKm, length / 2);
-            GeoPoint probe = way.last();
-            double at = 0;
-            for (int k = 1; k < way.size(); ++k) {
-                const double step = stepKm(way[k - 1], way[k]);
-                if (at + step >= target) {
-                    const double t = step > 0 ? (target - at) / step : 0;
-                    probe = {way[k - 1].lat + t * (way[k].lat - way[k - 1].lat),
-                             way[k - 1].lon + t * (way[k].lon - way[k - 1].lon)};
-                    break;
-                }
-                at += step;
-            }
-            const LocalScale scale(probe.lat);
+            const GeoPoint probe = probeAlong(way, length);
             for (int e : made) {
                 const GraphEdge& edge = g.edges[e];
-                if (edge.a != j && edge.b != j)
-                    continue;
-                for (int k = 1; k < edge.track.size(); ++k)
-                    if (projectOnStep(probe, edge.track[k - 1], edge.track[k], scale).offKm <= kSameTrackKm)
-                        return g.other(e, j);
+                if ((edge.a == j || edge.b == j) && onTrack(probe, edge.track))
+                    return g.other(e, j);
             }
             return j;
         };
@@ -467,6 +472,23 @@ TrackGraph TrackGraph::build(const Source& src, QStringList& report, const QHash
         };
         if (!line.closed) {
             QList<int> made = edgesOf(openSeq, true, [](int, int) { return true; });
+            // A station on a spur listed inline (千歳線's order goes 植苗, 新千歳空港, 南千歳): the track on from it
+            // first runs back along the track that came in, so the line itself joins the stations either side.
+            for (int k = 1, n = int(made.size()); k < n; ++k) {
+                const GraphEdge in = g.edges[made[k - 1]], out = g.edges[made[k]];
+                if (in.b != out.a || in.a == out.b || out.track.size() < 3 || in.track.size() < 3)
+                    continue;
+                QVector<GeoPoint> back(in.track.rbegin(), in.track.rend());
+                if (!onTrack(probeAlong(out.track, out.km), back) || !onTrack(probeAlong(back, in.km), out.track))
+                    continue;
+                const Projection& qa = projection(in.a);
+                const Projection& qc = projection(out.b);
+                if (qa.track < 0 || qc.track < 0)
+                    continue;
+                const QVector<GeoPoint> way = tracks.path(qa, qc);
+                if (way.size() >= 2 && polylineKm(way) < in.km + out.km - 2 * kPassKm)
+                    made << addEdge(in.a, out.b, true);
+            }
             // A ring (the data set lists it once round, without coming back to its first station): its track
             // joins the last station to the first much shorter than the way back along the line.
             if (openSeq.size() >= 3 && !tracks.isEmpty()) {

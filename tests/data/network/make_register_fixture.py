@@ -63,6 +63,14 @@ OTSUKI = (35.61, 138.94)
 st(701, "大月", 0, 0, OTSUKI)
 st(702, "河口湖", -10, -20, OTSUKI)
 
+CHITOSE = (42.80, 141.67)
+# A spur listed inline: the order goes 植苗, 新千歳空港, 南千歳, though the airport lies on a spur that leaves the
+# line 1 km south of 南千歳.
+st(801, "植苗", 0, 0, CHITOSE)
+st(802, "新千歳空港", 3, 9, CHITOSE)
+st(803, "南千歳", 0, 10, CHITOSE)
+st(804, "千歳", 0, 13, CHITOSE)
+
 # code, name, company, [stations], tracks (per origin of the first station), closed in main?
 LINES = [
     (11301, "JR東海道本線(東京～熱海)", 2, ["東京", "新橋", "品川", "川崎"], [[(0, 0), (0, -16)]]),
@@ -78,6 +86,8 @@ LINES = [
      [[(0, 0), (0, 77)]]),
     (99209, "秋田内陸縦貫鉄道", 110, ["鷹ノ巣", "阿仁合", "角館"], [[(0, 0), (0, 94)]]),
     (99413, "富士急行線", 124, ["大月", "河口湖"], [[(0, 0), (-10, -20)]]),
+    (11109, "JR千歳線", 1, ["植苗", "新千歳空港", "南千歳", "千歳"], [[(0, 0), (0, 9)], [(0, 9), (0, 13)],
+                                                          [(0, 9), (3, 9)]]),
 ]
 # The old alignment's track, only in extra/.
 OLD_TRACK = {11112: [(0, 0), (2, 15), (0, 29)]}

@@ -111,8 +111,7 @@ int main(int argc, char* argv[]) {
 #ifdef HAVE_ACCESS_BENCH
     // The Access import reads its own fixture files; --access alone times nothing else.
     if (!app.arguments().contains(QStringLiteral("--network")) && !app.arguments().contains(QStringLiteral("--map")) &&
-        !app.arguments().contains(QStringLiteral("--supplied")) &&
-        wanted("access"))
+        !app.arguments().contains(QStringLiteral("--supplied")) && wanted("access"))
         runAccessImportBench(QStringLiteral(TABIROKU_MDB_FIXTURES));
     if (app.arguments().contains(QStringLiteral("--access")))
         return 0;

@@ -91,7 +91,8 @@ private Q_SLOTS:
         TAboutBox box;
         box.refresh();
         QVERIFY(!box.findChild<QLabel*>(QStringLiteral("NetAttribution"))->isHidden());
-        QVERIFY(box.findChild<QLabel*>(QStringLiteral("NetAttribution"))->text().contains(QStringLiteral("CC BY-SA 4.0")));
+        QVERIFY(
+            box.findChild<QLabel*>(QStringLiteral("NetAttribution"))->text().contains(QStringLiteral("CC BY-SA 4.0")));
         test::DialogAnswerer answers;
         answers.answerQuestion(false);
         QString folder = fixture(QStringLiteral("v1"));

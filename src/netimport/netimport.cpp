@@ -823,7 +823,15 @@ ImportResult mergeRoutes(Database& db, const QList<DerivedRoute>& routes, const 
     merger.m_reconciled = reconcile(routes, existingRoutes(db), aliases);
     merger.m_aliases = &aliases;
     result.report << merger.m_reconciled.report;
-    for (int i = 0; i < routes.size(); ++i) {
+    // Routes in service first: new codes are numbered in this order, so the abolished routes read with
+    // --with-abolished take codes after them and every route in service gets the code it gets without them.
+    QList<int> mergeOrder;
+    for (int pass = 0; pass < 2; ++pass)
+        for (int i = 0; i < routes.size(); ++i)
+            if (routes[i].inService == (pass == 0))
+                mergeOrder << i;
+    int done = 0;
+    for (int i : std::as_const(mergeOrder)) {
         try {
             merger.merge(routes[i], i);
         } catch (const Error& e) {
@@ -832,7 +840,7 @@ ImportResult mergeRoutes(Database& db, const QList<DerivedRoute>& routes, const 
                         e.kind());
         }
         if (options.progress)
-            options.progress(i + 1, routes.size());
+            options.progress(++done, routes.size());
     }
     merger.reportMissing();
     const bool anyChange = result.counts.routesNew + result.counts.routesChanged + result.counts.stationsNew +

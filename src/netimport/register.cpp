@@ -49,8 +49,13 @@ void Register::parse(const QString& text, const QString& fileName) {
         r.start = f[3];
         r.end = f[4];
         if (!f[5].isEmpty())
-            for (const QString& v : f[5].split(QLatin1Char(',')))
-                r.via << v.trimmed();
+            for (const QString& v : f[5].split(QLatin1Char(','))) {
+                const QString name = v.trimmed();
+                if (name.startsWith(QLatin1Char('-')))
+                    r.passes << name.mid(1).trimmed();
+                else
+                    r.via << name;
+            }
         r.category = f[6];
         r.asOf = f[8];
         r.closed = f[9];
@@ -61,7 +66,7 @@ void Register::parse(const QString& text, const QString& fileName) {
             fail(QStringLiteral("事業者と路線名は空にできません。"));
         if (r.start.isEmpty() != r.end.isEmpty())
             fail(QStringLiteral("起点と終点は両方書くか、両方空けます。"));
-        if (r.via.contains(QString()))
+        if (r.via.contains(QString()) || r.passes.contains(QString()))
             fail(QStringLiteral("経由駅に空の名前があります。"));
         if (!categories().contains(r.category))
             fail(QStringLiteral("区分「%1」は使えません。").arg(r.category));

@@ -15,11 +15,14 @@ struct RegisterRow {
     QString kana;
     QString start, end; // official terminals; both empty: the route is exactly one data-set line
     QStringList via;    // stations the path passes, in order
-    QString category;   // 新幹線, 幹線, 地方交通線, 大手民鉄, ...
-    double km = -1;     // official length, -1 when none is known
-    QString asOf;       // yyyy, yyyy-mm or yyyy-mm-dd
-    QString closed;     // yyyy-mm-dd for an abolished route or section
-    QList<int> lines;   // data-set line codes that carry it
+    // Stations the path runs past without the route stopping there (via entries written "-name"): a station of
+    // a branch or of a parallel route that the data set's track reaches on the way.
+    QStringList passes;
+    QString category; // 新幹線, 幹線, 地方交通線, 大手民鉄, ...
+    double km = -1;   // official length, -1 when none is known
+    QString asOf;     // yyyy, yyyy-mm or yyyy-mm-dd
+    QString closed;   // yyyy-mm-dd for an abolished route or section
+    QList<int> lines; // data-set line codes that carry it
     QString source;
     QString file; // where the row was read, for messages
     int fileLine = 0;

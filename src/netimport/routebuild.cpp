@@ -590,11 +590,15 @@ private:
         return out;
     }
 
-    DerivedRoute assemble(const Path& p) const {
+    // The route along the path: a station on every node but those passed (never the terminals).
+    DerivedRoute assemble(const Path& p, const QStringList& passed = {}) const {
         DerivedRoute r;
         double at = 0;
         auto addStation = [&](int code, double km) {
             const Station& s = station(code);
+            if (!passed.isEmpty() && code != p.nodes.first() && code != p.nodes.last() &&
+                (passed.contains(s.name) || passed.contains(stripNotes(s.name))))
+                return;
             r.stations.append({code, s.name, s.kana, s.openDate, s.closed, s.pos, s.prefecture, km});
         };
         addStation(p.nodes.first(), 0);
@@ -620,7 +624,11 @@ private:
     }
 
     void addRegistered(const RegisterRow& row, int company, const Path& p, bool inService) {
-        DerivedRoute r = assemble(p);
+        DerivedRoute r = assemble(p, row.passes);
+        for (const QString& name : row.passes)
+            if (std::none_of(p.nodes.begin() + 1, p.nodes.end() - 1,
+                             [&](int n) { return station(n).name == name || stripNotes(station(n).name) == name; }))
+                m_report << QStringLiteral("%1: 通過するはずの駅 %2 を経路が通りません。").arg(row.where(), name);
         const Company c = m_companies.value(company);
         const Line* line = p.edges.isEmpty() ? nullptr : m_lineByCode.value(m_g.edges[p.edges.first()].line);
         r.lineCode = line ? line->code : 0;
@@ -716,6 +724,7 @@ private:
     }
 
     void finish(DerivedRoute& r, bool inService) {
+        r.inService = inService;
         r.key = QStringList{r.operatorName, r.name, r.start(), r.end(),
                             r.haishiDate.isEmpty() && inService ? QString() : QStringLiteral("廃")}
                     .join(QLatin1Char('|'));
@@ -797,6 +806,9 @@ private:
             run.km += edge.km;
         }
         close();
+        // Out to one station and straight back (a station beside another route's that the line's order visits
+        // on the way) is no ring and no route: the station is on the route the register gives it.
+        runs.removeIf([](const Path& p) { return p.nodes.size() <= 3 && p.nodes.first() == p.nodes.last(); });
         if (runs.isEmpty())
             return;
         const Company company = m_companies.value(line.companyCode);

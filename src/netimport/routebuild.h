@@ -36,9 +36,10 @@ struct DerivedRoute {
     int companyCode = 0;
     QString bunrui; // classification code (three characters)
     QString bunruiName;
-    QString kbn;             // category code
-    QString haishiDate;      // yyyy-mm-dd for an abolished route
-    double officialKm = -1;  // official length from the register, -1 when none
+    QString kbn;            // category code
+    QString haishiDate;     // yyyy-mm-dd for an abolished route
+    bool inService = true;  // false for an abolished route or section (its date may be unknown)
+    double officialKm = -1; // official length from the register, -1 when none
     QList<DerivedStation> stations;
     QVector<GeoPoint> track; // polyline in travelling order
     QVector<double> trackKm; // post of each polyline point

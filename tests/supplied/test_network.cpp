@@ -156,10 +156,13 @@ private Q_SLOTS:
                                .arg(inService));
         while (few.step())
             faults << QStringLiteral("route %1 in service has fewer than 2 stations").arg(few.columnText(0));
-        Statement unplaced(*db, QStringLiteral("SELECT e.ROSEN_CD, e.EKI_KANJI FROM EKI e LEFT JOIN EKI_ICHI i ON "
-                                               "i.ROSEN_CD = e.ROSEN_CD AND i.KILO = e.KILO WHERE e.ROSEN_CD IN %1 "
-                                               "AND (i.LATITUDE IS NULL OR i.KEN_CD IS NULL)")
-                                    .arg(inService));
+        // Rivers and tunnels the line diagram marks are points, not stations.
+        Statement unplaced(
+            *db,
+            QStringLiteral("SELECT e.ROSEN_CD, e.EKI_KANJI FROM EKI e LEFT JOIN EKI_ICHI i ON "
+                           "i.ROSEN_CD = e.ROSEN_CD AND i.KILO = e.KILO WHERE e.ROSEN_CD IN %1 "
+                           "AND (i.LATITUDE IS NULL OR i.KEN_CD IS NULL) AND ifnull(e.SHURUI, '') NOT IN ('川', '隧')")
+                .arg(inService));
         while (unplaced.step())
             faults << QStringLiteral("station %1 of %2 has no position or prefecture")
                           .arg(unplaced.columnText(1), unplaced.columnText(0));

@@ -760,7 +760,7 @@ void addOperatorAliases(Aliases& aliases, const Source& source, const Rules& rul
     for (int code : std::as_const(companyCodes)) {
         const Company& c = source.companies[code];
         const QString written = rules.operatorName.value(c.name, c.name);
-        for (const QString& n : {c.shortName, c.name})
+        for (const QString& n : {c.shortName, c.listedName, c.name})
             if (!n.isEmpty() && n != written && !aliases.operatorOf.contains(n))
                 aliases.operatorOf.insert(n, written);
     }

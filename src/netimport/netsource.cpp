@@ -246,6 +246,7 @@ Source readSource(const SourceLayout& layout) {
             const QString formal = nullable(f[cFormal]);
             c.name = plainCompanyName(formal.isEmpty() ? f[cName] : formal);
             c.shortName = nullable(f[cShort]);
+            c.listedName = nullable(f[cName]);
             c.type = toInt(csv, line, QStringLiteral("type"), f[cType]);
             src.companies.insert(c.code, c);
         });

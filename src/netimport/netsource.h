@@ -30,7 +30,8 @@ struct Company {
     int code = 0;
     QString name; // registered name without 株式会社
     QString shortName;
-    int type = 0; // 0 other, 1 JR, 2 major private, 3 semi-major
+    QString listedName; // the name column of company.csv (京都丹後鉄道 for WILLER TRAINS)
+    int type = 0;       // 0 other, 1 JR, 2 major private, 3 semi-major
 };
 
 struct Line {

@@ -31,6 +31,8 @@ constexpr double kDoubtShare = 0.05;
 // A route's path avoids track that routes of its operator already run on (a branch row after its main line's
 // row takes the branch, not the main line round to it): such track counts this many times its length.
 constexpr double kCoveredFactor = 4.0;
+// Two neighbouring stations of a route are its step where another line measures them at most this much longer.
+constexpr double kNeighbourSlackKm = 1.0;
 
 using EdgeFilter = std::function<bool(int)>;
 
@@ -171,7 +173,7 @@ public:
         std::sort(codes.begin(), codes.end(), [](int a, int b) { return (a < 0) != (b < 0) ? a > 0 : a < b; });
         for (int code : std::as_const(codes)) {
             const Company& c = m_companies[code];
-            for (const QString& n : {c.name, c.shortName, m_rules.operatorName.value(c.name)})
+            for (const QString& n : {c.name, c.shortName, c.listedName, m_rules.operatorName.value(c.name)})
                 if (!n.isEmpty() && !m_operators.contains(n))
                     m_operators.insert(n, code);
         }
@@ -765,11 +767,27 @@ private:
         for (const auto& [r, kmB] : at.value(e.b)) {
             if (m_routeGroup[r] != g)
                 continue;
-            for (const auto& [r2, kmA] : ra)
-                if (r2 == r && std::abs(std::abs(kmB - kmA) - e.km) <= 0.2 * e.km + 0.5)
+            for (const auto& [r2, kmA] : ra) {
+                if (r2 != r)
+                    continue;
+                const double step = std::abs(kmB - kmA);
+                if (std::abs(step - e.km) <= 0.2 * e.km + 0.5)
                     return true;
+                // Neighbours on the route that the line measures shorter or a little longer (a station the
+                // line's track passes at a distance, so that two stations fall on one post): the same step.
+                if (e.km <= step + kNeighbourSlackKm && neighbours(r, kmA, kmB))
+                    return true;
+            }
         }
         return false;
+    }
+
+    // True when no station of route r lies strictly between the posts a and b.
+    bool neighbours(int r, double a, double b) const {
+        const double lo = std::min(a, b), hi = std::max(a, b);
+        const QList<DerivedStation>& stations = m_routes[r].stations;
+        return std::none_of(stations.begin(), stations.end(),
+                            [&](const DerivedStation& s) { return s.km > lo + 1e-9 && s.km < hi - 1e-9; });
     }
 
     // A data-set line as routes: its runs of edges that no route covers.

@@ -27,6 +27,8 @@ constexpr double kBackSlackKm = 0.1;
 constexpr double kPassKm = 0.3; // a station this near the track is passed by it
 // A station passed by a track (kPassKm off it) lies within this much of the ellipse of the track's ends.
 constexpr double kEllipseKm = 2 * kPassKm + 0.1;
+// A step is split at a station it passes only where that station is listed this near the step in the order.
+constexpr int kNearInOrder = 3;
 // The track from a station is taken to run along one of its steps where a point this far along lies this
 // near the step's track.
 constexpr double kProbeKm = 1.0;
@@ -316,8 +318,16 @@ TrackGraph TrackGraph::build(const Source& src, QStringList& report, const QHash
                 cum[0] = 0;
                 for (int k = 1; k < way.size(); ++k)
                     cum[k] = cum[k - 1] + stepKm(way[k - 1], way[k]);
-                for (int s : open ? openSeq : order) {
+                const QList<int>& seq = open ? openSeq : order;
+                const int ia = seq.indexOf(a), ib = seq.indexOf(b);
+                for (int at = 0; at < seq.size(); ++at) {
+                    const int s = seq[at];
                     if (s == a || s == b || (open && !isOpen(s)))
+                        continue;
+                    // A station listed far from the step elsewhere in the order is passed only where the line
+                    // returns to its first station (a ring, 大江戸線's 6); elsewhere it lies beside the track (the
+                    // one 新宿 of the data set is near 大江戸線's 都庁前～新宿西口, but its place is after 代々木).
+                    if (ia >= 0 && ib >= 0 && at != 0 && std::min(std::abs(at - ia), std::abs(at - ib)) > kNearInOrder)
                         continue;
                     const GeoPoint p = station(s).pos;
                     if (stepKm(pa, p) + stepKm(p, pb) > km + kEllipseKm)
@@ -393,7 +403,9 @@ TrackGraph TrackGraph::build(const Source& src, QStringList& report, const QHash
                     const StepProjection sp = projectOnStep(p, way[k - 1], way[k], scale);
                     if (sp.offKm <= kPassKm) {
                         const double along = cum[k - 1] + sp.t * (cum[k] - cum[k - 1]);
-                        if (along > bestAlong && along < km - 0.05) {
+                        // Near the way's ends is no passing: a station close beside the one before (吉原本町
+                        // 0.3 km from 本吉原) lies by the start of every way from there.
+                        if (along > bestAlong && along > 0.05 && along < km - 0.05) {
                             bestAlong = along;
                             best = j;
                         }

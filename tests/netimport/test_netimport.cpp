@@ -286,7 +286,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("stations");
         // The local service's stations (有楽町, 浜松町, 大井町; 秋葉原, 川口, 浦和) are the route's.
-        QTest::newRow("rapid and local over one corridor") << "東海道本線"
+        QTest::newRow("rapid and local over one corridor") << "東海道本線@東日本旅客鉄道"
                                                            << "東京 有楽町 新橋 浜松町 品川 大井町 川崎";
         QTest::newRow("through a via") << "東北本線"
                                        << "東京 秋葉原 上野 赤羽 川口 浦和 大宮";
@@ -301,6 +301,13 @@ private Q_SLOTS:
         // The data set lists the airport inline between 植苗 and 南千歳; it lies on a spur.
         QTest::newRow("no spur inside") << "千歳線"
                                         << "植苗 南千歳 千歳";
+        // The branch leaves between stations; the line's track from 大垣 reaches 垂井 past the branch's 荒尾.
+        QTest::newRow("past a branch's station") << "東海道本線@東海旅客鉄道"
+                                                 << "大垣 垂井";
+        QTest::newRow("a branch from between stations") << "東海道本線（美濃赤坂支線）"
+                                                        << "大垣 荒尾 美濃赤坂";
+        QTest::newRow("two stations close together") << "岳南線"
+                                                     << "吉原 吉原本町 本吉原 岳南原田";
         QTest::newRow("loop from its start") << "大阪環状線"
                                              << "大阪 京橋 天王寺 大正 大阪";
         // The data set keeps the line in service beyond 北海道医療大学; the register knows it closed.
@@ -320,10 +327,14 @@ private Q_SLOTS:
         QFETCH(QString, stations);
         const net::ImportResult r = importFolder(*m_ref, fixture(QStringLiteral("corridor")), false,
                                                  fixture(QStringLiteral("corridor_register")));
+        // "name@operator" where two companies have a route of the name.
+        const QString operatorName = name.section(QLatin1Char('@'), 1);
+        name = name.section(QLatin1Char('@'), 0, 0);
         const QStringList codes =
             m_ref
-                ->dump(QStringLiteral("SELECT ROSEN_CD FROM MASTER WHERE ROSEN_KANJI = '%1' AND HAISHI_DATE IS NULL")
-                           .arg(name))
+                ->dump(QStringLiteral("SELECT ROSEN_CD FROM MASTER WHERE ROSEN_KANJI = '%1' AND HAISHI_DATE IS NULL "
+                                      "AND ('%2' = '' OR SHOZOKU = '%2')")
+                           .arg(name, operatorName))
                 .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         QCOMPARE(codes.size(), 1);
         const QString code = codes.first().section(QLatin1Char('|'), 0, 0);
@@ -338,7 +349,7 @@ private Q_SLOTS:
         QCOMPARE(
             m_ref->scalar(QStringLiteral("SELECT count(*) FROM MASTER WHERE ROSEN_KANJI LIKE '%京浜東北%'")).toInt(),
             0);
-        QCOMPARE(m_ref->scalar(QStringLiteral("SELECT count(DISTINCT STATION_ID) FROM EKI_ID")).toInt(), 41 - 2);
+        QCOMPARE(m_ref->scalar(QStringLiteral("SELECT count(DISTINCT STATION_ID) FROM EKI_ID")).toInt(), 49 - 2);
         // Every row the import wrote names its station of the data set.
         QCOMPARE(m_ref
                      ->scalar(QStringLiteral("SELECT count(*) FROM NET_EKI n WHERE NOT EXISTS (SELECT 1 FROM EKI_ID i "
@@ -469,7 +480,14 @@ private Q_SLOTS:
         QTest::newRow("closed date") << "JR北海道|深名線|しんめいせん|深川|名寄||地方交通線|121.8||1995-09|11199|\n"
                                      << "t.txt の 1 行目: 廃止日「1995-09」";
         QTest::newRow("the same route twice") << ok + ok << "t.txt の 2 行目: JR東日本 山手線 は既に";
+        QTest::newRow("a station passed without a name")
+            << "JR東日本|山手線|やまのてせん|品川|田端|新宿,-|幹線|20.6|||11302|\n"
+            << "t.txt の 1 行目: 経由駅に空の名前";
         QTest::newRow("well formed") << ok << "";
+        // "-name" is a station the path runs past, not a via.
+        QTest::newRow("well formed, a station passed")
+            << "JR東日本|山手線|やまのてせん|品川|田端|-目白,新宿|幹線|20.6|||11302|\n"
+            << "";
     }
     // A malformed row of the register is an error naming its file and line.
     void registerRows() {
@@ -481,6 +499,8 @@ private Q_SLOTS:
             QVERIFY2(message.isEmpty(), "parsed");
             QCOMPARE(reg.rows.size(), 1);
             QCOMPARE(reg.rows.first().via, QStringList{QStringLiteral("新宿")});
+            QCOMPARE(reg.rows.first().passes,
+                     text.contains(QStringLiteral("-目白")) ? QStringList{QStringLiteral("目白")} : QStringList());
             QCOMPARE(reg.rows.first().km, 20.6);
         } catch (const Error& e) {
             QVERIFY2(!message.isEmpty() && e.message().contains(message), qPrintable(e.message()));

@@ -13,9 +13,11 @@ from make_fixtures import geo
 COMPANIES = [
     (2, "JR東日本", "東日本旅客鉄道株式会社", "JR東日本", 1),
     (4, "JR西日本", "西日本旅客鉄道株式会社", "JR西日本", 1),
+    (3, "JR東海", "東海旅客鉄道株式会社", "JR東海", 1),
     (1, "JR北海道", "北海道旅客鉄道株式会社", "JR北海道", 1),
     (110, "秋田内陸縦貫鉄道", "秋田内陸縦貫鉄道株式会社", "秋田内陸縦貫鉄道", 0),
     (124, "富士急行", "富士急行株式会社", "富士急", 0),
+    (125, "岳南電車", "岳南電車株式会社", "岳南電車", 0),
 ]
 
 # name -> (code, x, y, origin, closed, closed_date, data-set name)
@@ -71,6 +73,22 @@ st(802, "新千歳空港", 3, 9, CHITOSE)
 st(803, "南千歳", 0, 10, CHITOSE)
 st(804, "千歳", 0, 13, CHITOSE)
 
+OGAKI = (35.37, 136.61)
+# A branch that leaves its main line between stations (just short of 荒尾, no station there): the data set lists
+# 荒尾, a station of the branch only, inside the main line's order, beside its track.
+st(901, "大垣", 0, 0, OGAKI)
+st(902, "荒尾", 0.2, 3.5, OGAKI)
+st(903, "美濃赤坂", 1.5, 5, OGAKI)
+st(904, "垂井", 0, 8, OGAKI)
+
+GAKUNAN = (35.14, 138.70)
+# Two stations 0.28 km apart on a curving track (吉原本町, 本吉原): the one before lies by the start of the way
+# on from the second, which does not make the next station a branch from it.
+st(1001, "吉原", 0, 0, GAKUNAN)
+st(1002, "吉原本町", 0, 2.8, GAKUNAN)
+st(1003, "本吉原", 0.2, 3, GAKUNAN)
+st(1004, "岳南原田", 2, 4, GAKUNAN)
+
 # code, name, company, [stations], tracks (per origin of the first station), closed in main?
 LINES = [
     (11301, "JR東海道本線(東京～熱海)", 2, ["東京", "新橋", "品川", "川崎"], [[(0, 0), (0, -16)]]),
@@ -88,6 +106,9 @@ LINES = [
     (99413, "富士急行線", 124, ["大月", "河口湖"], [[(0, 0), (-10, -20)]]),
     (11109, "JR千歳線", 1, ["植苗", "新千歳空港", "南千歳", "千歳"], [[(0, 0), (0, 9)], [(0, 9), (0, 13)],
                                                           [(0, 9), (3, 9)]]),
+    (11503, "JR東海道本線(岐阜～米原)", 3, ["大垣", "荒尾", "垂井"], [[(0, 0), (0, 8)]]),
+    (11504, "JR東海道本線(美濃赤坂支線)", 3, ["荒尾", "美濃赤坂"], [[(0.2, 3.5), (1.5, 5)]]),
+    (99503, "岳南線", 125, ["吉原", "吉原本町", "本吉原", "岳南原田"], [[(0, 0), (0, 3), (1, 3), (2, 4)]]),
 ]
 # The old alignment's track, only in extra/.
 OLD_TRACK = {11112: [(0, 0), (2, 15), (0, 29)]}

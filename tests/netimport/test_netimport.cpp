@@ -308,6 +308,11 @@ private Q_SLOTS:
                                                         << "大垣 荒尾 美濃赤坂";
         QTest::newRow("two stations close together") << "岳南線"
                                                      << "吉原 吉原本町 本吉原 岳南原田";
+        // A line shaped like a 6, and a station beside its first step whose place in the order is elsewhere.
+        QTest::newRow("the tail of a 6") << "大江戸線"
+                                         << "都庁前 西新宿五丁目 光が丘";
+        QTest::newRow("the ring of a 6") << "大江戸線（環状部）"
+                                         << "都庁前 新宿西口 飯田橋 門前仲町 六本木 新宿 都庁前";
         QTest::newRow("loop from its start") << "大阪環状線"
                                              << "大阪 京橋 天王寺 大正 大阪";
         // The data set keeps the line in service beyond 北海道医療大学; the register knows it closed.
@@ -349,7 +354,7 @@ private Q_SLOTS:
         QCOMPARE(
             m_ref->scalar(QStringLiteral("SELECT count(*) FROM MASTER WHERE ROSEN_KANJI LIKE '%京浜東北%'")).toInt(),
             0);
-        QCOMPARE(m_ref->scalar(QStringLiteral("SELECT count(DISTINCT STATION_ID) FROM EKI_ID")).toInt(), 49 - 2);
+        QCOMPARE(m_ref->scalar(QStringLiteral("SELECT count(DISTINCT STATION_ID) FROM EKI_ID")).toInt(), 57 - 2);
         // Every row the import wrote names its station of the data set.
         QCOMPARE(m_ref
                      ->scalar(QStringLiteral("SELECT count(*) FROM NET_EKI n WHERE NOT EXISTS (SELECT 1 FROM EKI_ID i "
@@ -561,9 +566,10 @@ private Q_SLOTS:
                                          .arg(it->first().second, 0, 'f', 1)
                                          .arg(it->size())
                                          .arg(it.key());
-        // Branches the data set joins to their main line away from a station, and register rows still being
-        // written, leave some track counted twice for now.
-        QEXPECT_FAIL("", "the register and the data set's junctions leave some shared track", Continue);
+        // Consecutive stations held by two routes are not all one track counted twice: two lines of their own
+        // between the same interchanges (銀座線 and 半蔵門線 渋谷～表参道, lines of two operators meeting at the same
+        // stations) and steps registered to two routes (天王寺～新今宮～今宮) stay, so this sum stays above it.
+        QEXPECT_FAIL("", "separate tracks and registered pairs between the same stations are counted too", Continue);
         QVERIFY(shared <= 5.0);
         // Every station in service is on a route, but those of sections the register knows closed.
         {

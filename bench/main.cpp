@@ -53,6 +53,7 @@
 #include "netexport_bench.h"
 #define HAVE_NETEXPORT_BENCH 1
 #endif
+#include "supplied_bench.h"
 #if __has_include("editors_bench.h")
 #include "editors_bench.h"
 #define HAVE_EDITORS_BENCH 1
@@ -119,7 +120,7 @@ int main(int argc, char* argv[]) {
 #ifdef HAVE_ACCESS_BENCH
     // The Access import reads its own fixture files; --access alone times nothing else.
     if (!app.arguments().contains(QStringLiteral("--network")) && !app.arguments().contains(QStringLiteral("--map")) &&
-        wanted("access"))
+        !app.arguments().contains(QStringLiteral("--supplied")) && wanted("access"))
         runAccessImportBench(QStringLiteral(TABIROKU_MDB_FIXTURES));
     if (app.arguments().contains(QStringLiteral("--access")))
         return 0;
@@ -134,6 +135,11 @@ int main(int argc, char* argv[]) {
         return runNetImportBench(dir, root) ? 0 : 1;
     }
 #endif
+    // --supplied: the first start's reference database with the supplied network alone.
+    if (app.arguments().contains(QStringLiteral("--supplied"))) {
+        runSuppliedBench(dir);
+        return 0;
+    }
 #ifdef HAVE_NETMAP_BENCH
     // --map: the ride map alone; --map-dataset DIR: only write its data set into DIR (to look at the screen).
     if (const qsizetype at = app.arguments().indexOf(QStringLiteral("--map-dataset"));

@@ -2,6 +2,7 @@
 #include "app/locale.h"
 #include "app/mainform.h"
 #include "app/startup.h"
+#include "app/suppliednetwork.h"
 #include "mdbimport/commandline.h"
 #include "netimport/netimport.h"
 #include "netexport/progress.h"
@@ -12,6 +13,7 @@
 #include "records/registration.h"
 #include "routes/journeycommand.h"
 #include "routes/registration.h"
+#include "supplied/commandline.h"
 #include "tally/screens.h"
 #include "ui/fonts.h"
 
@@ -49,6 +51,8 @@ constexpr CommandLineEntry kCommandLineForms[] = {
     {"--import-rides", &tabi::netexport::importRidesCommand, "FILE.csv [--dry-run]   乗車記録の取り込み (CSV)"},
     {"--export-progress", &tabi::netexport::exportProgressCommand,
      "OUT.png|OUT.svg [--monthly] [--per-period]   乗車の推移のグラフの書き出し"},
+    // OUT [--source-commit LINE] [--dataset DIR]: the supplied network, for scripts/make-network.sh only
+    {"--write-supplied-network", &tabi::supplied::writeSuppliedNetworkCommand, nullptr},
 };
 
 CommandLineForm commandLineForm(int argc, char* argv[]) {
@@ -66,7 +70,8 @@ void printUsage() {
                        "  --help   この一覧を表示します\n"
                        "  --version   バージョンを表示します\n";
     for (const CommandLineEntry& e : kCommandLineForms)
-        text += std::string("  ") + e.option + " " + e.usage + "\n";
+        if (e.usage) // the forms without a usage text serve the project's scripts only
+            text += std::string("  ") + e.option + " " + e.usage + "\n";
     std::fputs(text.c_str(), stdout);
 }
 
@@ -142,6 +147,8 @@ int main(int argc, char* argv[]) {
     tabi::tally::registerScreens();
     tabi::records::registerScreens();
     tabi::photos::registerScreens();
+    // A first start makes the reference database with the supplied national network; an older one is offered it.
+    tabi::prepareReferenceDatabase(nullptr);
     std::unique_ptr<tabi::TMainForm> mainForm = tabi::startUp();
     if (!mainForm)
         return 1;

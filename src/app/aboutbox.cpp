@@ -1,11 +1,12 @@
 #include "app/aboutbox.h"
 
-#include "ui/screens.h"
 #include "data/cursor.h"
 #include "data/database.h"
 #include "data/settingsfile.h"
 #include "netimport/netimport.h"
+#include "supplied/network.h"
 #include "ui/fonts.h"
+#include "ui/screens.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -58,6 +59,20 @@ QFrame* panel(const char* name, QWidget* parent, const QRect& geometry) {
     return outer;
 }
 
+// The attribution of the network built into the program, for a database that holds none of it.
+QString suppliedAttribution() {
+    static const QString author = [] {
+        try {
+            return supplied::infoOf(supplied::builtInNetwork()).author;
+        } catch (const Error&) {
+            return QString();
+        }
+    }();
+    return QStringLiteral("路線・駅のデータ（プログラムに同梱）: 駅データ station_database（作成: %1）をもとに加工\n"
+                          "ライセンス: クリエイティブ・コモンズ 表示 - 継承 4.0 国際（CC BY-SA 4.0）")
+        .arg(author.isEmpty() ? QStringLiteral("データ整備者") : author);
+}
+
 } // namespace
 
 TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
@@ -98,13 +113,13 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     m_ver->first();
     m_teikyo->setText(m_ver->isEmpty() ? QString() : m_ver->displayText(QStringLiteral("VER_DATE")));
 
-    // The licence of imported network data asks for its source to be named wherever it is shown.
+    // The licence of the network data (supplied with the program, or imported) asks for its source to be named
+    // wherever it is shown.
     m_attribution = new QLabel(this);
     m_attribution->setObjectName(QStringLiteral("NetAttribution"));
     m_attribution->setFont(ui::uiFont(12));
     m_attribution->setWordWrap(true);
     m_attribution->setGeometry(8, 246, 466, 52);
-    m_attribution->hide();
     m_baseSize = size();
 }
 
@@ -112,13 +127,9 @@ TAboutBox::~TAboutBox() = default;
 
 void TAboutBox::refresh() {
     m_version->setText(QStringLiteral("11.0"));
-    const bool imported = net::hasImportedNetwork(*m_db);
-    m_attribution->setVisible(imported);
-    if (imported) {
-        m_attribution->setText(net::attributionText(*m_db));
-        if (height() < 304)
-            setFixedSize(m_baseSize.width(), std::max(m_baseSize.height(), 304));
-    }
+    m_attribution->setText(net::hasImportedNetwork(*m_db) ? net::attributionText(*m_db) : suppliedAttribution());
+    if (height() < 304)
+        setFixedSize(m_baseSize.width(), std::max(m_baseSize.height(), 304));
     const std::pair<const char*, QLineEdit*> keys[] = {
         {"Comment1", m_comment1}, {"Comment2", m_comment2}, {"UserName", m_userName}};
     for (const auto& [key, field] : keys) {

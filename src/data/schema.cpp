@@ -305,6 +305,13 @@ QList<TableDef> referenceTables() {
                 text(QStringLiteral("SOURCE_COMMIT"), 80), text(QStringLiteral("FOLDER"), 250),
                 text(QStringLiteral("AUTHOR"), 80)},
                {QStringLiteral("SOURCE_NO")});
+    // NET_OFFER: the answers to the offer of the network supplied with the program, one row per supplied copy
+    // (its SOURCE_COMMIT), so that a database is asked once: "配置" laid out when the database was made, "更新"
+    // accepted, "見送り" declined.
+    t << table(QStringLiteral("NET_OFFER"), R,
+               {text(QStringLiteral("SOURCE_COMMIT"), 80), text(QStringLiteral("ANSWER"), 8),
+                timestamp(QStringLiteral("ANSWER_DATE"))},
+               {QStringLiteral("SOURCE_COMMIT")});
     return t;
 }
 

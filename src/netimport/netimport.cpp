@@ -22,7 +22,7 @@ namespace tabi::net {
 namespace {
 
 constexpr double kLengthMoveKm = 0.5; // a route's length moves only by more than this (or with a new terminal)
-constexpr double kThinKm = 0.015;     // polyline thinning tolerance
+constexpr double kThinKm = 0.010;     // polyline thinning tolerance: the map draws within 10 m of the data set
 
 QString ts(const QString& ymd) {
     return ymd.isEmpty() ? QString() : ymd + QStringLiteral(" 00:00:00");
@@ -754,16 +754,26 @@ QString ImportResult::summary() const {
         .arg(counts.stationsKept);
 }
 
+void addOperatorAliases(Aliases& aliases, const Source& source, const Rules& rules) {
+    QList<int> companyCodes = source.companies.keys();
+    std::sort(companyCodes.begin(), companyCodes.end());
+    for (int code : std::as_const(companyCodes)) {
+        const Company& c = source.companies[code];
+        const QString written = rules.operatorName.value(c.name, c.name);
+        for (const QString& n : {c.shortName, c.listedName, c.name})
+            if (!n.isEmpty() && n != written && !aliases.operatorOf.contains(n))
+                aliases.operatorOf.insert(n, written);
+    }
+}
+
 ImportResult importNetwork(Database& db, const SourceLayout& layout, const ImportOptions& options) {
-    ImportResult result;
-    result.folder = layout.root;
     const Rules& rules = Rules::builtIn();
     const Register reg =
         options.registerFolder.isEmpty() ? Register::builtIn() : Register::fromFolder(options.registerFolder);
     // The operators as a record may write them: the data set's short names (JR北海道) for the registered ones.
     Aliases aliases = Aliases::builtIn();
     Source source = readSource(layout);
-    result.report << source.report;
+    QStringList report = source.report;
     // With the abolished lines, the lines in service keep main/'s station order: extra/ lists some of them with
     // closed branches inline, which would otherwise change routes in service.
     QHash<int, QList<int>> openOrders;
@@ -781,25 +791,26 @@ ImportResult importNetwork(Database& db, const SourceLayout& layout, const Impor
                     line.closed = true;
         }
     }
-    QList<int> companyCodes = source.companies.keys();
-    std::sort(companyCodes.begin(), companyCodes.end());
-    for (int code : std::as_const(companyCodes)) {
-        const Company& c = source.companies[code];
-        const QString written = rules.operatorName.value(c.name, c.name);
-        for (const QString& n : {c.shortName, c.listedName, c.name})
-            if (!n.isEmpty() && n != written && !aliases.operatorOf.contains(n))
-                aliases.operatorOf.insert(n, written);
-    }
-    const TrackGraph graph = TrackGraph::build(source, result.report, openOrders);
-    const QList<DerivedRoute> routes = buildRoutes(source, graph, reg, rules, result.report);
-    result.routesDerived = routes.size();
+    addOperatorAliases(aliases, source, rules);
+    const TrackGraph graph = TrackGraph::build(source, report, openOrders);
+    const QList<DerivedRoute> routes = buildRoutes(source, graph, reg, rules, report);
     {
         int measured = 0;
         for (const DerivedRoute& r : routes)
             if (r.haishiDate.isEmpty() && r.officialKm <= 0)
                 ++measured;
-        result.report << QStringLiteral("公式のキロ程がない路線（測った長さのまま）: %1").arg(measured);
+        report << QStringLiteral("公式のキロ程がない路線（測った長さのまま）: %1").arg(measured);
     }
+    ImportResult result = mergeRoutes(db, routes, {source.sourceCommit, source.author, layout.root}, options, aliases);
+    result.report = report + result.report;
+    return result;
+}
+
+ImportResult mergeRoutes(Database& db, const QList<DerivedRoute>& routes, const SourceStamp& source,
+                         const ImportOptions& options, const Aliases& aliases) {
+    ImportResult result;
+    result.folder = source.folder;
+    result.routesDerived = routes.size();
 
     // Copy first, then import: the daily copy of the reference database is made before anything changes.
     if (!options.dryRun)
@@ -840,8 +851,8 @@ ImportResult importNetwork(Database& db, const SourceLayout& layout, const Impor
                     QStringLiteral("INSERT OR REPLACE INTO NET_SOURCE (SOURCE_NO, IMPORT_DATE, SOURCE_COMMIT, FOLDER, "
                                    "AUTHOR) VALUES (1, ?1, ?2, ?3, ?4)"));
         s.bindText(1, QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(" 00:00:00"));
-        s.bind(2, textOrNull(source.sourceCommit.left(80)));
-        s.bindText(3, QDir::toNativeSeparators(layout.root).left(250));
+        s.bind(2, textOrNull(source.commit.left(80)));
+        s.bindText(3, QDir::toNativeSeparators(source.folder).left(250));
         s.bind(4, textOrNull(source.author.left(80)));
         s.step();
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "netimport/netsource.h"
+#include "netimport/reconcile.h"
 #include "netimport/routebuild.h"
 
 #include <QString>
@@ -39,6 +40,22 @@ struct ImportOptions {
 // stable across imports, values the user changed are kept, rides are never touched. Throws tabi::Error (the
 // database is then as it was) naming the file and line or the route that failed.
 ImportResult importNetwork(Database& reference, const SourceLayout& layout, const ImportOptions& options = {});
+
+// Where routes come from, as NET_SOURCE records it for the attribution.
+struct SourceStamp {
+    QString commit; // the data set's commit (its SOURCE_COMMIT line), or empty
+    QString author; // the data set's author as its LICENSE.md names them
+    QString folder; // the folder read, or what stands for it
+};
+
+// The operators as a record may write them (the data set's short and registered names) -> the name the route
+// master writes, added to aliases where they name none yet.
+void addOperatorAliases(Aliases& aliases, const Source& source, const Rules& rules);
+
+// The merge of importNetwork for routes already derived (the network supplied with the program): the same
+// codes, kept user values, report, backup and one transaction; routes already there are matched through aliases.
+ImportResult mergeRoutes(Database& reference, const QList<DerivedRoute>& routes, const SourceStamp& source,
+                         const ImportOptions& options = {}, const Aliases& aliases = Aliases::builtIn());
 
 // True when the reference database holds routes of an import (the version dialog then shows the attribution).
 bool hasImportedNetwork(Database& reference);

@@ -88,11 +88,14 @@ private Q_SLOTS:
     }
 
     // Answering No after the preview leaves the reference database as it was; so does a folder without data.
+    // The version dialog names the source of the network the program supplies even before any import.
     void noImportWithoutConfirmation() {
         const int before = routes();
         TAboutBox box;
         box.refresh();
-        QVERIFY(box.findChild<QLabel*>(QStringLiteral("NetAttribution"))->isHidden());
+        QVERIFY(!box.findChild<QLabel*>(QStringLiteral("NetAttribution"))->isHidden());
+        QVERIFY(
+            box.findChild<QLabel*>(QStringLiteral("NetAttribution"))->text().contains(QStringLiteral("CC BY-SA 4.0")));
         test::DialogAnswerer answers;
         answers.answerQuestion(false);
         QString folder = fixture(QStringLiteral("v1"));

@@ -20,6 +20,8 @@ cd "$root"
 
 expected="bin/tabiroku
 share/applications/tabiroku.desktop
+share/doc/tabiroku/network/LICENSE.md
+share/doc/tabiroku/network/SOURCE_COMMIT
 share/icons/hicolor/128x128/apps/tabiroku.png
 share/icons/hicolor/256x256/apps/tabiroku.png
 share/icons/hicolor/32x32/apps/tabiroku.png
@@ -34,6 +36,10 @@ $(diff <(echo "$expected") <(echo "$actual") || true)"
 [ -x bin/tabiroku ] || fail "bin/tabiroku is not executable"
 missing=$(ldd bin/tabiroku | grep 'not found' || true)
 [ -z "$missing" ] || fail "bin/tabiroku needs libraries that are not there: $missing"
+
+# The national network inside the program keeps its own licence, named beside the docs with its source commit.
+grep -q 'CC BY-SA 4.0' share/doc/tabiroku/network/LICENSE.md || fail "the network's licence file names no CC BY-SA 4.0"
+[ -s share/doc/tabiroku/network/SOURCE_COMMIT ] || fail "the network's source commit is empty"
 
 desktop=share/applications/tabiroku.desktop
 # Hints count too: an entry without a main category ends up in a catch-all corner of the menu.

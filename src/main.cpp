@@ -13,11 +13,16 @@
 #include "records/registration.h"
 #include "routes/journeycommand.h"
 #include "routes/registration.h"
+#include "data/database.h"
+#include "data/error.h"
 #include "supplied/commandline.h"
+#include "supplied/network.h"
 #include "tally/screens.h"
 #include "ui/fonts.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 
 #include <cstdio>
 #include <cstring>
@@ -127,9 +132,43 @@ int answerWithoutWindow(int argc, char* argv[]) {
 
 } // namespace
 
+// The command-line forms that read the network. On a machine where the window never started they find the supplied
+// network there all the same, laid out as the window's first start lays it out.
+bool readsNetwork(const char* option) {
+    for (const char* o : {"--import-network", "--export-map", "--export-prefectures", "--route", "--export-rides",
+                          "--export-network", "--import-rides", "--export-progress"})
+        if (std::strcmp(option, o) == 0)
+            return true;
+    return false;
+}
+
+int layOutSuppliedNetworkIfAbsent(int argc, char* argv[]) {
+    for (int i = 2; i < argc; ++i)
+        if (std::strcmp(argv[i], "--data-dir") == 0)
+            return 0; // a child of the window: the window has made its databases
+    QCoreApplication app(argc, argv);
+    const QString path = tabi::paths::databaseFile(tabi::DbKind::Reference);
+    if (QFileInfo::exists(path))
+        return 0;
+    try {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        tabi::supplied::createReferenceWithNetwork(path, tabi::supplied::builtInNetwork());
+        std::fprintf(stderr, "%s\n",
+                     QStringLiteral("参照データベース %1 を、同梱の全国路線データで作りました。").arg(path).toLocal8Bit().constData());
+    } catch (const tabi::Error& e) {
+        std::fprintf(stderr, "tabiroku: %s\n", e.message().toLocal8Bit().constData());
+        return 1;
+    }
+    return 0;
+}
+
 int main(int argc, char* argv[]) {
-    if (const CommandLineForm form = commandLineForm(argc, argv))
+    if (const CommandLineForm form = commandLineForm(argc, argv)) {
+        if (readsNetwork(argv[1]))
+            if (const int code = layOutSuppliedNetworkIfAbsent(argc, argv); code != 0)
+                return code;
         return form(argc, argv);
+    }
     if (const int code = answerWithoutWindow(argc, argv); code >= 0)
         return code;
     tabi::prepareJapaneseLocale();

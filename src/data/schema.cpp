@@ -453,8 +453,15 @@ QString tableCaption(const QString& tableName) {
 }
 
 QString fieldCaption(const FieldDef& field) {
-    const QString caption = !field.hint.isEmpty() ? field.hint : field.label.trimmed();
-    return QStringLiteral("「%1」").arg(caption.isEmpty() ? field.name : caption);
+    // Key fields that no grid shows have no title of their own: they are named as the screens name them.
+    static const QHash<QString, QString> keys{{QStringLiteral("ROSEN_CD"), QStringLiteral("路線番号")},
+                                              {QStringLiteral("RYOTEI_CD"), QStringLiteral("旅程コード")},
+                                              {QStringLiteral("KILO"), QStringLiteral("キロ程")},
+                                              {QStringLiteral("SEQ"), QStringLiteral("順番")}};
+    QString caption = !field.hint.isEmpty() ? field.hint : field.label.trimmed();
+    if (caption.isEmpty())
+        caption = keys.value(field.name, field.name);
+    return QStringLiteral("「%1」").arg(caption);
 }
 
 QString fieldCaption(const QString& tableName, const QString& fieldName) {

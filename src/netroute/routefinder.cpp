@@ -61,58 +61,70 @@ struct Cost {
 
 } // namespace
 
-// Dijkstra over the stations of the routes (a node of the graph is one or more of them): riding to the next
-// station of a route costs the kilometres between the posts; changing to another route at one place costs a
-// change. boardedStop, when not negative, is the station the journey arrived on, which carries on without a
-// change.
-bool RouteFinder::search(int from, int to, int boardedStop, const QVector<char>& usableRoute,
-                         QVector<int>& path) const {
+// The search of find(): Dijkstra over (part, station of a route) states. Reaching the place of targets[part] moves
+// on to the next part at no cost and on the same station, so riding on through a via is no change.
+bool RouteFinder::searchThrough(int from, const QVector<int>& targets, const QVector<char>& usableRoute,
+                                qint64 changeMetres, QVector<int>& walk, int& unreachablePart) const {
     const int n = int(m_stops.size());
-    QVector<Cost> cost(n);
-    QVector<int> prev(n, -1);
-    QVector<char> done(n, 0);
+    const int parts = int(targets.size());
+    QVector<Cost> cost(qsizetype(n) * parts);
+    QVector<int> prev(cost.size(), -1);
+    QVector<char> done(cost.size(), 0);
+    QVector<char> partReached(parts, 0);
     using Item = std::pair<Cost, int>;
     auto later = [](const Item& a, const Item& b) { return b.first < a.first; };
     std::priority_queue<Item, std::vector<Item>, decltype(later)> queue(later);
     auto stopOf = [this](const StopRef& s) { return m_firstStop[s.route] + s.station; };
-    auto offer = [&](int stop, Cost c, int before) {
-        if (c < cost[stop]) {
-            cost[stop] = c;
-            prev[stop] = before;
-            queue.push({c, stop});
+    auto offer = [&](int state, Cost c, int before) {
+        if (c < cost[state]) {
+            cost[state] = c;
+            prev[state] = before;
+            queue.push({c, state});
         }
     };
     for (const StopRef& s : m_net.nodes[from].stops)
         if (usableRoute[s.route])
-            offer(stopOf(s), Cost{0, boardedStop < 0 || stopOf(s) == boardedStop ? 0 : 1}, -1);
+            offer(stopOf(s), Cost{0, 0}, -1);
     while (!queue.empty()) {
-        const auto [c, stop] = queue.top();
+        const auto [c, state] = queue.top();
         queue.pop();
-        if (done[stop])
+        if (done[state])
             continue;
-        done[stop] = 1;
+        done[state] = 1;
+        const int part = state / n, stop = state % n;
+        partReached[part] = 1;
         const StopRef here = m_stops[stop];
         const Route& route = m_net.routes[here.route];
         const int node = route.stations[here.station].node;
-        if (node == to) {
-            path.clear();
-            for (int s = stop; s >= 0; s = prev[s])
-                path.prepend(s);
-            return true;
+        if (node == targets[part]) {
+            if (part + 1 == parts) {
+                walk.clear();
+                for (int s = state; s >= 0; s = prev[s])
+                    if (walk.isEmpty() || walk.first() != s % n)
+                        walk.prepend(s % n);
+                return true;
+            }
+            offer(state + n, c, state); // on to the next part, where it stands
         }
         for (int step : {-1, 1}) {
             const int next = here.station + step;
             if (next < 0 || next >= route.stations.size())
                 continue;
             const double km = route.stations[next].kilo - route.stations[here.station].kilo;
-            offer(stop + step, Cost{c.metres + metres(km), c.changes}, stop);
+            offer(state + step, Cost{c.metres + metres(km), c.changes}, state);
         }
         for (const StopRef& other : m_net.nodes[node].stops) {
             if (!usableRoute[other.route])
                 continue;
-            offer(stopOf(other), Cost{c.metres, c.changes + (other.route == here.route ? 0 : 1)}, stop);
+            // The same route again at one place is the seam of a loop: no change.
+            const bool change = other.route != here.route;
+            offer(part * n + stopOf(other), Cost{c.metres + (change ? changeMetres : 0), c.changes + (change ? 1 : 0)},
+                  state);
         }
     }
+    unreachablePart = 0;
+    while (unreachablePart + 1 < parts && partReached[unreachablePart + 1])
+        ++unreachablePart;
     return false;
 }
 
@@ -127,20 +139,17 @@ Journey RouteFinder::find(const QVector<int>& nodes, const Options& options) con
     for (int r = 0; r < m_net.routes.size(); ++r)
         usableRoute[r] = usable(r, options) ? 1 : 0;
 
-    // The whole journey as a walk over the stations of the routes.
+    // The whole journey as a walk over the stations of the routes, found in one search over every part at once: a
+    // state is a station of a route and how many of the stations asked for it has reached, so that the way to a
+    // via is chosen for the whole journey (東京～新宿～松本 on 中央本線, not on a subway to 新宿 and beyond).
+    QVector<int> targets;
+    for (int i = 1; i < nodes.size(); ++i)
+        if (nodes[i] != (targets.isEmpty() ? nodes[0] : targets.last()))
+            targets.append(nodes[i]);
     QVector<int> walk;
-    for (int part = 0; part + 1 < nodes.size(); ++part) {
-        if (nodes[part] == nodes[part + 1])
-            continue;
-        QVector<int> path;
-        if (!search(nodes[part], nodes[part + 1], walk.isEmpty() ? -1 : walk.last(), usableRoute, path)) {
-            journey.unreachablePart = part;
-            return journey;
-        }
-        if (!walk.isEmpty() && walk.last() == path.first())
-            path.removeFirst();
-        walk += path;
-    }
+    if (!targets.isEmpty() && !searchThrough(nodes[0], targets, usableRoute, metres(std::max(0.0, options.changeKm)),
+                                             walk, journey.unreachablePart))
+        return journey;
     journey.found = true;
 
     // Cut the walk into legs, one per route ridden; a change at one place to the same route (the seam of a

@@ -17,6 +17,10 @@ struct Options {
     bool avoidShinkansen = false;
     QStringList avoidRoutes; // ROSEN_KANJI or ROSEN_CD of routes left out
     bool withAbolished = false;
+    // What a change of route weighs, in kilometres ridden: riders take the way with fewer changes over a way a
+    // little shorter through many (東京～新大阪 on 東海道新幹線, not over five conventional lines and private
+    // railways that add up a few kilometres less). 0 compares kilometres alone (changes only break ties).
+    double changeKm = 12.0;
 };
 
 // A stretch of a route between two posts, in travelling order (from may be above to).
@@ -61,7 +65,8 @@ public:
 
 private:
     bool usable(int route, const Options& options) const;
-    bool search(int from, int to, int boardedStop, const QVector<char>& usableRoute, QVector<int>& path) const;
+    bool searchThrough(int from, const QVector<int>& targets, const QVector<char>& usableRoute, qint64 changeMetres,
+                       QVector<int>& walk, int& unreachablePart) const;
 
     const network::Network& m_net;
     QVector<int> m_firstStop;          // per route: global index of its first station

@@ -301,7 +301,7 @@ private slots:
                                        << "ファイルが逆です";
         QTest::newRow("refused rows") << "personal"
                                       << "spoilt"
-                                      << "JOSHA キー ROSEN_CD=A01001, JOSHA_DATE=2007-06-30 00:00:00";
+                                      << "乗車実績（Access の表 JOSHA）キー ROSEN_CD=A01001, JOSHA_DATE=2007-06-30 00:00:00";
     }
     void failedImportLeavesDatabases() {
         REQUIRE_FIXTURES();

@@ -40,35 +40,40 @@ private slots:
         QTest::addColumn<bool>("noShinkansen");
         QTest::addColumn<QString>("avoid");
         QTest::addColumn<QString>("legs");
+        QTest::addColumn<double>("changeKm"); // what a change weighs; 0: kilometres alone
         QTest::newRow("change at a shared station") << QStringList{"甲", "己"} << false << ""
-                                                    << "本線A 甲～乙 10.0 | 支線B 乙～己 12.0";
+                                                    << "本線A 甲～乙 10.0 | 支線B 乙～己 12.0" << 0.0;
         QTest::newRow("shinkansen is shorter") << QStringList{"甲", "丁"} << false << ""
-                                               << "新幹線S 甲～丁 25.0";
+                                               << "新幹線S 甲～丁 25.0" << 0.0;
         QTest::newRow("avoiding shinkansen, the tie goes to no change") << QStringList{"甲", "丁"} << true << ""
-                                                                        << "本線A 甲～丁 30.0";
+                                                                        << "本線A 甲～丁 30.0" << 0.0;
         QTest::newRow("avoiding a named route") << QStringList{"甲", "丁"} << true << "本線A"
-                                                << "迂回T1 甲～癸 15.0 | 迂回T2 癸～丁 15.0";
+                                                << "迂回T1 甲～癸 15.0 | 迂回T2 癸～丁 15.0" << 0.0;
         QTest::newRow("a station joined by its code, not its name") << QStringList{"丙", "己"} << false << ""
-                                                                    << "本線A 丙～丁 10.0 | 連絡C 丁駅～己 8.0";
+                                                                    << "本線A 丙～丁 10.0 | 連絡C 丁駅～己 8.0" << 0.0;
         QTest::newRow("via: the legs go through it")
             << QStringList{"甲", "己", "丙"} << false << ""
-            << "本線A 甲～乙 10.0 | 支線B 乙～己 12.0 | 連絡C 己～丁駅 8.0 | 本線A 丁～丙 10.0";
+            << "本線A 甲～乙 10.0 | 支線B 乙～己 12.0 | 連絡C 己～丁駅 8.0 | 本線A 丁～丙 10.0" << 0.0;
         QTest::newRow("via on the same route keeps one leg") << QStringList{"甲", "乙@本線A", "丙"} << false << ""
-                                                             << "本線A 甲～丙 20.0";
+                                                             << "本線A 甲～丙 20.0" << 0.0;
         QTest::newRow("round the loop") << QStringList{"丙", "庚", "辛", "丙"} << false << ""
-                                        << "環状L 丙～丙 9.0";
+                                        << "環状L 丙～丙 9.0" << 0.0;
         QTest::newRow("back the same way") << QStringList{"丙", "辛", "丙"} << false << ""
-                                           << "環状L 丙～辛 3.0 | 環状L 辛～丙 3.0";
+                                           << "環状L 丙～辛 3.0 | 環状L 辛～丙 3.0" << 0.0;
         QTest::newRow("over the loop's seam") << QStringList{"辛", "丙", "庚"} << false << ""
-                                              << "環状L 辛～庚 6.0";
+                                              << "環状L 辛～庚 6.0" << 0.0;
         QTest::newRow("from a station to itself") << QStringList{"甲", "甲"} << false << ""
-                                                  << "";
+                                                  << "" << 0.0;
+        QTest::newRow("a change weighs kilometres: back the same branch rather than two more changes")
+            << QStringList{"甲", "己", "丙"} << false << ""
+            << "本線A 甲～乙 10.0 | 支線B 乙～己 12.0 | 支線B 己～乙 12.0 | 本線A 乙～丙 10.0" << 12.0;
     }
     void journeys() {
         QFETCH(QStringList, stations);
         QFETCH(bool, noShinkansen);
         QFETCH(QString, avoid);
         QFETCH(QString, legs);
+        QFETCH(double, changeKm);
         QVector<int> nodes;
         for (const QString& s : stations) {
             nodes.append(node(s.toUtf8().constData()));
@@ -76,6 +81,7 @@ private slots:
         }
         Options o;
         o.avoidShinkansen = noShinkansen;
+        o.changeKm = changeKm;
         if (!avoid.isEmpty())
             o.avoidRoutes.append(avoid);
         const Journey j = RouteFinder(m_net).find(nodes, o);

@@ -3,18 +3,18 @@
 #include "app/mainform.h"
 #include "app/startup.h"
 #include "app/suppliednetwork.h"
+#include "data/database.h"
+#include "data/error.h"
 #include "mdbimport/commandline.h"
-#include "netimport/netimport.h"
 #include "netexport/progress.h"
 #include "netexport/rideexport.h"
 #include "netexport/rideimport.h"
+#include "netimport/netimport.h"
 #include "netmap/exportmap.h"
 #include "photos/registration.h"
 #include "records/registration.h"
 #include "routes/journeycommand.h"
 #include "routes/registration.h"
-#include "data/database.h"
-#include "data/error.h"
 #include "supplied/commandline.h"
 #include "supplied/network.h"
 #include "tally/screens.h"
@@ -48,7 +48,8 @@ constexpr CommandLineEntry kCommandLineForms[] = {
     {"--export-prefectures", &tabi::netmap::exportPrefecturesCommand,
      "OUT.csv [--from yyyy-mm-dd] [--to yyyy-mm-dd]   都道府県別の乗車率の書き出し"},
     {"--route", &tabi::routes::routeCommand,
-     "FROM TO [--via STATION]... [--no-shinkansen] [--avoid ROUTE]... [--date yyyy-mm-dd --record]   乗車経路の検索と記録"},
+     "FROM TO [--via STATION]... [--no-shinkansen] [--avoid ROUTE]... [--date yyyy-mm-dd --record]   "
+     "乗車経路の検索と記録"},
     {"--export-rides", &tabi::netexport::exportRidesCommand,
      "OUT.geojson|OUT.kml|OUT.gpx [--from yyyy-mm-dd] [--to yyyy-mm-dd]   乗車区間の地図データの書き出し"},
     {"--export-network", &tabi::netexport::exportNetworkCommand,
@@ -154,7 +155,10 @@ int layOutSuppliedNetworkIfAbsent(int argc, char* argv[]) {
         QDir().mkpath(QFileInfo(path).absolutePath());
         tabi::supplied::createReferenceWithNetwork(path, tabi::supplied::builtInNetwork());
         std::fprintf(stderr, "%s\n",
-                     QStringLiteral("参照データベース %1 を、同梱の全国路線データで作りました。").arg(path).toLocal8Bit().constData());
+                     QStringLiteral("参照データベース %1 を、同梱の全国路線データで作りました。")
+                         .arg(path)
+                         .toLocal8Bit()
+                         .constData());
     } catch (const tabi::Error& e) {
         std::fprintf(stderr, "tabiroku: %s\n", e.message().toLocal8Bit().constData());
         return 1;

@@ -86,8 +86,8 @@ const CommandSpec kCommands[] = {
     {"ActionShukeiKubun", "区分(&K)", "乗車実績を区分ごとに集計", "", ""},
     {"ActionShukeiToshi", "年別(&N)", "乗車実績を年もしくは年度ごとに集計", "", ""},
     {"ActionShukeiChizu", "乗車地図(&C)", "乗車した区間を地図に描き，都道府県ごとの乗車状況を集計", "", ""},
-    {"ActionShukeiSuii", "乗車の推移(&T)", "乗車キロと乗車率の推移をグラフに描き，年ごとの新規乗車・完乗・初めての都道府県を一覧", "",
-     ""},
+    {"ActionShukeiSuii", "乗車の推移(&T)",
+     "乗車キロと乗車率の推移をグラフに描き，年ごとの新規乗車・完乗・初めての都道府県を一覧", "", ""},
     {"ActionShukeiMijo", "未乗路線一覧(&M)", "未乗路線(区間ではない)を一覧表示／全路線の乗車状況を参照する使い方も可能",
      "", ""},
     {"ActionCheckJisseki", "乗車実績確認(&J)", "", "", ""},
@@ -184,10 +184,11 @@ const ItemSpec kToolButtons[] = {
 
 // Commands that open a screen through the registry.
 const char* const kScreenCommands[] = {
-    "ActionConfig",         "ActionMotoDataJiseki", "ActionMotoDataRosen", "ActionMotoSakudo",  "ActionOmakeRyotei",
-    "ActionOmakeShikoku88", "ActionMasterBunrui",   "ActionMasterKubun",   "ActionMasterToshi", "ActionMasterOthers",
-    "ActionShukeiBunrui",   "ActionShukeiKubun",    "ActionShukeiToshi",   "ActionShukeiMijo",  "ActionCheckJisseki",
-    "ActionOmakeFiles",     "ActionShukeiChizu",    "ActionGuide",         "ActionMotoDataJourney", "ActionShukeiSuii",
+    "ActionConfig",      "ActionMotoDataJiseki", "ActionMotoDataRosen",   "ActionMotoSakudo",
+    "ActionOmakeRyotei", "ActionOmakeShikoku88", "ActionMasterBunrui",    "ActionMasterKubun",
+    "ActionMasterToshi", "ActionMasterOthers",   "ActionShukeiBunrui",    "ActionShukeiKubun",
+    "ActionShukeiToshi", "ActionShukeiMijo",     "ActionCheckJisseki",    "ActionOmakeFiles",
+    "ActionShukeiChizu", "ActionGuide",          "ActionMotoDataJourney", "ActionShukeiSuii",
 };
 
 // A document window that also closes when its screen closes itself (QWidget::close() on the screen), so no

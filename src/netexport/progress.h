@@ -83,8 +83,8 @@ struct Progress {
 };
 
 // What the computation reads: the network (routes, posts, prefectures) and every ride.
-Progress computeProgress(const tabi::network::Network& network, const QVector<netmap::Ride>& rides, const GroupLists& lists,
-                         const ProgressGroup& group, ProgressPeriod period, int startMonth);
+Progress computeProgress(const tabi::network::Network& network, const QVector<netmap::Ride>& rides,
+                         const GroupLists& lists, const ProgressGroup& group, ProgressPeriod period, int startMonth);
 
 // The year of a day as the year tally counts it.
 int tallyYear(const QDate& day, int startMonth);

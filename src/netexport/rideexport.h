@@ -48,7 +48,8 @@ struct RideExport {
 
 // The rides of the filter's period (its route choices are not used) placed on the network. rides must outlive
 // the result, which points into it.
-RideExport placeRides(const tabi::network::Network& network, const QVector<netmap::Ride>& rides, const netmap::Filter& filter);
+RideExport placeRides(const tabi::network::Network& network, const QVector<netmap::Ride>& rides,
+                      const netmap::Filter& filter);
 // The report line: how many rides went into the file and why the others could not.
 QString placedText(const RideExport& placed);
 
@@ -81,8 +82,9 @@ QString exportTitle(const netmap::Filter& filter);
 
 // Writes the file in the format its name ends with, through the checked replacement of every file the program
 // writes. Throws tabi::Error. Returns the placement for the report (it points into rides).
-RideExport writeRidesFile(const QString& fileName, const tabi::network::Network& network, const QVector<netmap::Ride>& rides,
-                          const QHash<QString, RouteNames>& names, const netmap::Filter& filter);
+RideExport writeRidesFile(const QString& fileName, const tabi::network::Network& network,
+                          const QVector<netmap::Ride>& rides, const QHash<QString, RouteNames>& names,
+                          const netmap::Filter& filter);
 
 // The command-line forms (args as the program got them). Progress and the report go to standard output, a
 // failure's message to standard error; the exit code is 0 when the file was written, 1 when it could not be, 2

@@ -81,11 +81,11 @@ struct ImportPlan {
 
 // Plans the import of the file's bytes against the network and the rides stored (JOSHA as loadRides reads it).
 // names: operator of each route by code, for 所属.
-ImportPlan planImport(const QByteArray& bytes, const tabi::network::Network& network, const QHash<QString, RouteNames>& names,
-                      const QVector<netmap::Ride>& stored);
+ImportPlan planImport(const QByteArray& bytes, const tabi::network::Network& network,
+                      const QHash<QString, RouteNames>& names, const QVector<netmap::Ride>& stored);
 // Reads the file (bounded in size) and plans; an unreadable file gives a plan with fileError.
-ImportPlan planImportFile(const QString& path, const tabi::network::Network& network, const QHash<QString, RouteNames>& names,
-                          const QVector<netmap::Ride>& stored);
+ImportPlan planImportFile(const QString& path, const tabi::network::Network& network,
+                          const QHash<QString, RouteNames>& names, const QVector<netmap::Ride>& stored);
 
 // Writes the planned rides into JOSHA in one transaction: all of them or, on a failure, none (throws tabi::Error).
 void applyImport(Database& personal, const ImportPlan& plan);

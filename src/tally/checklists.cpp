@@ -7,8 +7,8 @@
 #include "data/rules.h"
 #include "data/statements.h"
 #include "data/stepcursor.h"
-#include "network/network.h"
 #include "netmap/ridden.h"
+#include "network/network.h"
 
 #include <algorithm>
 #include <string_view>

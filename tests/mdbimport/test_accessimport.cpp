@@ -299,9 +299,10 @@ private slots:
         QTest::newRow("swapped files") << "both"
                                        << "swapped"
                                        << "ファイルが逆です";
-        QTest::newRow("refused rows") << "personal"
-                                      << "spoilt"
-                                      << "乗車実績（Access の表 JOSHA）キー ROSEN_CD=A01001, JOSHA_DATE=2007-06-30 00:00:00";
+        QTest::newRow("refused rows")
+            << "personal"
+            << "spoilt"
+            << "乗車実績（Access の表 JOSHA）キー ROSEN_CD=A01001, JOSHA_DATE=2007-06-30 00:00:00";
     }
     void failedImportLeavesDatabases() {
         REQUIRE_FIXTURES();

@@ -128,8 +128,8 @@ private Q_SLOTS:
     }
 
     void pictures() {
-        const Progress p = computeProgress(tabi::network::loadNetwork(*m_ref), loadRides(*m_per), loadGroupLists(*m_ref), {},
-                                           ProgressPeriod::Month, 1);
+        const Progress p = computeProgress(tabi::network::loadNetwork(*m_ref), loadRides(*m_per),
+                                           loadGroupLists(*m_ref), {}, ProgressPeriod::Month, 1);
         for (bool cumulative : {true, false}) {
             const QImage png = QImage::fromData(progressPng(p, {cumulative, {}}, QSize(800, 450)), "PNG");
             QCOMPARE(png.size(), QSize(800, 450));

@@ -129,7 +129,7 @@ void assignNodes(Network& network) {
     }
 }
 
-void finishNetwork(Network& network) {
+void finishNetwork(Network& network, bool places) {
     network.routeByCode.clear();
     network.positionedStations = 0;
     QRectF all;
@@ -143,7 +143,8 @@ void finishNetwork(Network& network) {
             all = all.isNull() ? r.bounds : all.united(r.bounds);
     }
     network.bounds = all;
-    assignNodes(network);
+    if (places)
+        assignNodes(network);
 }
 
 namespace {
@@ -167,7 +168,7 @@ struct RouteOfRows {
     }
 };
 
-Network load(Database& ref, const QString& onlyRoute, bool withTrack);
+Network load(Database& ref, const QString& onlyRoute, bool withTrack, bool places = true);
 
 } // namespace
 
@@ -183,9 +184,13 @@ Network loadStations(Database& ref) {
     return load(ref, QString(), false);
 }
 
+Network loadRouteStations(Database& ref) {
+    return load(ref, QString(), false, false);
+}
+
 namespace {
 
-Network load(Database& ref, const QString& onlyRoute, bool withTrack) {
+Network load(Database& ref, const QString& onlyRoute, bool withTrack, bool places) {
     Network net;
     const bool one = !onlyRoute.isNull();
     // Each statement reads every route, or the one route given.
@@ -259,7 +264,7 @@ Network load(Database& ref, const QString& onlyRoute, bool withTrack) {
             route->track.append({s.columnDouble(1), project(lat, lon)});
         }
     }
-    finishNetwork(net);
+    finishNetwork(net, places);
     return net;
 }
 

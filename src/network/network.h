@@ -96,12 +96,15 @@ Network loadNetwork(Database& ref, const QString& onlyRoute);
 // The reading without the track (ROSEN_SEN): what route finding and station search need, in a fraction of the
 // time.
 Network loadStations(Database& ref);
+// Routes and their stations by post only: no track, no positions, no places across routes. What resolving the
+// section texts of rides needs (the ride check list reads it for every ride).
+Network loadRouteStations(Database& ref);
 
 // Completes a route whose stations and track points were filled in (tests, the loader): sorts nothing, builds
 // the name look-up, falls back to the positioned stations for an empty track and computes the bounds.
 void finishRoute(Route& route);
 // Finishes every route and builds the station identities (assignNodes).
-void finishNetwork(Network& network);
+void finishNetwork(Network& network, bool places = true);
 
 // Which stations of different routes (or of one loop route) are one place. Stations that share a station code
 // (EKI_ID) are one node. A station without a code joins a node of the same name within kSameStationKm; on a

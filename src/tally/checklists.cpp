@@ -190,7 +190,7 @@ void copyRidesToCheckList(const Db& ref, const Db& personal) {
     const QByteArray overlapping = QString::fromUtf16(kOverlapRemark).toUtf8();
     // What each route's rides have covered so far, played in date order as the ride map plays them.
     // Sections resolve by station names and posts: the track is not needed.
-    const network::Network network = network::loadStations(*ref);
+    const network::Network network = network::loadRouteStations(*ref);
     QHash<QString, netmap::IntervalSet> ridden;
     auto overlapsEarlier = [&](QByteArrayView code, QByteArrayView section, double kilo) {
         const QString routeCode = QString::fromUtf8(code);

@@ -7,6 +7,7 @@
 
 #include "data/backup.h"
 #include "data/database.h"
+#include "data/rules.h"
 #include "data/schema.h"
 
 #include <QCryptographicHash>
@@ -170,12 +171,19 @@ public:
             // take its place.
             final = m_master.value(code);
             if (m_reconciled.differs.value(index)) {
+                QString share;
+                if (const auto it = m_ridden.constFind(code); it != m_ridden.cend())
+                    share = QStringLiteral("乗車キロ %1 km の乗車率は %2 % から %3 % になります。")
+                                .arg(*it, 0, 'f', 1)
+                                .arg(rules::ratio(final.kilo, *it), 0, 'f', 2)
+                                .arg(rules::ratio(want.kilo, *it), 0, 'f', 2);
                 report(QStringLiteral("定義が登録簿と違うので、%1～%2 %3 km を %4～%5 %6 km にし、駅を入れ替えました"
-                                      "（この路線の乗車記録は区間を確かめてください）。")
+                                      "（この路線の乗車記録は区間を確かめてください）。%7")
                            .arg(final.kiten, final.shuten)
                            .arg(final.kilo, 0, 'f', 1)
                            .arg(want.kiten, want.shuten)
-                           .arg(want.kilo, 0, 'f', 1));
+                           .arg(want.kilo, 0, 'f', 1)
+                           .arg(share));
                 Statement& up = m_db.cached(
                     QStringLiteral("UPDATE MASTER SET KITEN = ?1, SHUTEN = ?2, KILO = ?3 WHERE ROSEN_CD = ?4"));
                 StatementScope upScope(up);
@@ -712,6 +720,9 @@ private:
 
 public:
     Reconciliation m_reconciled;
+    // Kilometres ridden per route code in the personal record, to say what a changed definition does to a route's
+    // ridden share; empty where there is no record.
+    QHash<QString, double> m_ridden;
     const Aliases* m_aliases = nullptr; // spelling variants of the stations of routes already there
 };
 
@@ -806,6 +817,23 @@ ImportResult importNetwork(Database& db, const SourceLayout& layout, const Impor
     return result;
 }
 
+// The kilometres ridden on each route, from the personal record beside the reference database; none when there is
+// no record or it cannot be read (the figures are only said in the report).
+QHash<QString, double> riddenKiloByRoute(const QString& personalPath) {
+    QHash<QString, double> ridden;
+    if (personalPath.isEmpty() || !QFileInfo::exists(personalPath))
+        return ridden;
+    try {
+        const auto per = Database::openFile(personalPath, DbKind::Personal);
+        Statement s(*per, QStringLiteral("SELECT ROSEN_CD, total(JOSHA_KILO) FROM JOSHA GROUP BY ROSEN_CD"));
+        while (s.step())
+            ridden.insert(s.columnText(0), s.columnDouble(1));
+    } catch (const Error&) {
+        ridden.clear();
+    }
+    return ridden;
+}
+
 ImportResult mergeRoutes(Database& db, const QList<DerivedRoute>& routes, const SourceStamp& source,
                          const ImportOptions& options, const Aliases& aliases) {
     ImportResult result;
@@ -820,6 +848,9 @@ ImportResult mergeRoutes(Database& db, const QList<DerivedRoute>& routes, const 
     ensureTables(db);
     Merger merger(db, result);
     merger.load();
+    merger.m_ridden = riddenKiloByRoute(options.personalPath.isNull()
+                                           ? QFileInfo(db.path()).absolutePath() + QStringLiteral("/JJ.db")
+                                           : options.personalPath);
     merger.m_reconciled = reconcile(routes, existingRoutes(db), aliases);
     merger.m_aliases = &aliases;
     result.report << merger.m_reconciled.report;

@@ -34,6 +34,9 @@ struct ImportOptions {
     bool dryRun = false; // do everything, then roll back: the preview of what an import would change
     std::function<void(int done, int total)> progress;
     QString registerFolder; // the route register's files; empty: the register built into the program
+    // The personal record whose rides the report weighs against changed routes; null: the one beside the reference
+    // database, empty: none.
+    QString personalPath;
 };
 
 // Reads the data set at layout and merges it into the reference database in one transaction: codes stay

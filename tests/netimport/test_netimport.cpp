@@ -3,6 +3,7 @@
 #include "netimport/register.h"
 
 #include "data/database.h"
+#include "data/rules.h"
 #include "data/error.h"
 #include "support/tempdatabases.h"
 
@@ -366,6 +367,30 @@ private Q_SLOTS:
                      .toInt(),
                  109);
         Q_UNUSED(r);
+    }
+
+    // A route of the record whose definition the register changes is reported with what that does to its ridden
+    // share, from the rides of the personal record beside the reference database.
+    void changedDefinitionSaysTheRiddenShare() {
+        closeDatabases();
+        openDatabases(/*withPersonal=*/true);
+        const QString code = QStringLiteral("301003"); // the sample's 大江戸線, 都庁前～光が丘 round the ring
+        const double before = m_ref->scalar(QStringLiteral("SELECT KILO FROM MASTER WHERE ROSEN_CD = '%1'").arg(code))
+                                  .toDouble();
+        m_per->exec(QStringLiteral("INSERT INTO JOSHA (ROSEN_CD, JOSHA_DATE, JOSHA_KILO) VALUES ('%1', "
+                                   "'2020-01-01 00:00:00', 5.0), ('%1', '2021-01-01 00:00:00', 6.5)")
+                        .arg(code));
+        const net::ImportResult r = importFolder(*m_ref, fixture(QStringLiteral("corridor")), false,
+                                                 fixture(QStringLiteral("corridor_register")));
+        const double after =
+            m_ref->scalar(QStringLiteral("SELECT KILO FROM MASTER WHERE ROSEN_CD = '%1'").arg(code)).toDouble();
+        QVERIFY(before != after);
+        const QString expected = QStringLiteral("乗車キロ 11.5 km の乗車率は %1 % から %2 % になります。")
+                                     .arg(rules::ratio(before, 11.5), 0, 'f', 2)
+                                     .arg(rules::ratio(after, 11.5), 0, 'f', 2);
+        const QStringList lines = r.report.filter(code);
+        QVERIFY2(!lines.filter(QStringLiteral("定義が登録簿と違う")).filter(expected).isEmpty(),
+                 qPrintable(lines.join(QLatin1Char('\n'))));
     }
 
     // The abolished lines add routes of their own and change no route in service.

@@ -848,9 +848,9 @@ ImportResult mergeRoutes(Database& db, const QList<DerivedRoute>& routes, const 
     ensureTables(db);
     Merger merger(db, result);
     merger.load();
-    merger.m_ridden = riddenKiloByRoute(options.personalPath.isNull()
-                                           ? QFileInfo(db.path()).absolutePath() + QStringLiteral("/JJ.db")
-                                           : options.personalPath);
+    merger.m_ridden =
+        riddenKiloByRoute(options.personalPath.isNull() ? QFileInfo(db.path()).absolutePath() + QStringLiteral("/JJ.db")
+                                                        : options.personalPath);
     merger.m_reconciled = reconcile(routes, existingRoutes(db), aliases);
     merger.m_aliases = &aliases;
     result.report << merger.m_reconciled.report;

@@ -3,8 +3,8 @@
 #include "netimport/register.h"
 
 #include "data/database.h"
-#include "data/rules.h"
 #include "data/error.h"
+#include "data/rules.h"
 #include "support/tempdatabases.h"
 
 #include <QDir>
@@ -375,8 +375,8 @@ private Q_SLOTS:
         closeDatabases();
         openDatabases(/*withPersonal=*/true);
         const QString code = QStringLiteral("301003"); // the sample's 大江戸線, 都庁前～光が丘 round the ring
-        const double before = m_ref->scalar(QStringLiteral("SELECT KILO FROM MASTER WHERE ROSEN_CD = '%1'").arg(code))
-                                  .toDouble();
+        const double before =
+            m_ref->scalar(QStringLiteral("SELECT KILO FROM MASTER WHERE ROSEN_CD = '%1'").arg(code)).toDouble();
         m_per->exec(QStringLiteral("INSERT INTO JOSHA (ROSEN_CD, JOSHA_DATE, JOSHA_KILO) VALUES ('%1', "
                                    "'2020-01-01 00:00:00', 5.0), ('%1', '2021-01-01 00:00:00', 6.5)")
                         .arg(code));

@@ -1,40 +1,8 @@
 #pragma once
 
-#include "netmap/coverage.h"
+#include "netmap/commandline.h"
 
-#include <QString>
-#include <QStringList>
-#include <functional>
-#include <memory>
-
-namespace tabi {
-class Database;
+// The command-line forms of the exports share the map's: options, databases, messages.
+namespace tabi::netexport {
+namespace cli = netmap::cli;
 }
-
-// What the command-line forms of this library share: the output lines, the options OUT [--from] [--to], and the
-// two databases opened as the screens open them.
-namespace tabi::netexport::cli {
-
-void say(const QString& text);
-// The message on standard error; returns code.
-int fail(const QString& text, int code = 1);
-
-struct Options {
-    QString file;          // the one argument that is not an option
-    netmap::Filter filter; // --from / --to
-    QStringList flags;     // flags the caller allowed and the user gave (e.g. "--dry-run")
-    QString error;         // a usage error, empty when the options were understood
-};
-// args as the program got them: the program, the option naming the form, then the rest. allowedFlags are
-// options without a value; withPeriod allows --from and --to (real days written yyyy-mm-dd).
-Options parse(const QStringList& args, const QString& usage, bool withPeriod, const QStringList& allowedFlags = {});
-
-// Both databases; a missing file is reported (false, error set) instead of being created, except a missing
-// personal database when createPersonal is set (rides imported into a new record).
-bool openDatabases(std::shared_ptr<Database>& ref, std::shared_ptr<Database>& per, QString& error,
-                   bool createPersonal = false);
-
-// Runs work, turning an escaping tabi::Error or std::exception into a message and exit code 1.
-int guarded(const std::function<int()>& work);
-
-} // namespace tabi::netexport::cli

@@ -1,5 +1,7 @@
 #include "netexport/rideexport.h"
 
+#include "network/trackpieces.h"
+
 #include "data/atomicfile.h"
 #include "data/database.h"
 #include "data/error.h"
@@ -58,59 +60,26 @@ void appendPoint(Line& line, const LonLat& ll) {
     line.append(ll);
 }
 
-// The part of the track between two posts, as the map cuts it (netmap::trackBetween), in degrees: along the
-// track's own order, a line broken where the track leaves the stretch and comes back.
-// The part of the track between two posts, as the map cuts it (netmap::trackBetween), in degrees: along the
-// track's own order, a line broken where the track leaves the stretch and comes back. Lines go to out from index
-// used on; the lines there are reused, so that cutting ride after ride allocates nothing once warm.
+// The part of the track between two posts, as the map cuts it (netmap::trackBetween), in degrees. Lines go to out
+// from index used on; the lines there are reused, so that cutting ride after ride allocates nothing once warm.
 void cutTrack(const Route& route, const QVector<LonLat>& deg, double from, double to, QVector<Line>& out, int& used) {
-    if (from > to)
-        std::swap(from, to);
     Line* current = nullptr;
-    bool continues = false;
     auto finish = [&] {
         if (current && current->size() >= 2)
             ++used;
         current = nullptr;
-        continues = false;
     };
-    auto start = [&] {
-        if (used == out.size())
-            out.append(Line());
-        current = &out[used];
-        current->clear();
-    };
-    const QVector<TrackPoint>& t = route.track;
-    for (int i = 0; i + 1 < t.size(); ++i) {
-        const double k0 = t[i].kilo, k1 = t[i + 1].kilo;
-        double ta, tb;
-        if (k0 == k1) {
-            if (k0 < from || k0 > to) {
-                finish();
-                continue;
-            }
-            ta = 0;
-            tb = 1;
-        } else {
-            const double u = (from - k0) / (k1 - k0), v = (to - k0) / (k1 - k0);
-            ta = std::max(0.0, std::min(u, v));
-            tb = std::min(1.0, std::max(u, v));
-            if (!(ta < tb)) {
-                finish();
-                continue;
-            }
-        }
-        if (!(continues && ta == 0))
+    network::forEachTrackPiece(route.track, from, to, [&](int i, double ta, double tb, bool newLine) {
+        if (newLine || !current) {
             finish();
-        if (!current) {
-            start();
+            if (used == out.size())
+                out.append(Line());
+            current = &out[used];
+            current->clear();
             appendPoint(*current, lerp(deg[i], deg[i + 1], ta));
         }
         appendPoint(*current, lerp(deg[i], deg[i + 1], tb));
-        continues = tb == 1;
-        if (!continues)
-            finish();
-    }
+    });
     finish();
 }
 

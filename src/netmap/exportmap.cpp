@@ -1,5 +1,7 @@
 #include "netmap/exportmap.h"
 
+#include "netmap/commandline.h"
+
 #include "data/atomicfile.h"
 #include "data/csvexport.h"
 #include "data/database.h"
@@ -108,78 +110,13 @@ QString legendText(const Filter& filter, const Coverage& coverage) {
 
 namespace {
 
-void say(const QString& text) {
-    std::fprintf(stdout, "%s\n", text.toLocal8Bit().constData());
-    std::fflush(stdout);
-}
-
-int fail(const QString& text, int code = 1) {
-    std::fprintf(stderr, "tabiroku: %s\n", text.toLocal8Bit().constData());
-    return code;
-}
-
-struct Options {
-    QString out;
-    Filter filter;
-    QString error; // a usage error, empty when the options were understood
-};
-
-// OUT first, then --from and --to with their days; a day must be a real one written yyyy-mm-dd.
-Options parseOptions(const QStringList& args, const QString& usage) {
-    Options o;
-    for (int i = 2; i < args.size(); ++i) {
-        const QString& a = args[i];
-        if (a == QLatin1String("--from") || a == QLatin1String("--to")) {
-            if (i + 1 >= args.size()) {
-                o.error = QStringLiteral("%1 の後に日付(yyyy-mm-dd)がありません。\n%2").arg(a, usage);
-                return o;
-            }
-            const QString day = args[++i];
-            if (day.size() != 10 || !QDate::fromString(day, QStringLiteral("yyyy-MM-dd")).isValid()) {
-                o.error = QStringLiteral("%1 の日付 %2 は yyyy-mm-dd の形の実在する日ではありません。").arg(a, day);
-                return o;
-            }
-            (a == QLatin1String("--from") ? o.filter.from : o.filter.to) = day;
-        } else if (o.out.isEmpty() && !a.startsWith(QLatin1String("--"))) {
-            o.out = a;
-        } else {
-            o.error = QStringLiteral("%1 は分からない指定です。\n%2").arg(a, usage);
-            return o;
-        }
-    }
-    if (o.out.isEmpty())
-        o.error = QStringLiteral("書き出すファイルの名前がありません。\n%1").arg(usage);
-    else if (!o.filter.from.isEmpty() && !o.filter.to.isEmpty() && o.filter.from > o.filter.to)
-        o.error = QStringLiteral("期間の始め %1 が終わり %2 より後です。").arg(o.filter.from, o.filter.to);
-    return o;
-}
-
-// Both databases of the program, as the screens open them; a missing file is reported instead of created.
-bool openDatabases(std::shared_ptr<Database>& ref, std::shared_ptr<Database>& per, QString& error) {
-    for (DbKind k : {DbKind::Reference, DbKind::Personal})
-        if (!QFileInfo(paths::databaseFile(k)).isFile()) {
-            error = QStringLiteral("データベース %1 がありません。一度プログラムを起動して作ってください。")
-                        .arg(paths::databaseFile(k));
-            return false;
-        }
-    ref = Database::open(DbKind::Reference);
-    per = Database::open(DbKind::Personal);
-    return true;
-}
-
-template <class Work> int runCommand(Work&& work) {
-    try {
-        return work();
-    } catch (const Error& e) {
-        return fail(e.message());
-    } catch (const std::exception& e) {
-        return fail(QString::fromLocal8Bit(e.what()));
-    }
-}
+using cli::fail;
+using cli::openDatabases;
+using cli::say;
 
 // Both command forms: open the databases, read the network and the rides, and hand the filtered coverage on.
-template <class Work> int runCovered(const Options& o, Work&& work) {
-    return runCommand([&] {
+template <class Work> int runCovered(const cli::Options& o, Work&& work) {
+    return cli::guarded([&] {
         std::shared_ptr<Database> ref, per;
         QString error;
         if (!openDatabases(ref, per, error))
@@ -197,20 +134,20 @@ template <class Work> int runCovered(const Options& o, Work&& work) {
 int exportMap(const QStringList& args) {
     const QString usage =
         QStringLiteral("使い方: tabiroku --export-map OUT.png|OUT.svg [--from yyyy-mm-dd] [--to yyyy-mm-dd]");
-    const Options o = parseOptions(args, usage);
+    const cli::Options o = cli::parse(args, usage, true, {}, QStringLiteral("書き出すファイル"));
     if (!o.error.isEmpty())
         return fail(o.error, 2);
-    const QString suffix = QFileInfo(o.out).suffix().toLower();
+    const QString suffix = QFileInfo(o.file).suffix().toLower();
     if (suffix != QLatin1String("png") && suffix != QLatin1String("svg"))
-        return fail(QStringLiteral("%1: 拡張子は .png か .svg にしてください。").arg(o.out), 2);
+        return fail(QStringLiteral("%1: 拡張子は .png か .svg にしてください。").arg(o.file), 2);
     return runCovered(o, [&](const MapData& data, const Coverage& cov) {
         const Scene scene = buildScene(data.network, cov, {});
         MapStyle style;
         style.legend = legendText(o.filter, cov);
         const MapView view = MapView::fit(data.network.bounds, QSize(2000, 2000), 24);
-        writeMapFile(o.out, scene, view, style);
+        writeMapFile(o.file, scene, view, style);
         say(QStringLiteral("%1 に地図を書き出しました: 路線 %2、乗車 %3 件。")
-                .arg(o.out)
+                .arg(o.file)
                 .arg(data.network.routes.size())
                 .arg(cov.rides));
         say(notDrawnText(cov));
@@ -221,19 +158,19 @@ int exportMap(const QStringList& args) {
 int exportPrefectures(const QStringList& args) {
     const QString usage =
         QStringLiteral("使い方: tabiroku --export-prefectures OUT.csv [--from yyyy-mm-dd] [--to yyyy-mm-dd]");
-    const Options o = parseOptions(args, usage);
+    const cli::Options o = cli::parse(args, usage, true, {}, QStringLiteral("書き出すファイル"));
     if (!o.error.isEmpty())
         return fail(o.error, 2);
     return runCovered(o, [&](const MapData& data, const Coverage& cov) {
         const QVector<PrefectureFigures> figures = prefectureFigures(data.network, cov);
-        writePrefectureCsv(o.out, figures);
+        writePrefectureCsv(o.file, figures);
         double route = 0, ridden = 0;
         for (const PrefectureFigures& f : figures) {
             route += f.routeKilo;
             ridden += f.riddenKilo;
         }
         say(QStringLiteral("%1 に都道府県別の乗車状況 47 行を書き出しました: 路線キロ %2、乗車キロ %3。")
-                .arg(o.out, QString::number(route, 'f', 1), QString::number(ridden, 'f', 1)));
+                .arg(o.file, QString::number(route, 'f', 1), QString::number(ridden, 'f', 1)));
         return 0;
     });
 }

@@ -1,5 +1,7 @@
 #include "netmap/scene.h"
 
+#include "network/trackpieces.h"
+
 #include "network/projection.h"
 
 #include <QFontMetricsF>
@@ -25,46 +27,21 @@ QPointF lerp(const QPointF& a, const QPointF& b, double t) {
 } // namespace
 
 QVector<QPolygonF> trackBetween(const Route& route, double from, double to) {
-    if (from > to)
-        std::swap(from, to);
     QVector<QPolygonF> out;
     QPolygonF current;
-    bool continues = false; // the current line ends at the start of the next segment
     auto finish = [&] {
         if (current.size() >= 2)
             out.append(current);
         current.clear();
-        continues = false;
     };
     const QVector<TrackPoint>& t = route.track;
-    for (int i = 0; i + 1 < t.size(); ++i) {
-        const double k0 = t[i].kilo, k1 = t[i + 1].kilo;
-        double ta, tb;
-        if (k0 == k1) {
-            if (k0 < from || k0 > to) {
-                finish();
-                continue;
-            }
-            ta = 0;
-            tb = 1;
-        } else {
-            const double u = (from - k0) / (k1 - k0), v = (to - k0) / (k1 - k0);
-            ta = std::max(0.0, std::min(u, v));
-            tb = std::min(1.0, std::max(u, v));
-            if (!(ta < tb)) {
-                finish();
-                continue;
-            }
-        }
-        if (!(continues && ta == 0))
+    network::forEachTrackPiece(t, from, to, [&](int i, double ta, double tb, bool newLine) {
+        if (newLine) {
             finish();
-        if (current.isEmpty())
             current << lerp(t[i].xy, t[i + 1].xy, ta);
+        }
         current << lerp(t[i].xy, t[i + 1].xy, tb);
-        continues = tb == 1;
-        if (!continues)
-            finish();
-    }
+    });
     finish();
     return out;
 }

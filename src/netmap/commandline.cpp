@@ -1,4 +1,4 @@
-#include "netexport/cli.h"
+#include "netmap/commandline.h"
 
 #include "data/database.h"
 #include "data/error.h"
@@ -8,7 +8,7 @@
 
 #include <cstdio>
 
-namespace tabi::netexport::cli {
+namespace tabi::netmap::cli {
 
 void say(const QString& text) {
     std::fprintf(stdout, "%s\n", text.toLocal8Bit().constData());
@@ -20,7 +20,8 @@ int fail(const QString& text, int code) {
     return code;
 }
 
-Options parse(const QStringList& args, const QString& usage, bool withPeriod, const QStringList& allowedFlags) {
+Options parse(const QStringList& args, const QString& usage, bool withPeriod, const QStringList& allowedFlags,
+              const QString& fileWhat) {
     Options o;
     for (int i = 2; i < args.size(); ++i) {
         const QString& a = args[i];
@@ -46,7 +47,7 @@ Options parse(const QStringList& args, const QString& usage, bool withPeriod, co
         }
     }
     if (o.file.isEmpty())
-        o.error = QStringLiteral("ファイルの名前がありません。\n%1").arg(usage);
+        o.error = QStringLiteral("%1の名前がありません。\n%2").arg(fileWhat, usage);
     else if (!o.filter.from.isEmpty() && !o.filter.to.isEmpty() && o.filter.from > o.filter.to)
         o.error = QStringLiteral("期間の始め %1 が終わり %2 より後です。").arg(o.filter.from, o.filter.to);
     return o;
@@ -75,4 +76,4 @@ int guarded(const std::function<int()>& work) {
     }
 }
 
-} // namespace tabi::netexport::cli
+} // namespace tabi::netmap::cli

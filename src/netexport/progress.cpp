@@ -454,12 +454,12 @@ int exportProgress(const QStringList& args) {
         return cli::fail(QStringLiteral("%1: 拡張子は .png か .svg にしてください。\n%2").arg(o.file, usage), 2);
     return cli::guarded([&] {
         std::shared_ptr<Database> ref, per;
+        MapData data;
         QString error;
-        if (!cli::openDatabases(ref, per, error))
+        if (!cli::readRecord(ref, per, data, error))
             return cli::fail(error);
-        cli::say(QStringLiteral("路線網と乗車記録を読んでいます…"));
-        const Network network = loadNetwork(*ref);
-        const QVector<Ride> rides = loadRides(*per);
+        const Network& network = data.network;
+        const QVector<Ride>& rides = data.rides;
         // Years as the year tally counts them.
         const int stored = settings::readInteger(QStringLiteral("CalcOption"), QStringLiteral("StartMonth"), -1);
         const Progress pr = computeProgress(network, rides, loadGroupLists(*ref), {},

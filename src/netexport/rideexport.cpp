@@ -569,12 +569,12 @@ int exportRides(const QStringList& args) {
             QStringLiteral("%1: 拡張子は .geojson、.kml、.gpx のどれかにしてください。\n%2").arg(o.file, usage), 2);
     return cli::guarded([&] {
         std::shared_ptr<Database> ref, per;
+        MapData data;
         QString error;
-        if (!cli::openDatabases(ref, per, error))
+        if (!cli::readRecord(ref, per, data, error))
             return cli::fail(error);
-        cli::say(QStringLiteral("路線網と乗車記録を読んでいます…"));
-        const Network network = loadNetwork(*ref);
-        const QVector<Ride> rides = loadRides(*per);
+        const Network& network = data.network;
+        const QVector<Ride>& rides = data.rides;
         const RideExport placed = writeRidesFile(o.file, network, rides, routeNamesByCode(ref), o.filter);
         cli::say(QStringLiteral("%1 に乗車 %2 件を書き出しました。").arg(o.file).arg(placed.placed.size()));
         cli::say(placedText(placed));
@@ -592,12 +592,12 @@ int exportNetwork(const QStringList& args) {
         return cli::fail(QStringLiteral("%1: 拡張子は .geojson にしてください。\n%2").arg(o.file, usage), 2);
     return cli::guarded([&] {
         std::shared_ptr<Database> ref, per;
+        MapData data;
         QString error;
-        if (!cli::openDatabases(ref, per, error))
+        if (!cli::readRecord(ref, per, data, error))
             return cli::fail(error);
-        cli::say(QStringLiteral("路線網と乗車記録を読んでいます…"));
-        const Network network = loadNetwork(*ref);
-        const QVector<Ride> rides = loadRides(*per);
+        const Network& network = data.network;
+        const QVector<Ride>& rides = data.rides;
         const Coverage cov = computeCoverage(network, rides, o.filter);
         files::replaceFile(o.file, networkGeoJson(network, cov, rides, o.filter, routeNamesByCode(ref)),
                            QStringLiteral("路線網のファイル"));

@@ -780,12 +780,12 @@ int importRides(const QStringList& args) {
     const bool dryRun = o.flags.contains(QStringLiteral("--dry-run"));
     return cli::guarded([&] {
         std::shared_ptr<Database> ref, per;
+        MapData data;
         QString error;
-        if (!cli::openDatabases(ref, per, error, true))
+        if (!cli::readRecord(ref, per, data, error, true))
             return cli::fail(error);
-        cli::say(QStringLiteral("路線網と乗車記録を読んでいます…"));
-        const Network network = loadNetwork(*ref);
-        const ImportPlan plan = planImportFile(o.file, network, routeNamesByCode(ref), loadRides(*per));
+        const Network& network = data.network;
+        const ImportPlan plan = planImportFile(o.file, network, routeNamesByCode(ref), data.rides);
         if (!plan.fileError.isEmpty())
             return cli::fail(plan.fileError);
         cli::say(planSummary(plan));

@@ -66,6 +66,15 @@ bool openDatabases(std::shared_ptr<Database>& ref, std::shared_ptr<Database>& pe
     return true;
 }
 
+bool readRecord(std::shared_ptr<Database>& ref, std::shared_ptr<Database>& per, MapData& data, QString& error,
+                bool createPersonal) {
+    if (!openDatabases(ref, per, error, createPersonal))
+        return false;
+    say(QStringLiteral("路線網と乗車記録を読んでいます…"));
+    data = loadMapData(*ref, *per);
+    return true;
+}
+
 int guarded(const std::function<int()>& work) {
     try {
         return work();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "netmap/coverage.h"
+#include "netmap/exportmap.h"
 
 #include <QString>
 #include <QStringList>
@@ -35,6 +36,11 @@ Options parse(const QStringList& args, const QString& usage, bool withPeriod, co
 // personal database when createPersonal is set (rides imported into a new record).
 bool openDatabases(std::shared_ptr<Database>& ref, std::shared_ptr<Database>& per, QString& error,
                    bool createPersonal = false);
+
+// Both databases opened, then the network and every ride read, saying so on standard output: what every form
+// that reads the record starts with. False with error set when a database is missing.
+bool readRecord(std::shared_ptr<Database>& ref, std::shared_ptr<Database>& per, MapData& data, QString& error,
+                bool createPersonal = false);
 
 // Runs work, turning an escaping tabi::Error or std::exception into a message and exit code 1.
 int guarded(const std::function<int()>& work);

@@ -111,18 +111,16 @@ QString legendText(const Filter& filter, const Coverage& coverage) {
 namespace {
 
 using cli::fail;
-using cli::openDatabases;
 using cli::say;
 
 // Both command forms: open the databases, read the network and the rides, and hand the filtered coverage on.
 template <class Work> int runCovered(const cli::Options& o, Work&& work) {
     return cli::guarded([&] {
         std::shared_ptr<Database> ref, per;
+        MapData data;
         QString error;
-        if (!openDatabases(ref, per, error))
+        if (!cli::readRecord(ref, per, data, error))
             return fail(error);
-        say(QStringLiteral("路線網と乗車記録を読んでいます…"));
-        const MapData data = loadMapData(*ref, *per);
         if (data.network.positionedStations == 0)
             return fail(noPositionsMessage());
         return work(data, computeCoverage(data.network, data.rides, o.filter));

@@ -63,7 +63,7 @@ void runNetexportBench(const QString& dir) {
         double best = 1e9, bestCpu = 1e9;
         qint64 size = 0;
         int placed = 0;
-        for (int i = 0; i < 2; ++i) {
+        for (int i = 0; i < 3; ++i) {
             t.restart();
             const double c0 = cpuMs();
             const QString file = sub + QStringLiteral("/rides.") + QLatin1String(suffix);
@@ -73,13 +73,14 @@ void runNetexportBench(const QString& dir) {
             size = QFileInfo(file).size();
             placed = int(e.placed.size());
         }
-        t.restart();
-        const RideExport e = placeRides(network, rides, {});
-        const double place = ms(t);
-        t.restart();
-        const QByteArray bytes = ridesFile(*rideFormatOf(QStringLiteral("x.") + QLatin1String(suffix)), e, names, {});
-        std::printf("  %d features, %.1f MB: placing %.0f ms, bytes %.0f ms, the rest writing the file\n", placed,
-                    size / 1e6, place, ms(t));
+        double place = 1e9;
+        for (int i = 0; i < 3; ++i) {
+            t.restart();
+            const RideExport e = placeRides(network, rides, {});
+            place = std::min(place, ms(t));
+        }
+        std::printf("  %d features, %.1f MB: placing %.0f ms, the rest making the bytes and writing the file\n", placed,
+                    size / 1e6, place);
         line(what, best, 1000, bestCpu);
     }
     {

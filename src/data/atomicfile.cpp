@@ -31,19 +31,6 @@ bool injected(WriteStep step) {
     return true;
 }
 
-// Closes and removes the temporary file on every way out that does not end in the rename.
-class TempFile {
-public:
-    ~TempFile() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        if (!m_name.isEmpty())
-            ::unlink(m_name.constData());
-    }
-    int m_fd = -1;
-    QByteArray m_name; // empty once renamed
-};
-
 // The temporary name of a replacement: ".NAME.<pid>-<n>.tmp". Gives the pid, or 0 for any other name.
 pid_t temporaryOwner(const char* name) {
     const size_t len = std::strlen(name);
@@ -138,7 +125,7 @@ void injectFailure(std::optional<WriteStep> step, int error) {
     g_failError = error;
 }
 
-void replaceFile(const QString& path, const QByteArray& bytes, const QString& what) {
+Replacement::Replacement(const QString& path, const QString& what) : m_path(path), m_what(what) {
     // The file replaced is the link's target, so that the link stays a link.
     QString target = path;
     const QFileInfo info(path);
@@ -147,77 +134,96 @@ void replaceFile(const QString& path, const QByteArray& bytes, const QString& wh
     const QFileInfo targetInfo(target);
     if (targetInfo.isDir())
         fail(what, path, EISDIR);
-    const QByteArray finalName = QFile::encodeName(target);
+    m_final = QFile::encodeName(target);
 
     struct stat old {};
-    const bool existed = ::stat(finalName.constData(), &old) == 0;
+    const bool existed = ::stat(m_final.constData(), &old) == 0;
     // Only a regular file is replaced: a device, a pipe or a socket given as the name is never swapped for a file.
     if (existed && !S_ISREG(old.st_mode))
         throw Error(QStringLiteral("%1 %2 に書き込めません。\n通常のファイルではありません（装置やパイプなど）。")
                         .arg(what, QDir::toNativeSeparators(path)),
                     ErrorKind::CannotOpen);
     // A file made read-only is not to be replaced, though the rename would be allowed by its folder.
-    if (existed && ::access(finalName.constData(), W_OK) != 0)
+    if (existed && ::access(m_final.constData(), W_OK) != 0)
         fail(what, path, errno);
 
     // A name of its own beside the file, so that the rename stays within one file system.
-    TempFile temp;
     static std::atomic<unsigned> counter{0};
-    const QByteArray dir = QFile::encodeName(targetInfo.absolutePath());
+    m_dir = QFile::encodeName(targetInfo.absolutePath());
     const QByteArray base = QFile::encodeName(targetInfo.fileName());
-    sweepLeftovers(dir);
-    for (int attempt = 0; temp.m_fd < 0; ++attempt) {
+    sweepLeftovers(m_dir);
+    for (int attempt = 0; m_fd < 0; ++attempt) {
         const QByteArray name =
-            dir + "/." + base + "." + QByteArray::number(::getpid()) + "-" + QByteArray::number(counter++) + ".tmp";
+            m_dir + "/." + base + "." + QByteArray::number(::getpid()) + "-" + QByteArray::number(counter++) + ".tmp";
         if (injected(WriteStep::Create))
             fail(what, path, errno);
         // Created with the usual mode less the umask, as any new file; an old file's mode is copied below.
         const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
-            temp.m_fd = fd;
-            temp.m_name = name;
+            m_fd = fd;
+            m_temp = name;
         } else if (errno != EEXIST || attempt > 100) {
             fail(what, path, errno);
         }
     }
     if (existed)
-        ::fchmod(temp.m_fd, old.st_mode & 07777); // best effort: the owner may differ and then it is refused
+        ::fchmod(m_fd, old.st_mode & 07777); // best effort: the owner may differ and then it is refused
+}
 
-    const char* data = bytes.constData();
-    qsizetype left = bytes.size();
+Replacement::~Replacement() {
+    if (m_fd >= 0)
+        ::close(m_fd);
+    if (!m_temp.isEmpty())
+        ::unlink(m_temp.constData());
+}
+
+void Replacement::write(const char* data, qsizetype left) {
+    if (m_fd < 0)
+        fail(m_what, m_path, EBADF);
     while (left > 0) {
-        const ssize_t n = injected(WriteStep::Write) ? -1 : ::write(temp.m_fd, data, size_t(left));
+        const ssize_t n = injected(WriteStep::Write) ? -1 : ::write(m_fd, data, size_t(left));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            fail(what, path, errno);
+            fail(m_what, m_path, errno);
         }
         data += n;
         left -= n;
     }
+}
+
+void Replacement::commit() {
+    if (m_fd < 0)
+        fail(m_what, m_path, EBADF);
     // The data must be on the disk before the name points at it; close() may report a deferred write error.
-    if (injected(WriteStep::Sync) || ::fsync(temp.m_fd) != 0)
-        fail(what, path, errno);
-    const int fd = temp.m_fd;
-    temp.m_fd = -1;
+    if (injected(WriteStep::Sync) || ::fsync(m_fd) != 0)
+        fail(m_what, m_path, errno);
+    const int fd = m_fd;
+    m_fd = -1;
     if (injected(WriteStep::Close)) {
         const int error = errno;
         ::close(fd);
-        fail(what, path, error);
+        fail(m_what, m_path, error);
     }
     if (::close(fd) != 0)
-        fail(what, path, errno);
-    if (injected(WriteStep::Rename) || ::rename(temp.m_name.constData(), finalName.constData()) != 0)
-        fail(what, path, errno);
-    temp.m_name.clear();
+        fail(m_what, m_path, errno);
+    if (injected(WriteStep::Rename) || ::rename(m_temp.constData(), m_final.constData()) != 0)
+        fail(m_what, m_path, errno);
+    m_temp.clear();
 
     // Make the rename itself durable. The new contents are in place already, so a failure here is not one the
     // user could act on.
-    const int dirFd = ::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dirFd = ::open(m_dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd >= 0) {
         ::fsync(dirFd);
         ::close(dirFd);
     }
+}
+
+void replaceFile(const QString& path, const QByteArray& bytes, const QString& what) {
+    Replacement file(path, what);
+    file.write(bytes);
+    file.commit();
 }
 
 } // namespace tabi::files

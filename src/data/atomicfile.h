@@ -16,6 +16,27 @@ namespace tabi::files {
 // first (only names of this function's own form, ".NAME.<pid>-<n>.tmp", of processes that no longer run).
 void replaceFile(const QString& path, const QByteArray& bytes, const QString& what);
 
+// The same replacement for a file made piece by piece, too large to be held whole: the checks and the temporary
+// file come first (the constructor throws what replaceFile would), the pieces go to the temporary file as they
+// come, and commit() syncs it and renames it over the old file. A replacement destroyed before commit() leaves
+// the old file as it was and removes its temporary file.
+class Replacement {
+public:
+    Replacement(const QString& path, const QString& what);
+    ~Replacement();
+    Replacement(const Replacement&) = delete;
+    Replacement& operator=(const Replacement&) = delete;
+
+    void write(const char* data, qsizetype size);
+    void write(const QByteArray& bytes) { write(bytes.constData(), bytes.size()); }
+    void commit();
+
+private:
+    QString m_path, m_what;
+    QByteArray m_final, m_dir, m_temp;
+    int m_fd = -1;
+};
+
 // The reason for a failed system call, in Japanese where the cause is one a user can act on, followed by the
 // system's own text: "ディスクの空き容量が足りません。(No space left on device)".
 QString reasonText(int error);

@@ -12,9 +12,13 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
-#include <charconv>
+#include <QThread>
+
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <functional>
+#include <future>
 
 namespace tabi::netexport {
 
@@ -38,6 +42,14 @@ public:
             }
         }
         return t;
+    }
+
+    // Every route the rides run on worked out beforehand, so that of() only reads and several threads may cut
+    // rides at once.
+    void prepare(const QVector<PlacedRide>& placed) {
+        for (const PlacedRide& p : placed)
+            if (p.route->drawable())
+                of(*p.route);
     }
 
 private:
@@ -105,21 +117,45 @@ int cutRide(const RideExport& e, const PlacedRide& p, QVector<Line>& buffer) {
 
 // --- writing -------------------------------------------------------------------------------------------------------
 
+// Room for n more bytes at the end of out, written through the pointer returned and closed by endRoom(): the files
+// are tens of millions of small pieces, too many to append one by one.
+char* room(QByteArray& out, qsizetype n) {
+    const qsizetype at = out.size();
+    if (out.capacity() - at < n)
+        out.reserve(std::max(out.capacity() * 2, at + n));
+    out.resize(at + n);
+    return out.data() + at;
+}
+
+void endRoom(QByteArray& out, const char* end) {
+    out.resize(end - out.constData());
+}
+
+// The most a degree takes: a sign, three digits, the point and six decimals.
+constexpr int kDegreeBytes = 11;
+
 // Six decimals of a degree (about 0.1 m), written without the locale.
-void appendDegrees(QByteArray& out, double v) {
+char* putDegrees(char* p, double v) {
+    if (!std::isfinite(v) || std::abs(v) >= 1000) { // not a degree of longitude or latitude: never in a track
+        *p++ = '0';
+        return p;
+    }
     long long n = std::llround(v * 1e6);
-    char buf[32];
-    char* p = buf;
     if (n < 0) {
         *p++ = '-';
         n = -n;
     }
-    p = std::to_chars(p, buf + sizeof buf, n / 1000000).ptr;
+    const long long whole = n / 1000000;
+    if (whole >= 100)
+        *p++ = char('0' + whole / 100);
+    if (whole >= 10)
+        *p++ = char('0' + whole / 10 % 10);
+    *p++ = char('0' + whole % 10);
     *p++ = '.';
     long long f = n % 1000000;
     for (int i = 5; i >= 0; --i, f /= 10)
         p[i] = char('0' + f % 10);
-    out.append(buf, p + 6 - buf);
+    return p + 6;
 }
 
 QByteArray numberText(double v) {
@@ -154,17 +190,19 @@ void appendJson(QByteArray& out, const QString& text) {
 }
 
 void appendJsonLine(QByteArray& out, const Line& line) {
-    out += '[';
+    char* p = room(out, qsizetype(line.size()) * (2 * kDegreeBytes + 16) + 2);
+    *p++ = '[';
     for (int i = 0; i < line.size(); ++i) {
         if (i)
-            out += ',';
-        out += '[';
-        appendDegrees(out, line[i].lon);
-        out += ',';
-        appendDegrees(out, line[i].lat);
-        out += ']';
+            *p++ = ',';
+        *p++ = '[';
+        p = putDegrees(p, line[i].lon);
+        *p++ = ',';
+        p = putDegrees(p, line[i].lat);
+        *p++ = ']';
     }
-    out += ']';
+    *p++ = ']';
+    endRoom(out, p);
 }
 
 void appendJsonGeometry(QByteArray& out, const QVector<Line>& lines, int count) {
@@ -248,6 +286,36 @@ QString rideDescription(const Names& n, const PlacedRide& p) {
         .arg(p.ride->day, p.ride->code, n.operatorName, QString::fromLatin1(numberText(p.ride->kilo)));
 }
 
+// How many threads share a long piece of work: every core, up to a few.
+int workers() {
+    return std::clamp(QThread::idealThreadCount(), 1, 4);
+}
+
+// Runs work(k) for k in [0, count) on up to workers() threads at once, the first on the calling thread; an
+// exception of any of them reaches the caller once all have ended.
+void runTogether(int count, const std::function<void(int)>& work) {
+    std::vector<std::future<void>> others;
+    for (int k = 1; k < count; ++k)
+        others.push_back(std::async(std::launch::async, work, k));
+    std::exception_ptr error;
+    try {
+        if (count > 0)
+            work(0);
+    } catch (...) {
+        error = std::current_exception();
+    }
+    for (std::future<void>& f : others) {
+        try {
+            f.get();
+        } catch (...) {
+            if (!error)
+                error = std::current_exception();
+        }
+    }
+    if (error)
+        std::rethrow_exception(error);
+}
+
 } // namespace
 
 double lineLength(const Line& line) {
@@ -292,41 +360,56 @@ QVector<Line> routeLines(const Route& route) {
 }
 
 RideExport placeRides(const Network& network, const QVector<Ride>& rides, const Filter& filter) {
-    RideExport out;
-    out.tracks = std::make_shared<TrackDegrees>(network);
-    for (const Ride& ride : rides) {
-        if (!filter.takesDay(ride.day))
-            continue;
-        ++out.rides;
-        const Route* route = network.route(ride.code);
-        const Section sec = resolveSection(route, ride.section, ride.kilo);
-        if (sec.status == SectionStatus::UnknownRoute) {
-            ++out.unknownRoute;
-            continue;
+    // The rides are placed in slices on every core, each slice into an export of its own, joined in ride order.
+    const int threads = rides.size() < 4096 ? 1 : workers();
+    QVector<RideExport> slices(threads);
+    runTogether(threads, [&](int k) {
+        RideExport& out = slices[k];
+        const qsizetype from = rides.size() * k / threads, to = rides.size() * (k + 1) / threads;
+        for (qsizetype i = from; i < to; ++i) {
+            const Ride& ride = rides[i];
+            if (!filter.takesDay(ride.day))
+                continue;
+            ++out.rides;
+            const Route* route = network.route(ride.code);
+            const Section sec = resolveSection(route, ride.section, ride.kilo);
+            if (sec.status == SectionStatus::UnknownRoute) {
+                ++out.unknownRoute;
+                continue;
+            }
+            if (!sec.found()) {
+                ++out.unknownStation;
+                continue;
+            }
+            PlacedRide p;
+            p.ride = &ride;
+            p.route = route;
+            p.parts = sec.parts;
+            // Only rides with some track to draw are placed: a stretch of some length within the posts the track
+            // runs along (the track is one line, so it passes every post between its first and last).
+            bool onTrack = false;
+            if (route->drawable()) {
+                double lo = 0, hi = 0;
+                trackSpan(*route, lo, hi);
+                for (const IntervalSet::Part& part : p.parts)
+                    onTrack = onTrack || std::min(part.to, hi) > std::max(part.from, lo);
+            }
+            if (!onTrack) {
+                ++out.noPosition;
+                continue;
+            }
+            out.placed.append(std::move(p));
         }
-        if (!sec.found()) {
-            ++out.unknownStation;
-            continue;
-        }
-        PlacedRide p;
-        p.ride = &ride;
-        p.route = route;
-        p.parts = sec.parts;
-        // Only rides with some track to draw are placed: a stretch of some length within the posts the track
-        // runs along (the track is one line, so it passes every post between its first and last).
-        bool onTrack = false;
-        if (route->drawable()) {
-            double lo = 0, hi = 0;
-            trackSpan(*route, lo, hi);
-            for (const IntervalSet::Part& part : p.parts)
-                onTrack = onTrack || std::min(part.to, hi) > std::max(part.from, lo);
-        }
-        if (!onTrack) {
-            ++out.noPosition;
-            continue;
-        }
-        out.placed.append(std::move(p));
+    });
+    RideExport out = std::move(slices[0]);
+    for (int k = 1; k < threads; ++k) {
+        out.rides += slices[k].rides;
+        out.unknownRoute += slices[k].unknownRoute;
+        out.unknownStation += slices[k].unknownStation;
+        out.noPosition += slices[k].noPosition;
+        out.placed += slices[k].placed;
     }
+    out.tracks = std::make_shared<TrackDegrees>(network);
     return out;
 }
 
@@ -358,16 +441,27 @@ std::optional<RideFormat> rideFormatOf(const QString& fileName) {
     return std::nullopt;
 }
 
-QByteArray ridesGeoJson(const RideExport& placed, const QHash<QString, RouteNames>& names) {
-    QByteArray out;
-    out.reserve(qsizetype(placed.placed.size()) * 1024 + 1024);
-    QVector<Line> buffer;
-    out += "{\"type\":\"FeatureCollection\",\"features\":[";
-    bool first = true;
-    for (const PlacedRide& p : placed.placed) {
+namespace {
+
+// One file format: what comes before the rides, each ride, and what comes after.
+struct RideWriter {
+    virtual ~RideWriter() = default;
+    virtual QByteArray head() const = 0;
+    // buffer: the ride's lines, reused from ride to ride by one thread.
+    virtual void ride(QByteArray& out, const PlacedRide& p, QVector<Line>& buffer) const = 0;
+    virtual QByteArray tail() const = 0;
+};
+
+struct GeoJsonWriter : RideWriter {
+    const RideExport& placed;
+    const QHash<QString, RouteNames>& names;
+    GeoJsonWriter(const RideExport& e, const QHash<QString, RouteNames>& n) : placed(e), names(n) {}
+
+    QByteArray head() const override { return "{\"type\":\"FeatureCollection\",\"features\":["; }
+    void ride(QByteArray& out, const PlacedRide& p, QVector<Line>& buffer) const override {
         const Names n = namesOf(names, p);
-        out += first ? "\n" : ",\n";
-        first = false;
+        // The separator comes first: the first ride of the file is the first of the rides placed.
+        out += &p == placed.placed.constData() ? "\n" : ",\n";
         out += "{\"type\":\"Feature\",\"geometry\":";
         appendJsonGeometry(out, buffer, cutRide(placed, p, buffer));
         out += ",\"properties\":{";
@@ -379,21 +473,20 @@ QByteArray ridesGeoJson(const RideExport& placed, const QHash<QString, RouteName
         appendJsonNumber(out, "km", p.ride->kilo);
         out += "}}";
     }
-    out += "\n]}\n";
-    return out;
-}
-
-namespace {
+    QByteArray tail() const override { return "\n]}\n"; }
+};
 
 void appendKmlCoordinates(QByteArray& out, const Line& line) {
     out += "<LineString><tessellate>1</tessellate><coordinates>";
+    char* p = room(out, qsizetype(line.size()) * (2 * kDegreeBytes + 2));
     for (int i = 0; i < line.size(); ++i) {
         if (i)
-            out += ' ';
-        appendDegrees(out, line[i].lon);
-        out += ',';
-        appendDegrees(out, line[i].lat);
+            *p++ = ' ';
+        p = putDegrees(p, line[i].lon);
+        *p++ = ',';
+        p = putDegrees(p, line[i].lat);
     }
+    endRoom(out, p);
     out += "</coordinates></LineString>";
 }
 
@@ -405,17 +498,22 @@ void appendKmlData(QByteArray& out, const char* name, const QString& value) {
     out += "</value></Data>";
 }
 
-} // namespace
+struct KmlWriter : RideWriter {
+    const RideExport& placed;
+    const QHash<QString, RouteNames>& names;
+    const QString& title;
+    KmlWriter(const RideExport& e, const QHash<QString, RouteNames>& n, const QString& t)
+        : placed(e), names(n), title(t) {}
 
-QByteArray ridesKml(const RideExport& placed, const QHash<QString, RouteNames>& names, const QString& title) {
-    QByteArray out;
-    out.reserve(qsizetype(placed.placed.size()) * 1280 + 1024);
-    QVector<Line> buffer;
-    out += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-           "<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n<Document>\n<name>";
-    out += xmlText(title);
-    out += "</name>\n<Style id=\"ridden\"><LineStyle><color>ff2f2fd3</color><width>3</width></LineStyle></Style>\n";
-    for (const PlacedRide& p : placed.placed) {
+    QByteArray head() const override {
+        QByteArray out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                         "<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n<Document>\n<name>";
+        out += xmlText(title);
+        out += "</name>\n<Style id=\"ridden\"><LineStyle><color>ff2f2fd3</color><width>3</width></LineStyle>"
+               "</Style>\n";
+        return out;
+    }
+    void ride(QByteArray& out, const PlacedRide& p, QVector<Line>& buffer) const override {
         const Names n = namesOf(names, p);
         out += "<Placemark><name>";
         out += xmlText(rideCaption(n, p));
@@ -444,19 +542,26 @@ QByteArray ridesKml(const RideExport& placed, const QHash<QString, RouteNames>& 
             out += "</MultiGeometry>";
         out += "</Placemark>\n";
     }
-    out += "</Document>\n</kml>\n";
-    return out;
-}
+    QByteArray tail() const override { return "</Document>\n</kml>\n"; }
+};
 
-QByteArray ridesGpx(const RideExport& placed, const QHash<QString, RouteNames>& names, const QString& title) {
-    QByteArray out;
-    out.reserve(qsizetype(placed.placed.size()) * 1800 + 1024);
-    QVector<Line> buffer;
-    out += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-           "<gpx version=\"1.1\" creator=\"tabiroku\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n<metadata><name>";
-    out += xmlText(title);
-    out += "</name></metadata>\n";
-    for (const PlacedRide& p : placed.placed) {
+struct GpxWriter : RideWriter {
+    const RideExport& placed;
+    const QHash<QString, RouteNames>& names;
+    const QString& title;
+    GpxWriter(const RideExport& e, const QHash<QString, RouteNames>& n, const QString& t)
+        : placed(e), names(n), title(t) {}
+
+    QByteArray head() const override {
+        QByteArray out =
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+            "<gpx version=\"1.1\" creator=\"tabiroku\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n<metadata><name>";
+        out += xmlText(title);
+        out += "</name></metadata>\n";
+        return out;
+    }
+    void ride(QByteArray& out, const PlacedRide& p, QVector<Line>& buffer) const override {
+        static constexpr char kPoint[] = "<trkpt lat=\"", kLon[] = "\" lon=\"", kEnd[] = "\"/>";
         const Names n = namesOf(names, p);
         out += "<trk><name>";
         out += xmlText(rideCaption(n, p));
@@ -469,32 +574,114 @@ QByteArray ridesGpx(const RideExport& placed, const QHash<QString, RouteNames>& 
         for (int i = 0; i < lines; ++i) {
             const Line& l = buffer[i];
             out += "<trkseg>";
+            char* w = room(out, qsizetype(l.size()) * (2 * kDegreeBytes + sizeof kPoint + sizeof kLon + sizeof kEnd));
             for (const LonLat& ll : l) {
-                out += "<trkpt lat=\"";
-                appendDegrees(out, ll.lat);
-                out += "\" lon=\"";
-                appendDegrees(out, ll.lon);
-                out += "\"/>";
+                w = std::copy_n(kPoint, sizeof kPoint - 1, w);
+                w = putDegrees(w, ll.lat);
+                w = std::copy_n(kLon, sizeof kLon - 1, w);
+                w = putDegrees(w, ll.lon);
+                w = std::copy_n(kEnd, sizeof kEnd - 1, w);
             }
+            endRoom(out, w);
             out += "</trkseg>";
         }
         out += "</trk>\n";
     }
-    out += "</gpx>\n";
-    return out;
+    QByteArray tail() const override { return "</gpx>\n"; }
+};
+
+std::unique_ptr<RideWriter> writerFor(RideFormat format, const RideExport& placed,
+                                      const QHash<QString, RouteNames>& names, const QString& title) {
+    switch (format) {
+    case RideFormat::Kml:
+        return std::make_unique<KmlWriter>(placed, names, title);
+    case RideFormat::Gpx:
+        return std::make_unique<GpxWriter>(placed, names, title);
+    case RideFormat::GeoJson:
+        break;
+    }
+    return std::make_unique<GeoJsonWriter>(placed, names);
 }
+
+// The whole file, handed to sink in pieces of a block of rides each, in ride order. A few blocks are made at once on
+// every core while the blocks made before them go to sink, so that neither the time nor the memory grows with the
+// file beyond that.
+void writeRides(const RideWriter& writer, const RideExport& placed,
+                const std::function<void(const QByteArray&)>& sink) {
+    constexpr int kBlock = 512;
+    if (placed.tracks)
+        placed.tracks->prepare(placed.placed);
+    const int rides = int(placed.placed.size());
+    const int blocks = (rides + kBlock - 1) / kBlock;
+    const int threads = workers();
+    struct Window {
+        QVector<QByteArray> made;
+        QVector<QVector<Line>> lines;
+        std::vector<std::future<void>> jobs; // last: destroyed (and so waited for) before the buffers they fill
+    };
+    Window windows[2];
+    for (Window& w : windows) {
+        w.made.resize(threads);
+        w.lines.resize(threads);
+    }
+    auto start = [&](Window& w, int first) {
+        for (int k = 0; k < threads && first + k < blocks; ++k)
+            w.jobs.push_back(std::async(std::launch::async, [&writer, &placed, &w, k, from = (first + k) * kBlock,
+                                                             to = std::min(rides, (first + k + 1) * kBlock)] {
+                QByteArray& out = w.made[k];
+                out.resize(0);
+                for (int i = from; i < to; ++i)
+                    writer.ride(out, placed.placed[i], w.lines[k]);
+            }));
+    };
+    // Waits for every job of the window, then passes on the first exception any of them threw.
+    auto finish = [](Window& w) {
+        std::exception_ptr error;
+        for (std::future<void>& f : w.jobs) {
+            try {
+                f.get();
+            } catch (...) {
+                if (!error)
+                    error = std::current_exception();
+            }
+        }
+        w.jobs.clear();
+        if (error)
+            std::rethrow_exception(error);
+    };
+    sink(writer.head());
+    if (blocks > 0)
+        start(windows[0], 0);
+    for (int i = 0, first = 0; first < blocks; ++i, first += threads) {
+        Window& current = windows[i % 2];
+        finish(current);
+        if (first + threads < blocks)
+            start(windows[(i + 1) % 2], first + threads);
+        for (int k = 0; k < threads && first + k < blocks; ++k)
+            sink(current.made[k]);
+    }
+    sink(writer.tail());
+}
+
+} // namespace
 
 QByteArray ridesFile(RideFormat format, const RideExport& placed, const QHash<QString, RouteNames>& names,
                      const QString& title) {
-    switch (format) {
-    case RideFormat::GeoJson:
-        return ridesGeoJson(placed, names);
-    case RideFormat::Kml:
-        return ridesKml(placed, names, title);
-    case RideFormat::Gpx:
-        return ridesGpx(placed, names, title);
-    }
-    return {};
+    QByteArray out;
+    writeRides(*writerFor(format, placed, names, title), placed, [&](const QByteArray& piece) { out += piece; });
+    return out;
+}
+
+QByteArray ridesGeoJson(const RideExport& placed, const QHash<QString, RouteNames>& names) {
+    return ridesFile(RideFormat::GeoJson, placed, names, {});
+}
+
+QByteArray ridesKml(const RideExport& placed, const QHash<QString, RouteNames>& names, const QString& title) {
+    return ridesFile(RideFormat::Kml, placed, names, title);
+}
+
+QByteArray ridesGpx(const RideExport& placed, const QHash<QString, RouteNames>& names, const QString& title) {
+    return ridesFile(RideFormat::Gpx, placed, names, title);
 }
 
 QByteArray networkGeoJson(const Network& network, const Coverage& coverage, const QVector<Ride>& rides,
@@ -552,8 +739,11 @@ RideExport writeRidesFile(const QString& fileName, const Network& network, const
         throw Error(
             QStringLiteral("書き出し先 %1 の拡張子は .geojson、.kml、.gpx のどれかにしてください。").arg(fileName));
     RideExport placed = placeRides(network, rides, filter);
-    files::replaceFile(fileName, ridesFile(*format, placed, names, exportTitle(filter)),
-                       QStringLiteral("乗車記録のファイル"));
+    // Written as it is made: a file of a hundred thousand rides is well over a hundred megabytes.
+    files::Replacement file(fileName, QStringLiteral("乗車記録のファイル"));
+    writeRides(*writerFor(*format, placed, names, exportTitle(filter)), placed,
+               [&](const QByteArray& piece) { file.write(piece); });
+    file.commit();
     return placed;
 }
 

@@ -1,11 +1,16 @@
+#include "data/atomicfile.h"
+#include "data/error.h"
 #include "netexport/rideexport.h"
 #include "netfixture.h"
 #include "support/tempdatabases.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QXmlStreamReader>
 #include <QtTest>
 
@@ -199,6 +204,37 @@ private Q_SLOTS:
         QVERIFY(points >= 8);
     }
 
+    // Both XML forms valid against the published schemas, with a ride of two stretches, a name needing escapes and a
+    // ride without a date among them.
+    void schemas() {
+        const QString dir = QStringLiteral(TABIROKU_SCHEMAS);
+        const QString xmllint = QStandardPaths::findExecutable(QStringLiteral("xmllint"));
+        if (xmllint.isEmpty() || !QFile::exists(dir + QStringLiteral("/kml/ogckml22.xsd")) ||
+            !QFile::exists(dir + QStringLiteral("/gpx/gpx.xsd")))
+            QSKIP("xmllint or the KML and GPX schemas are missing (scripts/deps.sh and scripts/schemas.sh put them "
+                  "there)");
+        const Network net = test::fixtureNetwork();
+        QVector<Ride> rides = fixtureRides();
+        rides.append(test::ride("100001", "", "品川～横浜", 22.0));
+        QHash<QString, RouteNames> names = test::fixtureNames();
+        names[QStringLiteral("200001")].operatorName = QStringLiteral("甲&乙<鉄道>\"\x01");
+        const RideExport e = placeRides(net, rides, {});
+        test::TempEnv env;
+        for (const auto& [format, name, schema] : {std::tuple{RideFormat::Kml, "rides.kml", "kml/ogckml22.xsd"},
+                                                   std::tuple{RideFormat::Gpx, "rides.gpx", "gpx/gpx.xsd"}}) {
+            const QString file = env.file(QLatin1String(name));
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(ridesFile(format, e, names, QStringLiteral("乗車 <2019～2021>")));
+            f.close();
+            QProcess lint;
+            lint.start(xmllint, {QStringLiteral("--noout"), QStringLiteral("--nonet"), QStringLiteral("--schema"),
+                                 dir + u'/' + QLatin1String(schema), file});
+            QVERIFY(lint.waitForFinished(60000));
+            QVERIFY2(lint.exitCode() == 0, lint.readAllStandardError().constData());
+        }
+    }
+
     void network() {
         const Network net = test::fixtureNetwork();
         const QVector<Ride> rides = fixtureRides();
@@ -217,6 +253,66 @@ private Q_SLOTS:
         QVERIFY(byCode.value(QStringLiteral("300001"))[QLatin1String("geometry")].isNull());
         QCOMPARE(byCode.value(QStringLiteral("200002"))[QLatin1String("geometry")][QLatin1String("type")].toString(),
                  QStringLiteral("LineString"));
+    }
+
+    // A record large enough to be placed and written in slices and blocks on several threads: the same rides in
+    // the same order as one by one, and the file written piece by piece equal to the bytes made whole.
+    void manyRides() {
+        const Network net = test::fixtureNetwork();
+        QVector<Ride> rides;
+        for (int i = 0; i < 1500; ++i)
+            for (Ride r : fixtureRides()) {
+                r.day = QDate(2000, 1, 1).addDays(i).toString(Qt::ISODate);
+                rides.append(r);
+            }
+        const RideExport e = placeRides(net, rides, {});
+        QCOMPARE(e.rides, 10500);
+        QCOMPARE(e.placed.size(), 6000);
+        QCOMPARE(e.unknownRoute + e.unknownStation + e.noPosition, 4500);
+        for (int i = 1; i < e.placed.size(); ++i)
+            QVERIFY(e.placed[i - 1].ride < e.placed[i].ride);
+        const QByteArray json = ridesGeoJson(e, test::fixtureNames());
+        QJsonParseError error{};
+        const QJsonArray features =
+            QJsonDocument::fromJson(json, &error).object().value(QLatin1String("features")).toArray();
+        QCOMPARE(error.error, QJsonParseError::NoError);
+        QCOMPARE(features.size(), 6000);
+        for (int i : {0, 511, 512, 3000, 5999})
+            QCOMPARE(features[i][QLatin1String("properties")][QLatin1String("date")].toString(), e.placed[i].ride->day);
+
+        test::TempEnv env;
+        for (const char* name : {"rides.geojson", "rides.kml", "rides.gpx"}) {
+            const QString file = env.file(QLatin1String(name));
+            writeRidesFile(file, net, rides, test::fixtureNames(), {});
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QCOMPARE(f.readAll(),
+                     ridesFile(*rideFormatOf(file), placeRides(net, rides, {}), test::fixtureNames(), exportTitle({})));
+        }
+    }
+
+    // A file that cannot be written whole (a full disk) stays as it was, and nothing is left beside it.
+    void writeFailure() {
+        test::TempEnv env;
+        const QString file = env.file(QStringLiteral("rides.geojson"));
+        QFile old(file);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("old");
+        old.close();
+        const Network net = test::fixtureNetwork();
+        const QVector<Ride> rides = fixtureRides();
+        files::injectFailure(files::WriteStep::Write, ENOSPC);
+        bool failed = false;
+        try {
+            writeRidesFile(file, net, rides, test::fixtureNames(), {});
+        } catch (const Error& e) {
+            failed = e.message().contains(QStringLiteral("ディスクの空き容量が足りません"));
+        }
+        files::injectFailure(std::nullopt);
+        QVERIFY(failed);
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), QByteArray("old"));
+        QCOMPARE(QDir(env.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"rides.geojson"});
     }
 
     // The command line on databases: the file written, unplaced rides reported, a wrong form refused with 2.

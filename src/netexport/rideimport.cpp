@@ -17,6 +17,10 @@
 #include <cmath>
 #include <functional>
 
+static void initNetexportResource() {
+    Q_INIT_RESOURCE(netexport);
+}
+
 namespace tabi::netexport {
 
 using namespace netmap;
@@ -207,6 +211,54 @@ struct Fields {
 
 // --- matching ------------------------------------------------------------------------------------------------------
 
+// The operator names riders write (rules/operator_names.txt): short name → the name the route master writes.
+const QVector<std::pair<QString, QString>>& operatorNames() {
+    static const QVector<std::pair<QString, QString>> names = [] {
+        initNetexportResource();
+        QVector<std::pair<QString, QString>> out;
+        QFile f(QStringLiteral(":/netexport/operator_names.txt"));
+        if (f.open(QIODevice::ReadOnly))
+            for (const QString& line : QString::fromUtf8(f.readAll()).split(u'\n')) {
+                if (line.trimmed().isEmpty() || line.startsWith(u'#'))
+                    continue;
+                const QStringList cells = line.split(u'|');
+                if (cells.size() == 2)
+                    out.append({cells[0].trimmed(), cells[1].trimmed()});
+            }
+        // Longest first, so that a line name is split after the longest short name it begins with.
+        std::stable_sort(out.begin(), out.end(),
+                         [](const auto& a, const auto& b) { return a.first.size() > b.first.size(); });
+        return out;
+    }();
+    return names;
+}
+
+// An operator as written, in the route master's form where the table knows it: half-width letters, no "株式会社".
+QString canonicalOperator(const QString& written) {
+    QString op = trimmed(written).normalized(QString::NormalizationForm_KC);
+    op.remove(QStringLiteral("株式会社"));
+    op.remove(QStringLiteral("(株)"));
+    op = trimmed(op);
+    for (const auto& [shortName, full] : operatorNames())
+        if (op == shortName)
+            return full;
+    return op;
+}
+
+bool isJrOperator(const QString& routeOperator) {
+    return routeOperator.endsWith(QStringLiteral("旅客鉄道"));
+}
+
+// Whether the operator written (canonical) names the route's operator: the same name, one holding the other, or a
+// bare "JR" for any JR company.
+bool operatorMatches(const QString& routeOperator, const QString& written) {
+    if (written.isEmpty() || routeOperator.isEmpty())
+        return false;
+    if (written == QLatin1String("JR"))
+        return isJrOperator(routeOperator);
+    return routeOperator == written || routeOperator.contains(written) || written.contains(routeOperator);
+}
+
 struct Matcher {
     const Network& network;
     const QHash<QString, RouteNames>& names;
@@ -225,6 +277,25 @@ struct Matcher {
                             : QStringLiteral("%1 %2(%3)").arg(r.code, r.name, op);
     }
 
+    // Routes a name with an operator's short name before it stands for ("小田急小田原線", "JR山手線"): the routes of
+    // the rest of the name whose operator that is.
+    QVector<int> byPrefixedName(const QString& value) const {
+        const QString v = value.normalized(QString::NormalizationForm_KC);
+        QVector<std::pair<QString, QString>> prefixes = operatorNames();
+        prefixes.append({QStringLiteral("JR"), QStringLiteral("JR")});
+        for (const auto& [shortName, full] : prefixes) {
+            if (!v.startsWith(shortName) || v.size() <= shortName.size())
+                continue;
+            QVector<int> found;
+            for (int i : routesByName.value(trimmed(v.mid(shortName.size()))))
+                if (operatorMatches(operatorOf(network.routes[i]), full))
+                    found << i;
+            if (!found.isEmpty())
+                return found;
+        }
+        return {};
+    }
+
     // The route a 路線 value names, or null with the reason and the candidates.
     // fits tells whether a route holds the row's stations: of several routes of one name, the one that does.
     const Route* route(const QString& value, const QString& operatorName, const std::function<bool(const Route&)>& fits,
@@ -237,15 +308,18 @@ struct Matcher {
         if (const Route* r = network.route(v))
             return r;
         QVector<int> found = routesByName.value(v);
+        if (found.isEmpty())
+            found = byPrefixedName(v);
         const QString op = trimmed(operatorName);
         if (found.size() > 1 && !op.isEmpty()) {
+            const QString canonical = canonicalOperator(op);
             QVector<int> same;
             for (int i : found)
-                if (operatorOf(network.routes[i]) == op)
+                if (operatorOf(network.routes[i]) == canonical)
                     same << i;
             if (same.isEmpty())
                 for (int i : found)
-                    if (operatorOf(network.routes[i]).contains(op) || op.contains(operatorOf(network.routes[i])))
+                    if (operatorMatches(operatorOf(network.routes[i]), canonical))
                         same << i;
             if (!same.isEmpty())
                 found = same;

@@ -119,6 +119,37 @@ private Q_SLOTS:
         QCOMPARE(p.rides.size(), 1);
     }
 
+    // Operators as riders write them: the short name or the company's name in 所属, half-width or full-width, and
+    // before the line's name in 路線. Here the two routes named 本線 belong to a JR company and a private railway.
+    void operatorNames_data() {
+        QTest::addColumn<QByteArray>("row");
+        QTest::addColumn<QString>("code"); // empty: the row is refused
+        QTest::newRow("JR group name in 所属") << QByteArray("2020-01-01,本線,JR東日本,甲,乙,,") << "200001";
+        QTest::newRow("full-width, 株式会社") << QByteArray("2020-01-01,本線,ＪＲ東日本株式会社,甲,乙,,") << "200001";
+        // The operator chooses the route before its stations do: 甲 and 乙 are not on 小田急's 本線.
+        QTest::newRow("short name in 所属") << QByteArray("2020-01-01,本線,小田急,甲,乙,,") << "";
+        QTest::newRow("short name before the line") << QByteArray("2020-01-01,小田急本線,,丙,丁,,") << "200002";
+        QTest::newRow("JR before the line") << QByteArray("2020-01-01,ＪＲ本線,,甲,乙,,") << "200001";
+        QTest::newRow("another operator before the line") << QByteArray("2020-01-01,京王本線,,丙,丁,,") << "";
+    }
+
+    void operatorNames() {
+        QFETCH(QByteArray, row);
+        QFETCH(QString, code);
+        QHash<QString, RouteNames> names = test::fixtureNames();
+        names[QStringLiteral("200001")].operatorName = QStringLiteral("東日本旅客鉄道");
+        names[QStringLiteral("200002")].operatorName = QStringLiteral("小田急電鉄");
+        const ImportPlan p = planImport(kHeader + row + "\r\n", test::fixtureNetwork(), names, {});
+        QCOMPARE(p.rows.size(), 1);
+        const ImportRow& r = p.rows.first();
+        if (code.isEmpty()) {
+            QCOMPARE(r.outcome, RowOutcome::Error);
+        } else {
+            QVERIFY2(r.outcome == RowOutcome::Insert, qPrintable(r.reason));
+            QCOMPARE(r.code, code);
+        }
+    }
+
     // Columns in another order, a section column, an unused column; the overlap and same-day rules of the picker.
     void rulesOfThePicker() {
         const QByteArray file = "備考,乗車区間,乗車年月日,路線,メモ\n"

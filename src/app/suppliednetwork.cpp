@@ -106,6 +106,20 @@ QString networkOfferText(const QString& changes, const QString& dataDate) {
 }
 
 void prepareReferenceDatabase(QWidget* parent) {
+    // Most starts find the database holding the supplied network already or its offer answered: that is told by
+    // the network's source line alone, without unpacking the network.
+    const QString path = paths::databaseFile(DbKind::Reference);
+    if (QFileInfo::exists(path) && refusalOfFile(path).isEmpty()) {
+        try {
+            const std::shared_ptr<Database> db = Database::open(DbKind::Reference);
+            supplied::NetworkInfo info;
+            info.commit = supplied::builtInCommit();
+            if (!supplied::offerDue(*db, info))
+                return;
+        } catch (const Error&) {
+            // The full check below says what is wrong.
+        }
+    }
     QByteArray network;
     if (!ui::runCommand(parent, [&] { network = supplied::builtInNetwork(); }))
         return;

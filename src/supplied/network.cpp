@@ -18,6 +18,10 @@ static void initNetworkResource() {
     Q_INIT_RESOURCE(network);
 }
 
+static void initNetworkSourceResource() {
+    Q_INIT_RESOURCE(network_source);
+}
+
 namespace tabi::supplied {
 
 namespace {
@@ -296,6 +300,17 @@ const QByteArray& builtInNetwork() {
         return unpackNetwork(f.readAll());
     }();
     return text;
+}
+
+QString builtInCommit() {
+    static const QString commit = [] {
+        initNetworkSourceResource();
+        QFile f(QStringLiteral(":/supplied/SOURCE_COMMIT"));
+        if (!f.open(QIODevice::ReadOnly))
+            throw Error(QStringLiteral("同梱の全国路線データの出所がプログラムにありません。"));
+        return QString::fromUtf8(f.readLine(1024)).trimmed();
+    }();
+    return commit;
 }
 
 NetworkInfo infoOf(const QByteArray& text) {

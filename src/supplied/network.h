@@ -42,6 +42,10 @@ QByteArray unpackNetwork(const QByteArray& packed);
 // The network built into the program, unpacked on first use. Throws tabi::Error when it is missing or damaged.
 const QByteArray& builtInNetwork();
 
+// The source line of the network built into the program (what infoOf(builtInNetwork()).commit says), read without
+// unpacking the network. Throws tabi::Error when it is missing.
+QString builtInCommit();
+
 // Reads the source and counts of a network text (quick: no rows are parsed beyond the counts).
 NetworkInfo infoOf(const QByteArray& text);
 

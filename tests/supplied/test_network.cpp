@@ -135,6 +135,11 @@ private Q_SLOTS:
         supplied::createReferenceWithNetwork(path, text);
         auto db = Database::openFile(path, DbKind::Reference);
         QCOMPARE(supplied::networkText(*db, supplied::operatorAliasesOf(text)), text);
+        // The source line each start reads without unpacking is the network's own; once laid out, no offer is due.
+        QCOMPARE(supplied::builtInCommit(), supplied::infoOf(text).commit);
+        supplied::NetworkInfo bySource;
+        bySource.commit = supplied::builtInCommit();
+        QVERIFY(!supplied::offerDue(*db, bySource));
 
         const QString inService = QStringLiteral("(SELECT ROSEN_CD FROM MASTER WHERE HAISHI_DATE IS NULL)");
         QVERIFY(db->scalar(QStringLiteral("SELECT count(*) FROM %1").arg(inService)).toInt() >= 550);

@@ -11,7 +11,11 @@
 #include "network/network.h"
 
 #include <algorithm>
+#include <atomic>
+#include <exception>
+#include <future>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 namespace tabi::tally {
@@ -161,6 +165,10 @@ void copyRidesToCheckList(const Db& ref, const Db& personal) {
     // that the later steps touch each stored page once instead of jumping about a large list. Texts go from one
     // statement to the other as stored, without being decoded.
     enum { Date, Code, Section, Kilo };
+    // The routes' stations come from the reference database on another thread while this one reads the rides from
+    // the personal database and sorts them; the reference database is not touched here until they are read.
+    std::future<network::Network> routeStations =
+        std::async(std::launch::async, [&ref] { return network::loadRouteStations(*ref); });
     const RowBlock rides(
         personal->cached(QStringLiteral("SELECT JOSHA_DATE, ROSEN_CD, JOSHA_KUKAN, JOSHA_KILO FROM JOSHA")),
         personal->scalar(QStringLiteral("SELECT count(*) FROM JOSHA")).toLongLong());
@@ -179,6 +187,8 @@ void copyRidesToCheckList(const Db& ref, const Db& personal) {
         return d != 0 ? d < 0 : a.code < b.code;
     });
 
+    const network::Network network = routeStations.get();
+
     BatchWriter write =
         BatchWriter::insertInto(*ref, kRideCheckList,
                                 {QStringLiteral("JOSHA_DATE"), QStringLiteral("ROSEN_CD"),
@@ -190,29 +200,55 @@ void copyRidesToCheckList(const Db& ref, const Db& personal) {
     const QByteArray overlapping = QString::fromUtf16(kOverlapRemark).toUtf8();
     // What each route's rides have covered so far, played in date order as the ride map plays them.
     // Sections resolve by station names and posts: the track is not needed.
-    const network::Network network = network::loadRouteStations(*ref);
-    QHash<QString, netmap::IntervalSet> ridden;
-    auto overlapsEarlier = [&](QByteArrayView code, QByteArrayView section, double kilo) {
-        const QString routeCode = QString::fromUtf8(code);
-        const network::Route* route = network.route(routeCode);
-        if (!route)
-            return false;
-        const netmap::Section sec = netmap::resolveSection(route, QString::fromUtf8(section), kilo);
-        netmap::IntervalSet& set = ridden[routeCode];
-        bool overlaps = false;
-        for (const netmap::IntervalSet::Part& p : sec.parts) {
-            if (kilo >= 0 && set.measureWithin(p.from, p.to) > netmap::kKiloEpsilon)
-                overlaps = true;
-            if (kilo < 0)
-                set.subtract(p.from, p.to);
+    // Whether each ride of the list's order overlaps what its route's earlier rides covered. Worked out on another
+    // thread while this one writes the rows, which takes about as long; a row waits only for its own answer.
+    const qsizetype count = qsizetype(order.size());
+    std::vector<char> overlapFlags(size_t(count), 0);
+    std::atomic<qsizetype> answered{0};
+    std::atomic<bool> stop{false};
+    std::exception_ptr workerError;
+    std::thread worker([&] {
+        try {
+            QHash<QString, netmap::IntervalSet> ridden;
+            for (qsizetype i = 0; i < count && !stop.load(std::memory_order_relaxed); ++i) {
+                const qsizetype r = order[size_t(i)].row;
+                const double kilo = rides.real(r, Kilo);
+                const QString routeCode = QString::fromUtf8(rides.text(r, Code));
+                if (const network::Route* route = network.route(routeCode)) {
+                    const netmap::Section sec =
+                        netmap::resolveSection(route, QString::fromUtf8(rides.text(r, Section)), kilo);
+                    netmap::IntervalSet& set = ridden[routeCode];
+                    bool overlaps = false;
+                    for (const netmap::IntervalSet::Part& p : sec.parts) {
+                        if (kilo >= 0 && set.measureWithin(p.from, p.to) > netmap::kKiloEpsilon)
+                            overlaps = true;
+                        if (kilo < 0)
+                            set.subtract(p.from, p.to);
+                    }
+                    if (kilo >= 0)
+                        for (const netmap::IntervalSet::Part& p : sec.parts)
+                            set.add(p.from, p.to);
+                    overlapFlags[size_t(i)] = overlaps ? 1 : 0;
+                }
+                if ((i & 63) == 63)
+                    answered.store(i + 1, std::memory_order_release);
+            }
+        } catch (...) {
+            workerError = std::current_exception();
         }
-        if (kilo >= 0)
-            for (const netmap::IntervalSet::Part& p : sec.parts)
-                set.add(p.from, p.to);
-        return overlaps;
-    };
-    for (const Key& key : order) {
-        const qsizetype r = key.row;
+        answered.store(count, std::memory_order_release);
+    });
+    // The worker ends on every way out of the loop below.
+    struct Join {
+        std::thread& thread;
+        std::atomic<bool>& stop;
+        ~Join() {
+            stop = true;
+            thread.join();
+        }
+    } join{worker, stop};
+    for (qsizetype i = 0; i < count; ++i) {
+        const qsizetype r = order[size_t(i)].row;
         const QByteArrayView date = rides.text(r, Date), code = rides.text(r, Code);
         if (mayCollide) {
             StatementScope l(listed);
@@ -232,7 +268,11 @@ void copyRidesToCheckList(const Db& ref, const Db& personal) {
         else
             write.real(rides.real(r, Kilo));
         const double kilo = rides.real(r, Kilo);
-        const bool overlaps = overlapsEarlier(code, rides.text(r, Section), kilo);
+        while (answered.load(std::memory_order_acquire) <= i)
+            std::this_thread::yield();
+        if (workerError)
+            std::rethrow_exception(workerError);
+        const bool overlaps = overlapFlags[size_t(i)] != 0;
         write.text(kilo < 0 ? QByteArrayView(negative) : overlaps ? QByteArrayView(overlapping) : QByteArrayView());
         write.endRow();
     }

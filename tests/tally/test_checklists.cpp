@@ -240,6 +240,19 @@ private Q_SLOTS:
                                 "2020-06|A00001|既乗区間と重複|\n"
                                 "2020-06|A00002|-|\n" // a route without stations: nothing to compare
                                 "2020-07|A00002|-|\n"));
+
+        // A long record, its remarks worked out beside the writing of the rows: each row still gets its own.
+        tally::clearRideCheckList(m_ref);
+        m_per->exec(QStringLiteral("DELETE FROM JOSHA; WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n "
+                                   "WHERE i < 499) INSERT INTO JOSHA (ROSEN_CD, JOSHA_DATE, JOSHA_KUKAN, JOSHA_KILO) "
+                                   "SELECT 'A00001', datetime('2000-01-01', '+' || i || ' days'), CASE i % 3 WHEN 0 "
+                                   "THEN '乙～甲' WHEN 1 THEN '甲～乙' ELSE '乙～丙' END, CASE i % 3 WHEN 0 THEN -10 "
+                                   "ELSE 10 END FROM n"));
+        tally::copyRidesToCheckList(m_ref, m_per);
+        // Day by day: 甲～乙 given back (167), 甲～乙 new again (167), 乙～丙 new on the third day (1) and ridden
+        // before on every later one (165).
+        QCOMPARE(list(QStringLiteral("SELECT ifnull(BIKO, '-'), count(*) FROM CFM_JOSHA GROUP BY BIKO ORDER BY BIKO")),
+                 QStringLiteral("-|168|\n乗車キロ＜０|167|\n既乗区間と重複|165|\n"));
     }
 
     void rideCheckOrderAndWrapping() {

@@ -11,13 +11,20 @@
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStandardPaths>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -32,6 +39,66 @@ enum { ColLine, ColOutcome, ColRow, ColReason, ColCandidates, Columns };
 const QString kExportTitle = QStringLiteral("乗車記録の書き出し");
 const QString kExportSection = QStringLiteral("RideExport");
 const QString kDayFormat = QStringLiteral("yyyy-MM-dd");
+
+// A day field that takes a day typed in full, "2020-03-15" or "2020/3/15": Qt's field moves on by itself after a
+// complete part and would take the hyphen typed next as a jump over the part after it. F4 or Alt+Down opens
+// the calendar, as on a drop-down list.
+class DayEdit : public QDateEdit {
+public:
+    explicit DayEdit(QWidget* parent) : QDateEdit(parent) {
+        setCalendarPopup(true);
+        setDisplayFormat(kDayFormat);
+        // Room for the whole day beside the arrow, whatever the style's margins.
+        setMinimumWidth(sizeHint().width() + fontMetrics().horizontalAdvance(QStringLiteral("00")));
+    }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        const bool plain = !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+        const QLineEdit* edit = lineEdit();
+        if (plain && (event->text() == QLatin1String("-") || event->text() == QLatin1String("/"))) {
+            const int at = edit->hasSelectedText() ? edit->selectionStart() : edit->cursorPosition();
+            if (at > 0 && edit->text().at(at - 1) == u'-') {
+                event->accept(); // already at the start of the next part
+                return;
+            }
+        }
+        // A digit typed after a whole day (the cursor left at its end, by the calendar for instance) starts a new
+        // one rather than being dropped.
+        if (plain && event->text().size() == 1 && event->text().front().isDigit() && !edit->hasSelectedText() &&
+            edit->text().size() == kDayFormat.size() && edit->cursorPosition() == edit->text().size())
+            setSelectedSection(QDateTimeEdit::YearSection);
+        if (event->key() == Qt::Key_F4 || (event->key() == Qt::Key_Down && (event->modifiers() & Qt::AltModifier))) {
+            openCalendar();
+            event->accept();
+            return;
+        }
+        QDateEdit::keyPressEvent(event);
+    }
+
+private:
+    // Qt opens the calendar only for a press on the arrow: one is made there.
+    void openCalendar() {
+        QStyleOptionComboBox option;
+        option.initFrom(this);
+        option.editable = true;
+        option.subControls = QStyle::SC_All;
+        const QPoint arrow =
+            style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxArrow, this).center();
+        QMouseEvent press(QEvent::MouseButtonPress, arrow, mapToGlobal(arrow), Qt::LeftButton, Qt::LeftButton,
+                          Qt::NoModifier);
+        mousePressEvent(&press);
+    }
+};
+
+// The folder the save dialog opens in: that of the last export, else the user's documents.
+QString exportFolder() {
+    const QString remembered = settings::readString(kExportSection, QStringLiteral("Folder"), {});
+    if (!remembered.isEmpty() && QFileInfo(remembered).isDir())
+        return remembered;
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return QFileInfo(documents).isDir() ? documents : QDir::homePath();
+}
 
 // The period of a filter as the closing message names it.
 QString periodText(const netmap::Filter& filter) {
@@ -196,7 +263,11 @@ bool importRidesFromCsv(QWidget* parent) {
 TRideExportDialog::TRideExportDialog(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("TRideExportDialog"));
     setWindowTitle(kExportTitle);
+    // A fixed size: nothing to minimise or maximise.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
     auto* root = new QVBoxLayout(this);
+    root->setSizeConstraint(QLayout::SetFixedSize);
 
     auto* content = new QGroupBox(QStringLiteral("書き出すもの"), this);
     auto* contentLayout = new QVBoxLayout(content);
@@ -215,10 +286,8 @@ TRideExportDialog::TRideExportDialog(QWidget* parent) : QDialog(parent) {
     m_period->setObjectName(QStringLiteral("CheckPeriod"));
     periodLayout->addWidget(m_period, 0, 0, 1, 4);
     auto dateField = [period](const char* name) {
-        auto* edit = new QDateEdit(period);
+        auto* edit = new DayEdit(period);
         edit->setObjectName(QString::fromLatin1(name));
-        edit->setCalendarPopup(true);
-        edit->setDisplayFormat(kDayFormat);
         return edit;
     };
     m_from = dateField("DateFrom");
@@ -233,8 +302,7 @@ TRideExportDialog::TRideExportDialog(QWidget* parent) : QDialog(parent) {
     periodLayout->addWidget(m_to, 1, 3);
     periodLayout->setColumnStretch(4, 1);
     auto* note = new QLabel(
-        QStringLiteral("指定しないときは全期間です。期間を指定すると、日付のない乗車は含まれません。"), period);
-    note->setWordWrap(true);
+        QStringLiteral("指定しないときは全期間です。\n期間を指定すると、日付のない乗車は含まれません。"), period);
     periodLayout->addWidget(note, 2, 0, 1, 5);
     root->addWidget(period);
 
@@ -322,7 +390,7 @@ void TRideExportDialog::accept() {
     if (hasPeriod() && from() > to()) {
         ui::critical(
             this, kExportTitle,
-            QStringLiteral("開始日 %1 が終了日 %2 より後です。開始日は終了日と同じ日かそれより前にしてください。")
+            QStringLiteral("開始日 %1 が終了日 %2 より後です。\n開始日は終了日と同じ日かそれより前にしてください。")
                 .arg(from().toString(kDayFormat), to().toString(kDayFormat)));
         m_from->setFocus();
         return;
@@ -341,7 +409,8 @@ void exportRidesToFile(QWidget* parent) {
     QString file = ui::getSaveFileName(
         parent, kExportTitle,
         network ? QStringLiteral("GeoJSON (*.geojson)")
-                : QStringLiteral("GeoJSON (*.geojson);;KML (*.kml);;GPX (*.gpx);;全てのファイル (*.*)"));
+                : QStringLiteral("GeoJSON (*.geojson);;KML (*.kml);;GPX (*.gpx);;全てのファイル (*.*)"),
+        QDir(exportFolder()).filePath(network ? QStringLiteral("路線網.geojson") : QStringLiteral("乗車記録.geojson")));
     if (file.isEmpty())
         return;
     if (!rideFormatOf(file))
@@ -352,8 +421,14 @@ void exportRidesToFile(QWidget* parent) {
     const tabi::network::Network net = tabi::network::loadNetwork(*ref);
     const QVector<netmap::Ride> rides = netmap::loadRides(*per);
     const QString name = QFileInfo(file).fileName();
+    const auto rememberFolder = [&] {
+        const QString folder = QFileInfo(file).absolutePath();
+        if (folder != settings::readString(kExportSection, QStringLiteral("Folder"), {}))
+            ui::runCommand(parent, [&] { settings::writeString(kExportSection, QStringLiteral("Folder"), folder); });
+    };
     if (network) {
         const NetworkExport written = writeNetworkFile(file, net, rides, routeNamesByCode(ref), filter);
+        rememberFolder();
         ui::information(parent, kExportTitle,
                         QStringLiteral("%1 に路線網と路線ごとの乗車率を書き出しました。\n期間: %2\n"
                                        "路線 %3 件(線のあるもの %4 件)を書き出しました。")
@@ -363,9 +438,13 @@ void exportRidesToFile(QWidget* parent) {
         return;
     }
     const RideExport placed = writeRidesFile(file, net, rides, routeNamesByCode(ref), filter);
-    ui::information(parent, kExportTitle,
-                    QStringLiteral("%1 に乗車区間を書き出しました。\n期間: %2\n%3")
-                        .arg(name, periodText(filter), placedText(placed)));
+    rememberFolder();
+    const QString report = placed.rides > 0     ? placedText(placed)
+                           : filter.hasPeriod() ? QStringLiteral("この期間の乗車はありません。")
+                                                : QStringLiteral("乗車はまだ記録されていません。");
+    ui::information(
+        parent, kExportTitle,
+        QStringLiteral("%1 に乗車区間を書き出しました。\n期間: %2\n%3").arg(name, periodText(filter), report));
 }
 
 } // namespace tabi

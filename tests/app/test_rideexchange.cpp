@@ -10,6 +10,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QAction>
+#include <QCalendarWidget>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDateEdit>
@@ -17,6 +18,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QtTest>
@@ -225,6 +227,42 @@ private Q_SLOTS:
         QVERIFY(refusal.text.contains(QStringLiteral("開始日 2021-01-02 が終了日 2021-01-01 より後です")));
         QVERIFY(QFile::exists(m_env->file(QStringLiteral("r.geojson"))));
         QCOMPARE(answers.count(ui::DialogKind::Critical), 1);
+    }
+
+    // The day fields take a day typed in full in the usual forms, also typed again over a whole day, and open
+    // their calendar from the keyboard.
+    void dayFields_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("fromEnd"); // typed with the cursor after the day shown, as the calendar leaves it
+        QTest::addColumn<QDate>("day");
+        QTest::newRow("hyphens") << "2020-03-15" << false << QDate(2020, 3, 15);
+        QTest::newRow("slashes, single digits") << "2020/3/5" << false << QDate(2020, 3, 5);
+        QTest::newRow("digits only") << "20200315" << false << QDate(2020, 3, 15);
+        QTest::newRow("month of one digit") << "2020-1-15" << false << QDate(2020, 1, 15);
+        QTest::newRow("after the day shown") << "2020-03-15" << true << QDate(2020, 3, 15);
+    }
+
+    void dayFields() {
+        QFETCH(QString, typed);
+        QFETCH(bool, fromEnd);
+        QFETCH(QDate, day);
+        TRideExportDialog ask;
+        ask.setPeriod(true, QDate(2001, 2, 3), QDate(2001, 2, 3));
+        ask.show();
+        auto* from = ask.findChild<QDateEdit*>(QStringLiteral("DateFrom"));
+        from->setFocus();
+        if (fromEnd)
+            from->findChild<QLineEdit*>()->end(false);
+        else
+            from->setSelectedSection(QDateTimeEdit::YearSection); // as Tab leaves it
+        QTest::keyClicks(from, typed);
+        QCOMPARE(from->date(), day);
+
+        for (const QKeyCombination key : {QKeyCombination(Qt::Key_F4), Qt::AltModifier | Qt::Key_Down}) {
+            QTest::keyClick(from, key.key(), key.keyboardModifiers());
+            QTRY_VERIFY(from->calendarWidget()->isVisible());
+            from->calendarWidget()->window()->hide();
+        }
     }
 
     // The screen the user looks at shows what the CSV import wrote without being switched away from and back.

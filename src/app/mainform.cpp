@@ -476,8 +476,12 @@ void TMainForm::connectCommands() {
     });
     connect(command(QStringLiteral("ActionImportAccess")), &QAction::triggered, this,
             [this] { importAccessDatabases(this, m_mdiArea); });
-    connect(command(QStringLiteral("ActionImportRides")), &QAction::triggered, this,
-            [this] { ui::runCommand(this, [this] { importRidesFromCsv(this); }); });
+    connect(command(QStringLiteral("ActionImportRides")), &QAction::triggered, this, [this] {
+        bool wrote = false;
+        ui::runCommand(this, [&] { wrote = importRidesFromCsv(this); });
+        if (wrote)
+            refreshActiveScreen();
+    });
     connect(command(QStringLiteral("ActionExportRides")), &QAction::triggered, this,
             [this] { ui::runCommand(this, [this] { exportRidesToFile(this); }); });
     connect(command(QStringLiteral("FileExit1")), &QAction::triggered, this, &QWidget::close);
@@ -501,8 +505,10 @@ void TMainForm::connectCommands() {
     on("ActionHelpIndex", &TMainForm::helpIndex);
     on("HelpAbout1", &TMainForm::helpAbout);
     // Runs its own steps (dialogs between them), so it is not wrapped as one command.
-    connect(command(QStringLiteral("ActionImportNetwork")), &QAction::triggered, this,
-            [this] { runNetworkImport(this); });
+    connect(command(QStringLiteral("ActionImportNetwork")), &QAction::triggered, this, [this] {
+        if (runNetworkImport(this))
+            refreshActiveScreen();
+    });
     for (const char* name : kScreenCommands) {
         const QString cmd = QString::fromUtf8(name);
         connect(command(cmd), &QAction::triggered, this, [this, cmd] { openScreen(cmd); });
@@ -617,6 +623,14 @@ void TMainForm::onSubWindowActivated(QMdiSubWindow* window) {
             ui::runCommand(left, [left] { left->deactivated(); });
     m_lastActive = window;
     if (auto* screen = qobject_cast<Screen*>(window->widget()))
+        ui::runCommand(screen, [screen] { screen->activated(); });
+}
+
+void TMainForm::refreshActiveScreen() {
+    // The screen already active is not activated again by the frame (see onSubWindowActivated); the others read
+    // again when they are.
+    QMdiSubWindow* window = m_mdiArea->currentSubWindow();
+    if (auto* screen = window ? qobject_cast<Screen*>(window->widget()) : nullptr)
         ui::runCommand(screen, [screen] { screen->activated(); });
 }
 

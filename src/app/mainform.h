@@ -53,6 +53,8 @@ private:
 
     QPoint documentPosition(QMdiSubWindow* frame, const WindowLayout* layout);
     void onSubWindowActivated(QMdiSubWindow* window);
+    // After a menu command wrote to the databases: the active screen reads what changed, as on activation.
+    void refreshActiveScreen();
     void updateWindowCommands();
     void updateEditCommands();
     void trackEditTarget(QWidget* now);

@@ -134,13 +134,13 @@ void TNetImportReport::save() {
     ui::runCommand(this, [&] { files::replaceFile(file, text().toUtf8() + '\n', QStringLiteral("報告ファイル")); });
 }
 
-void runNetworkImport(QWidget* parent) {
+bool runNetworkImport(QWidget* parent) {
     TNetImportDialog ask(parent);
     const QString last = settings::readString(kSection, QStringLiteral("Folder"), QStringLiteral("Failure"));
     if (last != QLatin1String("Failure"))
         ask.setFolder(last);
     if (ui::execDialog(ask) != QDialog::Accepted || ask.folder().isEmpty())
-        return;
+        return false;
     const QString folder = QDir::fromNativeSeparators(ask.folder());
     ui::runCommand(parent, [&] { settings::writeString(kSection, QStringLiteral("Folder"), ask.folder()); });
     QStringList args = {QStringLiteral("--import-network"), folder};
@@ -158,10 +158,10 @@ void runNetworkImport(QWidget* parent) {
     previewRun.progressObject = QStringLiteral("NetPreviewProgress");
     const ChildOutcome preview = runImportChild(parent, previewRun);
     if (preview.end == ChildOutcome::End::Cancelled)
-        return;
+        return false;
     if (preview.end != ChildOutcome::End::Done) {
         ui::showCommandError(parent, preview.failureMessage());
-        return;
+        return false;
     }
     const QString summary =
         preview.facts.value(QStringLiteral("summary")).replace(QLatin1Char('\t'), QLatin1Char('\n'));
@@ -171,7 +171,7 @@ void runNetworkImport(QWidget* parent) {
     if (reports > 0)
         question += QStringLiteral("\n報告 %1 件は取り込み後の報告で確かめられます。").arg(reports);
     if (!ui::question(parent, kTitle, question))
-        return;
+        return false;
 
     ChildRun importRun = previewRun;
     importRun.arguments = args;
@@ -180,14 +180,15 @@ void runNetworkImport(QWidget* parent) {
     const ChildOutcome result = runImportChild(parent, importRun);
     if (result.end == ChildOutcome::End::Cancelled) {
         ui::information(parent, kTitle, result.failureMessage());
-        return;
+        return true;
     }
     if (result.end != ChildOutcome::End::Done) {
         ui::showCommandError(parent, result.failureMessage());
-        return;
+        return true;
     }
     TNetImportReport report(reportText(folder, result), parent);
     ui::execDialog(report);
+    return true;
 }
 
 } // namespace tabi

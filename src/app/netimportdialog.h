@@ -9,8 +9,9 @@ class QPlainTextEdit;
 namespace tabi {
 
 // "全国路線データの取り込み...": asks for the data set's folder, shows what an import would change, imports
-// after confirmation with a progress dialog and ends with a report that can be saved.
-void runNetworkImport(QWidget* parent);
+// after confirmation with a progress dialog and ends with a report that can be saved. True once the import
+// itself ran, however it ended: the reference database may have changed.
+bool runNetworkImport(QWidget* parent);
 
 // The first step: the folder of the station data set and whether abolished lines come too.
 class TNetImportDialog : public QDialog {

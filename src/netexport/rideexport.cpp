@@ -7,6 +7,7 @@
 #include "data/error.h"
 #include "data/rules.h"
 #include "netexport/cli.h"
+#include "netexport/networkexport.h"
 #include "network/projection.h"
 
 #include <QCoreApplication>
@@ -786,18 +787,12 @@ int exportNetwork(const QStringList& args) {
         QString error;
         if (!cli::readRecord(ref, per, data, error))
             return cli::fail(error);
-        const Network& network = data.network;
-        const QVector<Ride>& rides = data.rides;
-        const Coverage cov = computeCoverage(network, rides, o.filter);
-        files::replaceFile(o.file, networkGeoJson(network, cov, rides, o.filter, routeNamesByCode(ref)),
-                           QStringLiteral("路線網のファイル"));
-        int drawable = 0;
-        for (const Route& r : network.routes)
-            drawable += r.drawable() ? 1 : 0;
+        const NetworkExport written =
+            writeNetworkFile(o.file, data.network, data.rides, routeNamesByCode(ref), o.filter);
         cli::say(QStringLiteral("%1 に路線 %2 件(線のあるもの %3 件)を書き出しました。")
                      .arg(o.file)
-                     .arg(network.routes.size())
-                     .arg(drawable));
+                     .arg(written.routes)
+                     .arg(written.drawable));
         return 0;
     });
 }

@@ -28,6 +28,8 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace tabi {
 
 using namespace netexport;
@@ -217,6 +219,10 @@ TRideImportPreview::TRideImportPreview(const ImportPlan& plan, QWidget* parent) 
     grid->verticalHeader()->setDefaultSectionSize(20);
     grid->horizontalHeader()->setStretchLastSection(true);
     grid->resizeColumnsToContents();
+    // A long row or reason would push the candidates out of sight: those two columns are kept narrower and say the
+    // whole text in their tool tip.
+    for (int column : {int(ColRow), int(ColReason)})
+        grid->setColumnWidth(column, std::min(grid->columnWidth(column), 330));
     root->addWidget(grid, 1);
     auto* note = new QLabel(plan.rides.isEmpty() ? QStringLiteral("取り込める乗車はありません。")
                                                  : QStringLiteral("「取り込む」で乗車 %1 件をまとめて書き込みます。"

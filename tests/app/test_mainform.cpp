@@ -20,6 +20,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -716,6 +717,18 @@ private slots:
         QVERIFY(openHelpWindow());
         QCOMPARE(openHelpWindow()->currentTopic(), QStringLiteral("rosen.htm"));
         openHelpWindow()->close();
+
+        // Every page's links and pictures lead to something the program holds.
+        static const QRegularExpression target(QStringLiteral("(?:href|src)=\"([^\"#:]+)"));
+        for (const HelpPage& page : tabi::helpPages()) {
+            QFile f(QStringLiteral(":/help/") + page.topic);
+            QVERIFY2(f.open(QIODevice::ReadOnly), qPrintable(page.topic));
+            for (auto it = target.globalMatch(QString::fromUtf8(f.readAll())); it.hasNext();) {
+                const QRegularExpressionMatch m = it.next();
+                QVERIFY2(QFile::exists(QStringLiteral(":/help/") + m.captured(1)),
+                         qPrintable(page.topic + QLatin1Char(' ') + m.captured(1)));
+            }
+        }
     }
 
     // The search finds pages by words in any kana or width, and nothing for a word no page has.

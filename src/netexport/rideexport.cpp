@@ -446,17 +446,21 @@ namespace {
 
 // One file format: what comes before the rides, each ride, and what comes after.
 struct RideWriter {
+    RideWriter(const RideExport& e, const QHash<QString, RouteNames>& n, const QString& t)
+        : placed(e), names(n), title(t) {}
     virtual ~RideWriter() = default;
     virtual QByteArray head() const = 0;
     // buffer: the ride's lines, reused from ride to ride by one thread.
     virtual void ride(QByteArray& out, const PlacedRide& p, QVector<Line>& buffer) const = 0;
     virtual QByteArray tail() const = 0;
+
+    const RideExport& placed;
+    const QHash<QString, RouteNames>& names;
+    const QString title;
 };
 
 struct GeoJsonWriter : RideWriter {
-    const RideExport& placed;
-    const QHash<QString, RouteNames>& names;
-    GeoJsonWriter(const RideExport& e, const QHash<QString, RouteNames>& n) : placed(e), names(n) {}
+    using RideWriter::RideWriter;
 
     QByteArray head() const override { return "{\"type\":\"FeatureCollection\",\"features\":["; }
     void ride(QByteArray& out, const PlacedRide& p, QVector<Line>& buffer) const override {
@@ -500,11 +504,7 @@ void appendKmlData(QByteArray& out, const char* name, const QString& value) {
 }
 
 struct KmlWriter : RideWriter {
-    const RideExport& placed;
-    const QHash<QString, RouteNames>& names;
-    const QString& title;
-    KmlWriter(const RideExport& e, const QHash<QString, RouteNames>& n, const QString& t)
-        : placed(e), names(n), title(t) {}
+    using RideWriter::RideWriter;
 
     QByteArray head() const override {
         QByteArray out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
@@ -547,11 +547,7 @@ struct KmlWriter : RideWriter {
 };
 
 struct GpxWriter : RideWriter {
-    const RideExport& placed;
-    const QHash<QString, RouteNames>& names;
-    const QString& title;
-    GpxWriter(const RideExport& e, const QHash<QString, RouteNames>& n, const QString& t)
-        : placed(e), names(n), title(t) {}
+    using RideWriter::RideWriter;
 
     QByteArray head() const override {
         QByteArray out =
@@ -601,7 +597,7 @@ std::unique_ptr<RideWriter> writerFor(RideFormat format, const RideExport& place
     case RideFormat::GeoJson:
         break;
     }
-    return std::make_unique<GeoJsonWriter>(placed, names);
+    return std::make_unique<GeoJsonWriter>(placed, names, title);
 }
 
 // The whole file, handed to sink in pieces of a block of rides each, in ride order. A few blocks are made at once on

@@ -35,9 +35,11 @@ constexpr double kCoveredFactor = 4.0;
 // Two neighbouring stations of a route are its step where another line measures them at most this much longer.
 constexpr double kNeighbourSlackKm = 1.0;
 // An official station post whose stretch from the anchor before it is more than kAnchorFarKm off the measured
-// track and more than kAnchorFarFactor times longer or shorter is not believed: a mistyped row, or a station of
-// that name elsewhere on the route. A parallel line's fare distance stays inside that over a short stretch too:
-// 山陽新幹線 新尾道～三原 is 16.8 km of fares over 10.5 km of track, 上越新幹線 上毛高原～越後湯沢 47.6 over 32.2.
+// track, more than kAnchorFarFactor times longer or shorter, and off by more than the whole route's official length
+// is off its measured length, is not believed: a mistyped row, or a station of that name elsewhere on the route.
+// A parallel line's fare distance stays inside the factor over a short stretch too (山陽新幹線 新尾道～三原 is 16.8 km
+// of fares over 10.5 km of track, 上越新幹線 上毛高原～越後湯沢 47.6 over 32.2); where the data set draws a route
+// short, the shortfall may sit on one stretch (木次線 出雲坂根～三井野原, 6.4 km over the switchback drawn as 1.3).
 constexpr double kAnchorFarKm = 3.0;
 constexpr double kAnchorFarFactor = 2.0;
 
@@ -737,8 +739,9 @@ private:
             const double stretchMeasured = r.stations[at].km - prev.measured;
             const double stretchOfficial = a->km - prev.official;
             const double off = std::abs(stretchOfficial - stretchMeasured);
-            if (off > kAnchorFarKm && (stretchOfficial > kAnchorFarFactor * stretchMeasured ||
-                                       stretchMeasured > kAnchorFarFactor * stretchOfficial)) {
+            if (off > kAnchorFarKm + std::abs(row.km - measured) &&
+                (stretchOfficial > kAnchorFarFactor * stretchMeasured ||
+                 stretchMeasured > kAnchorFarFactor * stretchOfficial)) {
                 m_report << QStringLiteral("%1: %2～%3 が公式には %4 km、線路で測ると %5 km で、違いすぎるので"
                                            "使いませんでした。")
                                 .arg(a->where(), r.stations[prev.station].name, r.stations[at].name)

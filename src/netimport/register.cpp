@@ -13,6 +13,10 @@ QString RegisterRow::where() const {
     return QStringLiteral("%1 の %2 行目（%3 %4）").arg(file).arg(fileLine).arg(operatorName, name);
 }
 
+QString PostAnchor::where() const {
+    return QStringLiteral("%1 の %2 行目（%3 %4 %5）").arg(file).arg(fileLine).arg(operatorName, route, station);
+}
+
 const QStringList& Register::categories() {
     static const QStringList names{QStringLiteral("新幹線"),     QStringLiteral("幹線"),
                                    QStringLiteral("地方交通線"), QStringLiteral("大手民鉄"),
@@ -97,18 +101,68 @@ void Register::parse(const QString& text, const QString& fileName) {
     }
 }
 
-Register Register::fromFolder(const QString& folder) {
-    Register reg;
+void Register::parsePosts(const QString& text, const QString& fileName) {
+    static const QRegularExpression kmText(QStringLiteral("^\\d{1,4}(\\.\\d{1,2})?$"));
+    QSet<QString> keys;
+    for (const PostAnchor& a : std::as_const(posts))
+        keys.insert(a.operatorName + QLatin1Char('|') + a.route + QLatin1Char('|') + a.station);
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (int i = 0; i < lines.size(); ++i) {
+        const QString line = lines[i].trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+            continue;
+        auto fail = [&](const QString& what) {
+            throw Error(QStringLiteral("駅のキロ程の表 %1 の %2 行目: %3").arg(fileName).arg(i + 1).arg(what));
+        };
+        QStringList f = line.split(QLatin1Char('|'));
+        if (f.size() != 5)
+            fail(QStringLiteral("欄の数が %1 です（5 のはずです）。").arg(f.size()));
+        for (QString& s : f)
+            s = s.trimmed();
+        PostAnchor a;
+        a.operatorName = f[0];
+        a.route = f[1];
+        a.station = f[2];
+        a.source = f[4];
+        a.file = fileName;
+        a.fileLine = i + 1;
+        if (a.operatorName.isEmpty() || a.route.isEmpty() || a.station.isEmpty())
+            fail(QStringLiteral("事業者、路線名と駅名は空にできません。"));
+        if (!kmText.match(f[3]).hasMatch())
+            fail(QStringLiteral("キロ程「%1」が数ではありません。").arg(f[3]));
+        a.km = f[3].toDouble();
+        const QString key = a.operatorName + QLatin1Char('|') + a.route + QLatin1Char('|') + a.station;
+        if (keys.contains(key))
+            fail(QStringLiteral("%1 %2 の %3 は既に書かれています。").arg(a.operatorName, a.route, a.station));
+        keys.insert(key);
+        posts << a;
+    }
+}
+
+namespace {
+
+// Each *.txt of a folder in name order, bounded in size; read(text, name) takes it.
+template <typename Read> void readFolder(const QString& folder, const QString& what, Read read) {
     const QDir dir(folder);
     const QStringList names = dir.entryList({QStringLiteral("*.txt")}, QDir::Files, QDir::Name);
     for (const QString& name : names) {
         QFile f(dir.filePath(name));
         if (!f.open(QIODevice::ReadOnly))
-            throw Error(QStringLiteral("路線の登録簿 %1 を読めません。").arg(name));
+            throw Error(QStringLiteral("%1 %2 を読めません。").arg(what, name));
         if (f.size() > 16 * 1024 * 1024)
-            throw Error(QStringLiteral("路線の登録簿 %1 が大きすぎます。").arg(name));
-        reg.parse(QString::fromUtf8(f.readAll()), name);
+            throw Error(QStringLiteral("%1 %2 が大きすぎます。").arg(what, name));
+        read(QString::fromUtf8(f.readAll()), name);
     }
+}
+
+} // namespace
+
+Register Register::fromFolder(const QString& folder) {
+    Register reg;
+    readFolder(folder, QStringLiteral("路線の登録簿"),
+               [&](const QString& text, const QString& name) { reg.parse(text, name); });
+    readFolder(QDir(folder).filePath(QStringLiteral("posts")), QStringLiteral("駅のキロ程の表"),
+               [&](const QString& text, const QString& name) { reg.parsePosts(text, name); });
     return reg;
 }
 

@@ -31,15 +31,36 @@ struct RegisterRow {
     QString where() const; // "file の n 行目（operator name）"
 };
 
+// An official station post (rules/posts/*.txt): where the operator puts a station along one route of the
+// register. The route's posts are scaled piecewise between such anchors instead of in one proportion over the
+// whole route, so that a station lands on its published kilometre where the data set's track is not faithful
+// or where the official figure is a fare distance rather than the track's length.
+struct PostAnchor {
+    QString operatorName; // as in the register row
+    QString route;        // the register row's name
+    QString station;      // the data set's station name, with or without its "(…)" note
+    double km = 0;        // official kilometre from the route's start
+    QString source;
+    QString file; // where the row was read, for messages
+    int fileLine = 0;
+
+    QString where() const; // "file の n 行目（operator route station）"
+};
+
 struct Register {
     QList<RegisterRow> rows;
+    QList<PostAnchor> posts;
 
     // The categories a row may name.
     static const QStringList& categories();
     // Parses one file's text and appends its rows. Throws tabi::Error naming the file and line of a malformed
     // row or of a row whose operator|name another row already has.
     void parse(const QString& text, const QString& fileName);
-    // Every *.txt of a folder (a resource folder too) in name order. Throws tabi::Error.
+    // Parses one file of official station posts (operator | route | station | km | source) and appends its rows.
+    // Throws tabi::Error naming the file and line of a malformed row or of a station given twice for a route.
+    void parsePosts(const QString& text, const QString& fileName);
+    // Every *.txt of a folder (a resource folder too) in name order, and the station posts of every *.txt of its
+    // subfolder posts/ where there is one. Throws tabi::Error.
     static Register fromFolder(const QString& folder);
     // The register built into the program.
     static const Register& builtIn();

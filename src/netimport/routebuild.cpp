@@ -2,6 +2,7 @@
 #include "netimport/routebuild.h"
 
 #include <QDir>
+#include <QMap>
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSet>
@@ -33,6 +34,21 @@ constexpr double kDoubtShare = 0.05;
 constexpr double kCoveredFactor = 4.0;
 // Two neighbouring stations of a route are its step where another line measures them at most this much longer.
 constexpr double kNeighbourSlackKm = 1.0;
+// An official station post whose stretch from the anchor before it is more than kAnchorFarKm off the measured
+// track, more than kAnchorFarFactor times longer or shorter, and off by more than the whole route's official length
+// is off its measured length, is not believed: a mistyped row, or a station of that name elsewhere on the route.
+// A parallel line's fare distance stays inside the factor over a short stretch too (山陽新幹線 新尾道～三原 is 16.8 km
+// of fares over 10.5 km of track, 上越新幹線 上毛高原～越後湯沢 47.6 over 32.2); where the data set draws a route
+// short, the shortfall may sit on one stretch (木次線 出雲坂根～三井野原, 6.4 km over the switchback drawn as 1.3).
+constexpr double kAnchorFarKm = 3.0;
+constexpr double kAnchorFarFactor = 2.0;
+
+// A point of a route where its measured post is set to an official one.
+struct Anchor {
+    int station = 0; // index in the route's stations
+    double measured = 0;
+    double official = 0;
+};
 
 using EdgeFilter = std::function<bool(int)>;
 
@@ -185,6 +201,8 @@ public:
             }
         for (auto& codes : m_byName)
             std::sort(codes.begin(), codes.end());
+        for (const PostAnchor& a : reg.posts)
+            m_anchors[a.operatorName + QLatin1Char('|') + a.route].append(&a);
     }
 
     QList<DerivedRoute> run() {
@@ -275,6 +293,15 @@ public:
             for (const Line& line : std::as_const(m_lines))
                 if (!line.closed && m_companies.contains(line.companyCode) && !m_rules.drop.contains(line.name))
                     addClosedSections(line);
+        // The official posts last: every decision above compares measured posts.
+        for (auto it = m_plans.cbegin(); it != m_plans.cend(); ++it)
+            applyAnchors(m_routes[it.key()], it.value());
+        QSet<QString> rows;
+        for (const RegisterRow& row : m_reg.rows)
+            rows.insert(row.operatorName + QLatin1Char('|') + row.name);
+        for (const PostAnchor& a : m_reg.posts)
+            if (!rows.contains(a.operatorName + QLatin1Char('|') + a.route))
+                m_report << QStringLiteral("%1: 登録簿にない路線なので使いませんでした。").arg(a.where());
         return m_routes;
     }
 
@@ -652,7 +679,103 @@ private:
                             .arg(std::abs(r.length() - row.km) / row.km * 100, 0, 'f', 0)
                             .arg(r.start(), r.end());
         classify(r, c, row.category, line ? line->name : QString());
+        planAnchors(row, r);
         finish(r, inService);
+    }
+
+    // The official posts of the row's stations that can be believed, in route order, from the start at 0 to
+    // the end at the official length; those that cannot are reported. Kept for the route about to be added.
+    void planAnchors(const RegisterRow& row, const DerivedRoute& r) {
+        const auto it = m_anchors.constFind(row.operatorName + QLatin1Char('|') + row.name);
+        if (it == m_anchors.cend() || r.stations.size() < 2)
+            return;
+        const double measured = r.length();
+        if (row.km <= 0 || measured <= 0) {
+            m_report << QStringLiteral("%1: 公式のキロ程がないので、駅のキロ程を使いませんでした。").arg(row.where());
+            return;
+        }
+        QList<const PostAnchor*> anchors = *it;
+        std::stable_sort(anchors.begin(), anchors.end(),
+                         [](const PostAnchor* a, const PostAnchor* b) { return a->km < b->km; });
+        const int last = int(r.stations.size()) - 1;
+        QList<Anchor> plan{{0, 0.0, 0.0}};
+        for (const PostAnchor* a : std::as_const(anchors)) {
+            // Where the route passes a station of that name more than once (a ring), the pass nearest the post.
+            const double expected = a->km * measured / row.km;
+            int at = -1;
+            for (int i = 0; i <= last; ++i) {
+                const DerivedStation& s = r.stations[i];
+                if ((s.name == a->station || stripNotes(s.name) == stripNotes(a->station)) &&
+                    (at < 0 || std::abs(s.km - expected) < std::abs(r.stations[at].km - expected)))
+                    at = i;
+            }
+            if (at < 0) {
+                m_report << QStringLiteral("%1: %2～%3 の駅にないので使いませんでした。")
+                                .arg(a->where(), r.start(), r.end());
+                continue;
+            }
+            if (at == 0 || at == last) {
+                const double terminal = at == 0 ? 0.0 : row.km;
+                if (std::abs(a->km - terminal) > 0.05)
+                    m_report << QStringLiteral(
+                                    "%1: %2 は%3なのでキロ程は %4 km のはずです（%5 km）。使いませんでした。")
+                                    .arg(a->where(), r.stations[at].name,
+                                         at == 0 ? QStringLiteral("起点") : QStringLiteral("終点"))
+                                    .arg(terminal, 0, 'f', 1)
+                                    .arg(a->km, 0, 'f', 1);
+                continue;
+            }
+            const Anchor& prev = plan.last();
+            if (at <= prev.station || a->km <= prev.official || a->km >= row.km) {
+                m_report << QStringLiteral("%1: キロ程 %2 km が前の駅（%3 %4 km）や終点（%5 km）と順に並ばないので"
+                                           "使いませんでした。")
+                                .arg(a->where())
+                                .arg(a->km, 0, 'f', 1)
+                                .arg(r.stations[prev.station].name)
+                                .arg(prev.official, 0, 'f', 1)
+                                .arg(row.km, 0, 'f', 1);
+                continue;
+            }
+            const double stretchMeasured = r.stations[at].km - prev.measured;
+            const double stretchOfficial = a->km - prev.official;
+            const double off = std::abs(stretchOfficial - stretchMeasured);
+            if (off > kAnchorFarKm + std::abs(row.km - measured) &&
+                (stretchOfficial > kAnchorFarFactor * stretchMeasured ||
+                 stretchMeasured > kAnchorFarFactor * stretchOfficial)) {
+                m_report << QStringLiteral("%1: %2～%3 が公式には %4 km、線路で測ると %5 km で、違いすぎるので"
+                                           "使いませんでした。")
+                                .arg(a->where(), r.stations[prev.station].name, r.stations[at].name)
+                                .arg(stretchOfficial, 0, 'f', 1)
+                                .arg(stretchMeasured, 0, 'f', 1);
+                continue;
+            }
+            plan << Anchor{at, r.stations[at].km, a->km};
+        }
+        plan << Anchor{last, measured, row.km};
+        if (plan.size() > 2)
+            m_plans.insert(int(m_routes.size()), plan);
+    }
+
+    // The posts of the stations and of the track scaled piecewise between the anchors: an anchored station on its
+    // official post, the others in proportion between the anchors on either side, the track alike.
+    static void applyAnchors(DerivedRoute& r, const QList<Anchor>& plan) {
+        auto between = [](const Anchor& a, const Anchor& b, double km) {
+            const double span = b.measured - a.measured;
+            return span > 1e-9 ? a.official + (km - a.measured) * (b.official - a.official) / span : a.official;
+        };
+        for (int j = 1; j < plan.size(); ++j) {
+            const Anchor &a = plan[j - 1], &b = plan[j];
+            for (int i = a.station + 1; i < b.station; ++i)
+                r.stations[i].km = between(a, b, r.stations[i].km);
+            r.stations[b.station].km = b.official;
+        }
+        int j = 1;
+        for (double& km : r.trackKm) {
+            while (j < plan.size() - 1 && km > plan[j].measured)
+                ++j;
+            km = between(plan[j - 1], plan[j], km);
+        }
+        r.trackKm.last() = plan.last().official;
     }
 
     void classify(DerivedRoute& r, const Company& company, const QString& category, const QString& lineName) {
@@ -953,6 +1076,8 @@ private:
     mutable bool m_penalise = false;
     QSet<QString> m_keys;
     QList<DerivedRoute> m_routes;
+    QHash<QString, QList<const PostAnchor*>> m_anchors; // operator|route -> its official station posts
+    QMap<int, QList<Anchor>> m_plans;                   // route index -> the anchors it is scaled on
 };
 
 const QStringList& codes() {

@@ -1,6 +1,7 @@
 #include "netimport/netimport.h"
 #include "netimport/reconcile.h"
 #include "netimport/register.h"
+#include "netimport/trackgraph.h"
 
 #include "data/database.h"
 #include "data/error.h"
@@ -53,6 +54,30 @@ QString everything(Database& db) {
            db.dump(QStringLiteral("SELECT * FROM ROSEN_SEN ORDER BY ROSEN_CD, SEQ")) +
            db.dump(QStringLiteral("SELECT * FROM BUNRUI ORDER BY BUNRUI_CD")) +
            db.dump(QStringLiteral("SELECT * FROM NET_ROSEN ORDER BY SRC_KEY"));
+}
+
+// The routes of the "corridor" fixture built with its register (東北本線 given the official length tohokuKm; the
+// fixture's track measures it 25.0 km) and the official station posts given.
+QList<net::DerivedRoute> corridorRoutes(const QString& posts, QStringList& report, const QString& tohokuKm = "25.5") {
+    const net::Source source = net::readSource(net::resolveSource(fixture(QStringLiteral("corridor")), false));
+    const net::TrackGraph graph = net::TrackGraph::build(source, report);
+    QFile file(fixture(QStringLiteral("corridor_register/fixture.txt")));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    net::Register reg;
+    reg.parse(QString::fromUtf8(file.readAll())
+                  .replace(QStringLiteral("|上野|幹線|25.5|"), QStringLiteral("|上野|幹線|%1|").arg(tohokuKm)),
+              QStringLiteral("fixture.txt"));
+    reg.parsePosts(posts, QStringLiteral("posts.txt"));
+    return net::buildRoutes(source, graph, reg, net::Rules::builtIn(), report);
+}
+
+const net::DerivedRoute& routeNamed(const QList<net::DerivedRoute>& routes, const QString& name) {
+    static const net::DerivedRoute none;
+    for (const net::DerivedRoute& r : routes)
+        if (r.name == name)
+            return r;
+    return none;
 }
 
 } // namespace
@@ -535,8 +560,193 @@ private Q_SLOTS:
         }
     }
 
+    // A route with an official station post: the stations between two anchors (the start at 0, the anchor, the
+    // end at the official length) in proportion to their measured posts, the anchored station on its post, and
+    // the track's posts scaled the same way, so that every station's post is a post of the track. Every other
+    // route is built as without the posts.
+    void piecewisePosts() {
+        QStringList report;
+        const QList<net::DerivedRoute> plain = corridorRoutes(QString(), report);
+        const net::DerivedRoute& measured = routeNamed(plain, QStringLiteral("東北本線"));
+        QCOMPARE(measured.end(), QStringLiteral("大宮"));
+        // 上野 put 1.5 km beyond its proportional post: between 東京 and 上野 the stations stretch, beyond it
+        // they close up.
+        const int at = 2;
+        QCOMPARE(measured.stations[at].name, QStringLiteral("上野"));
+        const double official = 25.5, length = measured.length();
+        const double ueno = std::round((measured.stations[at].km * official / length + 1.5) * 10) / 10;
+        report.clear();
+        const QList<net::DerivedRoute> anchored =
+            corridorRoutes(QStringLiteral("JR東日本 | 東北本線 | 上野 | %1 | https://example.org\n").arg(ueno), report);
+        QVERIFY2(!report.join(QLatin1Char('\n')).contains(QStringLiteral("posts.txt")), qPrintable(report.join('\n')));
+        const net::DerivedRoute& r = routeNamed(anchored, QStringLiteral("東北本線"));
+        QCOMPARE(r.stations.size(), measured.stations.size());
+        QCOMPARE(r.stations[at].km, ueno);
+        QCOMPARE(r.length(), official);
+        const double mAt = measured.stations[at].km;
+        for (int i = 0; i < r.stations.size(); ++i) {
+            const double m = measured.stations[i].km;
+            const double want = i <= at ? m * ueno / mAt : ueno + (m - mAt) * (official - ueno) / (length - mAt);
+            QVERIFY2(std::abs(r.stations[i].km - want) < 1e-9, qPrintable(r.stations[i].name));
+            QVERIFY2(std::any_of(r.trackKm.begin(), r.trackKm.end(),
+                                 [&](double t) { return std::abs(t - r.stations[i].km) < 1e-9; }),
+                     qPrintable(r.stations[i].name));
+        }
+        QVERIFY(std::is_sorted(r.trackKm.begin(), r.trackKm.end()));
+        QCOMPARE(r.trackKm.last(), official);
+        QCOMPARE(r.track.size(), measured.track.size());
+        // The other routes are untouched.
+        QCOMPARE(anchored.size(), plain.size());
+        for (int i = 0; i < plain.size(); ++i) {
+            if (plain[i].name == QStringLiteral("東北本線"))
+                continue;
+            QCOMPARE(anchored[i].trackKm, plain[i].trackKm);
+            for (int k = 0; k < plain[i].stations.size(); ++k)
+                QCOMPARE(anchored[i].stations[k].km, plain[i].stations[k].km);
+        }
+    }
+
+    void rejectedPosts_data() {
+        QTest::addColumn<QString>("row");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no such station on the route") << "JR東日本 | 東北本線 | 品川 | 10.0 | x"
+                                                      << "東京～大宮 の駅にない";
+        QTest::newRow("no such route in the register") << "JR東日本 | 東北新幹線 | 上野 | 3.6 | x"
+                                                       << "登録簿にない路線";
+        QTest::newRow("beyond the end") << "JR東日本 | 東北本線 | 浦和 | 30.0 | x"
+                                        << "順に並ばない";
+        QTest::newRow("a start not at 0") << "JR東日本 | 東北本線 | 東京 | 1.0 | x"
+                                          << "起点なのでキロ程は 0.0 km のはず";
+        QTest::newRow("an end not at the official length") << "JR東日本 | 東北本線 | 大宮 | 24.0 | x"
+                                                           << "終点なのでキロ程は 25.5 km のはず";
+        // 赤羽 lies some 13 km out of 東京 on the fixture's track.
+        QTest::newRow("far more than the track") << "JR東日本 | 東北本線 | 赤羽 | 1.0 | x"
+                                                 << "違いすぎる";
+    }
+    // An official post that names no station of the route, goes backwards or disagrees with the track far more
+    // than a fare distance does is reported (naming its file and line) and the route is built as without it.
+    void rejectedPosts() {
+        QFETCH(QString, row);
+        QFETCH(QString, message);
+        QStringList report;
+        const net::DerivedRoute measured = routeNamed(corridorRoutes(QString(), report), QStringLiteral("東北本線"));
+        report.clear();
+        const QList<net::DerivedRoute> routes =
+            corridorRoutes(QStringLiteral("# a comment\n") + row + QLatin1Char('\n'), report);
+        const QStringList said = report.filter(QStringLiteral("posts.txt の 2 行目"));
+        QCOMPARE(said.size(), 1);
+        QVERIFY2(said.first().contains(message), qPrintable(said.first()));
+        const net::DerivedRoute& r = routeNamed(routes, QStringLiteral("東北本線"));
+        QCOMPARE(r.trackKm, measured.trackKm);
+        for (int k = 0; k < r.stations.size(); ++k)
+            QCOMPARE(r.stations[k].km, measured.stations[k].km);
+    }
+
+    void shortfallOnOneStretch_data() {
+        QTest::addColumn<QString>("length");
+        QTest::addColumn<bool>("used");
+        QTest::newRow("a route drawn 10 km short") << "35.0" << true;
+        QTest::newRow("a route the track measures right") << "25.5" << false;
+    }
+    // 赤羽～川口 measures 2.0 km on the fixture's track. An official 10.0 km is five times that: a mistyped post
+    // where the track measures the whole route right, but where the data set draws the route 10 km short (a
+    // switchback drawn as a straight line), the shortfall may all lie on that stretch.
+    void shortfallOnOneStretch() {
+        QFETCH(QString, length);
+        QFETCH(bool, used);
+        QStringList report;
+        const QList<net::DerivedRoute> routes = corridorRoutes(
+            QStringLiteral("JR東日本 | 東北本線 | 赤羽 | 12.0 | x\nJR東日本 | 東北本線 | 川口 | 22.0 | x\n"), report,
+            length);
+        const net::DerivedRoute& r = routeNamed(routes, QStringLiteral("東北本線"));
+        QCOMPARE(r.stations[4].name, QStringLiteral("川口"));
+        QCOMPARE(r.stations[4].km == 22.0, used);
+        QCOMPARE(report.filter(QStringLiteral("posts.txt の 2 行目")).size(), used ? 0 : 1);
+        QCOMPARE(r.length(), length.toDouble());
+    }
+
+    void postRows_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("fine") << "JR東日本|東北新幹線|仙台(JR)|351.8|https://x"
+                              << "";
+        QTest::newRow("too few fields") << "JR東日本|東北新幹線|仙台|351.8"
+                                        << "欄の数が 4 です";
+        QTest::newRow("no number") << "JR東日本|東北新幹線|仙台|三五一|x"
+                                   << "キロ程「三五一」が数ではありません";
+        QTest::newRow("negative") << "JR東日本|東北新幹線|仙台|-1.0|x"
+                                  << "数ではありません";
+        QTest::newRow("no station") << "JR東日本|東北新幹線||351.8|x"
+                                    << "空にできません";
+        QTest::newRow("a station twice") << "JR東日本|東北新幹線|仙台|351.8|x\nJR東日本|東北新幹線|仙台|352.0|x"
+                                         << "4 行目: JR東日本 東北新幹線 の 仙台 は既に書かれています";
+    }
+    // A malformed row of the station posts is an error naming its file and line.
+    void postRows() {
+        QFETCH(QString, text);
+        QFETCH(QString, message);
+        net::Register reg;
+        try {
+            reg.parsePosts(QStringLiteral("# header\n\n") + text, QStringLiteral("t.txt"));
+            QVERIFY2(message.isEmpty(), "parsed");
+            QCOMPARE(reg.posts.size(), 1);
+            QCOMPARE(reg.posts.first().station, QStringLiteral("仙台(JR)"));
+            QCOMPARE(reg.posts.first().km, 351.8);
+            QCOMPARE(reg.posts.first().fileLine, 3);
+        } catch (const Error& e) {
+            QVERIFY2(!message.isEmpty() && e.message().contains(message), qPrintable(e.message()));
+            QVERIFY2(e.message().contains(QStringLiteral("t.txt の")), qPrintable(e.message()));
+        }
+    }
+
     // The register built into the program reads without error.
     void builtInRegister() { QVERIFY(net::Register::builtIn().rows.size() >= 0); }
+
+    // The whole data set with the posts built into the program: a station of a shinkansen whose operating km is
+    // that of the line beside it, and stations of routes whose track the data set draws short or long, stand on
+    // their published posts; every post of the built-in tables is used.
+    void officialPostsOfTheDataSet() {
+        const QString root = sharedStations();
+        if (!QFileInfo::exists(root + QStringLiteral("/extra/line.csv")))
+            QSKIP(qPrintable(QStringLiteral("no copy of the station data set at %1").arg(root)));
+        const net::ImportResult r = importFolder(*m_ref, root, false, QString());
+        const QStringList unused = r.report.filter(QStringLiteral("使いませんでした"));
+        QVERIFY2(unused.isEmpty(), qPrintable(unused.join(QLatin1Char('\n'))));
+        struct Post {
+            const char* operatorName;
+            const char* route;
+            const char* station;
+            double km;
+        };
+        // clang-format off
+        static const Post posts[] = {
+            {"東日本旅客鉄道", "東北新幹線", "仙台", 351.8}, // 344.0 in one proportion over the whole route
+            {"東日本旅客鉄道", "東北新幹線", "盛岡", 535.3},
+            {"東日本旅客鉄道", "上越新幹線", "越後湯沢", 168.9},
+            {"西日本旅客鉄道", "山陽新幹線", "広島", 341.6},
+            {"西日本旅客鉄道", "山陽新幹線", "徳山", 439.5}, // counted over 岩徳線 from 新岩国
+            {"西日本旅客鉄道", "北陸新幹線", "福井", 255.6},
+            {"九州旅客鉄道", "九州新幹線", "熊本", 118.4},
+            {"九州旅客鉄道", "西九州新幹線", "諫早", 44.7},
+            {"西日本旅客鉄道", "木次線", "出雲横田", 52.3},
+            {"西日本旅客鉄道", "木次線", "三井野原", 69.7}, // past the switchback the data set draws short
+            {"嵯峨野観光鉄道", "嵯峨野観光線", "トロッコ保津峡", 3.4},
+        };
+        // clang-format on
+        for (const Post& p : posts) {
+            Statement s(*m_ref, QStringLiteral("SELECT e.KILO FROM EKI e JOIN MASTER m USING (ROSEN_CD) WHERE "
+                                               "m.SHOZOKU = ?1 AND m.ROSEN_KANJI = ?2 AND e.EKI_KANJI = ?3 AND "
+                                               "m.HAISHI_DATE IS NULL"));
+            s.bindText(1, QString::fromUtf8(p.operatorName));
+            s.bindText(2, QString::fromUtf8(p.route));
+            s.bindText(3, QString::fromUtf8(p.station));
+            QVERIFY2(s.step(), p.station);
+            QVERIFY2(
+                std::abs(s.columnDouble(0) - p.km) < 0.05,
+                qPrintable(
+                    QStringLiteral("%1 %2: %3").arg(QString::fromUtf8(p.station)).arg(s.columnDouble(0)).arg(p.km)));
+        }
+    }
 
     // The whole data set with the register built into the program, where this machine has a copy of it: the
     // invariants that need no official figure.

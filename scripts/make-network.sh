@@ -42,8 +42,9 @@ trap 'rm -rf "$scratch"' EXIT
 export XDG_DATA_HOME=$scratch QT_HASH_SEED=0 QT_QPA_PLATFORM=offscreen
 "$exe" --import-network "$clone" --with-abolished >"$scratch/import-report.txt"
 tail -n 3 "$scratch/import-report.txt"
-"$exe" --write-supplied-network "$root/src/supplied/network.tsv.qz" --source-commit "$commit" --dataset "$clone"
-printf '%s\n' "$commit" >"$root/src/supplied/SOURCE_COMMIT"
+# SOURCE_COMMIT: the copy's commit, then the digest of the network text (the program reads both at each start).
+"$exe" --write-supplied-network "$root/src/supplied/network.tsv.qz" --source-commit "$commit" --dataset "$clone" \
+    --source-file "$root/src/supplied/SOURCE_COMMIT"
 # The program carries the network inside: build it again so that it supplies the new file.
 if [ "${NO_BUILD:-0}" != 1 ]; then
     nice cmake --build "$build" --parallel 2 --target tabiroku

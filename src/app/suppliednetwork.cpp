@@ -112,9 +112,7 @@ void prepareReferenceDatabase(QWidget* parent) {
     if (QFileInfo::exists(path) && refusalOfFile(path).isEmpty()) {
         try {
             const std::shared_ptr<Database> db = Database::open(DbKind::Reference);
-            supplied::NetworkInfo info;
-            info.commit = supplied::builtInCommit();
-            if (!supplied::offerDue(*db, info))
+            if (!supplied::offerDue(*db, supplied::builtInSource()))
                 return;
         } catch (const Error&) {
             // The full check below says what is wrong.

@@ -29,13 +29,16 @@ int writeSuppliedNetworkCommand(int argc, char* argv[]) {
     QCoreApplication::setApplicationName(QStringLiteral("tabiroku"));
     const QStringList args = QCoreApplication::arguments().mid(2);
     const QString usage = QStringLiteral(
-        "使い方: tabiroku --write-supplied-network 出力ファイル [--source-commit 行] [--dataset 駅データのフォルダ]");
-    QString out, commit, dataset;
+        "使い方: tabiroku --write-supplied-network 出力ファイル [--source-commit 行] [--dataset 駅データのフォルダ] "
+        "[--source-file 出所のファイル]");
+    QString out, commit, dataset, sourceFile;
     for (int i = 0; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--source-commit") && i + 1 < args.size())
             commit = args[++i];
         else if (args[i] == QLatin1String("--dataset") && i + 1 < args.size())
             dataset = args[++i];
+        else if (args[i] == QLatin1String("--source-file") && i + 1 < args.size())
+            sourceFile = args[++i];
         else if (out.isEmpty() && !args[i].startsWith(QLatin1String("--")))
             out = args[i];
         else {
@@ -67,6 +70,8 @@ int writeSuppliedNetworkCommand(int argc, char* argv[]) {
         const QByteArray packed = packNetwork(text);
         files::replaceFile(out, packed, QStringLiteral("全国路線データ"));
         const NetworkInfo info = infoOf(text);
+        if (!sourceFile.isEmpty())
+            files::replaceFile(sourceFile, sourceFileText(info), QStringLiteral("全国路線データの出所"));
         print(stdout, QStringLiteral("路線 %1、駅 %2（%3）").arg(info.routes).arg(info.stations).arg(info.commit));
         print(stdout, QStringLiteral("%1: %2 バイト（圧縮前 %3 バイト）")
                           .arg(QDir::toNativeSeparators(out))

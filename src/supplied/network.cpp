@@ -4,6 +4,7 @@
 #include "data/error.h"
 #include "data/schema.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -302,15 +303,25 @@ const QByteArray& builtInNetwork() {
     return text;
 }
 
-QString builtInCommit() {
-    static const QString commit = [] {
+NetworkInfo builtInSource() {
+    static const NetworkInfo source = [] {
         initNetworkSourceResource();
         QFile f(QStringLiteral(":/supplied/SOURCE_COMMIT"));
         if (!f.open(QIODevice::ReadOnly))
             throw Error(QStringLiteral("同梱の全国路線データの出所がプログラムにありません。"));
-        return QString::fromUtf8(f.readLine(1024)).trimmed();
+        NetworkInfo info;
+        info.commit = QString::fromUtf8(f.readLine(1024)).trimmed();
+        info.date = commitDate(info.commit);
+        const QString digest = QString::fromUtf8(f.readLine(1024)).trimmed();
+        if (digest.startsWith(QLatin1String("network ")))
+            info.digest = digest.mid(8);
+        return info;
     }();
-    return commit;
+    return source;
+}
+
+QByteArray sourceFileText(const NetworkInfo& info) {
+    return info.commit.toUtf8() + "\nnetwork " + info.digest.toLatin1() + '\n';
 }
 
 NetworkInfo infoOf(const QByteArray& text) {
@@ -336,6 +347,7 @@ NetworkInfo infoOf(const QByteArray& text) {
         }
     }
     info.date = commitDate(info.commit);
+    info.digest = QString::fromLatin1(QCryptographicHash::hash(text, QCryptographicHash::Sha1).toHex().left(16));
     return info;
 }
 
@@ -485,7 +497,7 @@ void layOutNetwork(Database& db, const QByteArray& text) {
     }
     Statement offer(db, QStringLiteral("INSERT OR REPLACE INTO NET_OFFER (SOURCE_COMMIT, ANSWER, ANSWER_DATE) "
                                        "VALUES (?1, '配置', ?2)"));
-    offer.bindText(1, info.commit.left(80));
+    offer.bindText(1, info.key());
     offer.bindText(2, today());
     offer.step();
     tx.commit();

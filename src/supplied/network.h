@@ -20,6 +20,11 @@ struct NetworkInfo {
     QDate date;       // the day of that commit, empty when the line names none
     int routes = 0;   // MASTER rows
     int stations = 0; // EKI rows
+    QString digest;   // the first 16 hexadecimal digits of the SHA-1 of the text
+
+    // What an answer to the offer of this copy is kept under: the data set's commit and the text's digest, so that
+    // a copy made again from the same commit with other rules (official posts, register rows) is a new copy.
+    QString key() const { return commit.left(40) + QLatin1Char(' ') + digest; }
 };
 
 // The tables of a reference database that hold the network, as text: a first line naming the format, then one
@@ -42,11 +47,15 @@ QByteArray unpackNetwork(const QByteArray& packed);
 // The network built into the program, unpacked on first use. Throws tabi::Error when it is missing or damaged.
 const QByteArray& builtInNetwork();
 
-// The source line of the network built into the program (what infoOf(builtInNetwork()).commit says), read without
-// unpacking the network. Throws tabi::Error when it is missing.
-QString builtInCommit();
+// The source of the network built into the program, from the file beside it (src/supplied/SOURCE_COMMIT: the data
+// set's commit line, then "network <digest>"): the commit, its date and the digest infoOf(builtInNetwork()) gives,
+// read without unpacking the network. Throws tabi::Error when it is missing.
+NetworkInfo builtInSource();
 
-// Reads the source and counts of a network text (quick: no rows are parsed beyond the counts).
+// The file beside a supplied network that says where it comes from, as builtInSource() reads it.
+QByteArray sourceFileText(const NetworkInfo& info);
+
+// Reads the source, counts and digest of a network text (quick: no rows are parsed beyond the counts).
 NetworkInfo infoOf(const QByteArray& text);
 
 // What NET_SOURCE.FOLDER says for a network that came with the program.

@@ -32,7 +32,7 @@ void recordAnswer(Database& db, const NetworkInfo& info, const QString& answer) 
     ensureOfferTable(db);
     Statement s(db, QStringLiteral("INSERT OR REPLACE INTO NET_OFFER (SOURCE_COMMIT, ANSWER, ANSWER_DATE) "
                                    "VALUES (?1, ?2, ?3)"));
-    s.bindText(1, info.commit.left(80));
+    s.bindText(1, info.key());
     s.bindText(2, answer);
     s.bindText(3, QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(" 00:00:00"));
     s.step();
@@ -47,16 +47,16 @@ QString ymd(const QString& timestamp) {
 bool offerDue(Database& db, const NetworkInfo& info) {
     if (tableExists(db, QStringLiteral("NET_OFFER"))) {
         Statement s(db, QStringLiteral("SELECT 1 FROM NET_OFFER WHERE SOURCE_COMMIT = ?1"));
-        s.bindText(1, info.commit.left(80));
+        s.bindText(1, info.key());
         if (s.step())
             return false;
     }
     if (!net::hasImportedNetwork(db))
         return true;
-    Statement s(db, QStringLiteral("SELECT FOLDER, SOURCE_COMMIT FROM NET_SOURCE ORDER BY SOURCE_NO"));
-    if (!s.step())
-        return true;
-    return s.columnText(0) == suppliedFolderName() && s.columnText(1) != info.commit.left(80);
+    // A network that came with the program and has no answer for this copy is an older copy (of an older commit
+    // of the data set, or of the same one made with older rules).
+    Statement s(db, QStringLiteral("SELECT FOLDER FROM NET_SOURCE ORDER BY SOURCE_NO"));
+    return !s.step() || s.columnText(0) == suppliedFolderName();
 }
 
 QList<net::DerivedRoute> routesOf(const QByteArray& text) {

@@ -703,8 +703,9 @@ private Q_SLOTS:
     void builtInRegister() { QVERIFY(net::Register::builtIn().rows.size() >= 0); }
 
     // The whole data set with the posts built into the program: a station of a shinkansen whose operating km is
-    // that of the line beside it, and stations of routes whose track the data set draws short or long, stand on
-    // their published posts; every post of the built-in tables is used.
+    // that of the line beside it, stations of routes whose track the data set draws short or long, and stations of
+    // trunk lines that one proportion over the whole route puts about a kilometre off, stand on their published
+    // posts; every post of the built-in tables is used.
     void officialPostsOfTheDataSet() {
         const QString root = sharedStations();
         if (!QFileInfo::exists(root + QStringLiteral("/extra/line.csv")))
@@ -731,6 +732,9 @@ private Q_SLOTS:
             {"西日本旅客鉄道", "木次線", "出雲横田", 52.3},
             {"西日本旅客鉄道", "木次線", "三井野原", 69.7}, // past the switchback the data set draws short
             {"嵯峨野観光鉄道", "嵯峨野観光線", "トロッコ保津峡", 3.4},
+            {"東日本旅客鉄道", "中央本線", "大月", 87.8}, // 88.8 in one proportion over the whole route
+            {"東海旅客鉄道", "中央本線", "中津川", 94.9}, // counted from 塩尻, the start of the company's row
+            {"東日本旅客鉄道", "羽越本線", "酒田", 166.9}, // 165.9 in one proportion
         };
         // clang-format on
         for (const Post& p : posts) {

@@ -26,6 +26,41 @@ const QStringList& Register::categories() {
     return names;
 }
 
+namespace {
+
+// The rows of a "|"-separated table: blank lines and "#" comments skipped, each row's cells trimmed. row(cells,
+// line) reads one; a row with another number of cells, or one row() refuses by throwing RowFault, ends the reading
+// with an error naming the table, the file and the line.
+struct RowFault {
+    QString what;
+};
+
+template <typename Row>
+void forEachRow(const QString& text, const QString& table, const QString& fileName, int cells, Row row) {
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (int i = 0; i < lines.size(); ++i) {
+        const QString line = lines[i].trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+            continue;
+        try {
+            QStringList f = line.split(QLatin1Char('|'));
+            if (f.size() != cells)
+                throw RowFault{QStringLiteral("欄の数が %1 です（%2 のはずです）。").arg(f.size()).arg(cells)};
+            for (QString& c : f)
+                c = c.trimmed();
+            row(f, i + 1);
+        } catch (const RowFault& fault) {
+            throw Error(QStringLiteral("%1 %2 の %3 行目: %4").arg(table, fileName).arg(i + 1).arg(fault.what));
+        }
+    }
+}
+
+[[noreturn]] void fail(const QString& what) {
+    throw RowFault{what};
+}
+
+} // namespace
+
 void Register::parse(const QString& text, const QString& fileName) {
     static const QRegularExpression date(QStringLiteral("^\\d{4}(-\\d{2}(-\\d{2})?)?$"));
     static const QRegularExpression fullDate(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}$"));
@@ -33,19 +68,7 @@ void Register::parse(const QString& text, const QString& fileName) {
     QSet<QString> keys;
     for (const RegisterRow& r : std::as_const(rows))
         keys.insert(r.operatorName + QLatin1Char('|') + r.name);
-    const QStringList lines = text.split(QLatin1Char('\n'));
-    for (int i = 0; i < lines.size(); ++i) {
-        const QString line = lines[i].trimmed();
-        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
-            continue;
-        auto fail = [&](const QString& what) {
-            throw Error(QStringLiteral("路線の登録簿 %1 の %2 行目: %3").arg(fileName).arg(i + 1).arg(what));
-        };
-        QStringList f = line.split(QLatin1Char('|'));
-        if (f.size() != 12)
-            fail(QStringLiteral("欄の数が %1 です（12 のはずです）。").arg(f.size()));
-        for (QString& s : f)
-            s = s.trimmed();
+    forEachRow(text, QStringLiteral("路線の登録簿"), fileName, 12, [&](const QStringList& f, int line) {
         RegisterRow r;
         r.operatorName = f[0];
         r.name = f[1];
@@ -65,7 +88,7 @@ void Register::parse(const QString& text, const QString& fileName) {
         r.closed = f[9];
         r.source = f[11];
         r.file = fileName;
-        r.fileLine = i + 1;
+        r.fileLine = line;
         if (r.operatorName.isEmpty() || r.name.isEmpty())
             fail(QStringLiteral("事業者と路線名は空にできません。"));
         if (r.start.isEmpty() != r.end.isEmpty())
@@ -98,7 +121,7 @@ void Register::parse(const QString& text, const QString& fileName) {
             fail(QStringLiteral("%1 %2 は既に登録されています。").arg(r.operatorName, r.name));
         keys.insert(key);
         rows << r;
-    }
+    });
 }
 
 void Register::parsePosts(const QString& text, const QString& fileName) {
@@ -106,26 +129,14 @@ void Register::parsePosts(const QString& text, const QString& fileName) {
     QSet<QString> keys;
     for (const PostAnchor& a : std::as_const(posts))
         keys.insert(a.operatorName + QLatin1Char('|') + a.route + QLatin1Char('|') + a.station);
-    const QStringList lines = text.split(QLatin1Char('\n'));
-    for (int i = 0; i < lines.size(); ++i) {
-        const QString line = lines[i].trimmed();
-        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
-            continue;
-        auto fail = [&](const QString& what) {
-            throw Error(QStringLiteral("駅のキロ程の表 %1 の %2 行目: %3").arg(fileName).arg(i + 1).arg(what));
-        };
-        QStringList f = line.split(QLatin1Char('|'));
-        if (f.size() != 5)
-            fail(QStringLiteral("欄の数が %1 です（5 のはずです）。").arg(f.size()));
-        for (QString& s : f)
-            s = s.trimmed();
+    forEachRow(text, QStringLiteral("駅のキロ程の表"), fileName, 5, [&](const QStringList& f, int line) {
         PostAnchor a;
         a.operatorName = f[0];
         a.route = f[1];
         a.station = f[2];
         a.source = f[4];
         a.file = fileName;
-        a.fileLine = i + 1;
+        a.fileLine = line;
         if (a.operatorName.isEmpty() || a.route.isEmpty() || a.station.isEmpty())
             fail(QStringLiteral("事業者、路線名と駅名は空にできません。"));
         if (!kmText.match(f[3]).hasMatch())
@@ -136,7 +147,7 @@ void Register::parsePosts(const QString& text, const QString& fileName) {
             fail(QStringLiteral("%1 %2 の %3 は既に書かれています。").arg(a.operatorName, a.route, a.station));
         keys.insert(key);
         posts << a;
-    }
+    });
 }
 
 namespace {

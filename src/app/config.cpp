@@ -1,12 +1,12 @@
 #include "app/config.h"
 
-#include "ui/helptopics.h"
-#include "ui/screens.h"
 #include "app/sysmem.h"
 #include "data/formats.h"
 #include "data/settingsfile.h"
 #include "ui/command.h"
 #include "ui/fonts.h"
+#include "ui/helptopics.h"
+#include "ui/screens.h"
 
 #include <QCoreApplication>
 #include <QGridLayout>
@@ -208,8 +208,7 @@ void TConfig::activated() {
     else
         m_radioButton2->setChecked(true);
 
-    const int startMonth = settings::readInteger(QStringLiteral("CalcOption"), QStringLiteral("StartMonth"), -1);
-    if (startMonth == -1 || startMonth == 1)
+    if (settings::yearStartMonth() == 1)
         m_radioButtonM1->setChecked(true);
     else
         m_radioButtonM4->setChecked(true);

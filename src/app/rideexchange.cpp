@@ -249,7 +249,8 @@ bool importRidesFromCsv(QWidget* parent) {
         return false;
     const auto ref = Database::open(DbKind::Reference);
     const auto per = Database::open(DbKind::Personal);
-    const tabi::network::Network network = tabi::network::loadNetwork(*ref);
+    // Sections resolve by station names and posts: the track is not needed.
+    const tabi::network::Network network = tabi::network::loadRouteStations(*ref);
     const ImportPlan plan = planImportFile(file, network, routeNamesByCode(ref), netmap::loadRides(*per));
     if (!plan.fileError.isEmpty()) {
         ui::critical(parent, QStringLiteral("乗車記録の取り込み (CSV)"), plan.fileError);

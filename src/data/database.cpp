@@ -226,6 +226,8 @@ Database::~Database() {
     sqlite3_close_v2(m_db);
 }
 
+qint64 Database::dataVersion() { return scalar(QStringLiteral("PRAGMA data_version")).toLongLong(); }
+
 std::shared_ptr<Database> Database::open(DbKind db) { return openFile(paths::databaseFile(db), db); }
 
 std::shared_ptr<Database> Database::openFile(const QString& path, DbKind db) {

@@ -119,6 +119,9 @@ public:
 
     // A single value of a one-row query (tests, checks).
     QVariant scalar(const QString& sql);
+    // Changes with every commit another connection makes to the file (PRAGMA data_version): a screen compares it
+    // to tell whether to read again.
+    qint64 dataVersion();
     // Every row of a query as text, one line per row, fields ended by '|' (comparisons in tests and benchmarks).
     QString dump(const QString& sql);
 

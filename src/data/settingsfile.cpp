@@ -191,6 +191,11 @@ QString readString(const QString& section, const QString& key, const QString& de
     return readValue(section, key, &value) ? value : defaultValue;
 }
 
+int yearStartMonth() {
+    const int stored = readInteger(QStringLiteral("CalcOption"), QStringLiteral("StartMonth"), -1);
+    return stored == -1 || stored == 1 ? 1 : 4;
+}
+
 int readInteger(const QString& section, const QString& key, int defaultValue) {
     QString value;
     if (!readValue(section, key, &value))

@@ -16,6 +16,10 @@ QString readString(const QString& section, const QString& key, const QString& de
 // A value that is not a whole number gives the default.
 int readInteger(const QString& section, const QString& key, int defaultValue);
 
+// The month the tallies' years begin with (CalcOption StartMonth): 1, or 4 for fiscal years; any other stored value
+// counts as 4, none as 1.
+int yearStartMonth();
+
 // Change only this key, keeping every other line, comment and the file's encoding; replace the file atomically.
 // A value equal to the one stored (as readString gives it) leaves its line byte for byte as it was.
 // Throws tabi::Error naming the file and the reason when it cannot be written (the file then stays as it was),

@@ -452,20 +452,12 @@ int exportProgress(const QStringList& args) {
     const QString suffix = QFileInfo(o.file).suffix().toLower();
     if (suffix != QLatin1String("png") && suffix != QLatin1String("svg"))
         return cli::fail(QStringLiteral("%1: 拡張子は .png か .svg にしてください。\n%2").arg(o.file, usage), 2);
-    return cli::guarded([&] {
-        std::shared_ptr<Database> ref, per;
-        MapData data;
-        QString error;
-        if (!cli::readRecord(ref, per, data, error))
-            return cli::fail(error);
-        const Network& network = data.network;
-        const QVector<Ride>& rides = data.rides;
+    return cli::onRecord([&](cli::Record& r) {
         // Years as the year tally counts them.
-        const int stored = settings::readInteger(QStringLiteral("CalcOption"), QStringLiteral("StartMonth"), -1);
-        const Progress pr = computeProgress(network, rides, loadGroupLists(*ref), {},
+        const Progress pr = computeProgress(r.data.network, r.data.rides, loadGroupLists(*r.ref), {},
                                             o.flags.contains(QStringLiteral("--monthly")) ? ProgressPeriod::Month
                                                                                           : ProgressPeriod::Year,
-                                            stored == -1 || stored == 1 ? 1 : 4);
+                                            settings::yearStartMonth());
         ChartOptions options;
         options.cumulative = !o.flags.contains(QStringLiteral("--per-period"));
         writeProgressFile(o.file, pr, options);

@@ -754,15 +754,9 @@ int exportRides(const QStringList& args) {
     if (!format)
         return cli::fail(
             QStringLiteral("%1: 拡張子は .geojson、.kml、.gpx のどれかにしてください。\n%2").arg(o.file, usage), 2);
-    return cli::guarded([&] {
-        std::shared_ptr<Database> ref, per;
-        MapData data;
-        QString error;
-        if (!cli::readRecord(ref, per, data, error))
-            return cli::fail(error);
-        const Network& network = data.network;
-        const QVector<Ride>& rides = data.rides;
-        const RideExport placed = writeRidesFile(o.file, network, rides, routeNamesByCode(ref), o.filter);
+    return cli::onRecord([&](cli::Record& r) {
+        const RideExport placed =
+            writeRidesFile(o.file, r.data.network, r.data.rides, routeNamesByCode(r.ref), o.filter);
         cli::say(QStringLiteral("%1 に乗車 %2 件を書き出しました。").arg(o.file).arg(placed.placed.size()));
         cli::say(placedText(placed));
         return 0;
@@ -777,14 +771,9 @@ int exportNetwork(const QStringList& args) {
         return cli::fail(o.error, 2);
     if (rideFormatOf(o.file) != RideFormat::GeoJson)
         return cli::fail(QStringLiteral("%1: 拡張子は .geojson にしてください。\n%2").arg(o.file, usage), 2);
-    return cli::guarded([&] {
-        std::shared_ptr<Database> ref, per;
-        MapData data;
-        QString error;
-        if (!cli::readRecord(ref, per, data, error))
-            return cli::fail(error);
+    return cli::onRecord([&](cli::Record& r) {
         const NetworkExport written =
-            writeNetworkFile(o.file, data.network, data.rides, routeNamesByCode(ref), o.filter);
+            writeNetworkFile(o.file, r.data.network, r.data.rides, routeNamesByCode(r.ref), o.filter);
         cli::say(QStringLiteral("%1 に路線 %2 件(線のあるもの %3 件)を書き出しました。")
                      .arg(o.file)
                      .arg(written.routes)

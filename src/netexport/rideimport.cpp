@@ -225,6 +225,8 @@ const QVector<std::pair<QString, QString>>& operatorNames() {
                 if (cells.size() == 2)
                     out.append({cells[0].trimmed(), cells[1].trimmed()});
             }
+        // A bare "JR" before a line's name stands for any JR company (operatorMatches tells them).
+        out.append({QStringLiteral("JR"), QStringLiteral("JR")});
         // Longest first, so that a line name is split after the longest short name it begins with.
         std::stable_sort(out.begin(), out.end(),
                          [](const auto& a, const auto& b) { return a.first.size() > b.first.size(); });
@@ -281,9 +283,7 @@ struct Matcher {
     // the rest of the name whose operator that is.
     QVector<int> byPrefixedName(const QString& value) const {
         const QString v = value.normalized(QString::NormalizationForm_KC);
-        QVector<std::pair<QString, QString>> prefixes = operatorNames();
-        prefixes.append({QStringLiteral("JR"), QStringLiteral("JR")});
-        for (const auto& [shortName, full] : prefixes) {
+        for (const auto& [shortName, full] : operatorNames()) {
             if (!v.startsWith(shortName) || v.size() <= shortName.size())
                 continue;
             QVector<int> found;
@@ -852,27 +852,23 @@ int importRides(const QStringList& args) {
     if (!o.error.isEmpty())
         return cli::fail(o.error, 2);
     const bool dryRun = o.flags.contains(QStringLiteral("--dry-run"));
-    return cli::guarded([&] {
-        std::shared_ptr<Database> ref, per;
-        MapData data;
-        QString error;
-        if (!cli::readRecord(ref, per, data, error, true))
-            return cli::fail(error);
-        const Network& network = data.network;
-        const ImportPlan plan = planImportFile(o.file, network, routeNamesByCode(ref), data.rides);
-        if (!plan.fileError.isEmpty())
-            return cli::fail(plan.fileError);
-        cli::say(planSummary(plan));
-        for (const QString& l : planDetails(plan))
-            cli::say(l);
-        if (dryRun) {
-            cli::say(QStringLiteral("--dry-run: 何も書き込んでいません。"));
-        } else {
-            applyImport(*per, plan);
-            cli::say(QStringLiteral("乗車 %1 件を書き込みました。").arg(plan.rides.size()));
-        }
-        return plan.leftOut() == 0 ? 0 : 1;
-    });
+    return cli::onRecord(
+        [&](cli::Record& r) {
+            const ImportPlan plan = planImportFile(o.file, r.data.network, routeNamesByCode(r.ref), r.data.rides);
+            if (!plan.fileError.isEmpty())
+                return cli::fail(plan.fileError);
+            cli::say(planSummary(plan));
+            for (const QString& l : planDetails(plan))
+                cli::say(l);
+            if (dryRun) {
+                cli::say(QStringLiteral("--dry-run: 何も書き込んでいません。"));
+            } else {
+                applyImport(*r.per, plan);
+                cli::say(QStringLiteral("乗車 %1 件を書き込みました。").arg(plan.rides.size()));
+            }
+            return plan.leftOut() == 0 ? 0 : 1;
+        },
+        cli::Reading::RouteStations, true);
 }
 
 int importRidesCommand(int argc, char* argv[]) {

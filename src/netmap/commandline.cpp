@@ -66,15 +66,6 @@ bool openDatabases(std::shared_ptr<Database>& ref, std::shared_ptr<Database>& pe
     return true;
 }
 
-bool readRecord(std::shared_ptr<Database>& ref, std::shared_ptr<Database>& per, MapData& data, QString& error,
-                bool createPersonal) {
-    if (!openDatabases(ref, per, error, createPersonal))
-        return false;
-    say(QStringLiteral("路線網と乗車記録を読んでいます…"));
-    data = loadMapData(*ref, *per);
-    return true;
-}
-
 int guarded(const std::function<int()>& work) {
     try {
         return work();
@@ -83,6 +74,23 @@ int guarded(const std::function<int()>& work) {
     } catch (const std::exception& e) {
         return fail(QString::fromLocal8Bit(e.what()));
     }
+}
+
+int onRecord(const std::function<int(Record&)>& work, Reading reading, bool createPersonal) {
+    return guarded([&] {
+        Record record;
+        QString error;
+        if (!openDatabases(record.ref, record.per, error, createPersonal))
+            return fail(error);
+        say(QStringLiteral("路線網と乗車記録を読んでいます…"));
+        if (reading == Reading::Map) {
+            record.data = loadMapData(*record.ref, *record.per);
+        } else {
+            record.data.network = network::loadRouteStations(*record.ref);
+            record.data.rides = loadRides(*record.per);
+        }
+        return work(record);
+    });
 }
 
 } // namespace tabi::netmap::cli

@@ -37,10 +37,17 @@ Options parse(const QStringList& args, const QString& usage, bool withPeriod, co
 bool openDatabases(std::shared_ptr<Database>& ref, std::shared_ptr<Database>& per, QString& error,
                    bool createPersonal = false);
 
-// Both databases opened, then the network and every ride read, saying so on standard output: what every form
-// that reads the record starts with. False with error set when a database is missing.
-bool readRecord(std::shared_ptr<Database>& ref, std::shared_ptr<Database>& per, MapData& data, QString& error,
-                bool createPersonal = false);
+// What every form that reads the record works on: both databases, the network and every ride.
+struct Record {
+    std::shared_ptr<Database> ref, per;
+    MapData data;
+};
+// How much of the network a form reads: all of it (track and positions, for maps and exports), or the routes and
+// their stations by post (what resolving rides' sections needs).
+enum class Reading { Map, RouteStations };
+// Opens both databases and reads the network and the rides (saying so on standard output), then returns
+// work(record); a missing database ends in its message and exit code 1, an escaping error as guarded() says.
+int onRecord(const std::function<int(Record&)>& work, Reading reading = Reading::Map, bool createPersonal = false);
 
 // Runs work, turning an escaping tabi::Error or std::exception into a message and exit code 1.
 int guarded(const std::function<int()>& work);

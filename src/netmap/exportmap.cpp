@@ -115,15 +115,10 @@ using cli::say;
 
 // Both command forms: open the databases, read the network and the rides, and hand the filtered coverage on.
 template <class Work> int runCovered(const cli::Options& o, Work&& work) {
-    return cli::guarded([&] {
-        std::shared_ptr<Database> ref, per;
-        MapData data;
-        QString error;
-        if (!cli::readRecord(ref, per, data, error))
-            return fail(error);
-        if (data.network.positionedStations == 0)
+    return cli::onRecord([&](cli::Record& r) {
+        if (r.data.network.positionedStations == 0)
             return fail(noPositionsMessage());
-        return work(data, computeCoverage(data.network, data.rides, o.filter));
+        return work(r.data, computeCoverage(r.data.network, r.data.rides, o.filter));
     });
 }
 

@@ -123,14 +123,6 @@ void ProgressChart::paintEvent(QPaintEvent*) {
 
 // --- the screen ------------------------------------------------------------------------------------------------------
 
-namespace {
-
-qint64 dataVersion(Database& db) {
-    return db.scalar(QStringLiteral("PRAGMA data_version")).toLongLong();
-}
-
-} // namespace
-
 TJoshaSuii::TJoshaSuii(QWidget* parent)
     : Screen(parent), m_ref(Database::open(DbKind::Reference)), m_per(Database::open(DbKind::Personal)) {
     auto* root = new QVBoxLayout(this);
@@ -219,13 +211,12 @@ TJoshaSuii::~TJoshaSuii() = default;
 
 int TJoshaSuii::startMonth() const {
     // Years as the year tally counts them.
-    const int stored = settings::readInteger(QStringLiteral("CalcOption"), QStringLiteral("StartMonth"), -1);
-    return stored == -1 || stored == 1 ? 1 : 4;
+    return settings::yearStartMonth();
 }
 
 void TJoshaSuii::activated() {
     ui::runQuietly(this, [this] {
-        if (dataVersion(*m_ref) != m_refVersion || dataVersion(*m_per) != m_perVersion)
+        if (m_ref->dataVersion() != m_refVersion || m_per->dataVersion() != m_perVersion)
             reload();
         else if (startMonth() != m_startMonth)
             recompute();
@@ -233,8 +224,8 @@ void TJoshaSuii::activated() {
 }
 
 void TJoshaSuii::reload() {
-    m_refVersion = dataVersion(*m_ref);
-    m_perVersion = dataVersion(*m_per);
+    m_refVersion = m_ref->dataVersion();
+    m_perVersion = m_per->dataVersion();
     m_network = tabi::network::loadNetwork(*m_ref);
     m_rides = netmap::loadRides(*m_per);
     m_lists = loadGroupLists(*m_ref);

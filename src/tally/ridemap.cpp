@@ -233,10 +233,6 @@ void MapCanvas::keyPressEvent(QKeyEvent* event) {
 
 namespace {
 
-qint64 dataVersion(Database& db) {
-    return db.scalar(QStringLiteral("PRAGMA data_version")).toLongLong();
-}
-
 QLabel* label(const QString& text, QWidget* parent) {
     auto* l = new QLabel(text, parent);
     return l;
@@ -370,14 +366,14 @@ TJoshaChizu::~TJoshaChizu() = default;
 void TJoshaChizu::activated() {
     // Rides recorded or the network imported through another connection since the last reading.
     ui::runQuietly(this, [this] {
-        if (dataVersion(*m_ref) != m_refVersion || dataVersion(*m_per) != m_perVersion)
+        if (m_ref->dataVersion() != m_refVersion || m_per->dataVersion() != m_perVersion)
             reload();
     });
 }
 
 void TJoshaChizu::reload() {
-    m_refVersion = dataVersion(*m_ref);
-    m_perVersion = dataVersion(*m_per);
+    m_refVersion = m_ref->dataVersion();
+    m_perVersion = m_per->dataVersion();
     m_data = loadMapData(*m_ref, *m_per);
     fillGroupChoices();
     QSet<int> years;

@@ -392,8 +392,7 @@ THYOJI2::~THYOJI2() {
 }
 
 void THYOJI2::activated() {
-    const int start = settings::readInteger(QStringLiteral("CalcOption"), QStringLiteral("StartMonth"), -1);
-    (start == -1 || start == 1 ? m_m1 : m_m4)->setChecked(true);
+    (settings::yearStartMonth() == 1 ? m_m1 : m_m4)->setChecked(true);
     updateYearNote();
 }
 
